@@ -1,0 +1,18 @@
+// Feeds arbitrary bytes to the container walk: the header pass (GEN8, STRG,
+// CODE, VARI) and the main walk (GEN8, OPTN and every counted list).
+#include <cstdint>
+#include <vector>
+
+#include "core/game_data.h"
+#include "core/game_info.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  try {
+    GameDataFile file(std::vector<uint8_t>(data, data + size));
+    GameData_LoadHeader(file);
+    GameData_ProcessChunks(file);
+  } catch (const DataError&) {
+    // Refusing damaged data is the expected outcome.
+  }
+  return 0;
+}

@@ -1,0 +1,7 @@
+#include "game/native_game.h"
+
+// The plain runner: no compiled code and no built-in container.
+const NativeGameHeader& NativeGame_Header() {
+  static const NativeGameHeader header{0, 0, 0, nullptr};
+  return header;
+}

@@ -1,0 +1,20 @@
+// Audio, as far as start-up and shutdown need it so far.
+#pragma once
+#include <cstdint>
+
+#include "core/game_data.h"
+
+extern bool g_NoAudio;  // "-noaudio": the new audio system stays off
+
+void Sound_StartupHook();
+void Sound_Clear();
+bool Sound_Init(const ChunkBody& body);
+bool Audio_Load(const ChunkBody& body);
+bool Wave_Init(const ChunkBody& body);
+bool Audio_WAVs(const ChunkBody& body);
+void Sound_InitHardware();
+bool Sound_Prepare();
+void Audio_Prepare();
+void SoundHardware_Quit();
+void Sound_FreeAll();
+void InitSoundFunctions();

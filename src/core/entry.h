@@ -1,0 +1,27 @@
+// The program entry: the command line, "@" file names, data.win beside the
+// executable, and the outer shape of the run.
+#pragma once
+#include <optional>
+#include <string>
+
+// The game data's path; empty optional until known.
+extern std::optional<std::string> g_GameDataPath;
+extern bool g_RunFlag;    // the main loop runs while set
+extern bool g_DebugMode;  // the debug window and overlay
+
+// The whole run; returns the process exit status.
+int Runner_Main(int argc, const char* const* argv);
+
+// Moves every "@"-named file of the working directory to the path its name
+// spells ("@" read as a directory separator).
+void Main_UnpackAtFiles();
+// Returns true when the file was moved.
+bool Main_UnpackAtFile(const std::string& name);
+// Drains the window-event queue; a quit request clears g_RunFlag.
+void Main_ProcessMessages();
+const std::string& Main_GetExePath();
+// The directory of the game data, ending in '/'.
+const std::string& Main_GetProgramDirectory();
+// The game's save area, ending in '/'; created on first use.
+const std::string& Main_GetSaveDirectory();
+void Main_PostQuit();

@@ -1,0 +1,383 @@
+#include "core/game_data.h"
+
+#include <cstring>
+#include <string>
+
+#include "audio/audio.h"
+#include "core/code_chunks.h"
+#include "core/console.h"
+#include "core/entry.h"
+#include "core/game_info.h"
+#include "core/objects.h"
+#include "core/options.h"
+#include "core/profiler.h"
+#include "core/rooms.h"
+#include "core/timelines.h"
+#include "draw/draw.h"
+#include "ext/extensions.h"
+#include "files/files.h"
+#include "files/ini_file.h"
+#include "platform/paths.h"
+#include "game/native_game.h"
+#include "graphics/graphics.h"
+#include "input/input.h"
+#include "motion/motion.h"
+#include "physics/physics.h"
+#include "script/builtin_vars.h"
+#include "script/scripts.h"
+#include "script/vm.h"
+#include "sprites/sprites.h"
+
+namespace {
+GameDataFile g_file;
+int g_formatGeneration = 800;
+IniFile g_ini;
+GameDataFile g_debugFile;
+std::vector<uint32_t> g_debugInfoTable;
+std::vector<uint32_t> g_debugScriptTable;
+
+std::string Hex(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", v);
+  return buf;
+}
+
+std::string TagText(const uint8_t* p) {
+  std::string tag;
+  for (int i = 0; i < 4; ++i) {
+    unsigned char c = p[i];
+    tag += (c >= 0x20 && c < 0x7F) ? char(c) : '?';
+  }
+  return tag;
+}
+}  // namespace
+
+// ---- GameDataFile ----------------------------------------------------------
+
+GameDataFile::GameDataFile(std::vector<uint8_t> bytes) : owned_(std::move(bytes)) {
+  if (owned_.size() > 0xFFFFFFFFu) throw DataError("the game data is larger than 4 GB");
+  data_ = owned_.data();
+  size_ = uint32_t(owned_.size());
+}
+
+GameDataFile::GameDataFile(const uint8_t* data, size_t size) : data_(data), size_(uint32_t(size)) {
+  if (size > 0xFFFFFFFFu) throw DataError("the game data is larger than 4 GB");
+}
+
+void GameDataFile::Need(uint32_t off, uint64_t len, const char* what) const {
+  if (uint64_t(off) + len > size_) {
+    throw DataError(std::string(what) + " at offset " + std::to_string(off) + " (" + std::to_string(len) +
+                    " bytes) lies outside the container of " + std::to_string(size_) + " bytes");
+  }
+}
+
+uint8_t GameDataFile::U8(uint32_t off) const {
+  Need(off, 1, "a byte");
+  return data_[off];
+}
+
+uint16_t GameDataFile::U16(uint32_t off) const {
+  Need(off, 2, "a 16-bit word");
+  return uint16_t(data_[off] | data_[off + 1] << 8);
+}
+
+uint32_t GameDataFile::U32(uint32_t off) const {
+  Need(off, 4, "a 32-bit word");
+  uint32_t v;
+  std::memcpy(&v, data_ + off, 4);
+  return v;  // little-endian host
+}
+
+std::span<const uint8_t> GameDataFile::Bytes(uint32_t off, uint32_t len) const {
+  Need(off, len, "a block");
+  return {data_ + off, len};
+}
+
+std::string_view GameDataFile::String(uint32_t ref) const {
+  if (ref == 0) return {};
+  if (ref < 4 || ref > size_) throw DataError("string reference " + Hex(ref) + " points outside the container");
+  uint32_t len = U32(ref - 4);
+  if (uint64_t(ref) + len + 1 > size_) {
+    throw DataError("string reference " + Hex(ref) + " of length " + std::to_string(len) +
+                    " runs past the end of the container");
+  }
+  if (data_[ref + len] != 0) throw DataError("string reference " + Hex(ref) + " is not terminated");
+  return {reinterpret_cast<const char*>(data_ + ref), len};
+}
+
+bool GameDataFile::HasFormTag() const { return size_ >= 8 && std::memcmp(data_, "FORM", 4) == 0; }
+
+bool GameDataFile::LengthMatches() const { return size_ >= 8 && U32(4) == size_ - 8; }
+
+std::vector<ChunkRef> GameDataFile::Chunks() const {
+  std::vector<ChunkRef> chunks;
+  uint32_t pos = 8;
+  while (pos < size_) {
+    if (size_ - pos < 8) {
+      throw DataError("the chunk header at offset " + std::to_string(pos) + " is cut off by the end of the file");
+    }
+    ChunkRef c;
+    std::memcpy(c.tag, data_ + pos, 4);
+    c.offset = pos;
+    c.body = pos + 8;
+    c.length = U32(pos + 4);
+    if (c.length > size_ - c.body) {
+      throw DataError("chunk " + TagText(data_ + pos) + " at offset " + std::to_string(pos) + " has length " +
+                      std::to_string(c.length) + ", which runs past the end of the file");
+    }
+    chunks.push_back(c);
+    pos = c.body + c.length;
+  }
+  return chunks;
+}
+
+uint32_t ChunkBody::Word(uint32_t n) const {
+  if (!HasWord(n)) {
+    throw DataError(std::string("chunk ") + chunk_.tag + " is too short: word " + std::to_string(n) +
+                    " lies past its " + std::to_string(chunk_.length) + " bytes");
+  }
+  return file_.U32(chunk_.body + 4 * n);
+}
+
+std::vector<uint32_t> ChunkBody::OffsetList() const {
+  uint32_t n = Word(0);
+  if (uint64_t(n) + 1 > WordCount()) {
+    throw DataError(std::string("chunk ") + chunk_.tag + " lists " + std::to_string(n) +
+                    " entries, more than its body holds");
+  }
+  std::vector<uint32_t> list(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    uint32_t off = Word(1 + i);
+    if (off != 0 && off >= file_.Size()) {
+      throw DataError(std::string("chunk ") + chunk_.tag + " entry " + std::to_string(i) + " points to " +
+                      Hex(off) + ", outside the container");
+    }
+    list[i] = off;
+  }
+  return list;
+}
+
+const GameDataFile& GameData_File() { return g_file; }
+int GameData_FormatGeneration() { return g_formatGeneration; }
+void GameData_SetFormatGeneration(int generation) { g_formatGeneration = generation; }
+void GameData_Use(GameDataFile file) { g_file = std::move(file); }
+
+// ---- RunnerLoadGame ----------------------------------------------------------
+
+void Options_ReadIni(const IniFile& ini) {
+  long orient[4];
+  const char* keys[4] = {"OrientLandscape", "OrientLandscapeFlipped", "OrientPortrait", "OrientPortraitFlipped"};
+  for (int i = 0; i < 4; ++i) orient[i] = ini.GetInt("DEFAULT", keys[i]).value_or(1);
+  (void)orient;  // the orientation hook does nothing on this platform
+  if (auto debug = ini.GetInt("DEFAULT", "Debug")) {
+    g_DebugMode = *debug != 0;
+    if (*debug != 0) {
+      g_ProfilerOverlayFlags = 2;
+      Physics_InstallAssertHook();
+    }
+  }
+  if (auto trace = ini.GetInt("DEFAULT", "Trace")) g_TraceVM = *trace != 0;
+}
+
+bool RunnerLoadGame() {
+  g_DebugConsole->Output("RunnerLoadGame: %s\n", g_GameDataPath ? g_GameDataPath->c_str() : "(null)");
+  const NativeGameHeader& native = NativeGame_Header();
+  bool builtIn = native.container_size > 0 && native.container != nullptr;
+  std::string path;
+  if (builtIn) {
+    path = Main_GetExePath();
+  } else if (g_GameDataPath && !g_GameDataPath->empty()) {
+    path = Path_Absolute(*g_GameDataPath);
+    g_DebugConsole->Output("RunnerLoadGame() - %s\n", path.c_str());
+  } else {
+    auto chosen = LoadSave_ChooseGameFile();
+    if (!chosen) {
+      Console_Error("No game data file: there is no data.win beside the program, no -game file was given and none was chosen\n");
+      return false;
+    }
+    path = Path_Absolute(*chosen);
+    g_DebugConsole->Output("RunnerLoadGame() - %s\n", path.c_str());
+  }
+  g_GameDataPath = path;
+  WorkingDirectory_Init(path);
+
+  size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos) {
+    std::string ini = path.substr(0, slash) + "/options.ini";
+    g_DebugConsole->Output("Checking if INIFile %s Exists\n", ini.c_str());
+    if (LoadSave_BundleFileExists(ini)) {
+      g_ini = IniFile(ini);
+      IO_ReadVirtualButtonsIni(g_ini);
+      Options_ReadIni(g_ini);
+    } else {
+      g_DebugConsole->Output("!!!!No INI File %s\n", ini.c_str());
+    }
+  }
+
+  size_t dot = path.find_last_of('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+    std::string debugPath = path.substr(0, dot) + ".qxdebug";
+    if (LoadSave_BundleFileExists(debugPath)) {
+      if (auto bytes = LoadSave_ReadBundleFile(debugPath)) {
+        try {
+          g_debugFile = GameDataFile(std::move(*bytes));
+          GameData_LoadDebugInfo(g_debugFile);
+        } catch (const DataError& e) {
+          // Debug information only helps the debugger; a damaged file is skipped.
+          Console_Error("Ignoring the debug information %s: %s\n", debugPath.c_str(), e.what());
+          g_debugInfoTable.clear();
+          g_debugScriptTable.clear();
+        }
+      }
+    }
+  }
+
+  g_DebugConsole->Output("Reading File %s\n", path.c_str());
+  try {
+    if (builtIn) {
+      g_file = GameDataFile(native.container, native.container_size);
+      g_DebugConsole->Output("Loaded File %s\n", path.c_str());
+    } else {
+      std::string why;
+      auto bytes = LoadSave_ReadBundleFile(path, &why);
+      if (!bytes) {
+        g_DebugConsole->Output("FAILED to load File %s\n", path.c_str());
+        Console_Error("Cannot read the game data file %s: %s\n", path.c_str(), why.c_str());
+        return false;
+      }
+      g_file = GameDataFile(std::move(*bytes));
+      g_DebugConsole->Output("Loaded File %s\n", path.c_str());
+    }
+    if (g_file.Size() == 0) {
+      Console_Error("The game data file %s is empty\n", path.c_str());
+      return false;
+    }
+    if (g_file.Size() < 8) {
+      Console_Error("%s is too short to be a game data file (%u bytes)\n", path.c_str(), g_file.Size());
+      return false;
+    }
+    if (!g_file.HasFormTag()) {
+      Console_Error("%s is not a game data file: it does not start with FORM\n", path.c_str());
+      return false;
+    }
+    g_DebugConsole->Output("IFF wad found\n");
+    if (!g_file.LengthMatches()) {
+      Console_Error("The game data file %s is damaged: its length word says %u bytes follow, but %u do\n",
+                    path.c_str(), g_file.U32(4), g_file.Size() - 8);
+      return false;
+    }
+    g_file.Chunks();  // checks that every chunk lies inside the file
+  } catch (const DataError& e) {
+    Console_Error("The game data file %s is damaged: %s\n", path.c_str(), e.what());
+    return false;
+  }
+  return true;
+}
+
+// ---- The chunk walk ------------------------------------------------------------
+
+namespace {
+using Loader = bool (*)(const ChunkBody&);
+
+struct ChunkHandler {
+  const char* tag;
+  bool fixup;  // the body starts with a counted offset list
+  Loader load;
+};
+
+bool LoadGen8(const ChunkBody& b) { return GameData_ReadGEN8(b); }
+bool LoadGen7(const ChunkBody& b) {
+  GameData_SetFormatGeneration(700);
+  return GameData_ReadGEN8(b);
+}
+bool LoadSounds(const ChunkBody& b) { return Options_Get().new_audio ? Audio_Load(b) : Sound_Init(b); }
+bool LoadWaves(const ChunkBody& b) { return Options_Get().new_audio ? Audio_WAVs(b) : Wave_Init(b); }
+bool Nothing(const ChunkBody&) { return true; }
+
+const ChunkHandler kHandlers[] = {
+    {"GEN8", false, LoadGen8},       {"GEN7", false, LoadGen7},       {"GENL", false, LoadGen7},
+    {"OPTN", false, Options_Load},   {"EXTN", true, Extension_Load},  {"SOND", true, LoadSounds},
+    {"SPRT", true, Sprite_Load},     {"BGND", true, Background_Load}, {"PATH", true, Path_Load},
+    {"SCPT", true, Script_Load},     {"SHDR", true, Shader_Load},     {"FONT", true, Font_Load},
+    {"TMLN", true, TimeLine_Load},   {"OBJT", true, Object_Load},     {"ROOM", true, Room_Load},
+    {"DAFL", true, Nothing},         {"TPAG", true, TPAG_Load},       {"CODE", false, Code_PatchAllStrings},
+    {"FUNC", false, FUNC_Load},      {"TXTR", true, TXTR_Load},       {"AUDO", true, LoadWaves},
+    {"STRG", false, Nothing},        {"VARI", false, Nothing},        {"HELP", false, Nothing},
+};
+
+const ChunkHandler* FindHandler(const char* tag) {
+  for (const auto& h : kHandlers)
+    if (std::memcmp(h.tag, tag, 4) == 0) return &h;
+  return nullptr;
+}
+}  // namespace
+
+bool LoadGameData() {
+  g_DebugConsole->Output("LoadGameData()\n");
+  return GameData_ProcessChunks(g_file);
+}
+
+bool GameData_ProcessChunks(const GameDataFile& file) {
+  g_DebugConsole->Output("initialise everything!\n");
+  Sound_Clear();
+  Sprite_Clear();
+  Background_Clear();
+  Path_FreeAll();
+  Script_Clear();
+  Font_Clear();
+  TimeLine_Clear();
+  Object_Clear();
+  Room_Clear();
+  Options_Reset();
+  Code_AllocateGlobalSlots();
+
+  if (!file.LengthMatches()) {
+    Console_Error("The game data is damaged: its length word does not match its size\n");
+    return false;
+  }
+  bool result = true;
+  try {
+    for (const ChunkRef& c : file.Chunks()) {
+      std::string tag = TagText(file.Data() + c.offset);
+      g_DebugConsole->Output("Process Chunk: %s   %d\n", tag.c_str(), int(c.length));
+      if (c.length == 0) continue;
+      const ChunkHandler* h = FindHandler(c.tag);
+      if (!h) {
+        g_DebugConsole->Output("unknown Chunk %s:%d\n", tag.c_str(), int(file.U32(c.offset)));
+        result = false;
+        continue;
+      }
+      ChunkBody body(file, c);
+      if (h->fixup) body.OffsetList();
+      if (!h->load(body)) {
+        Console_Error("Failed to load the %s chunk\n", tag.c_str());
+        return false;
+      }
+    }
+  } catch (const DataError& e) {
+    Console_Error("The game data is damaged: %s\n", e.what());
+    return false;
+  }
+  Code_ResolveNativeReferences();
+  return result;
+}
+
+void GameData_LoadDebugInfo(const GameDataFile& debugFile) {
+  g_debugInfoTable.clear();
+  g_debugScriptTable.clear();
+  if (!debugFile.LengthMatches()) return;
+  for (const ChunkRef& c : debugFile.Chunks()) {
+    g_DebugConsole->Output("Process Chunk: %s   %d\n", TagText(debugFile.Data() + c.offset).c_str(), int(c.length));
+    if (c.length == 0) continue;
+    ChunkBody body(debugFile, c);
+    if (std::memcmp(c.tag, "STRG", 4) == 0) {
+      body.OffsetList();
+    } else if (std::memcmp(c.tag, "DBGI", 4) == 0) {
+      g_debugInfoTable = body.OffsetList();
+    } else if (std::memcmp(c.tag, "SCPT", 4) == 0) {
+      g_debugScriptTable = body.OffsetList();
+      for (uint32_t rec : g_debugScriptTable)
+        if (rec) debugFile.String(debugFile.U32(rec));
+    }
+  }
+}

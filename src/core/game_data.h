@@ -1,0 +1,101 @@
+// The game's data container: "FORM", a length word, then tagged chunks.
+// The container is held in memory and never changed; every offset, count and
+// string reference is checked against it before use.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Damaged or hostile container data; the text says what and where.
+class DataError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct ChunkRef {
+  char tag[5] = {};
+  uint32_t offset = 0;  // of the tag
+  uint32_t body = 0;    // offset of the body
+  uint32_t length = 0;  // body length
+};
+
+class GameDataFile {
+ public:
+  GameDataFile() = default;
+  explicit GameDataFile(std::vector<uint8_t> bytes);
+  // A container the program carries; borrowed, not copied.
+  GameDataFile(const uint8_t* data, size_t size);
+
+  const uint8_t* Data() const { return data_; }
+  uint32_t Size() const { return size_; }
+
+  // Reads at container offsets; throw DataError when outside the container.
+  uint8_t U8(uint32_t off) const;
+  uint16_t U16(uint32_t off) const;
+  uint32_t U32(uint32_t off) const;
+  int32_t S32(uint32_t off) const { return int32_t(U32(off)); }
+  std::span<const uint8_t> Bytes(uint32_t off, uint32_t len) const;
+  // A string reference: the offset of the characters, with the length word
+  // just before them and a terminating zero after. 0 reads as "".
+  std::string_view String(uint32_t ref) const;
+
+  // True when the container starts with "FORM" and its length word says the
+  // rest of the container follows.
+  bool HasFormTag() const;
+  bool LengthMatches() const;
+  // The chunks in file order; DataError when one runs past the end.
+  std::vector<ChunkRef> Chunks() const;
+
+ private:
+  void Need(uint32_t off, uint64_t len, const char* what) const;
+  std::vector<uint8_t> owned_;
+  const uint8_t* data_ = nullptr;
+  uint32_t size_ = 0;
+};
+
+// One chunk body; reads are checked against the body as well.
+class ChunkBody {
+ public:
+  ChunkBody(const GameDataFile& file, const ChunkRef& chunk) : file_(file), chunk_(chunk) {}
+  const GameDataFile& File() const { return file_; }
+  const ChunkRef& Ref() const { return chunk_; }
+  uint32_t Length() const { return chunk_.length; }
+  uint32_t Start() const { return chunk_.body; }
+  uint32_t WordCount() const { return chunk_.length / 4; }
+  bool HasWord(uint32_t n) const { return uint64_t(n) * 4 + 4 <= chunk_.length; }
+  // Word n of the body; DataError naming the chunk when it lies past the body.
+  uint32_t Word(uint32_t n) const;
+  // Word n, or `fallback` when the body is shorter.
+  uint32_t WordOr(uint32_t n, uint32_t fallback) const { return HasWord(n) ? Word(n) : fallback; }
+  // The counted offset list at the start of the body: each entry 0 or an
+  // offset inside the container.
+  std::vector<uint32_t> OffsetList() const;
+
+ private:
+  const GameDataFile& file_;
+  ChunkRef chunk_;
+};
+
+// The loaded container, the format generation and the INI file beside it.
+const GameDataFile& GameData_File();
+int GameData_FormatGeneration();
+void GameData_SetFormatGeneration(int generation);
+
+// Start-up: find and read the container, "options.ini" and the debug file.
+// False (after saying why) when no usable container was found.
+bool RunnerLoadGame();
+// For tests and tools: makes `file` the loaded container.
+void GameData_Use(GameDataFile file);
+
+// "LoadGameData()": the main chunk walk over the loaded container.
+bool LoadGameData();
+// The main chunk walk; false when a chunk was foreign or damaged.
+bool GameData_ProcessChunks(const GameDataFile& file);
+void GameData_LoadDebugInfo(const GameDataFile& debugFile);
+
+class IniFile;
+void Options_ReadIni(const IniFile& ini);

@@ -1,0 +1,4 @@
+#include "core/game_start.h"
+
+void EndGame() {}
+void Run_FreePersistentCarry() {}

@@ -1,0 +1,3 @@
+#include "core/game_step.h"
+
+void Run_ClearPendingChanges() {}

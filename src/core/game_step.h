@@ -1,0 +1,5 @@
+// The game step and its pending changes.
+#pragma once
+#include <cstdint>
+
+void Run_ClearPendingChanges();

@@ -1,0 +1,3 @@
+#include "core/instances.h"
+
+void Instance_DestroyAll() {}

@@ -1,0 +1,3 @@
+#include "core/profiler.h"
+
+int g_ProfilerOverlayFlags = 0;

@@ -1,0 +1,17 @@
+// The fixed order in which the runner brings its subsystems up and down.
+#pragma once
+
+// Base services before any window exists; never fails.
+bool Runner_InitSubsystems();
+// The logged start-up sequence; false (after saying why) when the game could
+// not be found, loaded or prepared.
+bool Runner_StartUp();
+// Registers every built-in function group (from the header pass).
+void InitTWSFunctions();
+bool Runner_DoTheWork();
+bool PrepareGame();
+bool InitGraphics();
+void Runner_EndInput();
+void Runner_Shutdown();
+// Re-points the grid and vertex built-ins to their checked or fast handlers.
+void Code_SetReleaseMode(bool checked);

@@ -1,0 +1,5 @@
+#include "core/timelines.h"
+
+bool TimeLine_Load(const ChunkBody&) { return true; }
+void TimeLine_Clear() {}
+bool TimeLine_Prepare() { return true; }

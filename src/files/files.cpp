@@ -1,0 +1,60 @@
+#include "files/files.h"
+
+#include <cstdlib>
+#include <unistd.h>
+
+#include "platform/files.h"
+#include "platform/message_box.h"
+
+namespace {
+std::string g_caption = "Tarnwicke";
+std::string g_tempDirectory;
+HighScoreEntry g_highScores[10];
+}  // namespace
+
+std::optional<std::string> LoadSave_ChooseGameFile() {
+  // A scripted answer for tests; an empty answer is a cancelled dialog.
+  if (const char* answer = std::getenv("TARNWICKE_CHOOSE_FILE")) {
+    if (!*answer) return std::nullopt;
+    return std::string(answer);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::vector<uint8_t>> LoadSave_ReadBundleFile(const std::string& path, std::string* error) {
+  return File_ReadAll(path, error);
+}
+
+bool LoadSave_BundleFileExists(const std::string& path) { return File_CanRead(path); }
+
+void Support_SetCaption(const std::string& caption) { g_caption = caption; }
+void Support_MessageBox(const std::string& text) { MessageBox_Show(g_caption, text); }
+
+void Support_CreateTempDirectory() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/tarnwicke-XXXXXX";
+  if (mkdtemp(pattern.data())) g_tempDirectory = pattern + "/";
+}
+
+void Support_DeleteTempDirectory() {
+  if (!g_tempDirectory.empty()) File_RemoveTree(g_tempDirectory);
+  g_tempDirectory.clear();
+}
+
+std::string Support_GetTempDirectory() { return g_tempDirectory; }
+
+void HighScore_Init() {
+  for (auto& e : g_highScores) e = {"<nobody>", 0};
+}
+void HighScore_Load() {}
+void HighScore_Save() {}
+const HighScoreEntry& HighScore_Get(int index) { return g_highScores[index < 0 || index > 9 ? 0 : index]; }
+
+void File_CloseAllBinary() {}
+void Platform_Shutdown() {}
+
+void InitFileFunctions() {}
+void InitInteractionFunctions() {}
+void InitMiscFunctions() {}
+void InitVeskFunctions() {}
+void InitWin8Functions() {}

@@ -1,0 +1,42 @@
+// Files and platform services, as far as start-up and shutdown need them.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The open-file dialog for choosing a game; nothing when cancelled or when no
+// dialog can be shown. TARNWICKE_CHOOSE_FILE answers it in tests.
+std::optional<std::string> LoadSave_ChooseGameFile();
+// The whole file from the game's own files; nothing when missing.
+std::optional<std::vector<uint8_t>> LoadSave_ReadBundleFile(const std::string& path, std::string* error = nullptr);
+bool LoadSave_BundleFileExists(const std::string& path);
+
+// A message box captioned with the game's caption.
+void Support_SetCaption(const std::string& caption);
+void Support_MessageBox(const std::string& text);
+
+// The game's own temporary directory, made at start-up and removed at exit.
+void Support_CreateTempDirectory();
+void Support_DeleteTempDirectory();
+std::string Support_GetTempDirectory();
+
+// The high-score table: ten entries "<nobody>", 0 after Init.
+void HighScore_Init();
+void HighScore_Load();
+void HighScore_Save();
+struct HighScoreEntry {
+  std::string name;
+  int score;
+};
+const HighScoreEntry& HighScore_Get(int index);
+
+void File_CloseAllBinary();
+void Platform_Shutdown();
+
+// Built-in groups.
+void InitFileFunctions();
+void InitInteractionFunctions();
+void InitMiscFunctions();
+void InitVeskFunctions();
+void InitWin8Functions();

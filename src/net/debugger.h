@@ -1,0 +1,18 @@
+// The remote-debugger link and the debug window, as far as the rest of the
+// runner needs them.
+#pragma once
+#include <cstdint>
+
+// The debug window (debug mode only) and its message list.
+bool Debug_WindowExists();
+void Debug_AddMessage(const char* text);
+// Console text collected for the remote debugger while its server runs.
+bool Debug_ServerStarted();
+void Debug_CollectOutput(const char* text);
+// The "Start Server" step: the debugger's TCP server on port 6502.
+void Debug_StartServer();
+
+// Built-in groups and shutdown.
+void InitNetworkingFunctions();
+void InitDPlayFunctions();
+void Network_DestroyAll();

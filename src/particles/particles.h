@@ -1,0 +1,9 @@
+// Particles, as far as start-up and shutdown need them so far.
+#pragma once
+#include <cstdint>
+
+void PartType_FreeAll();
+void PartSystem_FreeAll();
+void Part_CreateTextures();
+void Part_Shutdown();
+void InitParticleFunctions();

@@ -1,0 +1,4 @@
+#include "physics/physics.h"
+
+void Physics_InstallAssertHook() {}
+void InitPhysicsFunctions() {}

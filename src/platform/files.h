@@ -1,0 +1,19 @@
+// Whole-file reading and writing, and the few directory operations the
+// engine needs.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The whole file, or nothing with `error` set to the system's reason.
+std::optional<std::vector<uint8_t>> File_ReadAll(const std::string& path, std::string* error = nullptr);
+// True when `path` names a regular file that can be opened for reading.
+bool File_CanRead(const std::string& path);
+// Writes through a temporary file renamed over `path`, so a failed write
+// never leaves a half-written file.
+bool File_WriteAtomic(const std::string& path, const void* data, size_t size, std::string* error = nullptr);
+// Creates `path` and any missing parents; true when the directory exists after.
+bool File_MakeDirectories(const std::string& path);
+// Removes a directory tree; missing trees are fine.
+void File_RemoveTree(const std::string& path);

@@ -1,0 +1,10 @@
+// Message boxes. The text always goes to stderr; a window is shown only when
+// a display is present and dialogs are not switched off, so nothing ever
+// blocks on a machine without a display.
+#pragma once
+#include <string>
+
+void MessageBox_Show(const std::string& caption, const std::string& text);
+// True when boxes and dialogs may open windows (a display, and no
+// TARNWICKE_NO_DIALOGS in the environment).
+bool MessageBox_CanShowWindows();

@@ -1,0 +1,3 @@
+#include "script/errors.h"
+
+bool g_ShowErrors = true;

@@ -1,0 +1,4 @@
+#include "script/function_registry.h"
+
+void FunctionRegistry_Free() {}
+void InitMathFunctions() {}

@@ -1,0 +1,5 @@
+#include "script/variables.h"
+
+void GlobalVar_Init() {}
+void Variable_FreeAll() {}
+void VariableName_Free() {}

@@ -1,0 +1,4 @@
+#include "steam/steam.h"
+
+void InitSteamFunctions() {}
+void Steam_Shutdown() {}

@@ -1,0 +1,7 @@
+// Steam integration, as far as start-up and shutdown need it so far.
+#pragma once
+#include <cstdint>
+
+// Registers the Steam built-ins after starting the client library.
+void InitSteamFunctions();
+void Steam_Shutdown();

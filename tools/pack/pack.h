@@ -1,0 +1,183 @@
+// The data-file writer: builds game containers ("FORM" + tagged chunks) for
+// tests, benchmarks and the embedded game.
+//
+// A container is laid out as
+//   "FORM", u32 length of the rest, then chunks {4-byte tag, u32 length, body}.
+// Offsets written into chunk bodies count from the first byte of the container.
+// Strings live in one pool (the STRG chunk): a counted list of offsets to
+// records {u32 length, characters, 0}; a string reference is the offset of the
+// characters (record + 4).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace twpack {
+
+// A description or a build request the writer cannot honour.
+class PackError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Writer;
+
+// A place inside the container whose offset is known only once the container
+// is laid out. Bind it inside a chunk; refer to it from anywhere.
+struct Label {
+  int id = -1;
+  bool valid() const { return id >= 0; }
+};
+
+// Appends the body of one chunk. Obtained from Writer::AddChunk; stays valid
+// for the writer's lifetime.
+class ChunkBuilder {
+ public:
+  const std::string& tag() const { return tag_; }
+  size_t size() const { return body_.size(); }  // bytes written so far
+
+  ChunkBuilder& U8(uint8_t v);
+  ChunkBuilder& U16(uint16_t v);
+  ChunkBuilder& U32(uint32_t v);
+  ChunkBuilder& S32(int32_t v);
+  ChunkBuilder& F32(float v);
+  ChunkBuilder& F64(double v);
+  ChunkBuilder& Bytes(const void* data, size_t n);
+  ChunkBuilder& Zeros(size_t n);
+  ChunkBuilder& Align(size_t n);  // pads with zeros to a multiple of n bytes
+
+  // A 4-byte string reference to `s` in the string pool (added if absent).
+  ChunkBuilder& StringRef(std::string_view s);
+  // A 4-byte field holding 0 (the null reference / offset).
+  ChunkBuilder& Null() { return U32(0); }
+
+  // Labels: Bind marks the current position; OffsetOf writes the container
+  // offset of a label (bound here or in any other chunk); an invalid label
+  // writes 0.
+  Label NewLabel();
+  ChunkBuilder& Bind(Label l);
+  ChunkBuilder& OffsetOf(Label l);
+
+  // Overwrites 4 bytes at body position `pos` (for lengths known late).
+  ChunkBuilder& PatchU32(size_t pos, uint32_t v);
+
+ private:
+  friend class Writer;
+  ChunkBuilder(Writer* w, std::string tag) : w_(w), tag_(std::move(tag)) {}
+  Writer* w_;
+  std::string tag_;
+  std::vector<uint8_t> body_;
+  struct StrFix { size_t pos; uint32_t index; };
+  struct LabelFix { size_t pos; int label; };
+  std::vector<StrFix> str_fixes_;
+  std::vector<LabelFix> label_fixes_;
+  bool is_pool_ = false;  // the STRG placeholder
+  bool raw_ = false;
+  int index_ = -1;  // position in the writer's chunk list
+};
+
+class Writer {
+ public:
+  Writer();
+  ~Writer();
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  // Starts a new chunk at the end of the container. The tag must be 4 bytes.
+  ChunkBuilder& AddChunk(std::string_view tag);
+  // A chunk of length 0.
+  void AddEmptyChunk(std::string_view tag);
+  // A chunk whose body is exactly these bytes.
+  void AddRawChunk(std::string_view tag, const std::vector<uint8_t>& body);
+  // Places the string-pool chunk (STRG) here; without a call it goes last.
+  void PlaceStringPool();
+
+  // Adds a string to the pool (once per distinct text); returns its index.
+  uint32_t AddString(std::string_view s);
+  size_t StringCount() const;
+
+  Label NewLabel();
+
+  // Lays the container out and resolves every reference.
+  std::vector<uint8_t> Build() const;
+
+ private:
+  friend class ChunkBuilder;
+  std::vector<std::unique_ptr<ChunkBuilder>> chunks_;
+  std::vector<std::string> strings_;
+  std::map<std::string, uint32_t, std::less<>> string_index_;
+  int labels_ = 0;
+  struct LabelPos { int chunk = -1; size_t pos = 0; };
+  std::vector<LabelPos> label_pos_;
+  bool pool_placed_ = false;
+};
+
+// ---- The general-information chunk (GEN8), every format version ----------
+
+struct Gen8 {
+  uint8_t debug = 1;  // 0: built for debugging
+  uint8_t version = 13;
+  std::string name = "Game";
+  std::string config = "Default";
+  uint32_t last_instance_id = 100000;
+  uint32_t last_tile_id = 10000000;
+  uint32_t game_id = 0;
+  uint32_t words6_9[4] = {0, 0, 0, 0};
+  std::string display_name = "Game";  // version 8 on
+  uint32_t width = 800;               // version 8 on
+  uint32_t height = 480;              // version 8 on
+  uint32_t flags = 2;                 // version 8 on
+  std::string word25;                 // version 10 to 13: a string reference
+  uint32_t word26 = 0, word27 = 0;    // version 11 on
+  uint32_t feature_lo = 0xFFFFFFFFu, feature_hi = 0xFFFFFFFFu;  // version 12 on
+  uint32_t steam_app_id = 0;          // version 13 on
+  std::vector<int32_t> room_order;
+  // For bad-input fixtures: a room-order count to write instead of the size
+  // of room_order.
+  std::optional<uint32_t> room_count_override;
+};
+
+// Appends a GEN8 chunk (or `tag`, for GEN7/GENL) laid out for g.version.
+void AddGen8(Writer& w, const Gen8& g, std::string_view tag = "GEN8");
+
+// ---- The options chunk (OPTN) ---------------------------------------------
+
+struct Optn {
+  // Words 0 to 34 as stored; defaults as an authoring tool writes them.
+  uint32_t words[35] = {0, 0, 0, 0, 1, 100, 0, 0, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 1, 1, 1,
+                        1, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
+  std::string word26;  // string reference at word 26 (null when empty)
+  std::vector<std::pair<std::string, std::string>> constants;  // name, value text
+  std::optional<uint32_t> constant_count_override;  // bad-input fixtures
+};
+
+void AddOptn(Writer& w, const Optn& o);
+
+// ---- The text description -------------------------------------------------
+//
+// One directive per line; '#' starts a comment; blank lines are ignored.
+// Numbers are decimal or 0x-hexadecimal, optionally negative; texts are in
+// double quotes with \" \\ \n \t escapes.
+//
+//   GEN8 key=value ...     (also GEN7, GENL) keys: debug version name config
+//                          display width height flags game_id last_instance
+//                          last_tile steam word25 word26 word27 feature_lo
+//                          feature_hi rooms=0,1,2 room_count
+//   OPTN key=value ...     keys: word0 ... word34, word26="text",
+//                          const.NAME="value" (repeatable, in order),
+//                          const_count
+//   STRINGS "a" "b" ...    extra strings added to the pool
+//   STRG                   places the string pool here (else it goes last)
+//   EMPTY TAG              a chunk of length 0
+//   RAW TAG hexbytes       a chunk with exactly these bytes (may be empty)
+//
+// Throws PackError with "line N: ..." for anything it cannot read.
+std::vector<uint8_t> BuildFromDescription(std::string_view text);
+
+}  // namespace twpack
