@@ -24,7 +24,6 @@ class TConsole : public tagIConsole {
   void OutputV(const char* format, va_list ap);
 
  private:
-  int unused_ = 0;
   int mode_;
 };
 
