@@ -33,6 +33,12 @@ bool ReadAll(const std::string& path, std::string& out) {
 // Writes to a temporary file beside `path` and renames it over, so a reader
 // never sees a half-written container and a failure leaves the old one.
 bool WriteAtomically(const std::string& path, const std::vector<uint8_t>& data, std::string& error) {
+  // The rename would replace a device or pipe (say /dev/stdout) with a file.
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    error = "'" + path + "' is not a regular file";
+    return false;
+  }
   std::string tmp = path + ".XXXXXX";
   const int fd = mkstemp(tmp.data());
   if (fd < 0) {
