@@ -5,3 +5,4 @@ void Object_Clear() {}
 bool Object_Prepare() { return true; }
 void Object_FreeAll() {}
 void ObjectLists_Free() {}
+std::string Object_GetName(int) { return "<undefined>"; }

@@ -2,6 +2,7 @@
 // loading needs them so far.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "core/game_data.h"
 
@@ -10,3 +11,5 @@ void Object_Clear();
 bool Object_Prepare();
 void Object_FreeAll();
 void ObjectLists_Free();
+// The name of object `index`; "<undefined>" for a bad index or empty slot.
+std::string Object_GetName(int index);

@@ -1,6 +1,42 @@
 // The main loop and the run globals.
 #pragma once
 #include <cstdint>
+#include <string>
+
+class CGameRoom;
+
+// New-room requests besides a room index.
+constexpr int32_t kNewRoomNone = -1;
+constexpr int32_t kNewRoomEnd = -100;
+constexpr int32_t kNewRoomRestart = -200;
+constexpr int32_t kNewRoomAbort = -400;
+
+// The process-wide state of the running game.
+struct RunGlobals {
+  bool paused = false;
+  bool draw_enabled = true;
+  int32_t new_room = kNewRoomNone;
+  int32_t transition_kind = 0;
+  int32_t room_index = 0;
+  CGameRoom* room = nullptr;
+  int32_t score = 0;
+  int32_t lives = -1;
+  double health = 100.0;
+  bool show_score = true, show_lives = false, show_health = false;
+  bool caption_changed = false;
+  std::string caption_score = "Score: '";
+  std::string caption_lives = "Lives: ";
+  std::string caption_health = "Health: ";
+  int32_t cursor_sprite = -1;
+  int32_t view_current = 0;
+  int32_t step_counter = 0;
+  // The event being dispatched.
+  int32_t event_type = 0, event_number = 0, event_object = -1;
+  int32_t event_action = 0;
+  int32_t fps = 0;
+};
+
+extern RunGlobals g_Run;
 
 void RunGlobals_Init();
 // Starts the game and prepares the frame timing.

@@ -9,6 +9,7 @@ void Window_ClearViewMappings() {}
 void Window_Create(int, int) {}
 void Window_SetColor(uint32_t) {}
 void Window_Destroy() {}
+void Display_EnsureWindowed() {}
 void Display_SetAll(int, int, int, int) {}
 bool GR_D3D_Init(int, int, uint32_t) { return true; }
 void Graphics_BeginFrame() {}

@@ -14,6 +14,8 @@ void Window_ClearViewMappings();
 void Window_Create(int width, int height);
 void Window_SetColor(uint32_t colour);
 void Window_Destroy();
+// Leaves full screen before a dialog opens.
+void Display_EnsureWindowed();
 void Display_SetAll(int width, int height, int frequency, int depth);
 bool GR_D3D_Init(int width, int height, uint32_t flags);
 void Graphics_BeginFrame();

@@ -6,5 +6,6 @@ std::string g_IOFileName;
 
 void IO_Init() {}
 void IO_Shutdown() {}
+void IO_Clear() {}
 void IO_ReadVirtualButtonsIni(const IniFile&) {}
 void InitGamepadFunctions() {}

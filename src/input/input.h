@@ -12,5 +12,7 @@ extern std::string g_IOFileName;  // the record or playback file
 
 void IO_Init();
 void IO_Shutdown();
+// Forgets all held, pressed and released keys and buttons.
+void IO_Clear();
 void IO_ReadVirtualButtonsIni(const IniFile& ini);
 void InitGamepadFunctions();

@@ -23,3 +23,23 @@ void MessageBox_Show(const std::string& caption, const std::string& text) {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
   }
 }
+
+bool MessageBox_AskAbort(const std::string& caption, const std::string& text, bool ignoreAllowed) {
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  std::fflush(stderr);
+  if (!MessageBox_CanShowWindows()) {
+    const char* answer = std::getenv("TARNWICKE_ERROR_ANSWER");
+    if (answer && std::strcmp(answer, "abort") == 0) return true;
+    if (answer && std::strcmp(answer, "ignore") == 0) return !ignoreAllowed;
+    return !ignoreAllowed;
+  }
+  SDL_MessageBoxButtonData buttons[2] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Abort"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "Ignore"},
+  };
+  SDL_MessageBoxData data{SDL_MESSAGEBOX_ERROR, nullptr, caption.c_str(), text.c_str(), ignoreAllowed ? 2 : 1,
+                          buttons, nullptr};
+  int pressed = 1;
+  if (SDL_ShowMessageBox(&data, &pressed) != 0) return !ignoreAllowed;
+  return pressed == 1;
+}

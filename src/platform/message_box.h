@@ -5,6 +5,10 @@
 #include <string>
 
 void MessageBox_Show(const std::string& caption, const std::string& text);
+// A question with Abort (and, when allowed, Ignore); true for Abort. Without
+// windows the text goes to stderr and the answer is TARNWICKE_ERROR_ANSWER
+// ("abort" or "ignore"), else Ignore when allowed, else Abort.
+bool MessageBox_AskAbort(const std::string& caption, const std::string& text, bool ignoreAllowed);
 // True when boxes and dialogs may open windows (a display, and no
 // TARNWICKE_NO_DIALOGS in the environment).
 bool MessageBox_CanShowWindows();

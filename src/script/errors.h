@@ -1,5 +1,34 @@
-// Runtime error reporting, as far as start-up needs it so far.
+// Runtime error reporting: the error dialog, the "ERROR!!! :: " log line and
+// the abort of the game, and readable names of events and keys.
 #pragma once
 #include <cstdint>
+#include <string>
 
-extern bool g_ShowErrors;  // off with "-noerrors"
+extern bool g_ShowErrors;  // off with "-noerrors": no error dialog
+
+// Formats a runtime error with its event, object and call stack, and displays it.
+void Error_ReportRuntime(const char* message, bool fatal);
+// Shows, logs and, when `abort` (or the game's options say every error
+// aborts), ends the game at the end of the frame.
+void Error_Display(const char* message, bool abort);
+// The error dialog; true when the player chose Abort.
+bool Error_ShowDialog(const std::string& message, bool ignoreAllowed);
+// The dialog's text: a rule, then the message with tabs widened and every
+// line end made "\r\n".
+std::string Error_DialogText(const std::string& message);
+
+bool Error_Occurred();
+void Error_ClearOccurred();
+const std::string& Error_LastText();
+bool Error_Aborting();
+// For tests: forget the aborting state.
+void Error_ResetForTests();
+
+// Readable names; each call returns a fresh text.
+std::string Event_Name(int type, int subtype);
+std::string Event_ShortName(int type, int subtype);
+std::string Key_Name(int code);
+std::string MouseEvent_Name(int subtype);
+std::string OtherEvent_Name(int subtype);
+std::string AsyncEvent_Name(int subtype);
+std::string StepKind_Name(int subtype);
