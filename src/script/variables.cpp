@@ -2,4 +2,3 @@
 
 void GlobalVar_Init() {}
 void Variable_FreeAll() {}
-void VariableName_Free() {}

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "script/variable_names.h"
+
 void GlobalVar_Init();
 void Variable_FreeAll();
-void VariableName_Free();
