@@ -24,6 +24,9 @@ def expected_startup(path, chunks):
     lines = [
         "RunnerLoadGame: " + os.path.basename(path),
         "RunnerLoadGame() - " + path,
+        "#" * 73,
+        "####!!!!$$$$$$ pwd - %s/" % folder,
+        "#" * 73,
         "Checking if INIFile %s/options.ini Exists" % folder,
         "!!!!No INI File %s/options.ini" % folder,
         "Reading File " + path,
