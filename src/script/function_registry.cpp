@@ -37,7 +37,7 @@ void FunctionRegistry_Add(std::string_view name, BuiltinHandler handler, int arg
   }
   FunctionEntry& e = g_registry.entries[g_registry.count++];
   size_t n = std::min(name.size(), sizeof e.name - 1);
-  std::memcpy(e.name, name.data(), n);
+  if (n) std::memcpy(e.name, name.data(), n);
   e.name[n] = '\0';
   e.handler = handler;
   e.argCount = argCount;
@@ -58,7 +58,8 @@ int FunctionRegistry_Find(std::string_view name) {
 }
 
 int FunctionRegistry_GetArgCount(int index) {
-  if (index >= kFirstExtensionFunction) return g_bands.extensionArgCount(index - kFirstExtensionFunction);
+  if (index >= kFirstExtensionFunction)
+    return g_bands.extensionArgCount(index - kFirstExtensionFunction);
   if (index >= kFirstScriptFunction) return kAnyArgCount;
   const FunctionEntry* e = FunctionRegistry_Get(index);
   return e ? e->argCount : kNoSuchFunction;

@@ -28,10 +28,10 @@ int VariableName_FindOrAdd(std::string_view name) {
   int pos = Position(name);
   if (pos >= 0) return kFirstUserVariableId + pos;
   // One entry at a time: the table only grows while code is bound or compiled.
-  MemoryManager::ResizeField(g_names.names, uint32_t(g_names.count + 1) * sizeof(char*),
-                             __FILE__, __LINE__);
+  MemoryManager::ResizeField(g_names.names, uint32_t(g_names.count + 1) * sizeof(char*), __FILE__,
+                             __LINE__);
   auto* copy = static_cast<char*>(TW_ALLOC(uint32_t(name.size() + 1), false));
-  std::memcpy(copy, name.data(), name.size());
+  if (!name.empty()) std::memcpy(copy, name.data(), name.size());
   copy[name.size()] = '\0';
   g_names.names[g_names.count] = copy;
   return kFirstUserVariableId + g_names.count++;
