@@ -1,13 +1,39 @@
-// What the program carries of a game: the compiled code's header, with the
-// built-in container. The runner that plays data files carries none.
+// What the program carries of a game: its compiled event code with the
+// tables the runtime binds at load, and the built-in container. The runner
+// that plays data files carries none of it.
 #pragma once
 #include <cstdint>
 
+class CObjInstance;
+
+// A compiled event or script body.
+using NativeEventFn = void (*)(CObjInstance* self, CObjInstance* other);
+
+// One entry of the compiled event table, indexed like the CODE chunk.
+struct NativeCodeEntry {
+  const char* name;  // "tws_Object_" + object + "_" + event + "_" + number
+  NativeEventFn fn;
+};
+
+// Names the compiled code uses; the ids are filled in at load.
+struct NativeVarRef {
+  const char* name;
+  int32_t id;
+};
+struct NativeFuncRef {
+  const char* name;
+  int32_t id;
+};
+
 struct NativeGameHeader {
-  int32_t global_slots;    // global value slots the compiled code uses
-  int32_t instance_slots;  // value slots per instance
+  int32_t global_slots;     // global value slots the compiled code uses
+  int32_t instance_slots;   // value slots per instance
   uint32_t container_size;  // 0: no built-in container
   const uint8_t* container;
+  const NativeCodeEntry* code_table;  // null: no compiled code
+  int32_t code_count;
+  NativeVarRef* const* var_refs;    // null-terminated, or null
+  NativeFuncRef* const* func_refs;  // null-terminated, or null
 };
 
 const NativeGameHeader& NativeGame_Header();

@@ -24,6 +24,8 @@
 #include "motion/motion.h"
 #include "physics/physics.h"
 #include "script/builtin_vars.h"
+#include "script/bytecode.h"
+#include "script/errors.h"
 #include "script/scripts.h"
 #include "script/vm.h"
 #include "sprites/sprites.h"
@@ -155,6 +157,16 @@ std::vector<uint32_t> ChunkBody::OffsetList() const {
     list[i] = off;
   }
   return list;
+}
+
+void GameData_ReportFailure(const DataError& e) {
+  if (dynamic_cast<const LoadError*>(&e)) {
+    g_DebugConsole->Output("%s", e.what());
+    if (!g_ShowErrors) std::fputs(e.what(), stderr);
+    Error_Display(e.what(), true);
+    return;
+  }
+  Console_Error("The game data is damaged: %s\n", e.what());
 }
 
 const GameDataFile& GameData_File() { return g_file; }
@@ -355,7 +367,7 @@ bool GameData_ProcessChunks(const GameDataFile& file) {
       }
     }
   } catch (const DataError& e) {
-    Console_Error("The game data is damaged: %s\n", e.what());
+    GameData_ReportFailure(e);
     return false;
   }
   Code_ResolveNativeReferences();
@@ -379,5 +391,26 @@ void GameData_LoadDebugInfo(const GameDataFile& debugFile) {
       for (uint32_t rec : g_debugScriptTable)
         if (rec) debugFile.String(debugFile.U32(rec));
     }
+  }
+}
+
+std::string_view GameData_DebugSourceText(int index) {
+  if (index < 0 || size_t(index) >= g_debugScriptTable.size() || !g_debugScriptTable[index]) return {};
+  try {
+    return g_debugFile.String(g_debugFile.U32(g_debugScriptTable[index]));
+  } catch (const DataError&) {
+    return {};
+  }
+}
+
+std::unique_ptr<VMBuffer> GameData_DebugLineTable(int index) {
+  if (index < 0 || size_t(index) >= g_debugInfoTable.size() || !g_debugInfoTable[index]) return nullptr;
+  try {
+    uint32_t entry = g_debugInfoTable[index];
+    uint32_t words = g_debugFile.U32(entry);
+    if (words > (g_debugFile.Size() - entry) / 4) throw DataError("debug line table runs past the end of the file");
+    return std::make_unique<VMBuffer>(g_debugFile.Bytes(entry + 4, words * 4));
+  } catch (const DataError&) {
+    return nullptr;
   }
 }

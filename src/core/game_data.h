@@ -3,6 +3,7 @@
 // string reference is checked against it before use.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -10,11 +11,24 @@
 #include <string_view>
 #include <vector>
 
+class VMBuffer;
+
 // Damaged or hostile container data; the text says what and where.
 class DataError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// A name the game's code needs that the runner cannot bind: shown to the
+// player as an aborting error, in the exact words of the message.
+class LoadError : public DataError {
+ public:
+  using DataError::DataError;
+};
+
+// Reports a load failure: a LoadError through the error display, anything
+// else as damaged data. Both reach stderr and the debug console.
+void GameData_ReportFailure(const DataError& e);
 
 struct ChunkRef {
   char tag[5] = {};
@@ -96,6 +110,10 @@ bool LoadGameData();
 // The main chunk walk; false when a chunk was foreign or damaged.
 bool GameData_ProcessChunks(const GameDataFile& file);
 void GameData_LoadDebugInfo(const GameDataFile& debugFile);
+// From the debug-information file, when one was loaded: the source text of
+// code entry `index` ("" when none) and its line table (null when none).
+std::string_view GameData_DebugSourceText(int index);
+std::unique_ptr<VMBuffer> GameData_DebugLineTable(int index);
 
 class IniFile;
 void Options_ReadIni(const IniFile& ini);

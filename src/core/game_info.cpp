@@ -62,6 +62,8 @@ static void HeaderPassGen8(const ChunkBody& b) {
 }
 
 void GameData_LoadHeader(const GameDataFile& file) {
+  // The tables of an earlier container point into it: start afresh.
+  Code_Clear();
   if (!file.LengthMatches()) return;
   for (const ChunkRef& c : file.Chunks()) {
     if (c.length == 0) continue;

@@ -182,7 +182,7 @@ bool Runner_StartUp() {
   try {
     GameData_LoadHeader(GameData_File());
   } catch (const DataError& e) {
-    Console_Error("The game data is damaged: %s\n", e.what());
+    GameData_ReportFailure(e);
     return false;
   }
   Support_SetCaption(GameInfo_Get().display_name.empty() ? "Tarnwicke" : GameInfo_Get().display_name);

@@ -25,7 +25,11 @@ void MessageBox_Show(const std::string& caption, const std::string& text) {
 }
 
 bool MessageBox_AskAbort(const std::string& caption, const std::string& text, bool ignoreAllowed) {
-  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  // Dialog text ends its lines with "\r\n"; the terminal wants "\n".
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), plain.c_str());
   std::fflush(stderr);
   if (!MessageBox_CanShowWindows()) {
     const char* answer = std::getenv("TARNWICKE_ERROR_ANSWER");

@@ -1,6 +1,7 @@
 // The text description read by tw-pack and by tests (format in pack.h).
 #include <charconv>
 
+#include "code.h"
 #include "pack.h"
 
 namespace twpack {
@@ -193,7 +194,30 @@ std::vector<uint8_t> Hex(std::string_view s) {
   return out;
 }
 
-void Directive(Writer& w, const std::vector<Tok>& toks) {
+struct State {
+  Writer w;
+  CodeSet code{w};
+  CodeRecord* record = nullptr;  // inside a CODE block
+};
+
+// A line inside a CODE block: an instruction, a label, or END.
+void CodeLine(State& st, const std::vector<Tok>& toks) {
+  if (toks[0].has_key || toks[0].quoted) throw PackError("expected an instruction, got '" + toks[0].Show() + "'");
+  if (toks[0].value == "END") {
+    NoMoreArgs(toks, 1);
+    st.record = nullptr;
+    return;
+  }
+  std::vector<CodeRecord::Arg> args;
+  for (size_t i = 1; i < toks.size(); ++i) {
+    if (toks[i].has_key) throw PackError("unexpected '" + toks[i].Show() + "'");
+    args.push_back({toks[i].value, toks[i].quoted});
+  }
+  st.record->Assemble(toks[0].value, args);
+}
+
+void Directive(State& st, const std::vector<Tok>& toks) {
+  Writer& w = st.w;
   const std::string name = BareArg(toks, 0, "a directive");
   const std::vector<Tok> args(toks.begin() + 1, toks.end());
   if (name == "GEN8" || name == "GEN7" || name == "GENL") {
@@ -208,6 +232,14 @@ void Directive(Writer& w, const std::vector<Tok>& toks) {
   } else if (name == "STRG") {
     NoMoreArgs(args, 0);
     w.PlaceStringPool();
+  } else if (name == "CODE") {
+    if (args.size() != 1 || args[0].has_key || !args[0].quoted) throw PackError("CODE takes a quoted record name");
+    if (!st.code.CodePlaced()) st.code.PlaceCode();
+    st.record = &st.code.AddRecord(args[0].value);
+  } else if (name == "VARI" || name == "FUNC") {
+    NoMoreArgs(args, 0);
+    if (name == "VARI") st.code.PlaceVari();
+    else st.code.PlaceFunc();
   } else if (name == "EMPTY") {
     const std::string tag = BareArg(args, 0, "a chunk tag");
     NoMoreArgs(args, 1);
@@ -226,8 +258,8 @@ void Directive(Writer& w, const std::vector<Tok>& toks) {
 }  // namespace
 
 std::vector<uint8_t> BuildFromDescription(std::string_view text) {
-  Writer w;
-  int line_no = 0;
+  State st;
+  int line_no = 0, code_line = 0;
   while (!text.empty()) {
     const size_t nl = text.find('\n');
     const std::string_view line = text.substr(0, nl);
@@ -235,12 +267,20 @@ std::vector<uint8_t> BuildFromDescription(std::string_view text) {
     ++line_no;
     try {
       const std::vector<Tok> toks = Tokenize(line);
-      if (!toks.empty()) Directive(w, toks);
+      if (toks.empty()) continue;
+      if (st.record) {
+        CodeLine(st, toks);
+      } else {
+        Directive(st, toks);
+        if (st.record) code_line = line_no;
+      }
     } catch (const PackError& e) {
       throw PackError("line " + std::to_string(line_no) + ": " + e.what());
     }
   }
-  return w.Build();
+  if (st.record) throw PackError("line " + std::to_string(code_line) + ": CODE block without END");
+  st.code.Finish();
+  return st.w.Build();
 }
 
 }  // namespace twpack

@@ -176,6 +176,28 @@ void AddOptn(Writer& w, const Optn& o);
 //   STRG                   places the string pool here (else it goes last)
 //   EMPTY TAG              a chunk of length 0
 //   RAW TAG hexbytes       a chunk with exactly these bytes (may be empty)
+//   CODE "name"            a code record, up to a line END; the CODE chunk
+//                          goes where the first record is (see code.h)
+//   VARI, FUNC             the reference chunks of the variables the code
+//                          uses and the functions it calls, placed here
+//
+// Inside a CODE record, one instruction or label per line:
+//   label:                 a label for the record's branches
+//   push.T VALUE           T: d f (reals), i l (integers), b (0 or 1),
+//                          e (16-bit immediate), s "text", v VAR
+//   pop.v.T VAR, pop.i.T VAR
+//                          VAR is INSTANCE.NAME, with NAME[] when an array
+//                          index is on the stack; INSTANCE is self, other,
+//                          all, noone, global, local, stack (popped), or a
+//                          number (an object index, or an instance id from
+//                          100000)
+//   call.i NAME ARGC
+//   conv.T.T, mul, div, rem, mod, add, sub, and, or, xor, shl, shr, slt,
+//   sle, seq, sne, sge, sgt (all .T.T); neg.T not.T ret.T exit.T popz.T;
+//   dup.T [N]
+//   b, bt, bf, pushenv, popenv LABEL; popenv exit
+//   break N
+//   word N ...             raw words, unchecked
 //
 // Throws PackError with "line N: ..." for anything it cannot read.
 std::vector<uint8_t> BuildFromDescription(std::string_view text);

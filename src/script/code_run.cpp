@@ -1,0 +1,84 @@
+#include "script/code_run.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "game/native_game.h"
+#include "graphics/graphics.h"
+#include "script/code.h"
+#include "script/errors.h"
+#include "script/value.h"
+#include "script/vm.h"
+
+namespace {
+bool g_pendingError = false;
+std::string g_pendingText;
+}  // namespace
+
+bool Code_HasPendingError() { return g_pendingError; }
+const std::string& Code_PendingErrorText() { return g_pendingText; }
+void Code_ClearPendingError() { g_pendingError = false; }
+
+void Code_ReportError(const CCode* code, int position, const char* message) {
+  Display_EnsureWindowed();
+  if (g_pendingError) return;
+  g_pendingError = true;
+  const char* text = code ? code->GetText() : "";
+  int len = int(std::strlen(text));
+  position = std::clamp(position, 0, len);
+  int line = 1, lineStart = 0, column = 0;
+  for (int i = 0; i < position; ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      lineStart = i + 1;
+      column = 0;
+    } else if (text[i] != '\r') {
+      ++column;
+    }
+  }
+  int lineEnd = lineStart;
+  while (lineEnd < len && text[lineEnd] != '\n') ++lineEnd;
+  std::string lineText(text + lineStart, text + lineEnd);
+  char buf[4096];
+  if (!code || code->Kind() == CCode::kProgram) {
+    std::snprintf(buf, sizeof buf, "Error in code at line %d:\n   %s\n\nat position %d: %s", line, lineText.c_str(),
+                  column + 1, message ? message : "");
+  } else {
+    std::snprintf(buf, sizeof buf, "Error in expression: %s\n position %d: %s", text, column + 1,
+                  message ? message : "");
+  }
+  g_pendingText = buf;
+}
+
+bool Code_Run(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result) {
+  g_pendingError = false;
+  if (!code) return true;
+  if (!g_UseVM && !code->Compiled()) {
+    Code_ReportError(code, 0, "Internal Error: Executing non-compiled code->");
+    return false;
+  }
+  if (code->Kind() == CCode::kConstantExpression) {
+    ScriptValue_Copy(result, &code->Constant());
+    return true;
+  }
+  if (const NativeCodeEntry* native = code->Native()) {
+    if (native->fn) native->fn(self, other);
+    return true;
+  }
+  // Bytecode runs on the virtual machine and parse trees on the tree
+  // interpreter once they exist; until then such code runs as nothing.
+  return true;
+}
+
+bool Code_RunReportingErrors(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result) {
+  if (Code_Run(self, other, code, result)) return true;
+  Error_ReportRuntime(g_pendingText.c_str(), false);
+  g_pendingError = false;
+  return false;
+}
+
+bool Code_RunOrErrorValue(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result) {
+  if (Code_Run(self, other, code, result)) return true;
+  ScriptValue_SetText(result, "ERROR");
+  return false;
+}
