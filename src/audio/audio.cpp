@@ -14,3 +14,4 @@ void Audio_Prepare() {}
 void SoundHardware_Quit() {}
 void Sound_FreeAll() {}
 void InitSoundFunctions() {}
+void Audio_Tick() {}

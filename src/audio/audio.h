@@ -18,3 +18,5 @@ void Audio_Prepare();
 void SoundHardware_Quit();
 void Sound_FreeAll();
 void InitSoundFunctions();
+// Per-frame audio update, before the step, even while paused.
+void Audio_Tick();

@@ -108,5 +108,5 @@ int Runner_Main(int argc, const char* const* argv) {
   Runner_EndInput();
   Main_PostQuit();
   Runner_Shutdown();
-  return started ? 0 : 1;
+  return started && !Game_StartFailed() ? 0 : 1;
 }

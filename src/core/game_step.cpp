@@ -1,3 +1,323 @@
 #include "core/game_step.h"
 
-void Run_ClearPendingChanges() {}
+#include <cmath>
+#include <span>
+
+#include "core/entry.h"
+#include "core/event_dispatch.h"
+#include "core/events.h"
+#include "core/instances.h"
+#include "core/object_lists.h"
+#include "core/objects.h"
+#include "core/options.h"
+#include "core/rooms.h"
+#include "core/run_loop.h"
+#include "core/timelines.h"
+#include "files/files.h"
+#include "graphics/graphics.h"
+#include "input/input.h"
+#include "net/debugger.h"
+#include "particles/particles.h"
+#include "steam/steam.h"
+
+namespace {
+int64_t g_previousStepTime = 0;
+int64_t g_deltaTime = 0;
+
+uint64_t Snapshot() { return g_DispatchStamp++; }
+
+bool Eligible(const CObjInstance* i, uint64_t snapshot) { return i->IsLive() && i->creation_stamp <= snapshot; }
+
+// The common pattern: the listed objects of (type, subtype), each object's
+// own instances, self and other the same instance.
+void DispatchListed(int type, int32_t subtype, uint64_t snapshot) {
+  for (int32_t index : ObjectLists_Get(type, subtype)) {
+    CObject* object = Object_Find(index);
+    if (!object) continue;
+    for (CObjInstance* i : object->OwnInstances())
+      if (Eligible(i, snapshot)) Instance_PerformEvent(i, i, type, subtype);
+  }
+}
+
+void Dispatch(int type, int32_t subtype) { DispatchListed(type, subtype, Snapshot()); }
+
+void DispatchAlarms() {
+  uint64_t snapshot = Snapshot();
+  for (int a = 0; a < kAlarmCount; ++a) {
+    for (int32_t index : ObjectLists_Get(kEventAlarm, a)) {
+      CObject* object = Object_Find(index);
+      if (!object) continue;
+      for (CObjInstance* i : object->OwnInstances()) {
+        if (!Eligible(i, snapshot) || i->alarm[a] < 0) continue;
+        if (--i->alarm[a] == 0) Instance_PerformEvent(i, i, kEventAlarm, a);
+      }
+    }
+  }
+}
+
+void DispatchTimelines() {
+  uint64_t snapshot = Snapshot();
+  for (CObjInstance* i : g_Run.room->active) {
+    if (!Eligible(i, snapshot) || !i->timeline_running || i->timeline_speed == 0 || i->timeline_index < 0) continue;
+    CTimeLine* t = TimeLine_Get(i->timeline_index);
+    if (!t || t->MomentCount() == 0) continue;
+    int32_t index = i->timeline_index;
+    if (i->timeline_speed > 0) {
+      int32_t from = t->FirstMomentAtOrAfter(i->timeline_position);
+      i->timeline_position += i->timeline_speed;
+      int32_t to = t->FirstMomentAtOrAfter(i->timeline_position);
+      for (int32_t m = from; m < to; ++m) TimeLine_PerformMoment(i, i, index, m);
+      if (i->timeline_loop && i->timeline_position > t->GetMomentStep(t->MomentCount() - 1)) i->timeline_position = 0;
+    } else {
+      int32_t from = t->LastMomentAtOrBefore(i->timeline_position);
+      i->timeline_position += i->timeline_speed;
+      int32_t to = t->LastMomentAtOrBefore(i->timeline_position);
+      for (int32_t m = from; m > to; --m) TimeLine_PerformMoment(i, i, index, m);
+      if (i->timeline_loop && i->timeline_position < 0)
+        i->timeline_position = float(t->GetMomentStep(t->MomentCount() - 1));
+    }
+  }
+}
+
+void DispatchKeys() {
+  bool anyHeld = false, anyPressed = false, anyReleased = false;
+  for (int key = 8; key <= 255; ++key) {
+    bool down = IO_KeyIsDown(key), pressed = IO_KeyWasPressed(key), released = IO_KeyWasReleased(key);
+    if (down || pressed) {
+      anyHeld = true;
+      Dispatch(kEventKeyboard, key);
+    }
+    if (pressed) {
+      anyPressed = true;
+      Dispatch(kEventKeyPress, key);
+    }
+    if (released) {
+      anyReleased = true;
+      Dispatch(kEventKeyRelease, key);
+    }
+  }
+  Dispatch(kEventKeyboard, anyHeld ? 1 : 0);
+  Dispatch(kEventKeyPress, anyPressed ? 1 : 0);
+  Dispatch(kEventKeyRelease, anyReleased ? 1 : 0);
+}
+
+bool HasExtent(const CObjInstance* i) {
+  SpriteShape shape;
+  return Instance_LookUpSprite(i->sprite_index, &shape) || Instance_LookUpSprite(i->mask_index, &shape);
+}
+
+struct Area {
+  double left, top, right, bottom;
+};
+
+// Whether the instance is inside `a` (touching it) or fully within it.
+bool Touches(CObjInstance* i, const Area& a) {
+  if (!HasExtent(i)) return i->x >= a.left && i->x <= a.right && i->y >= a.top && i->y <= a.bottom;
+  i->EnsureBoundingBox();
+  return i->bbox_right >= a.left && i->bbox_left <= a.right && i->bbox_bottom >= a.top && i->bbox_top <= a.bottom;
+}
+
+bool Within(CObjInstance* i, const Area& a) {
+  if (!HasExtent(i)) return i->x >= a.left && i->x <= a.right && i->y >= a.top && i->y <= a.bottom;
+  i->EnsureBoundingBox();
+  return i->bbox_left >= a.left && i->bbox_right <= a.right && i->bbox_top >= a.top && i->bbox_bottom <= a.bottom;
+}
+
+template <typename Test>
+void DispatchBoundary(int32_t subtype, Test&& test) {
+  uint64_t snapshot = Snapshot();
+  for (int32_t index : ObjectLists_Get(kEventOther, subtype)) {
+    CObject* object = Object_Find(index);
+    if (!object) continue;
+    for (CObjInstance* i : object->OwnInstances())
+      if (Eligible(i, snapshot) && test(i)) Instance_PerformEvent(i, i, kEventOther, subtype);
+  }
+}
+
+void DispatchOutsideBoundary() {
+  CGameRoom* room = g_Run.room;
+  Area whole{0, 0, double(room->width), double(room->height)};
+  {
+    uint64_t snapshot = Snapshot();
+    for (int32_t index : ObjectLists_Get(kEventOther, 0)) {
+      CObject* object = Object_Find(index);
+      if (!object) continue;
+      for (CObjInstance* i : object->OwnInstances()) {
+        if (!Eligible(i, snapshot)) continue;
+        if (Touches(i, whole)) {
+          i->outside_room = false;
+          continue;
+        }
+        // Once per excursion.
+        if (!i->outside_room) Instance_PerformEvent(i, i, kEventOther, 0);
+        i->outside_room = true;
+      }
+    }
+  }
+  DispatchBoundary(1, [&](CObjInstance* i) { return !Within(i, whole); });
+  if (!room->views_enabled) return;
+  for (int v = 0; v < kRoomLayers; ++v) {
+    const RoomView& view = room->views[v];
+    if (!view.visible) continue;
+    Area a{double(view.xview), double(view.yview), double(view.xview + view.wview), double(view.yview + view.hview)};
+    DispatchBoundary(40 + v, [&](CObjInstance* i) { return !Touches(i, a); });
+  }
+  for (int v = 0; v < kRoomLayers; ++v) {
+    const RoomView& view = room->views[v];
+    if (!view.visible) continue;
+    Area a{double(view.xview), double(view.yview), double(view.xview + view.wview), double(view.yview + view.hview)};
+    DispatchBoundary(50 + v, [&](CObjInstance* i) { return !Within(i, a); });
+  }
+}
+
+// Bounding boxes that overlap; precise masks come with the collision tests.
+bool Collide(CObjInstance* a, CObjInstance* b) {
+  if (a == b || !HasExtent(a) || !HasExtent(b)) return false;
+  a->EnsureBoundingBox();
+  b->EnsureBoundingBox();
+  return a->bbox_left <= b->bbox_right && b->bbox_left <= a->bbox_right && a->bbox_top <= b->bbox_bottom &&
+         b->bbox_top <= a->bbox_bottom;
+}
+
+void StepBack(CObjInstance* i) {
+  i->SetPosition(i->xprevious, i->yprevious);
+  i->SetPathPosition(i->path_positionprevious);
+}
+
+void DispatchCollisions() {
+  for (const CollisionPair& pair : ObjectLists_CollisionPairs()) {
+    uint64_t snapshot = Snapshot();
+    CObject* a = Object_Find(pair.a);
+    CObject* b = Object_Find(pair.b);
+    if (!a || !b) continue;
+    for (CObjInstance* s : a->OwnInstances()) {
+      for (CObjInstance* t : b->OwnInstances()) {
+        if (!Eligible(s, snapshot) || !Eligible(t, snapshot) || !Collide(s, t)) continue;
+        bool solid = s->solid || t->solid;
+        if (solid) {
+          StepBack(s);
+          StepBack(t);
+        }
+        PerformEvent(s, t, s->object_index, kEventCollision, t->object_index);
+        PerformEvent(t, s, t->object_index, kEventCollision, s->object_index);
+        if (solid) {
+          s->SetPosition(s->x + s->hspeed, s->y + s->vspeed);
+          t->SetPosition(t->x + t->hspeed, t->y + t->vspeed);
+          if (Collide(s, t)) {
+            StepBack(s);
+            StepBack(t);
+          }
+        }
+      }
+    }
+  }
+}
+
+// Motion along speeds; friction, gravity and paths come with the motion
+// subsystem.
+void MoveInstances() {
+  for (CObjInstance* i : g_Run.room->active) {
+    if (!i->IsLive()) continue;
+    if (i->hspeed != 0 || i->vspeed != 0) i->SetPosition(i->x + i->hspeed, i->y + i->vspeed);
+  }
+}
+
+// Runs the flush and tells whether the step must stop (a room change is due).
+bool FlushAndCheck() {
+  Run_FlushPendingChanges();
+  return g_Run.new_room != kNewRoomNone;
+}
+}  // namespace
+
+int64_t Run_DeltaTime() { return g_deltaTime; }
+
+void Run_ApplyObjectChanges() { Instance_ApplyObjectChanges(); }
+
+void Run_ApplyDepthChanges() {
+  if (g_Run.room) {
+    Instance_ApplyDepthChanges(g_Run.room->active);
+  } else {
+    PendingDepthChanges.Clear();
+  }
+}
+
+void Run_FlushPendingChanges() {
+  if (!PendingObjectChanges.Empty()) Run_ApplyObjectChanges();
+  if (!PendingDepthChanges.Empty()) Run_ApplyDepthChanges();
+  if (!PendingActivationChanges.Empty()) {
+    if (g_Run.room) g_Run.room->ApplyActivationChanges();
+    PendingActivationChanges.Clear();
+  }
+}
+
+void Run_ClearPendingChanges() {
+  PendingObjectChanges.Clear();
+  PendingDepthChanges.Clear();
+}
+
+void Run_GameStep() {
+  int64_t now = Time_Microseconds();
+  g_deltaTime = now - g_previousStepTime;
+  g_previousStepTime = now;
+  CGameRoom* room = g_Run.room;
+  if (!room) return;
+  IO_Update();
+  Platform_Tick();
+  if (Options_Get().freeze_inactive && !Window_IsActive()) return;
+
+  bool anyTimeline = false;
+  for (CObjInstance* i : room->active) {
+    if (!i->IsLive()) continue;
+    i->xprevious = i->x;
+    i->yprevious = i->y;
+    i->SetPathPositionPrevious(i->path_position);
+    i->image_index += i->image_speed;
+    float frames = float(i->GetImageNumber());
+    if (std::trunc(i->image_index) >= frames) {
+      i->image_index -= frames;
+      Instance_PerformEvent(i, i, kEventOther, 7);
+    } else if (i->image_index < 0) {
+      i->image_index += frames;
+      Instance_PerformEvent(i, i, kEventOther, 7);
+    }
+    if (i->timeline_running) anyTimeline = true;
+  }
+
+  Dispatch(kEventStep, 1);
+  if (FlushAndCheck()) return;
+  Network_Poll();
+  Steam_Process();
+  if (FlushAndCheck()) return;
+  if (anyTimeline) DispatchTimelines();
+  if (FlushAndCheck()) return;
+  DispatchAlarms();
+  if (FlushAndCheck()) return;
+  DispatchKeys();
+  if (FlushAndCheck()) return;
+  // Joysticks and the mouse arrive with the input subsystem and the window.
+  if (FlushAndCheck()) return;
+  if (FlushAndCheck()) return;
+  Dispatch(kEventStep, 0);
+  if (FlushAndCheck()) return;
+  MoveInstances();
+  if (FlushAndCheck()) return;
+  DispatchOutsideBoundary();
+  if (FlushAndCheck()) return;
+  // Asynchronous results arrive with the HTTP and dialog services.
+  if (FlushAndCheck()) return;
+  DispatchCollisions();
+  if (FlushAndCheck()) return;
+  Dispatch(kEventStep, 2);
+  if (FlushAndCheck()) return;
+  PartSystem_UpdateAll();
+
+  room->RemoveDeadInstances();
+  if (g_Run.draw_enabled) {
+    Graphics_DrawScreen();
+    Run_FlushPendingChanges();
+  }
+  room->ScrollBackgrounds();
+  Run_FlushPendingChanges();
+  ++g_Run.step_counter;
+  if (g_DebugMode && Debug_WindowExists()) Debug_RefreshWindow();
+}

@@ -9,3 +9,7 @@ extern bool g_NoExternalCalls;  // "-ext": calls into external libraries do noth
 
 bool Extension_Load(const ChunkBody& body);
 bool Extension_Prepare();
+// At every game start; false stops the start before the first room.
+bool Extension_RunInitFunctions();
+// At game end; true makes the game end restore the default cursor.
+bool Extension_RunFinalFunctions();

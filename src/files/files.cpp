@@ -52,6 +52,7 @@ const HighScoreEntry& HighScore_Get(int index) { return g_highScores[index < 0 |
 
 void File_CloseAllBinary() {}
 void Platform_Shutdown() {}
+void Platform_Tick() {}
 
 void InitFileFunctions() {}
 void InitInteractionFunctions() {}

@@ -33,6 +33,8 @@ const HighScoreEntry& HighScore_Get(int index);
 
 void File_CloseAllBinary();
 void Platform_Shutdown();
+// Per-step platform services (achievement cache, pause event).
+void Platform_Tick();
 
 // Built-in groups.
 void InitFileFunctions();

@@ -9,7 +9,9 @@ bool g_DebugEvaluating = false;
 bool Debug_ServerStarted() { return false; }
 void Debug_CollectOutput(const char*) {}
 void Debug_StartServer() {}
+void Debug_Tick() {}
 
 void InitNetworkingFunctions() {}
 void InitDPlayFunctions() {}
 void Network_DestroyAll() {}
+void Network_Poll() {}

@@ -14,8 +14,12 @@ bool Debug_ServerStarted();
 void Debug_CollectOutput(const char* text);
 // The "Start Server" step: the debugger's TCP server on port 6502.
 void Debug_StartServer();
+// Once a frame while the debugger server runs.
+void Debug_Tick();
 
 // Built-in groups and shutdown.
 void InitNetworkingFunctions();
 void InitDPlayFunctions();
 void Network_DestroyAll();
+// Per step after the begin-step events.
+void Network_Poll();

@@ -7,3 +7,7 @@ void PartSystem_FreeAll();
 void Part_CreateTextures();
 void Part_Shutdown();
 void InitParticleFunctions();
+// Removes the particles of both effect systems (room entry).
+void Effect_Clear();
+// Per-step update of every automatically updated particle system.
+void PartSystem_UpdateAll();

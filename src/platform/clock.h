@@ -1,7 +1,13 @@
-// Monotonic time for frame pacing and profiling.
+// Monotonic time for frame pacing and profiling. With TARNWICKE_UNPACED set
+// the clock is virtual: it stands still except when the program sleeps,
+// which advances it at once, so paced frames run at full speed and every run
+// sees the same times.
 #pragma once
 #include <cstdint>
 
 // Microseconds from an arbitrary fixed point; never goes backwards.
 int64_t Clock_Microseconds();
 void Clock_SleepMicroseconds(int64_t us);
+bool Clock_IsVirtual();
+// For tests: switch the virtual clock on or off (it starts at 0).
+void Clock_SetVirtual(bool on);

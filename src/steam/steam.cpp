@@ -2,3 +2,4 @@
 
 void InitSteamFunctions() {}
 void Steam_Shutdown() {}
+void Steam_Process() {}

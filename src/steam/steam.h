@@ -5,3 +5,5 @@
 // Registers the Steam built-ins after starting the client library.
 void InitSteamFunctions();
 void Steam_Shutdown();
+// Per-step Steam callbacks.
+void Steam_Process();

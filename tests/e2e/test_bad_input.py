@@ -9,6 +9,10 @@ GOOD = """
 GEN8 version=13 debug=1 name="Bad" display="Bad" rooms=0,1
 OPTN const.A="1"
 RAW SPRT 0100000000000000
+ROOM "r0" code=0
+END
+ROOM "r1" code=0
+END
 STRG
 """
 

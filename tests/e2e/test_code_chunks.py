@@ -26,6 +26,8 @@ top:
   conv.v.b
   bt top
 END
+ROOM "room0"
+END
 VARI
 FUNC
 STRG

@@ -9,6 +9,8 @@ from twtest import EMBEDDED, RUNNER, RunnerTest, read_chunks
 BASIC = """
 GEN8 version=13 debug=1 name="Basic" config="Default" display="Basic Game" width=320 height=240 rooms=0
 OPTN
+ROOM "room0" code=0
+END
 EMPTY DAFL
 EMPTY CODE
 STRG
@@ -64,13 +66,25 @@ def expected_startup(path, chunks):
         "Script_Prepare() ",
         "TimeLine_Prepare() ",
         "Object_Prepare() ",
+        "Preparing 0 objects:",
         "Room_Prepare() ",
         "Sound_Prepare() ",
         "InitGraphics() ",
         "Finished PrepareGame() ",
         "Run_Start",
+        "StartGame()",
+        "StartGame() - DONE",
+        None,  # the memory in use
+        "**********************************.",
+        "Entering main loop.",
+        "**********************************.",
     ]
     return lines
+
+
+def matches(lines, expected):
+    """Lines equal to the expected ones, where None stands for any line."""
+    return len(lines) == len(expected) and all(e is None or e == l for l, e in zip(lines, expected))
 
 
 class StartUp(RunnerTest):
@@ -81,7 +95,10 @@ class StartUp(RunnerTest):
         # Empty chunks are skipped by the header pass: no "Code_Load()" line.
         r = self.run_runner(["-game", "game.win"])
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(r.debug_lines(), expected_startup(game, chunks))
+        lines = r.debug_lines()
+        expected = expected_startup(game, chunks)
+        self.assertTrue(matches(lines, expected), "\n".join(lines))
+        self.assertRegex(lines[expected.index(None)], r"^Total memory used = \d+\(0x[0-9a-f]{8}\) bytes$")
         self.assertEqual(r.stderr, "")
 
     def test_debug_output_file_receives_exactly_the_debug_console(self):

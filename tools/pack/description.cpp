@@ -1,8 +1,10 @@
 // The text description read by tw-pack and by tests (format in pack.h).
 #include <charconv>
+#include <cstdlib>
 
 #include "code.h"
 #include "pack.h"
+#include "resources.h"
 
 namespace twpack {
 namespace {
@@ -194,11 +196,286 @@ std::vector<uint8_t> Hex(std::string_view s) {
   return out;
 }
 
+// ---- Resource blocks: OBJECT, TIMELINE, ROOM ---------------------------------
+
+enum class Block { kNone, kObject, kTimeline, kRoom };
+
+struct Resources {
+  ChunkBuilder* objt = nullptr;  // each placed where its first block starts
+  ChunkBuilder* tmln = nullptr;
+  ChunkBuilder* room = nullptr;
+  std::vector<std::optional<Object>> objects;
+  std::vector<std::optional<Timeline>> timelines;
+  std::vector<std::optional<Room>> rooms;
+  Block block = Block::kNone;
+  const char* block_name = "";
+  std::vector<Action>* actions = nullptr;  // of the last EVENT or MOMENT
+};
+
 struct State {
   Writer w;
   CodeSet code{w};
   CodeRecord* record = nullptr;  // inside a CODE block
+  uint8_t version = Gen8().version;  // of the last GEN8 line
+  std::map<std::string, int32_t, std::less<>> code_index;  // the first record of each name
+  Resources res;
 };
+
+int32_t Int(const Tok& t) { return int32_t(Num(t)); }
+
+float Real32(const Tok& t) {
+  char* end = nullptr;
+  const float v = std::strtof(t.value.c_str(), &end);
+  if (t.quoted || t.value.empty() || *end != '\0') throw PackError("bad real number '" + t.value + "' for '" + t.key + "'");
+  return v;
+}
+
+// "code" is a quoted code record name or an index.
+CodeRef Code(const Tok& t) {
+  CodeRef ref;
+  if (t.quoted) ref.name = t.value;
+  else ref.index = Int(t);
+  return ref;
+}
+
+std::vector<std::array<float, 2>> Points(const Tok& t) {
+  std::vector<float> v;
+  if (t.quoted) throw PackError("'points' needs a comma list of numbers");
+  for (size_t start = 0; !t.value.empty();) {
+    const size_t comma = t.value.find(',', start);
+    v.push_back(Real32(Tok{t.key, true, t.value.substr(start, comma - start), false}));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (v.size() % 2) throw PackError("'points' needs x,y pairs");
+  std::vector<std::array<float, 2>> points;
+  for (size_t i = 0; i < v.size(); i += 2) points.push_back({v[i], v[i + 1]});
+  return points;
+}
+
+// The keys of an action line: code and text.
+Action ParseAction(const std::vector<Tok>& args, size_t from) {
+  Action a;
+  for (size_t i = from; i < args.size(); ++i) {
+    const Tok& t = args[i];
+    CheckKeyed(t);
+    if (t.key == "code") a.code = Code(t);
+    else if (t.key == "text") a.text = Text(t);
+    else throw PackError("unknown key '" + t.key + "'");
+  }
+  return a;
+}
+
+void ParseObjectKey(Object& o, const Tok& t) {
+  CheckKeyed(t);
+  const std::string& k = t.key;
+  if (k == "sprite") o.sprite = Num(t);
+  else if (k == "visible") o.visible = Int(t);
+  else if (k == "solid") o.solid = Int(t);
+  else if (k == "depth") o.depth = Int(t);
+  else if (k == "persistent") o.persistent = Int(t);
+  else if (k == "parent") o.parent = Int(t);
+  else if (k == "mask") o.mask = Int(t);
+  else if (k == "physics") o.uses_physics = Int(t);
+  else if (k == "sensor") o.sensor = Int(t);
+  else if (k == "shape") o.shape = Int(t);
+  else if (k == "group") o.group = Int(t);
+  else if (k == "density") o.density = Real32(t);
+  else if (k == "restitution") o.restitution = Real32(t);
+  else if (k == "linear_damping") o.linear_damping = Real32(t);
+  else if (k == "angular_damping") o.angular_damping = Real32(t);
+  else if (k == "friction") o.friction = Real32(t);
+  else if (k == "awake") o.awake = Int(t);
+  else if (k == "kinematic") o.kinematic = Int(t);
+  else if (k == "points") o.points = Points(t);
+  else throw PackError("unknown key '" + k + "'");
+}
+
+void ParseCreationCode(CreationCode& c, const Tok& t) {
+  if (t.key == "code") c.code = Code(t);
+  else c.text = Text(t);
+}
+
+void ParseRoomKey(Room& r, const Tok& t) {
+  CheckKeyed(t);
+  const std::string& k = t.key;
+  if (k == "caption") r.caption = Text(t);
+  else if (k == "width") r.width = Int(t);
+  else if (k == "height") r.height = Int(t);
+  else if (k == "speed") r.speed = Int(t);
+  else if (k == "persistent") r.persistent = Int(t);
+  else if (k == "colour") r.colour = Num(t);
+  else if (k == "show_colour") r.show_colour = Int(t);
+  else if (k == "code" || k == "text") ParseCreationCode(r.code, t);
+  else if (k == "flags") r.flags = Num(t);
+  else if (k == "physics") r.physics_world = Int(t);
+  else if (k == "gravity_x") r.gravity_x = Real32(t);
+  else if (k == "gravity_y") r.gravity_y = Real32(t);
+  else if (k == "scale") r.pixels_to_metres = Real32(t);
+  else throw PackError("unknown key '" + k + "'");
+}
+
+// A layer number 0 to 7 for BACKGROUND and VIEW.
+size_t Layer(const std::vector<Tok>& toks) {
+  const std::string n = BareArg(toks, 1, "a layer number 0 to 7");
+  if (n.size() != 1 || n[0] < '0' || n[0] > '7') throw PackError("layer must be 0 to 7, got '" + n + "'");
+  return size_t(n[0] - '0');
+}
+
+void ParseBackgroundKey(RoomBackground& b, const Tok& t) {
+  CheckKeyed(t);
+  const std::string& k = t.key;
+  int32_t* field = k == "visible" ? &b.visible : k == "foreground" ? &b.foreground : k == "index" ? &b.index
+                 : k == "x" ? &b.x : k == "y" ? &b.y : k == "tile_h" ? &b.tile_h : k == "tile_v" ? &b.tile_v
+                 : k == "hspeed" ? &b.hspeed : k == "vspeed" ? &b.vspeed : k == "stretch" ? &b.stretch : nullptr;
+  if (!field) throw PackError("unknown key '" + k + "'");
+  *field = Int(t);
+}
+
+void ParseViewKey(RoomView& v, const Tok& t) {
+  CheckKeyed(t);
+  static const char* const kKeys[] = {"visible", "xview", "yview", "wview", "hview", "xport", "yport",
+                                      "wport", "hport", "hborder", "vborder", "hspeed", "vspeed", "object"};
+  int32_t* const fields[] = {&v.visible, &v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport,
+                             &v.wport, &v.hport, &v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object};
+  for (size_t i = 0; i < std::size(kKeys); ++i) {
+    if (t.key == kKeys[i]) {
+      *fields[i] = Int(t);
+      return;
+    }
+  }
+  throw PackError("unknown key '" + t.key + "'");
+}
+
+void ParseInstanceKey(RoomInstance& e, const Tok& t) {
+  CheckKeyed(t);
+  const std::string& k = t.key;
+  if (k == "x") e.x = Int(t);
+  else if (k == "y") e.y = Int(t);
+  else if (k == "object") e.object = Int(t);
+  else if (k == "id") e.id = Int(t);
+  else if (k == "code" || k == "text") ParseCreationCode(e.code, t);
+  else if (k == "xscale") e.xscale = Real32(t);
+  else if (k == "yscale") e.yscale = Real32(t);
+  else if (k == "colour") e.colour = Num(t);
+  else if (k == "angle") e.angle = Real32(t);
+  else throw PackError("unknown key '" + k + "'");
+}
+
+void ParseTileKey(RoomTile& r, const Tok& t) {
+  CheckKeyed(t);
+  const std::string& k = t.key;
+  if (k == "xscale") r.xscale = Real32(t);
+  else if (k == "yscale") r.yscale = Real32(t);
+  else if (k == "colour") r.colour = Num(t);
+  else {
+    static const char* const kKeys[] = {"x", "y", "background", "left", "top", "width", "height", "depth", "id"};
+    int32_t* const fields[] = {&r.x, &r.y, &r.background, &r.left, &r.top, &r.width, &r.height, &r.depth, &r.id};
+    for (size_t i = 0; i < std::size(kKeys); ++i) {
+      if (k == kKeys[i]) {
+        *fields[i] = Int(t);
+        return;
+      }
+    }
+    throw PackError("unknown key '" + k + "'");
+  }
+}
+
+// OBJECT, TIMELINE or ROOM: a block up to END, or "none" for an empty slot.
+void ResourceDirective(State& st, const std::string& name, const std::vector<Tok>& args) {
+  Resources& r = st.res;
+  const bool empty = !args.empty() && !args[0].has_key && !args[0].quoted && args[0].value == "none";
+  if (!empty && (args.empty() || args[0].has_key || !args[0].quoted)) {
+    throw PackError(name + " takes a quoted name, or none");
+  }
+  if (empty) NoMoreArgs(args, 1);
+  const std::vector<Tok> keys(args.begin() + 1, args.end());
+  if (name == "OBJECT") {
+    if (!r.objt) r.objt = &st.w.AddChunk("OBJT");
+    r.objects.emplace_back();
+    if (empty) return;
+    Object& o = r.objects.back().emplace();
+    o.name = args[0].value;
+    for (const Tok& t : keys) ParseObjectKey(o, t);
+    r.block = Block::kObject;
+  } else if (name == "TIMELINE") {
+    if (!r.tmln) r.tmln = &st.w.AddChunk("TMLN");
+    r.timelines.emplace_back();
+    if (empty) return;
+    NoMoreArgs(args, 1);
+    r.timelines.back().emplace().name = args[0].value;
+    r.block = Block::kTimeline;
+  } else {
+    if (!r.room) r.room = &st.w.AddChunk("ROOM");
+    r.rooms.emplace_back();
+    if (empty) return;
+    Room& room = r.rooms.back().emplace();
+    room.name = args[0].value;
+    for (const Tok& t : keys) ParseRoomKey(room, t);
+    r.block = Block::kRoom;
+  }
+  r.block_name = name == "OBJECT" ? "OBJECT" : name == "TIMELINE" ? "TIMELINE" : "ROOM";
+  r.actions = nullptr;
+}
+
+// A line inside a resource block.
+void ResourceLine(State& st, const std::vector<Tok>& toks) {
+  Resources& r = st.res;
+  const std::string what = BareArg(toks, 0, "a block line");
+  if (what == "END") {
+    NoMoreArgs(toks, 1);
+    r.block = Block::kNone;
+    r.actions = nullptr;
+    return;
+  }
+  if (what == "ACTION") {
+    if (!r.actions) throw PackError("ACTION needs an EVENT or MOMENT before it");
+    r.actions->push_back(ParseAction(toks, 1));
+    return;
+  }
+  if (r.block == Block::kObject && what == "EVENT") {
+    const Tok type = {"type", true, BareArg(toks, 1, "an event type 0 to 11"), false};
+    const uint32_t n = Num(type);
+    Object& o = *r.objects.back();
+    if (n >= o.events.size()) throw PackError("event type must be 0 to 11, got '" + type.value + "'");
+    ObjectEvent& e = o.events[n].emplace_back();
+    e.subtype = Int(Tok{"subtype", true, BareArg(toks, 2, "an event subtype"), false});
+    e.actions.push_back(ParseAction(toks, 3));
+    r.actions = &e.actions;
+  } else if (r.block == Block::kTimeline && what == "MOMENT") {
+    Moment& m = r.timelines.back()->moments.emplace_back();
+    m.step = Int(Tok{"step", true, BareArg(toks, 1, "a moment step"), false});
+    m.actions.push_back(ParseAction(toks, 2));
+    r.actions = &m.actions;
+  } else if (r.block == Block::kRoom && (what == "BACKGROUND" || what == "VIEW")) {
+    Room& room = *r.rooms.back();
+    const size_t layer = Layer(toks);
+    for (size_t i = 2; i < toks.size(); ++i) {
+      if (what == "VIEW") ParseViewKey(room.views[layer], toks[i]);
+      else ParseBackgroundKey(room.backgrounds[layer], toks[i]);
+    }
+  } else if (r.block == Block::kRoom && what == "INSTANCE") {
+    RoomInstance& e = r.rooms.back()->instances.emplace_back();
+    for (size_t i = 1; i < toks.size(); ++i) ParseInstanceKey(e, toks[i]);
+  } else if (r.block == Block::kRoom && what == "TILE") {
+    RoomTile& t = r.rooms.back()->tiles.emplace_back();
+    for (size_t i = 1; i < toks.size(); ++i) ParseTileKey(t, toks[i]);
+  } else {
+    throw PackError("unexpected '" + what + "' in a " + r.block_name + " block");
+  }
+}
+
+void FinishResources(State& st) {
+  const CodeResolver resolve = [&](std::string_view name) {
+    auto it = st.code_index.find(name);
+    if (it == st.code_index.end()) throw PackError("no code record named '" + std::string(name) + "'");
+    return it->second;
+  };
+  Resources& r = st.res;
+  if (r.objt) WriteObjects(*r.objt, r.objects, st.version, resolve);
+  if (r.tmln) WriteTimelines(*r.tmln, r.timelines, resolve);
+  if (r.room) WriteRooms(*r.room, r.rooms, st.version, resolve);
+}
 
 // A line inside a CODE block: an instruction, a label, or END.
 void CodeLine(State& st, const std::vector<Tok>& toks) {
@@ -221,7 +498,9 @@ void Directive(State& st, const std::vector<Tok>& toks) {
   const std::string name = BareArg(toks, 0, "a directive");
   const std::vector<Tok> args(toks.begin() + 1, toks.end());
   if (name == "GEN8" || name == "GEN7" || name == "GENL") {
-    AddGen8(w, ParseGen8(args), name);
+    const Gen8 g = ParseGen8(args);
+    st.version = g.version;
+    AddGen8(w, g, name);
   } else if (name == "OPTN") {
     AddOptn(w, ParseOptn(args));
   } else if (name == "STRINGS") {
@@ -235,11 +514,14 @@ void Directive(State& st, const std::vector<Tok>& toks) {
   } else if (name == "CODE") {
     if (args.size() != 1 || args[0].has_key || !args[0].quoted) throw PackError("CODE takes a quoted record name");
     if (!st.code.CodePlaced()) st.code.PlaceCode();
+    st.code_index.emplace(args[0].value, int32_t(st.code.RecordCount()));
     st.record = &st.code.AddRecord(args[0].value);
   } else if (name == "VARI" || name == "FUNC") {
     NoMoreArgs(args, 0);
     if (name == "VARI") st.code.PlaceVari();
     else st.code.PlaceFunc();
+  } else if (name == "OBJECT" || name == "TIMELINE" || name == "ROOM") {
+    ResourceDirective(st, name, args);
   } else if (name == "EMPTY") {
     const std::string tag = BareArg(args, 0, "a chunk tag");
     NoMoreArgs(args, 1);
@@ -270,15 +552,21 @@ std::vector<uint8_t> BuildFromDescription(std::string_view text) {
       if (toks.empty()) continue;
       if (st.record) {
         CodeLine(st, toks);
+      } else if (st.res.block != Block::kNone) {
+        ResourceLine(st, toks);
       } else {
         Directive(st, toks);
-        if (st.record) code_line = line_no;
+        if (st.record || st.res.block != Block::kNone) code_line = line_no;
       }
     } catch (const PackError& e) {
       throw PackError("line " + std::to_string(line_no) + ": " + e.what());
     }
   }
   if (st.record) throw PackError("line " + std::to_string(code_line) + ": CODE block without END");
+  if (st.res.block != Block::kNone) {
+    throw PackError("line " + std::to_string(code_line) + ": " + st.res.block_name + " block without END");
+  }
+  FinishResources(st);
   st.code.Finish();
   return st.w.Build();
 }

@@ -180,6 +180,42 @@ void AddOptn(Writer& w, const Optn& o);
 //                          goes where the first record is (see code.h)
 //   VARI, FUNC             the reference chunks of the variables the code
 //                          uses and the functions it calls, placed here
+//   OBJECT "name" k=v ...  an object, up to a line END; keys: sprite visible
+//                          solid depth persistent parent mask physics sensor
+//                          shape group density restitution linear_damping
+//                          angular_damping friction awake kinematic
+//                          points=x,y,x,y...
+//   TIMELINE "name"        a timeline, up to a line END
+//   ROOM "name" k=v ...    a room, up to a line END; keys: caption width
+//                          height speed persistent colour show_colour code
+//                          text flags physics gravity_x gravity_y scale
+//   OBJECT none, TIMELINE none, ROOM none
+//                          an empty slot (no END)
+//   The OBJT, TMLN and ROOM chunks go where their first block is and are
+//   laid out for the version of the last GEN8 line, 13 without one (see
+//   resources.h).
+//
+// Inside the resource blocks, one line each:
+//   EVENT TYPE SUBTYPE [code=C] [text="t"]
+//                          (OBJECT) an event entry, TYPE 0 to 11, with one
+//                          action
+//   MOMENT STEP [code=C] [text="t"]
+//                          (TIMELINE) a moment with one action
+//   ACTION [code=C] [text="t"]
+//                          another action for the last EVENT or MOMENT
+//   BACKGROUND N k=v ...   (ROOM) layer N, 0 to 7; keys: visible foreground
+//                          index x y tile_h tile_v hspeed vspeed stretch
+//   VIEW N k=v ...         (ROOM) view N, 0 to 7; keys: visible xview yview
+//                          wview hview xport yport wport hport hborder
+//                          vborder hspeed vspeed object
+//   INSTANCE k=v ...       (ROOM) keys: x y object id code text xscale
+//                          yscale colour angle
+//   TILE k=v ...           (ROOM) keys: x y background left top width
+//                          height depth id xscale yscale colour
+//   C is the quoted name of a CODE record or a number (-1: none, the
+//   default; in games whose code is source text, 0 is none); text="t"
+//   writes source text in place of a code entry. Unset room fields take the
+//   defaults of a new room.
 //
 // Inside a CODE record, one instruction or label per line:
 //   label:                 a label for the record's branches
