@@ -14,6 +14,7 @@
 #include "platform/events.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "script/errors.h"
 #include "script/memory_manager.h"
 
 std::optional<std::string> g_GameDataPath;
@@ -108,5 +109,6 @@ int Runner_Main(int argc, const char* const* argv) {
   Runner_EndInput();
   Main_PostQuit();
   Runner_Shutdown();
-  return started && !Game_StartFailed() ? 0 : 1;
+  // A game that ended by aborting on an error reports it in its status.
+  return started && !Game_StartFailed() && !Error_Aborting() ? 0 : 1;
 }

@@ -1,0 +1,12 @@
+// Instance commands: creating and destroying instances from events.
+#pragma once
+#include <cstdint>
+
+class CObjInstance;
+
+// A new instance of the object in the current room, with its create event
+// run at once; null (after an error report) when the object does not exist.
+CObjInstance* Instance_Create(int32_t objectIndex, float x, float y);
+// Runs the destroy event once and marks the instance dead; it leaves the
+// lists at the end of the step.
+void Instance_Destroy(CObjInstance* instance);

@@ -1,0 +1,154 @@
+// A game of small compiled events for end-to-end tests. Each entry of the
+// compiled event table logs what runs to the output console and may do one
+// thing more; fixture containers pick entries by their CODE index.
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "core/console.h"
+#include "core/event_dispatch.h"
+#include "core/instance_commands.h"
+#include "core/instances.h"
+#include "core/objects.h"
+#include "core/rooms.h"
+#include "core/run_loop.h"
+#include "game/native_game.h"
+#include "script/errors.h"
+
+namespace {
+
+// "<event> <object> <id>", with the handler's object when it was inherited
+// and the other instance of a collision.
+void Log(CObjInstance* self, CObjInstance* other) {
+  if (g_Run.event_type == 100000) {
+    g_OutputConsole->Output("Moment %d %s %d\n", g_Run.event_number, Object_GetName(self->object_index).c_str(),
+                            self->id);
+    return;
+  }
+  std::string line = Event_ShortName(g_Run.event_type, g_Run.event_number) + " " +
+                     Object_GetName(self->object_index) + " " + std::to_string(self->id);
+  if (g_Run.event_object != self->object_index) line += " via " + Object_GetName(g_Run.event_object);
+  if (g_Run.event_type == 4 && other) line += " with " + std::to_string(other->id);
+  g_OutputConsole->Output("%s\n", line.c_str());
+}
+
+bool FirstTimeFor(std::set<int>& seen, CObjInstance* self) { return seen.insert(self->id).second; }
+
+void LogOnly(CObjInstance* s, CObjInstance* o) { Log(s, o); }
+
+void CreateChildOnce(CObjInstance* s, CObjInstance* o) {
+  static std::set<int> seen;
+  Log(s, o);
+  if (FirstTimeFor(seen, s)) Instance_Create(1, 0, 0);
+}
+
+void DestroySelf(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  Instance_Destroy(s);
+}
+
+void SinkOnce(CObjInstance* s, CObjInstance* o) {
+  static std::set<int> seen;
+  Log(s, o);
+  if (FirstTimeFor(seen, s)) s->SetDepth(s->depth + 100);
+}
+
+void SetAlarm0To2(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  s->SetAlarm(0, 2);
+}
+
+void EndGame(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  g_Run.new_room = kNewRoomEnd;
+}
+
+void NextRoomOrEnd(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  int32_t next = g_Run.room_index + 1;
+  g_Run.new_room = Room_Exists(next) ? next : kNewRoomEnd;
+}
+
+void RestartOnce(CObjInstance* s, CObjInstance* o) {
+  static bool done = false;
+  Log(s, o);
+  if (!done) g_Run.new_room = kNewRoomRestart;
+  done = true;
+}
+
+void Recurse(CObjInstance* s, CObjInstance* o) {
+  g_OutputConsole->Output("depth %d\n", Event_NestingDepth());
+  PerformEvent(s, o, s->object_index, 7, 10);
+}
+
+void RaiseError(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  Error_ReportRuntime("Custom error raised by a built-in", false);
+  g_OutputConsole->Output("after the error\n");
+}
+
+void MoveRight(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  s->hspeed = 4;
+}
+
+void CreationCode(CObjInstance* s, CObjInstance*) {
+  g_OutputConsole->Output("CreationCode %s %d\n", Object_GetName(s->object_index).c_str(), s->id);
+}
+
+void RoomCode(CObjInstance*, CObjInstance*) { g_OutputConsole->Output("RoomCode %d\n", g_Run.room_index); }
+
+void GotoNextRoomPersistent(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  s->persistent = true;
+}
+
+void StartTimeline(CObjInstance* s, int32_t timeline) {
+  s->timeline_index = timeline;
+  s->timeline_position = 0;
+  s->timeline_speed = 1;
+  s->timeline_running = true;
+}
+
+void StartTimeline0(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  StartTimeline(s, 0);
+}
+
+void StartTimeline1(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  StartTimeline(s, 1);
+}
+
+void PingPong(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  g_Run.new_room = g_Run.room_index == 0 ? 1 : 0;
+}
+
+const NativeCodeEntry kTable[] = {
+    {"tws_Object_log_0", LogOnly},                   // 0
+    {"tws_Object_create_child_1", CreateChildOnce},  // 1
+    {"tws_Object_destroy_self_2", DestroySelf},      // 2
+    {"tws_Object_sink_once_3", SinkOnce},            // 3
+    {"tws_Object_alarm0_4", SetAlarm0To2},           // 4
+    {"tws_Object_end_game_5", EndGame},              // 5
+    {"tws_Object_next_room_6", NextRoomOrEnd},       // 6
+    {"tws_Object_restart_once_7", RestartOnce},      // 7
+    {"tws_Object_recurse_8", Recurse},               // 8
+    {"tws_Object_error_9", RaiseError},              // 9
+    {"tws_Object_move_right_10", MoveRight},         // 10
+    {"tws_Object_creation_code_11", CreationCode},   // 11
+    {"tws_Object_room_code_12", RoomCode},           // 12
+    {"tws_Object_persist_13", GotoNextRoomPersistent},  // 13
+    {"tws_Object_timeline0_14", StartTimeline0},     // 14
+    {"tws_Object_timeline1_15", StartTimeline1},     // 15
+    {"tws_Object_ping_pong_16", PingPong},           // 16
+};
+
+}  // namespace
+
+const NativeGameHeader& NativeGame_Header() {
+  static const NativeGameHeader header{0,       0, 0, nullptr, kTable, int32_t(sizeof kTable / sizeof kTable[0]),
+                                       nullptr, nullptr};
+  return header;
+}
