@@ -1,6 +1,8 @@
 #include "core/game_start.h"
 
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/console.h"
@@ -18,6 +20,7 @@
 #include "particles/particles.h"
 #include "script/code.h"
 #include "script/code_run.h"
+#include "script/errors.h"
 #include "script/memory_manager.h"
 #include "script/value.h"
 
@@ -113,8 +116,11 @@ void Run_EnterRoom(int32_t n, bool gameStart) {
   Effect_Clear();
   CGameRoom* definition = Room_Get(n);
   if (!definition) {
-    Console_Error("Cannot enter room %d: there is no such room\n", n);
-    g_Run.new_room = kNewRoomAbort;
+    // A request for a room that does not exist ends the game with the reason
+    // rather than reaching into the room tables.
+    std::string message = "Cannot go to room " + std::to_string(n) + ": there is no such room";
+    std::fprintf(stderr, "%s\n", message.c_str());
+    Error_Display(message.c_str(), true);
     return;
   }
   if (RoomStateTable.Count() <= n) RoomStateTable.Resize(n + 1);

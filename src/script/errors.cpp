@@ -12,6 +12,7 @@
 #include "input/input.h"
 #include "net/debugger.h"
 #include "platform/message_box.h"
+#include "script/variables.h"
 
 bool g_ShowErrors = true;
 
@@ -108,6 +109,13 @@ void Error_ReportRuntime(const char* message, bool fatal) {
   full.Output("%s\n", header.c_str());
   full.Output("%s\n", hashes.c_str());
   Error_Display(full.Text(), fatal);
+  // The variables in reach, for the developer reading the log. The local
+  // and self variables of the running frame join them with the machine.
+  CVariableList* globals = GlobalVar_List();
+  if (globals->Count() > 0) {
+    g_OutputConsole->Output("%s\nGlobal Variables : \n", std::string(92, '-').c_str());
+    globals->Dump(g_OutputConsole);
+  }
 }
 
 // ---- Names -------------------------------------------------------------------

@@ -10,7 +10,7 @@ FIXTURE = os.environ.get("TW_FIXTURE_RUNNER", "")
 
 # Codes of the fixture's compiled events (tests/fixture_game/fixture_game.cpp).
 LOG, CREATE_CHILD, DESTROY_SELF, SINK_ONCE, ALARM0, END_GAME, NEXT_ROOM, RESTART_ONCE = range(8)
-RECURSE, ERROR, MOVE_RIGHT, CREATION_CODE, ROOM_CODE, PERSIST, TIMELINE0, TIMELINE1, PING_PONG = range(8, 17)
+RECURSE, ERROR, MOVE_RIGHT, CREATION_CODE, ROOM_CODE, PERSIST, TIMELINE0, TIMELINE1, PING_PONG, GOTO_MISSING = range(8, 18)
 
 GOLDEN = f"""
 GEN8 version=13 debug=1 name="Golden" display="Golden" last_instance=100010 rooms=0
@@ -328,3 +328,36 @@ STRG
         r, out = self.play(self.ERRORS, frames=5)
         self.assertEqual(r.returncode, 1)
         self.assertEqual(out.count("Step e 100001"), 1)
+
+    def test_a_request_for_a_missing_room_ends_the_game_with_its_reason(self):
+        r, out = self.play(f"""
+GEN8 version=13 debug=1 name="Lost" display="Lost" last_instance=100010 rooms=0
+OPTN
+OBJECT "g"
+  EVENT 3 0 code={GOTO_MISSING}
+  EVENT 7 5 code={LOG}
+END
+ROOM "only"
+  INSTANCE x=0 y=0 object=0 id=100001
+END
+EMPTY CODE
+STRG
+""", frames=5, extra=["-noerrors"])
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("Cannot go to room 7: there is no such room", r.stderr)
+        self.assertIn("ERROR!!! :: Cannot go to room 7: there is no such room", out)
+        self.assertEqual(out.count("Step g 100001"), 1)
+
+    def test_an_empty_room_order_is_refused(self):
+        for rooms in ("rooms=", "rooms=3"):
+            with self.subTest(rooms):
+                r, out = self.play(f"""
+GEN8 version=13 debug=1 name="None" display="None" {rooms}
+OPTN
+ROOM "only"
+END
+EMPTY CODE
+STRG
+""")
+                self.assertEqual(r.returncode, 1)
+                self.assertIn("The game has no room to start in" if rooms == "rooms=" else "does not exist", r.stderr)

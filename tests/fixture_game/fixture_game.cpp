@@ -125,6 +125,11 @@ void PingPong(CObjInstance* s, CObjInstance* o) {
   g_Run.new_room = g_Run.room_index == 0 ? 1 : 0;
 }
 
+void GotoMissingRoom(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  g_Run.new_room = 7;
+}
+
 const NativeCodeEntry kTable[] = {
     {"tws_Object_log_0", LogOnly},                   // 0
     {"tws_Object_create_child_1", CreateChildOnce},  // 1
@@ -143,6 +148,7 @@ const NativeCodeEntry kTable[] = {
     {"tws_Object_timeline0_14", StartTimeline0},     // 14
     {"tws_Object_timeline1_15", StartTimeline1},     // 15
     {"tws_Object_ping_pong_16", PingPong},           // 16
+    {"tws_Object_goto_missing_17", GotoMissingRoom},  // 17
 };
 
 }  // namespace

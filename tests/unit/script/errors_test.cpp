@@ -6,6 +6,7 @@
 
 #include "core/options.h"
 #include "core/run_loop.h"
+#include "script/variables.h"
 
 namespace {
 
@@ -133,6 +134,22 @@ TEST_F(ErrorDisplay, RuntimeReportNamesEventAndObject) {
   EXPECT_EQ(out, "ERROR!!! :: " + hashes +
                      "\nERROR in\naction number 3\nof  Step Event0\nfor object <undefined>:\n\n\nbad thing\n" +
                      hashes + "\n\n");
+}
+
+TEST_F(ErrorDisplay, RuntimeReportDumpsTheGlobals) {
+  GlobalVar_Init();
+  int id = VariableName_FindOrAdd("err_global");
+  ScriptValue v = ScriptValue::FromReal(3);
+  GlobalVar_List()->Write(id, -1, &v);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  Error_ReportRuntime("x", false);
+  testing::internal::GetCapturedStderr();
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find(std::string(92, '-') + "\nGlobal Variables : \nerr_global(" + std::to_string(id) + ") = 3\n"),
+            std::string::npos)
+      << out;
+  Variable_FreeAll();
 }
 
 }  // namespace
