@@ -12,9 +12,14 @@ FIXTURE = os.environ.get("TW_FIXTURE_RUNNER", "")
 LOG, CREATE_CHILD, DESTROY_SELF, SINK_ONCE, ALARM0, END_GAME, NEXT_ROOM, RESTART_ONCE = range(8)
 RECURSE, ERROR, MOVE_RIGHT, CREATION_CODE, ROOM_CODE, PERSIST, TIMELINE0, TIMELINE1, PING_PONG, GOTO_MISSING = range(8, 18)
 
-GOLDEN = f"""
-GEN8 version=13 debug=1 name="Golden" display="Golden" last_instance=100010 rooms=0
-OPTN
+
+def game(name, body, rooms="0"):
+    """A fixture game: general information, options, the body's resources."""
+    return (f'GEN8 version=13 debug=1 name="{name}" display="{name}" last_instance=100010 rooms={rooms}\n'
+            f"OPTN\n{body}EMPTY CODE\nSTRG\n")
+
+
+GOLDEN = game("Golden", f"""
 OBJECT "ctl" depth=0
   EVENT 0 0 code={ALARM0}
   EVENT 3 1 code={CREATE_CHILD}
@@ -57,9 +62,7 @@ ROOM "room0"
   INSTANCE x=10 y=10 object=3 id=100003
   INSTANCE x=10 y=10 object=4 id=100004
 END
-EMPTY CODE
-STRG
-"""
+""")
 
 # Room entry: create events in definition order. Then, per step: begin step
 # (ctl creates kid, whose create event runs at once but who misses this begin
@@ -128,9 +131,7 @@ class GameLoop(RunnerTest):
     def test_room_flow_with_a_persistent_room(self):
         # Room 0 is persistent: re-entering it runs no create events and no
         # room code; room 1 is made afresh every time.
-        r, out = self.play(f"""
-GEN8 version=13 debug=1 name="Flow" display="Flow" last_instance=100010 rooms=0,1
-OPTN
+        r, out = self.play(game("Flow", f"""
 OBJECT "hop"
   EVENT 0 0 code={LOG}
   EVENT 3 0 code={PING_PONG}
@@ -145,9 +146,7 @@ END
 ROOM "q" code={ROOM_CODE}
   INSTANCE x=0 y=0 object=0 id=100002 code={CREATION_CODE}
 END
-EMPTY CODE
-STRG
-""")
+""", rooms="0,1"))
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(out, """\
 Create hop 100001
@@ -174,9 +173,7 @@ Game End hop 100002
 """)
 
     def test_persistent_instances_travel_with_their_ids(self):
-        r, out = self.play(f"""
-GEN8 version=13 debug=1 name="Carry" display="Carry" last_instance=100010 rooms=0,1
-OPTN
+        r, out = self.play(game("Carry", f"""
 OBJECT "carry" persistent=1
   EVENT 0 0 code={LOG}
   EVENT 7 4 code={LOG}
@@ -191,9 +188,7 @@ END
 ROOM "b"
   INSTANCE x=0 y=0 object=0 id=100003
 END
-EMPTY CODE
-STRG
-""", frames=2)
+""", rooms="0,1"), frames=2)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(out, """\
 Create carry 100001
@@ -205,9 +200,7 @@ Room Start carry 100001
 """)
 
     def test_restart_runs_the_start_sequence_again(self):
-        r, out = self.play(f"""
-GEN8 version=13 debug=1 name="Restart" display="Restart" last_instance=100010 rooms=0
-OPTN
+        r, out = self.play(game("Restart", f"""
 OBJECT "r"
   EVENT 0 0 code={LOG}
   EVENT 3 0 code={RESTART_ONCE}
@@ -218,9 +211,7 @@ END
 ROOM "only"
   INSTANCE x=0 y=0 object=0 id=100001
 END
-EMPTY CODE
-STRG
-""", frames=2)
+"""), frames=2)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(out, """\
 Create r 100001
@@ -236,9 +227,7 @@ Game End r 100001
 """)
 
     def test_ending_the_game_runs_room_end_and_game_end(self):
-        r, out = self.play(f"""
-GEN8 version=13 debug=1 name="End" display="End" last_instance=100010 rooms=0
-OPTN
+        r, out = self.play(game("End", f"""
 OBJECT "e"
   EVENT 3 0 code={END_GAME}
   EVENT 3 2 code={LOG}
@@ -248,17 +237,13 @@ END
 ROOM "only"
   INSTANCE x=0 y=0 object=0 id=100001
 END
-EMPTY CODE
-STRG
-""", frames=10)
+"""), frames=10)
         self.assertEqual(r.returncode, 0, r.stderr)
         # The end request skips the rest of its step (no end step).
         self.assertEqual(out, "Step e 100001\nRoom End e 100001\nGame End e 100001\n")
 
     def test_inherited_events_run_through_the_parent(self):
-        r, out = self.play(f"""
-GEN8 version=13 debug=1 name="Parents" display="Parents" last_instance=100010 rooms=0
-OPTN
+        r, out = self.play(game("Parents", f"""
 OBJECT "parent"
   EVENT 3 0 code={LOG}
 END
@@ -270,16 +255,12 @@ END
 ROOM "only"
   INSTANCE x=0 y=0 object=2 id=100001
 END
-EMPTY CODE
-STRG
-""", frames=1)
+"""), frames=1)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(out, "Step grandchild 100001 via parent\nEndStep grandchild 100001\n")
 
     def test_runaway_recursion_stops_with_the_message(self):
-        r, out = self.play(f"""
-GEN8 version=13 debug=1 name="Deep" display="Deep" last_instance=100010 rooms=0
-OPTN
+        r, out = self.play(game("Deep", f"""
 OBJECT "deep"
   EVENT 3 0 code={RECURSE}
   EVENT 7 10 code={RECURSE}
@@ -287,9 +268,7 @@ END
 ROOM "only"
   INSTANCE x=0 y=0 object=0 id=100001
 END
-EMPTY CODE
-STRG
-""", frames=5, extra=["-noerrors"])
+"""), frames=5, extra=["-noerrors"])
         self.assertEqual(r.returncode, 1, r.stderr)
         lines = out.splitlines()
         self.assertEqual(lines[:32], ["depth %d" % n for n in range(1, 33)])
@@ -298,18 +277,14 @@ STRG
         self.assertIn("PerformEvent recursion depth failure - check for infinite loops, check objects for parenting",
                       out)
 
-    ERRORS = f"""
-GEN8 version=13 debug=1 name="Err" display="Err" last_instance=100010 rooms=0
-OPTN
+    ERRORS = game("Err", f"""
 OBJECT "e"
   EVENT 3 0 code={ERROR}
 END
 ROOM "only"
   INSTANCE x=0 y=0 object=0 id=100001
 END
-EMPTY CODE
-STRG
-"""
+""")
 
     def test_runtime_errors_are_logged_and_the_game_goes_on(self):
         for extra in ([], ["-noerrors"]):
@@ -330,9 +305,7 @@ STRG
         self.assertEqual(out.count("Step e 100001"), 1)
 
     def test_a_request_for_a_missing_room_ends_the_game_with_its_reason(self):
-        r, out = self.play(f"""
-GEN8 version=13 debug=1 name="Lost" display="Lost" last_instance=100010 rooms=0
-OPTN
+        r, out = self.play(game("Lost", f"""
 OBJECT "g"
   EVENT 3 0 code={GOTO_MISSING}
   EVENT 7 5 code={LOG}
@@ -340,9 +313,7 @@ END
 ROOM "only"
   INSTANCE x=0 y=0 object=0 id=100001
 END
-EMPTY CODE
-STRG
-""", frames=5, extra=["-noerrors"])
+"""), frames=5, extra=["-noerrors"])
         self.assertEqual(r.returncode, 1)
         self.assertIn("Cannot go to room 7: there is no such room", r.stderr)
         self.assertIn("ERROR!!! :: Cannot go to room 7: there is no such room", out)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "unit/container_bytes.h"
+
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -20,19 +22,9 @@ using twpack::T;
 
 constexpr const char* kFn = "tw_code_test_fn";
 
-uint32_t Rd32(const Bytes& b, size_t at) {
-  uint32_t v;
-  std::memcpy(&v, &b.at(at + 3) - 3, 4);
-  return v;
-}
-void Put32(Bytes& b, size_t at, uint32_t v) { std::memcpy(&b.at(at + 3) - 3, &v, 4); }
-
-size_t Body(const Bytes& b, const char* tag) {
-  for (size_t pos = 8; pos + 8 <= b.size(); pos += 8 + Rd32(b, pos + 4))
-    if (std::memcmp(&b[pos], tag, 4) == 0) return pos + 8;
-  ADD_FAILURE() << "no chunk " << tag;
-  return 0;
-}
+using testbytes::Body;
+using testbytes::Put32;
+using testbytes::Rd32;
 
 // Container offset of code record n and of its instruction stream.
 size_t Record(const Bytes& b, int n) { return Rd32(b, Body(b, "CODE") + 4 + 4 * size_t(n)); }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "unit/container_bytes.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -21,19 +23,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Rd32(const Bytes& b, size_t at) {
-  uint32_t v;
-  std::memcpy(&v, &b.at(at + 3) - 3, 4);
-  return v;
-}
-void Put32(Bytes& b, size_t at, uint32_t v) { std::memcpy(&b.at(at + 3) - 3, &v, 4); }
-
-size_t Body(const Bytes& b, const char* tag) {
-  for (size_t pos = 8; pos + 8 <= b.size(); pos += 8 + Rd32(b, pos + 4))
-    if (std::memcmp(&b[pos], tag, 4) == 0) return pos + 8;
-  ADD_FAILURE() << "no chunk " << tag;
-  return 0;
-}
+using testbytes::Body;
+using testbytes::Put32;
+using testbytes::Rd32;
 
 // Container offsets of room record n, of its lists and of their entries.
 size_t RoomAt(const Bytes& b, int n) { return Rd32(b, Body(b, "ROOM") + 4 + 4 * size_t(n)); }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "unit/container_bytes.h"
 #include "pack.h"
 
 namespace {
@@ -14,10 +15,7 @@ namespace {
 using twpack::PackError;
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Rd32(const Bytes& b, size_t at) {
-  if (at + 4 > b.size()) throw std::out_of_range("read past the container at " + std::to_string(at));
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
+using testbytes::Rd32;
 
 // Body offset and length of the chunk with this tag.
 std::pair<size_t, uint32_t> ChunkOf(const Bytes& b, const char* tag) {

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "unit/container_bytes.h"
 #include "pack.h"
 
 namespace {
@@ -13,10 +14,7 @@ namespace {
 using twpack::PackError;
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Rd32(const Bytes& b, size_t at) {
-  if (at + 4 > b.size()) throw std::out_of_range("read past the container at " + std::to_string(at));
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
+using testbytes::Rd32;
 int32_t S32(const Bytes& b, size_t at) { return int32_t(Rd32(b, at)); }
 float F32(const Bytes& b, size_t at) {
   const uint32_t bits = Rd32(b, at);

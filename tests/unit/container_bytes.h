@@ -1,0 +1,34 @@
+// Reading and patching container bytes in tests, independently of the
+// engine's reader and of the writer.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace testbytes {
+
+using Bytes = std::vector<uint8_t>;
+
+inline uint32_t Rd32(const Bytes& b, size_t at) {
+  if (at + 4 > b.size()) throw std::out_of_range("read past the container at " + std::to_string(at));
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+inline void Put32(Bytes& b, size_t at, uint32_t v) {
+  if (at + 4 > b.size()) throw std::out_of_range("write past the container at " + std::to_string(at));
+  std::memcpy(&b[at], &v, 4);
+}
+
+// Offset of the body of the first chunk with this tag.
+inline size_t Body(const Bytes& b, const char* tag) {
+  for (size_t pos = 8; pos + 8 <= b.size(); pos += 8 + Rd32(b, pos + 4))
+    if (std::memcmp(&b[pos], tag, 4) == 0) return pos + 8;
+  ADD_FAILURE() << "no chunk " << tag;
+  return 0;
+}
+
+}  // namespace testbytes
