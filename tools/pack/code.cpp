@@ -1,5 +1,7 @@
 #include "code.h"
 
+#include "numbers.h"
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -23,19 +25,8 @@ uint32_t Word(uint8_t op, T t1, T t2, int16_t immediate) {
 // ---- Reading instruction lines -------------------------------------------------
 
 int64_t Int(const CodeRecord::Arg& a, int64_t min, int64_t max, const char* what) {
-  std::string_view s = a.text;
-  const bool neg = !s.empty() && s[0] == '-';
-  if (neg) s.remove_prefix(1);
-  int base = 10;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    s.remove_prefix(2);
-    base = 16;
-  }
-  uint64_t v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
-  const bool ok = !a.quoted && !s.empty() && ec == std::errc() && end == s.data() + s.size() &&
-                  v <= (neg ? uint64_t(1) << 63 : uint64_t(std::numeric_limits<int64_t>::max()));
-  const int64_t n = neg ? int64_t(0 - v) : int64_t(v);
+  int64_t n = 0;
+  const bool ok = !a.quoted && ParseInteger(a.text, &n);
   if (!ok || n < min || n > max) {
     throw PackError("bad " + std::string(what) + " '" + a.text + "' (" + std::to_string(min) + " to " +
                     std::to_string(max) + ")");

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "code.h"
+#include "numbers.h"
 #include "pack.h"
 #include "resources.h"
 
@@ -77,21 +78,11 @@ std::vector<Tok> Tokenize(std::string_view line) {
 // Decimal or 0x-hex, optionally negative; negative values are stored as
 // their 32-bit two's complement.
 uint32_t Num(const Tok& t) {
-  std::string_view s = t.value;
-  const bool neg = !s.empty() && s[0] == '-';
-  if (neg) s.remove_prefix(1);
-  int base = 10;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    s.remove_prefix(2);
-    base = 16;
-  }
-  uint64_t v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
-  const uint64_t limit = neg ? 0x80000000u : 0xFFFFFFFFu;
-  if (t.quoted || s.empty() || ec != std::errc() || end != s.data() + s.size() || v > limit) {
+  int64_t n = 0;
+  if (t.quoted || !ParseInteger(t.value, &n) || n < -int64_t(0x80000000) || n > int64_t(0xFFFFFFFF)) {
     throw PackError("bad number '" + t.value + "' for '" + t.key + "'");
   }
-  return neg ? uint32_t(0u - uint32_t(v)) : uint32_t(v);
+  return uint32_t(n);
 }
 
 uint8_t Byte(const Tok& t) {
