@@ -280,82 +280,32 @@ void Projection_SetPerspective(float x, float y, float width, float height, floa
   g_tf.customOrthographic = false;
 }
 
-void Transform_SetIdentity() {
+namespace {
+// The builders as values, so each world-transform entry is one line.
+template <typename Build, typename... Args>
+Matrix Built(Build build, Args... args) {
   Matrix m;
-  Matrix_Identity(&m);
-  SetWorld(m);
+  build(&m, args...);
+  return m;
 }
+}  // namespace
 
-void Transform_SetTranslation(float x, float y, float z) {
-  Matrix m;
-  BuildTranslation(&m, x, y, z);
-  SetWorld(m);
-}
-
-void Transform_SetScaling(float x, float y, float z) {
-  Matrix m;
-  BuildScaling(&m, x, y, z);
-  SetWorld(m);
-}
-
-void Transform_SetRotationX(float degrees) {
-  Matrix m;
-  Matrix_BuildRotationX(&m, degrees);
-  SetWorld(m);
-}
-
-void Transform_SetRotationY(float degrees) {
-  Matrix m;
-  Matrix_BuildRotationY(&m, degrees);
-  SetWorld(m);
-}
-
-void Transform_SetRotationZ(float degrees) {
-  Matrix m;
-  Matrix_BuildRotationZ(&m, degrees);
-  SetWorld(m);
-}
-
+void Transform_SetIdentity() { SetWorld(Built(Matrix_Identity)); }
+void Transform_SetTranslation(float x, float y, float z) { SetWorld(Built(BuildTranslation, x, y, z)); }
+void Transform_SetScaling(float x, float y, float z) { SetWorld(Built(BuildScaling, x, y, z)); }
+void Transform_SetRotationX(float degrees) { SetWorld(Built(Matrix_BuildRotationX, degrees)); }
+void Transform_SetRotationY(float degrees) { SetWorld(Built(Matrix_BuildRotationY, degrees)); }
+void Transform_SetRotationZ(float degrees) { SetWorld(Built(Matrix_BuildRotationZ, degrees)); }
 void Transform_SetRotationAxis(float x, float y, float z, float degrees) {
-  Matrix m;
-  BuildAxis(&m, x, y, z, degrees);
-  SetWorld(m);
+  SetWorld(Built(BuildAxis, x, y, z, degrees));
 }
-
-void Transform_AddTranslation(float x, float y, float z) {
-  Matrix m;
-  BuildTranslation(&m, x, y, z);
-  AddWorld(m);
-}
-
-void Transform_AddScaling(float x, float y, float z) {
-  Matrix m;
-  BuildScaling(&m, x, y, z);
-  AddWorld(m);
-}
-
-void Transform_AddRotationX(float degrees) {
-  Matrix m;
-  Matrix_BuildRotationX(&m, degrees);
-  AddWorld(m);
-}
-
-void Transform_AddRotationY(float degrees) {
-  Matrix m;
-  Matrix_BuildRotationY(&m, degrees);
-  AddWorld(m);
-}
-
-void Transform_AddRotationZ(float degrees) {
-  Matrix m;
-  Matrix_BuildRotationZ(&m, degrees);
-  AddWorld(m);
-}
-
+void Transform_AddTranslation(float x, float y, float z) { AddWorld(Built(BuildTranslation, x, y, z)); }
+void Transform_AddScaling(float x, float y, float z) { AddWorld(Built(BuildScaling, x, y, z)); }
+void Transform_AddRotationX(float degrees) { AddWorld(Built(Matrix_BuildRotationX, degrees)); }
+void Transform_AddRotationY(float degrees) { AddWorld(Built(Matrix_BuildRotationY, degrees)); }
+void Transform_AddRotationZ(float degrees) { AddWorld(Built(Matrix_BuildRotationZ, degrees)); }
 void Transform_AddRotationAxis(float x, float y, float z, float degrees) {
-  Matrix m;
-  BuildAxis(&m, x, y, z, degrees);
-  AddWorld(m);
+  AddWorld(Built(BuildAxis, x, y, z, degrees));
 }
 
 void Transform_Vertex(float* x, float* y, float* z) {
