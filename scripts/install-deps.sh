@@ -8,7 +8,8 @@ packages=(
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3
-  libsdl2-dev
+  libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0
+  libpng-dev zlib1g-dev
 )
 
 missing=()
