@@ -1,0 +1,779 @@
+#include "platform/gfx/gl/gl_device.h"
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace gfx {
+
+namespace {
+
+float BitsFloat(uint32_t bits) {
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+uint32_t FloatBits(float f) {
+  uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+bool ValidStage(int stage) { return stage >= 0 && stage < kMaxTextureStages; }
+
+void Multiply(const Matrix4& a, const Matrix4& b, Matrix4* out) {
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      float s = 0.0f;
+      for (int k = 0; k < 4; ++k) s += a.m[r][k] * b.m[k][c];
+      out->m[r][c] = s;
+    }
+}
+
+Matrix4 Identity() {
+  Matrix4 m{};
+  for (int i = 0; i < 4; ++i) m.m[i][i] = 1.0f;
+  return m;
+}
+
+GLenum CompareToGL(uint32_t cmp) {
+  switch (cmp) {
+    case Cmp_Never: return GL_NEVER;
+    case Cmp_Less: return GL_LESS;
+    case Cmp_Equal: return GL_EQUAL;
+    case Cmp_LessEqual: return GL_LEQUAL;
+    case Cmp_Greater: return GL_GREATER;
+    case Cmp_NotEqual: return GL_NOTEQUAL;
+    case Cmp_GreaterEqual: return GL_GEQUAL;
+    default: return GL_ALWAYS;
+  }
+}
+
+GLenum BlendToGL(uint32_t factor) {
+  switch (factor) {
+    case Blend_Zero: return GL_ZERO;
+    case Blend_One: return GL_ONE;
+    case Blend_SrcColour: return GL_SRC_COLOR;
+    case Blend_InvSrcColour: return GL_ONE_MINUS_SRC_COLOR;
+    case Blend_SrcAlpha: return GL_SRC_ALPHA;
+    case Blend_InvSrcAlpha: return GL_ONE_MINUS_SRC_ALPHA;
+    case Blend_DestAlpha: return GL_DST_ALPHA;
+    case Blend_InvDestAlpha: return GL_ONE_MINUS_DST_ALPHA;
+    case Blend_DestColour: return GL_DST_COLOR;
+    case Blend_InvDestColour: return GL_ONE_MINUS_DST_COLOR;
+    case Blend_SrcAlphaSat: return GL_SRC_ALPHA_SATURATE;
+    case Blend_Factor: return GL_CONSTANT_COLOR;
+    case Blend_InvFactor: return GL_ONE_MINUS_CONSTANT_COLOR;
+    // No second colour output exists in the generated programs, so the
+    // second-source factors fall back to the first source.
+    case Blend_Src1Colour: return GL_SRC_COLOR;
+    case Blend_InvSrc1Colour: return GL_ONE_MINUS_SRC_COLOR;
+    default: return GL_ONE;
+  }
+}
+
+GLenum BlendOpToGL(uint32_t op) {
+  switch (op) {
+    case BlendOp_Subtract: return GL_FUNC_SUBTRACT;
+    case BlendOp_RevSubtract: return GL_FUNC_REVERSE_SUBTRACT;
+    case BlendOp_Min: return GL_MIN;
+    case BlendOp_Max: return GL_MAX;
+    default: return GL_FUNC_ADD;
+  }
+}
+
+GLenum StencilOpToGL(uint32_t op) {
+  switch (op) {
+    case Stencil_Zero: return GL_ZERO;
+    case Stencil_Replace: return GL_REPLACE;
+    case Stencil_IncrSat: return GL_INCR;
+    case Stencil_DecrSat: return GL_DECR;
+    case Stencil_Invert: return GL_INVERT;
+    case Stencil_Incr: return GL_INCR_WRAP;
+    case Stencil_Decr: return GL_DECR_WRAP;
+    default: return GL_KEEP;
+  }
+}
+
+GLenum PrimitiveToGL(PrimitiveType type) {
+  switch (type) {
+    case Prim_PointList: return GL_POINTS;
+    case Prim_LineList: return GL_LINES;
+    case Prim_LineStrip: return GL_LINE_STRIP;
+    case Prim_TriangleList: return GL_TRIANGLES;
+    case Prim_TriangleStrip: return GL_TRIANGLE_STRIP;
+    case Prim_TriangleFan: return GL_TRIANGLE_FAN;
+  }
+  return GL_POINTS;
+}
+
+bool ValidPrimitive(PrimitiveType type) { return type >= Prim_PointList && type <= Prim_TriangleFan; }
+// Keeps vertex counts and byte sizes far from overflowing.
+constexpr int kMaxPrimitives = 1 << 24;
+
+std::string ArgExpr(uint32_t arg, int stage) {
+  switch (arg) {
+    case TArg_Diffuse: return "diffuse";
+    case TArg_Texture: return "t" + std::to_string(stage);
+    default: return "current";
+  }
+}
+
+// One channel group (".rgb" or ".a") of a stage operation.
+std::string OpExpr(uint32_t op, uint32_t arg1, uint32_t arg2, int stage, const char* swizzle) {
+  std::string a = ArgExpr(arg1, stage) + swizzle;
+  std::string b = ArgExpr(arg2, stage) + swizzle;
+  switch (op) {
+    case TOp_Disable: return std::string("current") + swizzle;
+    case TOp_SelectArg1: return a;
+    case TOp_SelectArg2: return b;
+    default: return a + " * " + b;
+  }
+}
+
+GLuint Compile(GLenum kind, const std::string& source) {
+  GLuint shader = glCreateShader(kind);
+  const char* text = source.c_str();
+  glShaderSource(shader, 1, &text, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    char log[1024] = {};
+    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    std::fprintf(stderr, "OpenGL shader failed to compile: %s\n", log);
+    glDeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+}  // namespace
+
+GLDevice::GLDevice(SDL_Window* window) : window_(window) {
+  glGenVertexArrays(1, &vao_);
+  glGenBuffers(1, &scratch_);
+  glGenSamplers(kMaxTextureStages, samplerObjects_);
+  // Flat shading takes the first vertex's colour, as the engine expects.
+  glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  DefaultStates();
+}
+
+GLDevice::~GLDevice() {
+  for (Buffer& b : buffers_)
+    if (b.live) glDeleteBuffers(1, &b.gl);
+  for (Texture& t : texturesList_)
+    if (t.live) glDeleteTextures(1, &t.gl);
+  for (auto& entry : programs_) glDeleteProgram(entry.second.gl);
+  glDeleteSamplers(kMaxTextureStages, samplerObjects_);
+  glDeleteBuffers(1, &scratch_);
+  glDeleteVertexArrays(1, &vao_);
+}
+
+void GLDevice::DefaultStates() {
+  std::memset(renderStates_, 0, sizeof renderStates_);
+  renderStates_[RS_FillMode] = Fill_Solid;
+  renderStates_[RS_ShadeMode] = Shade_Gouraud;
+  renderStates_[RS_ZWriteEnable] = 1;
+  renderStates_[RS_LastPixel] = 1;
+  renderStates_[RS_SrcBlend] = Blend_One;
+  renderStates_[RS_DestBlend] = Blend_Zero;
+  renderStates_[RS_CullMode] = Cull_CounterClockwise;
+  renderStates_[RS_ZFunc] = Cmp_LessEqual;
+  renderStates_[RS_AlphaFunc] = Cmp_Always;
+  renderStates_[RS_FogEnd] = FloatBits(1.0f);
+  renderStates_[RS_StencilFail] = Stencil_Keep;
+  renderStates_[RS_StencilZFail] = Stencil_Keep;
+  renderStates_[RS_StencilPass] = Stencil_Keep;
+  renderStates_[RS_StencilFunc] = Cmp_Always;
+  renderStates_[RS_StencilMask] = 0xFFFFFFFFu;
+  renderStates_[RS_StencilWriteMask] = 0xFFFFFFFFu;
+  renderStates_[RS_Lighting] = 1;
+  renderStates_[RS_ColorWriteEnable] = 0xF;
+  renderStates_[RS_BlendOp] = BlendOp_Add;
+  for (int s = 0; s < kMaxTextureStages; ++s) {
+    samplers_[s][SS_MagFilter] = Filter_Point;
+    samplers_[s][SS_MinFilter] = Filter_Point;
+    samplers_[s][SS_AddressU] = Address_Wrap;
+    samplers_[s][SS_AddressV] = Address_Wrap;
+    stages_[s][TSS_ColourOp] = s == 0 ? TOp_Modulate : TOp_Disable;
+    stages_[s][TSS_ColourArg1] = TArg_Texture;
+    stages_[s][TSS_ColourArg2] = TArg_Current;
+    stages_[s][TSS_AlphaOp] = s == 0 ? TOp_SelectArg1 : TOp_Disable;
+    stages_[s][TSS_AlphaArg1] = TArg_Texture;
+    stages_[s][TSS_AlphaArg2] = TArg_Current;
+    textures_[s] = 0;
+  }
+  for (Matrix4& m : transforms_) m = Identity();
+  int w = 0, h = 0;
+  if (window_) SDL_GL_GetDrawableSize(window_, &w, &h);
+  viewport_ = Viewport{0, 0, w, h, 0.0f, 1.0f};
+  fvf_ = 0;
+  stream_ = 0;
+  streamOffset_ = streamStride_ = 0;
+  fixedDirty_ = samplersDirty_ = viewportDirty_ = true;
+}
+
+Caps GLDevice::GetCaps() const { return Caps{}; }
+
+void GLDevice::SetRenderState(RenderState state, uint32_t value) {
+  if (state >= kRenderStateCount) return;
+  renderStates_[state] = value;
+  fixedDirty_ = true;
+}
+
+void GLDevice::SetSamplerState(int stage, SamplerState state, uint32_t value) {
+  if (!ValidStage(stage) || state >= kSamplerStateCount) return;
+  samplers_[stage][state] = value;
+  samplersDirty_ = true;
+}
+
+void GLDevice::SetTextureStageState(int stage, TextureStageState state, uint32_t value) {
+  if (ValidStage(stage) && state < kTextureStageStateCount) stages_[stage][state] = value;
+}
+
+void GLDevice::SetTexture(int stage, TextureHandle texture) {
+  if (ValidStage(stage)) textures_[stage] = texture;
+}
+
+void GLDevice::SetTransform(Transform which, const Matrix4& matrix) {
+  int index = static_cast<int>(which);
+  if (index >= 0 && index < 3) transforms_[index] = matrix;
+}
+
+void GLDevice::SetViewport(const Viewport& viewport) {
+  viewport_ = viewport;
+  viewportDirty_ = true;
+}
+
+void GLDevice::SetFVF(uint32_t fvf) { fvf_ = fvf; }
+
+void GLDevice::SetVertexDeclaration(VertexDeclarationHandle) {
+  // Declarations are not supported yet; SetFVF(0) alone makes draws skip.
+}
+
+GLDevice::Buffer* GLDevice::FindBuffer(VertexBufferHandle handle) {
+  if (handle == 0 || handle > buffers_.size()) return nullptr;
+  Buffer* b = &buffers_[handle - 1];
+  return b->live ? b : nullptr;
+}
+
+GLDevice::Texture* GLDevice::FindTexture(TextureHandle handle) {
+  if (handle == 0 || handle > texturesList_.size()) return nullptr;
+  Texture* t = &texturesList_[handle - 1];
+  return t->live ? t : nullptr;
+}
+
+const GLDevice::Texture* GLDevice::FindTexture(TextureHandle handle) const {
+  return const_cast<GLDevice*>(this)->FindTexture(handle);
+}
+
+size_t GLDevice::LiveVertexBuffers() const {
+  size_t n = 0;
+  for (const Buffer& b : buffers_) n += b.live;
+  return n;
+}
+
+size_t GLDevice::LiveTextures() const {
+  size_t n = 0;
+  for (const Texture& t : texturesList_) n += t.live;
+  return n;
+}
+
+VertexBufferHandle GLDevice::CreateVertexBuffer(size_t bytes, uint32_t, uint32_t, Pool) {
+  if (bytes == 0 || bytes > (size_t{1} << 30)) return 0;
+  Buffer b;
+  glGenBuffers(1, &b.gl);
+  if (b.gl == 0) return 0;
+  b.shadow.assign(bytes, 0);
+  glBindBuffer(GL_ARRAY_BUFFER, b.gl);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_DYNAMIC_DRAW);
+  if (glGetError() != GL_NO_ERROR) {
+    glDeleteBuffers(1, &b.gl);
+    return 0;
+  }
+  b.live = true;
+  buffers_.push_back(std::move(b));
+  return static_cast<VertexBufferHandle>(buffers_.size());
+}
+
+void GLDevice::ReleaseVertexBuffer(VertexBufferHandle handle) {
+  Buffer* b = FindBuffer(handle);
+  if (!b) return;
+  glDeleteBuffers(1, &b->gl);
+  *b = Buffer{};
+  if (stream_ == handle) stream_ = 0;
+}
+
+void* GLDevice::LockVertexBuffer(VertexBufferHandle handle, size_t offset, size_t bytes, uint32_t flags) {
+  Buffer* b = FindBuffer(handle);
+  if (!b || b->locked || offset > b->shadow.size() || bytes > b->shadow.size() - offset) return nullptr;
+  b->locked = true;
+  b->lockOffset = offset;
+  b->lockBytes = bytes;
+  if ((flags & Lock_Discard) && offset == 0 && bytes == b->shadow.size()) b->orphan = true;
+  return b->shadow.data() + offset;
+}
+
+bool GLDevice::UnlockVertexBuffer(VertexBufferHandle handle) {
+  Buffer* b = FindBuffer(handle);
+  if (!b || !b->locked) return false;
+  b->locked = false;
+  if (b->lockBytes == 0) return true;
+  size_t end = b->lockOffset + b->lockBytes;
+  if (b->pendingBegin >= b->pendingEnd) {
+    b->pendingBegin = b->lockOffset;
+    b->pendingEnd = end;
+  } else {
+    b->pendingBegin = std::min(b->pendingBegin, b->lockOffset);
+    b->pendingEnd = std::max(b->pendingEnd, end);
+  }
+  return true;
+}
+
+void GLDevice::SendPending(Buffer* b, size_t begin, size_t bytes) {
+  size_t lo = std::max(begin, b->pendingBegin), hi = std::min(begin + bytes, b->pendingEnd);
+  if (lo >= hi) return;
+  glBindBuffer(GL_ARRAY_BUFFER, b->gl);
+  if (b->orphan) {
+    // Everything is pending after a whole-buffer discard, so nothing kept
+    // in the old storage is needed.
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(b->shadow.size()), nullptr, GL_DYNAMIC_DRAW);
+    b->orphan = false;
+  }
+  glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(lo), static_cast<GLsizeiptr>(hi - lo), b->shadow.data() + lo);
+  // The interval only shrinks from an end; a middle part is simply sent again
+  // later, which is harmless.
+  if (lo == b->pendingBegin) {
+    b->pendingBegin = hi;
+  } else if (hi == b->pendingEnd) {
+    b->pendingEnd = lo;
+  }
+}
+
+void GLDevice::SetStreamSource(int stream, VertexBufferHandle buffer, size_t offset, size_t stride) {
+  if (stream != 0) return;
+  stream_ = buffer;
+  streamOffset_ = offset;
+  streamStride_ = stride;
+}
+
+TextureHandle GLDevice::CreateTexture(int width, int height, const uint32_t* pixels) {
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  if (width <= 0 || height <= 0 || width > maxSize || height > maxSize) return 0;
+  Texture t;
+  glGenTextures(1, &t.gl);
+  if (t.gl == 0) return 0;
+  t.width = width;
+  t.height = height;
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, t.gl);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  // This packing reads native 0xAARRGGBB words whatever the byte order.
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  if (glGetError() != GL_NO_ERROR) {
+    glDeleteTextures(1, &t.gl);
+    return 0;
+  }
+  t.live = true;
+  texturesList_.push_back(t);
+  return static_cast<TextureHandle>(texturesList_.size());
+}
+
+bool GLDevice::UploadTexture(TextureHandle handle, const uint32_t* pixels) {
+  Texture* t = FindTexture(handle);
+  if (!t || !pixels) return false;
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, t->gl);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, t->width, t->height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return true;
+}
+
+void GLDevice::ReleaseTexture(TextureHandle handle) {
+  Texture* t = FindTexture(handle);
+  if (!t) return;
+  glDeleteTextures(1, &t->gl);
+  *t = Texture{};
+  for (TextureHandle& bound : textures_)
+    if (bound == handle) bound = 0;
+}
+
+void GLDevice::ApplyViewport() {
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(window_, &w, &h);
+  // The window's rows run bottom-up; viewports are given top-down.
+  glViewport(viewport_.x, h - viewport_.y - viewport_.height, viewport_.width, viewport_.height);
+  glDepthRange(viewport_.minZ, viewport_.maxZ);
+  viewportDirty_ = false;
+}
+
+void GLDevice::ApplyFixedState() {
+  const uint32_t* rs = renderStates_;
+  if (rs[RS_ZEnable]) {
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(CompareToGL(rs[RS_ZFunc]));
+  } else {
+    glDisable(GL_DEPTH_TEST);
+  }
+  glDepthMask(rs[RS_ZWriteEnable] ? GL_TRUE : GL_FALSE);
+
+  if (rs[RS_AlphaBlendEnable]) {
+    glEnable(GL_BLEND);
+    GLenum src = BlendToGL(rs[RS_SrcBlend]);
+    GLenum dst = BlendToGL(rs[RS_DestBlend]);
+    // The "both" factors set the destination from the source.
+    if (rs[RS_SrcBlend] == Blend_BothSrcAlpha) {
+      src = GL_SRC_ALPHA;
+      dst = GL_ONE_MINUS_SRC_ALPHA;
+    } else if (rs[RS_SrcBlend] == Blend_BothInvSrcAlpha) {
+      src = GL_ONE_MINUS_SRC_ALPHA;
+      dst = GL_SRC_ALPHA;
+    }
+    glBlendFunc(src, dst);
+    glBlendEquation(BlendOpToGL(rs[RS_BlendOp]));
+  } else {
+    glDisable(GL_BLEND);
+  }
+
+  // Winding is judged on screen; the window's y runs up, which mirrors it.
+  if (rs[RS_CullMode] == Cull_Clockwise || rs[RS_CullMode] == Cull_CounterClockwise) {
+    glEnable(GL_CULL_FACE);
+    glFrontFace(GL_CCW);
+    glCullFace(rs[RS_CullMode] == Cull_Clockwise ? GL_BACK : GL_FRONT);
+  } else {
+    glDisable(GL_CULL_FACE);
+  }
+
+  uint32_t mask = rs[RS_ColorWriteEnable];
+  glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+
+  switch (rs[RS_FillMode]) {
+    case Fill_Point: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
+    case Fill_Wireframe: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
+    default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+  }
+
+  if (rs[RS_StencilEnable]) {
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(CompareToGL(rs[RS_StencilFunc]), static_cast<GLint>(rs[RS_StencilRef] & 0xFF),
+                  rs[RS_StencilMask]);
+    glStencilOp(StencilOpToGL(rs[RS_StencilFail]), StencilOpToGL(rs[RS_StencilZFail]),
+                StencilOpToGL(rs[RS_StencilPass]));
+  } else {
+    glDisable(GL_STENCIL_TEST);
+  }
+  glStencilMask(rs[RS_StencilWriteMask]);
+  fixedDirty_ = false;
+}
+
+std::string GLDevice::ProgramKey() const {
+  const uint32_t* rs = renderStates_;
+  bool rhw = fvf_ & FVF_XYZRHW;
+  bool fog = !rhw && rs[RS_FogEnable] && (rs[RS_FogVertexMode] != Fog_None || rs[RS_FogTableMode] != Fog_None);
+  uint32_t alphaFunc = rs[RS_AlphaTestEnable] ? rs[RS_AlphaFunc] : Cmp_Always;
+  if (alphaFunc < Cmp_Never || alphaFunc > Cmp_Always) alphaFunc = Cmp_Always;
+  char head[64];
+  std::snprintf(head, sizeof head, "%c%c%c%c%c%u", rhw ? 'R' : 'x', (fvf_ & FVF_Diffuse) ? 'D' : 'x',
+                (fvf_ & FVF_Tex1) ? 'T' : 'x', rs[RS_ShadeMode] == Shade_Flat ? 'F' : 'g',
+                fog ? (rs[RS_RangeFogEnable] ? 'r' : 'f') : 'x', alphaFunc);
+  std::string key = head;
+  for (int s = 0; s < kMaxTextureStages && stages_[s][TSS_ColourOp] != TOp_Disable; ++s) {
+    char stage[64];
+    const uint32_t* st = stages_[s];
+    // One digit per value: unknown operations modulate, unknown arguments
+    // read the current colour.
+    auto op = [](uint32_t v) { return v >= TOp_Disable && v <= TOp_Modulate ? v : uint32_t{TOp_Modulate}; };
+    auto arg = [](uint32_t v) { return v >= TArg_Diffuse && v <= TArg_Current ? v : uint32_t{TArg_Current}; };
+    bool bound = textures_[s] != 0 && FindTexture(textures_[s]) != nullptr;
+    std::snprintf(stage, sizeof stage, "|%u%u%u%u%u%u%c", op(st[TSS_ColourOp]), arg(st[TSS_ColourArg1]),
+                  arg(st[TSS_ColourArg2]), op(st[TSS_AlphaOp]), arg(st[TSS_AlphaArg1]), arg(st[TSS_AlphaArg2]),
+                  bound ? 't' : 'w');
+    key += stage;
+  }
+  return key;
+}
+
+bool GLDevice::BuildProgram(const std::string& key, Program* out) {
+  bool rhw = key[0] == 'R';
+  bool flat = key[3] == 'F';
+  bool fog = key[4] != 'x';
+  bool rangeFog = key[4] == 'r';
+  uint32_t alphaFunc = static_cast<uint32_t>(key[5] - '0');
+  const char* interp = flat ? "flat " : "";
+
+  std::string vs = "#version 330 core\n";
+  vs += "layout(location = 0) in vec4 a_position;\n"
+        "layout(location = 1) in vec4 a_colour;\n"
+        "layout(location = 2) in vec2 a_uv;\n"
+        "uniform mat4 u_wvp;\nuniform mat4 u_wv;\nuniform vec2 u_bias;\nuniform vec4 u_screen;\n"
+        "uniform vec2 u_fogRange;\n";
+  vs += std::string(interp) + "out vec4 v_colour;\nout vec2 v_uv;\nout float v_fog;\n";
+  vs += "void main() {\n  vec4 p;\n  v_fog = 1.0;\n";
+  if (rhw) {
+    // Already in render-target pixels: undo the viewport mapping.
+    vs += "  float w = a_position.w != 0.0 ? 1.0 / a_position.w : 1.0;\n"
+          "  p = vec4(((a_position.x - u_screen.x) / u_screen.z * 2.0 - 1.0) * w,\n"
+          "           (1.0 - (a_position.y - u_screen.y) / u_screen.w * 2.0) * w, a_position.z * w, w);\n";
+  } else {
+    vs += "  vec4 pos = vec4(a_position.xyz, 1.0);\n  p = u_wvp * pos;\n";
+    if (fog) {
+      vs += "  vec4 eye = u_wv * pos;\n";
+      vs += rangeFog ? "  float d = length(eye.xyz);\n" : "  float d = eye.z;\n";
+      vs += "  float span = u_fogRange.y - u_fogRange.x;\n"
+            "  v_fog = span != 0.0 ? clamp((u_fogRange.y - d) / span, 0.0, 1.0) : (d < u_fogRange.y ? 1.0 : 0.0);\n";
+    }
+  }
+  // Depth arrives as 0..w; OpenGL clips to -w..w.
+  vs += "  p.xy += u_bias * p.w;\n  p.z = p.z * 2.0 - p.w;\n  gl_Position = p;\n"
+        "  v_colour = a_colour;\n  v_uv = a_uv;\n}\n";
+
+  std::string fs = "#version 330 core\n";
+  fs += std::string(interp) + "in vec4 v_colour;\nin vec2 v_uv;\nin float v_fog;\n";
+  fs += "uniform float u_alphaRef;\nuniform vec3 u_fogColour;\nout vec4 o_colour;\n";
+  std::string body = "void main() {\n  vec4 diffuse = v_colour;\n  vec4 current = diffuse;\n";
+  size_t pos = key.find('|');
+  for (int s = 0; pos != std::string::npos; ++s) {
+    size_t next = key.find('|', pos + 1);
+    std::string st = key.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
+    pos = next;
+    uint32_t v[6];
+    for (int i = 0; i < 6; ++i) v[i] = static_cast<uint32_t>(st[i] - '0');
+    char line[128];
+    if (st[6] == 't') {
+      std::snprintf(line, sizeof line, "uniform sampler2D u_tex%d;\n", s);
+      fs += line;
+      std::snprintf(line, sizeof line, "  vec4 t%d = texture(u_tex%d, v_uv);\n", s, s);
+    } else {
+      // An empty stage reads as opaque white, so modulate leaves the diffuse.
+      std::snprintf(line, sizeof line, "  vec4 t%d = vec4(1.0);\n", s);
+    }
+    body += line;
+    body += "  current = vec4(" + OpExpr(v[0], v[1], v[2], s, ".rgb") + ", " + OpExpr(v[3], v[4], v[5], s, ".a") +
+            ");\n";
+  }
+  static const char* kCompare[] = {"", "", "<", "==", "<=", ">", "!=", ">="};
+  if (alphaFunc == Cmp_Never) {
+    body += "  discard;\n";
+  } else if (alphaFunc >= Cmp_Less && alphaFunc <= Cmp_GreaterEqual) {
+    // Compared as 0..255 integers, as the reference is given.
+    body += std::string("  if (!(floor(current.a * 255.0 + 0.5) ") + kCompare[alphaFunc] + " u_alphaRef)) discard;\n";
+  }
+  if (fog) body += "  current.rgb = mix(u_fogColour, current.rgb, v_fog);\n";
+  body += "  o_colour = current;\n}\n";
+  fs += body;
+
+  GLuint v = Compile(GL_VERTEX_SHADER, vs);
+  GLuint f = Compile(GL_FRAGMENT_SHADER, fs);
+  if (!v || !f) {
+    if (v) glDeleteShader(v);
+    if (f) glDeleteShader(f);
+    return false;
+  }
+  GLuint program = glCreateProgram();
+  glAttachShader(program, v);
+  glAttachShader(program, f);
+  glLinkProgram(program);
+  glDeleteShader(v);
+  glDeleteShader(f);
+  GLint ok = 0;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    char log[1024] = {};
+    glGetProgramInfoLog(program, sizeof log, nullptr, log);
+    std::fprintf(stderr, "OpenGL program failed to link: %s\n", log);
+    glDeleteProgram(program);
+    return false;
+  }
+  out->gl = program;
+  out->wvp = glGetUniformLocation(program, "u_wvp");
+  out->wv = glGetUniformLocation(program, "u_wv");
+  out->bias = glGetUniformLocation(program, "u_bias");
+  out->screen = glGetUniformLocation(program, "u_screen");
+  out->alphaRef = glGetUniformLocation(program, "u_alphaRef");
+  out->fogColour = glGetUniformLocation(program, "u_fogColour");
+  out->fogRange = glGetUniformLocation(program, "u_fogRange");
+  glUseProgram(program);
+  for (int s = 0; s < kMaxTextureStages; ++s) {
+    char name[16];
+    std::snprintf(name, sizeof name, "u_tex%d", s);
+    GLint loc = glGetUniformLocation(program, name);
+    if (loc >= 0) glUniform1i(loc, s);
+  }
+  return true;
+}
+
+const GLDevice::Program* GLDevice::PrepareProgram(PrimitiveType type) {
+  std::string key = ProgramKey();
+  auto it = programs_.find(key);
+  if (it == programs_.end()) {
+    Program program;
+    if (!BuildProgram(key, &program)) return nullptr;
+    it = programs_.emplace(key, program).first;
+  }
+  const Program& p = it->second;
+  glUseProgram(p.gl);
+  Matrix4 wv, wvp;
+  Multiply(transforms_[static_cast<int>(Transform::World)], transforms_[static_cast<int>(Transform::View)], &wv);
+  Multiply(wv, transforms_[static_cast<int>(Transform::Projection)], &wvp);
+  // Row-major rows read as GLSL columns give the transpose, so M * v in the
+  // shader equals v * M here.
+  glUniformMatrix4fv(p.wvp, 1, GL_FALSE, &wvp.m[0][0]);
+  if (p.wv >= 0) glUniformMatrix4fv(p.wv, 1, GL_FALSE, &wv.m[0][0]);
+  float bx = 0.0f, by = 0.0f;
+  if ((type == Prim_PointList || type == Prim_LineList || type == Prim_LineStrip) && viewport_.width > 0 &&
+      viewport_.height > 0) {
+    // Half a pixel left and up; clip y runs up on the window.
+    bx = -1.0f / static_cast<float>(viewport_.width);
+    by = 1.0f / static_cast<float>(viewport_.height);
+  }
+  glUniform2f(p.bias, bx, by);
+  if (p.screen >= 0)
+    glUniform4f(p.screen, static_cast<float>(viewport_.x), static_cast<float>(viewport_.y),
+                static_cast<float>(viewport_.width > 0 ? viewport_.width : 1),
+                static_cast<float>(viewport_.height > 0 ? viewport_.height : 1));
+  if (p.alphaRef >= 0) glUniform1f(p.alphaRef, static_cast<float>(renderStates_[RS_AlphaRef] & 0xFF));
+  if (p.fogColour >= 0) {
+    uint32_t c = renderStates_[RS_FogColor];
+    glUniform3f(p.fogColour, ((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f, (c & 0xFF) / 255.0f);
+  }
+  if (p.fogRange >= 0)
+    glUniform2f(p.fogRange, BitsFloat(renderStates_[RS_FogStart]), BitsFloat(renderStates_[RS_FogEnd]));
+  return &p;
+}
+
+void GLDevice::Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, size_t offset, size_t stride) {
+  if (!(fvf_ & (FVF_XYZ | FVF_XYZRHW))) return;
+  size_t layout = ((fvf_ & FVF_XYZRHW) ? 16 : 12) + ((fvf_ & FVF_Normal) ? 12 : 0) + ((fvf_ & FVF_Diffuse) ? 4 : 0) +
+                  ((fvf_ & FVF_Tex1) ? 8 : 0);
+  // A stride shorter than the layout would read past the last vertex.
+  if (stride < layout) return;
+  if (fixedDirty_) ApplyFixedState();
+  if (viewportDirty_) ApplyViewport();
+  if (samplersDirty_) {
+    for (int s = 0; s < kMaxTextureStages; ++s) {
+      GLuint sampler = samplerObjects_[s];
+      glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER,
+                          samplers_[s][SS_MagFilter] == Filter_Linear ? GL_LINEAR : GL_NEAREST);
+      glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
+                          samplers_[s][SS_MinFilter] == Filter_Linear ? GL_LINEAR : GL_NEAREST);
+      glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S,
+                          samplers_[s][SS_AddressU] == Address_Clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT);
+      glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T,
+                          samplers_[s][SS_AddressV] == Address_Clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT);
+      glBindSampler(static_cast<GLuint>(s), sampler);
+    }
+    samplersDirty_ = false;
+  }
+  for (int s = 0; s < kMaxTextureStages; ++s) {
+    const Texture* t = FindTexture(textures_[s]);
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(s));
+    glBindTexture(GL_TEXTURE_2D, t ? t->gl : 0);
+    if (stages_[s][TSS_ColourOp] == TOp_Disable) break;
+  }
+  if (!PrepareProgram(type)) return;
+
+  glBindVertexArray(vao_);
+  glBindBuffer(GL_ARRAY_BUFFER, glBuffer);
+  auto at = [&](size_t bytes) { return reinterpret_cast<const void*>(offset + bytes); };
+  GLsizei s = static_cast<GLsizei>(stride);
+  size_t field = 0;
+  glEnableVertexAttribArray(0);
+  if (fvf_ & FVF_XYZRHW) {
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, s, at(field));
+    field += 16;
+  } else {
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, at(field));
+    field += 12;
+  }
+  if (fvf_ & FVF_Normal) field += 12;
+  if (fvf_ & FVF_Diffuse) {
+    glEnableVertexAttribArray(1);
+    // Little-endian 0xAARRGGBB words are B, G, R, A bytes.
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, at(field));
+    field += 4;
+  } else {
+    glDisableVertexAttribArray(1);
+    glVertexAttrib4f(1, 1.0f, 1.0f, 1.0f, 1.0f);
+  }
+  if (fvf_ & FVF_Tex1) {
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, s, at(field));
+  } else {
+    glDisableVertexAttribArray(2);
+    glVertexAttrib4f(2, 0.0f, 0.0f, 0.0f, 1.0f);
+  }
+  glDrawArrays(PrimitiveToGL(type), 0, VertexCountFor(type, primitiveCount));
+  glBindVertexArray(0);
+}
+
+void GLDevice::DrawPrimitive(PrimitiveType type, int startVertex, int primitiveCount) {
+  Buffer* b = FindBuffer(stream_);
+  if (!b || b->locked || !ValidPrimitive(type) || primitiveCount <= 0 || primitiveCount > kMaxPrimitives ||
+      startVertex < 0 || streamStride_ == 0)
+    return;
+  size_t begin = streamOffset_ + static_cast<size_t>(startVertex) * streamStride_;
+  size_t length = static_cast<size_t>(VertexCountFor(type, primitiveCount)) * streamStride_;
+  // Never let the device read past the buffer.
+  if (begin > b->shadow.size() || length > b->shadow.size() - begin) return;
+  SendPending(b, begin, length);
+  Draw(type, primitiveCount, b->gl, begin, streamStride_);
+}
+
+void GLDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, size_t stride) {
+  // A draw from memory leaves stream 0 unset, as callers of the interface expect.
+  stream_ = 0;
+  if (!vertices || !ValidPrimitive(type) || primitiveCount <= 0 || primitiveCount > kMaxPrimitives || stride == 0)
+    return;
+  size_t bytes = static_cast<size_t>(VertexCountFor(type, primitiveCount)) * stride;
+  glBindBuffer(GL_ARRAY_BUFFER, scratch_);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), vertices, GL_STREAM_DRAW);
+  Draw(type, primitiveCount, scratch_, 0, stride);
+}
+
+void GLDevice::Clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) {
+  GLbitfield bits = 0;
+  if (flags & Clear_Target) bits |= GL_COLOR_BUFFER_BIT;
+  if (flags & Clear_ZBuffer) bits |= GL_DEPTH_BUFFER_BIT;
+  if (flags & Clear_Stencil) bits |= GL_STENCIL_BUFFER_BIT;
+  if (bits == 0) return;
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(window_, &w, &h);
+  // A clear covers the viewport only, whatever the write masks say.
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(viewport_.x, h - viewport_.y - viewport_.height, viewport_.width > 0 ? viewport_.width : 0,
+            viewport_.height > 0 ? viewport_.height : 0);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glStencilMask(0xFF);
+  glClearColor(((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f, (colour & 0xFF) / 255.0f,
+               ((colour >> 24) & 0xFF) / 255.0f);
+  glClearDepth(z < 0.0f ? 0.0 : z > 1.0f ? 1.0 : static_cast<double>(z));
+  glClearStencil(static_cast<GLint>(stencil & 0xFF));
+  glClear(bits);
+  glDisable(GL_SCISSOR_TEST);
+  fixedDirty_ = true;  // the masks above must be put back
+}
+
+bool GLDevice::Present() {
+  SDL_GL_SwapWindow(window_);
+  return true;
+}
+
+bool GLDevice::Reset(const PresentParameters& parameters) {
+  // Swap control may be refused (offscreen drivers); that is not a failure.
+  SDL_GL_SetSwapInterval(parameters.vsync ? 1 : 0);
+  for (Buffer& b : buffers_) b.locked = false;
+  DefaultStates();
+  return true;
+}
+
+}  // namespace gfx

@@ -1,0 +1,122 @@
+// gfx::Device over OpenGL 3.3 core. The fixed-function pipeline the engine
+// expects is rebuilt in generated GLSL 330 programs, one per combination of
+// vertex layout, texture stages, alpha test, fog and shading.
+//
+// The device does not own a context: construct it with a window whose
+// OpenGL 3.3 core context is current (see GLWindow), keep that context
+// current while it is used, and destroy the device before the context.
+//
+// Not done yet: lights (RS_Lighting is kept but ignored, vertices are lit by
+// their diffuse colour), vertex declarations (draws with layout 0 are
+// skipped), render targets other than the window, table fog (drawn as
+// linear vertex fog), exponential fog.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/device.h"
+
+struct SDL_Window;
+
+namespace gfx {
+
+class GLDevice final : public Device {
+ public:
+  explicit GLDevice(SDL_Window* window);
+  ~GLDevice() override;
+  GLDevice(const GLDevice&) = delete;
+  GLDevice& operator=(const GLDevice&) = delete;
+
+  // Textures are not part of Device yet. Pixels are 0xAARRGGBB words, rows
+  // top-down; 0 on failure.
+  TextureHandle CreateTexture(int width, int height, const uint32_t* pixels);
+  // Replaces the whole image; false for an unknown handle or no pixels.
+  bool UploadTexture(TextureHandle texture, const uint32_t* pixels);
+  void ReleaseTexture(TextureHandle texture);
+  size_t LiveTextures() const;
+  size_t LiveVertexBuffers() const;
+  // Programs built so far, for tests of the program cache.
+  size_t ProgramCount() const { return programs_.size(); }
+
+  // Device.
+  Caps GetCaps() const override;
+  void SetRenderState(RenderState state, uint32_t value) override;
+  void SetSamplerState(int stage, SamplerState state, uint32_t value) override;
+  void SetTextureStageState(int stage, TextureStageState state, uint32_t value) override;
+  void SetTexture(int stage, TextureHandle texture) override;
+  void SetTransform(Transform which, const Matrix4& matrix) override;
+  void SetViewport(const Viewport& viewport) override;
+  Viewport GetViewport() const override { return viewport_; }
+  void SetFVF(uint32_t fvf) override;
+  void SetVertexDeclaration(VertexDeclarationHandle declaration) override;
+  VertexBufferHandle CreateVertexBuffer(size_t bytes, uint32_t usage, uint32_t fvf, Pool pool) override;
+  void ReleaseVertexBuffer(VertexBufferHandle buffer) override;
+  void* LockVertexBuffer(VertexBufferHandle buffer, size_t offset, size_t bytes, uint32_t flags) override;
+  bool UnlockVertexBuffer(VertexBufferHandle buffer) override;
+  void SetStreamSource(int stream, VertexBufferHandle buffer, size_t offset, size_t stride) override;
+  void DrawPrimitive(PrimitiveType type, int startVertex, int primitiveCount) override;
+  void DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, size_t stride) override;
+  void Clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) override;
+  bool BeginScene() override { return true; }
+  bool EndScene() override { return true; }
+  bool Present() override;
+  Result TestCooperativeLevel() override { return Result::Ok; }
+  bool Reset(const PresentParameters& parameters) override;
+
+ private:
+  struct Buffer {
+    unsigned gl = 0;
+    std::vector<uint8_t> shadow;  // what a lock hands out
+    size_t lockOffset = 0, lockBytes = 0;
+    // Bytes written but not yet sent; a draw sends only what it reads, so a
+    // lock to the end of a big buffer costs only the vertices drawn.
+    size_t pendingBegin = 0, pendingEnd = 0;
+    bool orphan = false;  // a whole-buffer discard: drop the old storage first
+    bool live = false, locked = false;
+  };
+  struct Texture {
+    unsigned gl = 0;
+    int width = 0, height = 0;
+    bool live = false;
+  };
+  struct Program {
+    unsigned gl = 0;
+    int wvp = -1, wv = -1, bias = -1, screen = -1, alphaRef = -1, fogColour = -1, fogRange = -1;
+  };
+
+  void DefaultStates();
+  Buffer* FindBuffer(VertexBufferHandle handle);
+  Texture* FindTexture(TextureHandle handle);
+  const Texture* FindTexture(TextureHandle handle) const;
+  void SendPending(Buffer* buffer, size_t begin, size_t bytes);
+  void ApplyFixedState();
+  void ApplyViewport();
+  // Binds the program for this draw and sets its uniforms; null if none.
+  const Program* PrepareProgram(PrimitiveType type);
+  std::string ProgramKey() const;
+  bool BuildProgram(const std::string& key, Program* out);
+  void Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, size_t offset, size_t stride);
+
+  SDL_Window* window_;
+  uint32_t renderStates_[kRenderStateCount] = {};
+  uint32_t samplers_[kMaxTextureStages][kSamplerStateCount] = {};
+  uint32_t stages_[kMaxTextureStages][kTextureStageStateCount] = {};
+  TextureHandle textures_[kMaxTextureStages] = {};
+  Matrix4 transforms_[3] = {};
+  Viewport viewport_;
+  uint32_t fvf_ = 0;
+  VertexBufferHandle stream_ = 0;
+  size_t streamOffset_ = 0, streamStride_ = 0;
+  bool fixedDirty_ = true, samplersDirty_ = true, viewportDirty_ = true;
+
+  std::vector<Buffer> buffers_;    // handle = index + 1
+  std::vector<Texture> texturesList_;  // handle = index + 1
+  std::map<std::string, Program> programs_;
+  unsigned vao_ = 0;
+  unsigned scratch_ = 0;  // DrawPrimitiveUP vertices
+  unsigned samplerObjects_[kMaxTextureStages] = {};
+};
+
+}  // namespace gfx
