@@ -294,7 +294,8 @@ void Run_GameStep() {
   if (FlushAndCheck()) return;
   DispatchKeys();
   if (FlushAndCheck()) return;
-  // Joysticks and the mouse arrive with the input subsystem and the window.
+  // Joysticks and the mouse dispatch once the window and the gamepad layer
+  // exist; their flush points stay in place.
   if (FlushAndCheck()) return;
   if (FlushAndCheck()) return;
   Dispatch(kEventStep, 0);
