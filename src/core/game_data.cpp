@@ -177,10 +177,7 @@ void GameData_Use(GameDataFile file) { g_file = std::move(file); }
 // ---- RunnerLoadGame ----------------------------------------------------------
 
 void Options_ReadIni(const IniFile& ini) {
-  long orient[4];
-  const char* keys[4] = {"OrientLandscape", "OrientLandscapeFlipped", "OrientPortrait", "OrientPortraitFlipped"};
-  for (int i = 0; i < 4; ++i) orient[i] = ini.GetInt("DEFAULT", keys[i]).value_or(1);
-  (void)orient;  // the orientation hook does nothing on this platform
+  // The four orientation keys feed a hook that does nothing on this platform.
   if (auto debug = ini.GetInt("DEFAULT", "Debug")) {
     g_DebugMode = *debug != 0;
     if (*debug != 0) {

@@ -110,17 +110,26 @@ struct Area {
   double left, top, right, bottom;
 };
 
-// Whether the instance is inside `a` (touching it) or fully within it.
+bool PositionInside(const CObjInstance* i, const Area& a) {
+  return i->x >= a.left && i->x <= a.right && i->y >= a.top && i->y <= a.bottom;
+}
+
+// Whether the instance touches `a` or lies fully within it; without an
+// extent both ask for its position.
 bool Touches(CObjInstance* i, const Area& a) {
-  if (!HasExtent(i)) return i->x >= a.left && i->x <= a.right && i->y >= a.top && i->y <= a.bottom;
+  if (!HasExtent(i)) return PositionInside(i, a);
   i->EnsureBoundingBox();
   return i->bbox_right >= a.left && i->bbox_left <= a.right && i->bbox_bottom >= a.top && i->bbox_top <= a.bottom;
 }
 
 bool Within(CObjInstance* i, const Area& a) {
-  if (!HasExtent(i)) return i->x >= a.left && i->x <= a.right && i->y >= a.top && i->y <= a.bottom;
+  if (!HasExtent(i)) return PositionInside(i, a);
   i->EnsureBoundingBox();
   return i->bbox_left >= a.left && i->bbox_right <= a.right && i->bbox_top >= a.top && i->bbox_bottom <= a.bottom;
+}
+
+Area ViewArea(const RoomView& v) {
+  return {double(v.xview), double(v.yview), double(v.xview + v.wview), double(v.yview + v.hview)};
 }
 
 template <typename Test>
@@ -156,16 +165,15 @@ void DispatchOutsideBoundary() {
   }
   DispatchBoundary(1, [&](CObjInstance* i) { return !Within(i, whole); });
   if (!room->views_enabled) return;
+  // Every view's outside events, then every view's boundary events.
   for (int v = 0; v < kRoomLayers; ++v) {
-    const RoomView& view = room->views[v];
-    if (!view.visible) continue;
-    Area a{double(view.xview), double(view.yview), double(view.xview + view.wview), double(view.yview + view.hview)};
+    if (!room->views[v].visible) continue;
+    Area a = ViewArea(room->views[v]);
     DispatchBoundary(40 + v, [&](CObjInstance* i) { return !Touches(i, a); });
   }
   for (int v = 0; v < kRoomLayers; ++v) {
-    const RoomView& view = room->views[v];
-    if (!view.visible) continue;
-    Area a{double(view.xview), double(view.yview), double(view.xview + view.wview), double(view.yview + view.hview)};
+    if (!room->views[v].visible) continue;
+    Area a = ViewArea(room->views[v]);
     DispatchBoundary(50 + v, [&](CObjInstance* i) { return !Within(i, a); });
   }
 }
