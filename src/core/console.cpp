@@ -94,3 +94,5 @@ void Console_Error(const char* format, ...) {
   std::fputs(text, stderr);
   std::fflush(stderr);
 }
+
+void Log(const char* line) { g_DebugConsole->Output("%s", line); }

@@ -47,6 +47,9 @@ class TErrStreamConsole : public tagIConsole {
 extern tagIConsole* g_DebugConsole;
 extern tagIConsole* g_OutputConsole;
 
+// One line, as it stands, to the debug console.
+void Log(const char* line);
+
 // The "-debugoutput" and "-output" files; an empty name means none.
 void Console_SetDebugOutputFile(const std::string& path);
 void Console_SetOutputFile(const std::string& path);

@@ -41,7 +41,6 @@ namespace {
 void Main_StartGdiPlus() {}
 void Main_StopGdiPlus() { Events_Shutdown(); }
 
-void Log(const char* line) { g_DebugConsole->Output("%s", line); }
 }  // namespace
 
 bool Runner_InitSubsystems() {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "core/console.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 
@@ -52,7 +53,19 @@ const HighScoreEntry& HighScore_Get(int index) { return g_highScores[index < 0 |
 
 void File_CloseAllBinary() {}
 void Platform_Shutdown() {}
-void Platform_Tick() {}
+namespace {
+bool g_pausePending = false;
+}
+
+void Platform_Tick() { g_pausePending = false; }
+
+void Platform_RaisePauseEvent() {
+  if (g_pausePending) return;
+  Log("OS has raised a pause event\n");
+  g_pausePending = true;
+}
+
+bool Platform_PausePending() { return g_pausePending; }
 
 void InitFileFunctions() {}
 void InitInteractionFunctions() {}

@@ -35,6 +35,10 @@ void File_CloseAllBinary();
 void Platform_Shutdown();
 // Per-step platform services (achievement cache, pause event).
 void Platform_Tick();
+// The window lost the focus to another application.
+void Platform_RaisePauseEvent();
+// Whether a pause event waits for the next frame.
+bool Platform_PausePending();
 
 // Built-in groups.
 void InitFileFunctions();

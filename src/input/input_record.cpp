@@ -48,7 +48,7 @@ struct Reader {
 int32_t KeyOrZero(int32_t key) { return key >= 0 && key < kInputKeys ? key : 0; }
 int32_t ButtonOrZero(int32_t button) { return button >= 0 && button <= kMouseButtons ? button : 0; }
 
-void Log(const char* what) {
+void LogIO(const char* what) {
   if (g_DebugConsole) g_DebugConsole->Output("IO: %s \"%s\"\n", what, g_IOFileName.c_str());
 }
 
@@ -113,7 +113,7 @@ void IO_OpenRecordFile() {
   if (s_file)
     std::setvbuf(s_file, nullptr, _IONBF, 0);
   else
-    Log(g_IOPlayback ? "cannot open the playback file" : "cannot open the record file");
+    LogIO(g_IOPlayback ? "cannot open the playback file" : "cannot open the record file");
 }
 
 void IO_CloseRecordFile() {
@@ -131,7 +131,7 @@ void IO_PlaybackFrame() {
     return;
   }
   // The end of the file, or a cut-off last record: nothing more to play.
-  if (got != 0) Log("playback ends at a cut-off step record in");
+  if (got != 0) LogIO("playback ends at a cut-off step record in");
   IO_CloseRecordFile();
 }
 

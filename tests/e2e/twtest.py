@@ -111,3 +111,50 @@ def put_u32(data, offset, value):
 
 def get_u32(data, offset):
     return struct.unpack_from("<I", data, offset)[0]
+
+
+def read_png(path):
+    """(width, height, rows of (r, g, b, a)) of an 8-bit RGB or RGBA PNG
+    without interlacing: what the engine's frame capture writes."""
+    import zlib
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("not a PNG")
+    pos, idat, width, height, kind = 8, b"", 0, 0, 0
+    while pos < len(data):
+        length, tag = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if tag == b"IHDR":
+            width, height, depth, kind, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            if depth != 8 or kind not in (2, 6) or interlace:
+                raise ValueError("unsupported PNG layout")
+        elif tag == b"IDAT":
+            idat += body
+        pos += 12 + length
+    channels = 4 if kind == 6 else 3
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, prev = [], bytearray(stride)
+    for y in range(height):
+        start = y * (stride + 1)
+        ftype, line = raw[start], bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            a = line[i - channels] if i >= channels else 0
+            b = prev[i]
+            c = prev[i - channels] if i >= channels else 0
+            if ftype == 1:
+                line[i] = (line[i] + a) & 0xFF
+            elif ftype == 2:
+                line[i] = (line[i] + b) & 0xFF
+            elif ftype == 3:
+                line[i] = (line[i] + (a + b) // 2) & 0xFF
+            elif ftype == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+                line[i] = (line[i] + pred) & 0xFF
+        rows.append([tuple(line[x * channels:x * channels + channels]) + ((255,) if channels == 3 else ())
+                     for x in range(width)])
+        prev = line
+    return width, height, rows

@@ -150,6 +150,9 @@ enum LockFlags : uint32_t { Lock_None = 0, Lock_Discard = 1, Lock_NoOverwrite = 
 
 enum ClearFlags : uint32_t { Clear_Target = 1, Clear_ZBuffer = 2, Clear_Stencil = 4 };
 
+// Texture creation: a render target gets its own depth-stencil buffer.
+enum TextureUsage : uint32_t { TexUsage_RenderTarget = 1 };
+
 enum class Result : uint32_t { Ok, DeviceLost, DeviceNotReset, Failed };
 
 // Opaque handles; 0 is none.
@@ -211,6 +214,25 @@ class Device {
   virtual void DrawPrimitive(PrimitiveType type, int startVertex, int primitiveCount) = 0;
   // Draws from caller memory, bypassing any bound stream.
   virtual void DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, size_t stride) = 0;
+
+  // Textures hold 0xAARRGGBB words of exactly the size asked, row 0 at the
+  // top; a new one is transparent black. 0 on failure.
+  virtual TextureHandle CreateTexture(int width, int height, uint32_t usage) = 0;
+  // Writes a rectangle; rows of `pitch` words. False when it leaves the texture.
+  virtual bool UpdateTexture(TextureHandle texture, int x, int y, int width, int height, const uint32_t* pixels,
+                             int pitch) = 0;
+  virtual void ReleaseTexture(TextureHandle texture) = 0;
+  virtual bool TextureSize(TextureHandle texture, int* width, int* height) const = 0;
+
+  // Where drawing goes: a render-target texture, or 0 for the back buffer
+  // (slot 0 only). Slots beyond the caps' count are refused.
+  virtual bool SetRenderTarget(int slot, TextureHandle target) = 0;
+  virtual TextureHandle GetRenderTarget(int slot) const = 0;
+  // Size of the back buffer (the window's drawable area).
+  virtual void BackBufferSize(int* width, int* height) const = 0;
+  // Copies a rectangle of a texture, or of the back buffer for 0, as rows of
+  // 0xAARRGGBB words, row 0 at the top. False when it leaves the source.
+  virtual bool ReadPixels(TextureHandle source, int x, int y, int width, int height, uint32_t* out) = 0;
 
   virtual void Clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) = 0;
   virtual bool BeginScene() = 0;

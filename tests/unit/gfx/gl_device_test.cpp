@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "graphics/batching.h"
-#include "unit/leaks_ignored.h"
+#include "platform/leaks_ignored.h"
 #include "graphics/matrices.h"
 #include "graphics/render_states.h"
 #include "platform/gfx/gl/gl_window.h"
@@ -135,6 +135,15 @@ class GlDeviceTest : public ::testing::Test {
     device->DrawPrimitiveUP(Prim_TriangleList, 2, v.data(), sizeof(ColourVertex));
   }
 
+  // A plain texture holding `pixels`.
+  TextureHandle MakeTexture(int w, int h, const uint32_t* pixels) {
+    TextureHandle t = device->CreateTexture(w, h, 0);
+    if (t && pixels) {
+      EXPECT_TRUE(device->UpdateTexture(t, 0, 0, w, h, pixels, w));
+    }
+    return t;
+  }
+
   std::unique_ptr<GLWindow> window;
   std::unique_ptr<GLDevice> device;
 };
@@ -240,7 +249,7 @@ TEST_F(GlDeviceTest, PointsAndLinesGetHalfPixelBias) {
 TEST_F(GlDeviceTest, TextureUploadsTopDownAndCombinesPerStage) {
   // 2×2: red, green / blue, white, with point sampling.
   const uint32_t texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
-  TextureHandle tex = device->CreateTexture(2, 2, texels);
+  TextureHandle tex = MakeTexture(2, 2, texels);
   ASSERT_NE(tex, 0u);
   device->SetSamplerState(0, SS_MagFilter, Filter_Point);
   device->SetSamplerState(0, SS_MinFilter, Filter_Point);
@@ -288,11 +297,12 @@ TEST_F(GlDeviceTest, TextureUploadsTopDownAndCombinesPerStage) {
 
 TEST_F(GlDeviceTest, TextureReplaceAndWrapSampling) {
   uint32_t texels[2] = {0xFFFF0000u, 0xFF0000FFu};  // 2×1: red, blue
-  TextureHandle tex = device->CreateTexture(2, 1, texels);
+  TextureHandle tex = MakeTexture(2, 1, texels);
   ASSERT_NE(tex, 0u);
   texels[0] = 0xFF00FF00u;  // green, blue after the upload
-  ASSERT_TRUE(device->UploadTexture(tex, texels));
-  EXPECT_FALSE(device->UploadTexture(tex + 1, texels));
+  ASSERT_TRUE(device->UpdateTexture(tex, 0, 0, 2, 1, texels, 2));
+  EXPECT_FALSE(device->UpdateTexture(tex + 1, 0, 0, 2, 1, texels, 2));
+  EXPECT_FALSE(device->UpdateTexture(tex, 1, 0, 2, 1, texels, 2));  // leaves the texture
   device->SetTexture(0, tex);
   device->SetTextureStageState(0, TSS_ColourOp, TOp_SelectArg1);
   device->SetTextureStageState(0, TSS_ColourArg1, TArg_Texture);
@@ -635,7 +645,7 @@ TEST_F(GlDeviceTest, FlatShadingTakesTheFirstVertex) {
 
 TEST_F(GlDeviceTest, LinearFilteringBlendsNeighbouringTexels) {
   const uint32_t texels[2] = {0xFFFF0000u, 0xFF0000FFu};
-  TextureHandle tex = device->CreateTexture(2, 1, texels);
+  TextureHandle tex = MakeTexture(2, 1, texels);
   ASSERT_NE(tex, 0u);
   device->SetTexture(0, tex);
   device->SetTextureStageState(0, TSS_ColourOp, TOp_SelectArg1);
@@ -665,8 +675,8 @@ TEST_F(GlDeviceTest, LinearFilteringBlendsNeighbouringTexels) {
 
 TEST_F(GlDeviceTest, SecondStageModulatesTheFirst) {
   const uint32_t yellow = 0xFFFFFF00u, cyan = 0xFF00FFFFu;
-  TextureHandle a = device->CreateTexture(1, 1, &yellow);
-  TextureHandle b = device->CreateTexture(1, 1, &cyan);
+  TextureHandle a = MakeTexture(1, 1, &yellow);
+  TextureHandle b = MakeTexture(1, 1, &cyan);
   ASSERT_NE(a, 0u);
   ASSERT_NE(b, 0u);
   device->SetTexture(0, a);
@@ -726,13 +736,85 @@ TEST_F(GlDeviceTest, BadArgumentsDrawNothingAndDoNotCrash) {
   device->SetRenderState(kRenderStateCount, 1);
   device->SetTextureStageState(0, TSS_ColourArg1, 77);
   device->SetTexture(0, 12345);  // unknown handle reads as white
-  EXPECT_EQ(device->CreateTexture(0, 4, nullptr), 0u);
-  EXPECT_EQ(device->CreateTexture(1 << 20, 1, nullptr), 0u);
+  EXPECT_EQ(MakeTexture(0, 4, nullptr), 0u);
+  EXPECT_EQ(MakeTexture(1 << 20, 1, nullptr), 0u);
   EXPECT_EQ(device->CreateVertexBuffer(0, Usage_Dynamic, FVF_XYZ, Pool::Default), 0u);
   ExpectRect(0, 0, 0, 0, 0, 0x000000u);
   device->SetFVF(FVF_XYZ | FVF_Diffuse);
   device->DrawPrimitiveUP(Prim_TriangleList, 1, v, sizeof(ColourVertex));
   EXPECT_EQ(At(Pixels(), 2, 2), 0xFFFFFFu);
+}
+
+TEST_F(GlDeviceTest, RenderTargetsAreStoredTopDownAndSampleLikeTextures) {
+  TextureHandle target = device->CreateTexture(16, 12, TexUsage_RenderTarget);
+  ASSERT_NE(target, 0u);
+  EXPECT_FALSE(device->SetRenderTarget(1, target));
+  EXPECT_FALSE(device->SetRenderTarget(0, MakeTexture(2, 2, nullptr)));  // not a target
+  ASSERT_TRUE(device->SetRenderTarget(0, target));
+  EXPECT_EQ(device->GetRenderTarget(0), target);
+  // A new target brings a viewport over all of it.
+  EXPECT_EQ(device->GetViewport().width, 16);
+  EXPECT_EQ(device->GetViewport().height, 12);
+  Matrix view, projection;
+  Matrix_Identity(&view);
+  view.m[3][0] = -8.0f;
+  view.m[3][1] = -6.0f;
+  view.m[3][2] = 16000.0f;
+  Matrix_BuildOrtho(&projection, 16, -12, 1.0f, 32000.0f);
+  device->SetTransform(Transform::View, view);
+  device->SetTransform(Transform::Projection, projection);
+  device->Clear(Clear_Target, 0xFF0000FFu, 1.0f, 0);
+  // Culling judges winding as on the window: this clockwise quad survives
+  // counter-clockwise culling.
+  device->SetRenderState(RS_CullMode, Cull_CounterClockwise);
+  DrawQuad(0, 0, 4, 3, 0xFFFF0000u);
+  // Points and lines keep their half-pixel bias up and left, as on the window.
+  ColourVertex point = {10, 5, 0, 0xFF00FF00u};
+  ColourVertex line[2] = {{2, 8.25f, 0, 0xFFFFFF00u}, {6, 8.25f, 0, 0xFFFFFF00u}};
+  device->SetFVF(FVF_XYZ | FVF_Diffuse);
+  device->DrawPrimitiveUP(Prim_PointList, 1, &point, sizeof point);
+  device->DrawPrimitiveUP(Prim_LineList, 1, line, sizeof(ColourVertex));
+  std::vector<uint32_t> rt(16 * 12);
+  ASSERT_TRUE(device->ReadPixels(target, 0, 0, 16, 12, rt.data()));
+  auto px = [&](int x, int y) { return rt[static_cast<size_t>(y) * 16 + x] & 0xFFFFFFu; };
+  EXPECT_EQ(px(0, 0), 0xFF0000u);
+  EXPECT_EQ(px(3, 2), 0xFF0000u);
+  EXPECT_EQ(px(4, 2), 0x0000FFu);
+  EXPECT_EQ(px(0, 3), 0x0000FFu);
+  EXPECT_EQ(px(9, 4), 0x00FF00u);
+  EXPECT_EQ(px(10, 5), 0x0000FFu);
+  for (int x = 2; x < 5; ++x) EXPECT_EQ(px(x, 7), 0xFFFF00u) << x;
+  EXPECT_EQ(px(3, 8), 0x0000FFu);
+  EXPECT_EQ(px(3, 6), 0x0000FFu);
+  // A part of it reads back alone, and a rectangle that leaves it is refused.
+  uint32_t part[2] = {};
+  ASSERT_TRUE(device->ReadPixels(target, 3, 2, 2, 1, part));
+  EXPECT_EQ(part[0] & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(part[1] & 0xFFFFFFu, 0x0000FFu);
+  EXPECT_FALSE(device->ReadPixels(target, 15, 0, 2, 1, part));
+
+  // Drawn onto the window it keeps its orientation.
+  ASSERT_TRUE(device->SetRenderTarget(0, 0));
+  SetPixelProjection();
+  device->SetRenderState(RS_CullMode, Cull_None);
+  device->Clear(Clear_Target, 0xFF000000u, 1.0f, 0);
+  device->SetTexture(0, target);
+  device->SetTextureStageState(0, TSS_ColourOp, TOp_SelectArg1);
+  device->SetTextureStageState(0, TSS_ColourArg1, TArg_Texture);
+  const uint32_t w = 0xFFFFFFFFu;
+  std::vector<TexVertex> quad = {{0, 0, 0, w, 0, 0}, {16, 0, 0, w, 1, 0}, {0, 12, 0, w, 0, 1}, {16, 12, 0, w, 1, 1}};
+  device->SetFVF(FVF_XYZ | FVF_Diffuse | FVF_Tex1);
+  device->DrawPrimitiveUP(Prim_TriangleStrip, 2, quad.data(), sizeof(TexVertex));
+  std::vector<uint32_t> p = Pixels();
+  EXPECT_EQ(At(p, 1, 1), 0xFF0000u);
+  EXPECT_EQ(At(p, 9, 4), 0x00FF00u);
+  EXPECT_EQ(At(p, 10, 10), 0x0000FFu);
+  // The back buffer reads back top-down as well.
+  uint32_t corner = 0;
+  ASSERT_TRUE(device->ReadPixels(0, 1, 1, 1, 1, &corner));
+  EXPECT_EQ(corner & 0xFFFFFFu, 0xFF0000u);
+  device->ReleaseTexture(target);
+  EXPECT_EQ(device->GetRenderTarget(0), 0u);
 }
 
 // The engine's own path: render states, the 2D camera and the batcher.

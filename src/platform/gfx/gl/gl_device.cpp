@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+
 namespace gfx {
 
 namespace {
@@ -166,8 +167,14 @@ GLDevice::GLDevice(SDL_Window* window) : window_(window) {
 GLDevice::~GLDevice() {
   for (Buffer& b : buffers_)
     if (b.live) glDeleteBuffers(1, &b.gl);
-  for (Texture& t : texturesList_)
-    if (t.live) glDeleteTextures(1, &t.gl);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  for (Texture& t : texturesList_) {
+    if (!t.live) continue;
+    if (t.fbo) glDeleteFramebuffers(1, &t.fbo);
+    if (t.depth) glDeleteRenderbuffers(1, &t.depth);
+    glDeleteTextures(1, &t.gl);
+  }
+  if (readFbo_) glDeleteFramebuffers(1, &readFbo_);
   for (auto& entry : programs_) glDeleteProgram(entry.second.gl);
   glDeleteSamplers(kMaxTextureStages, samplerObjects_);
   glDeleteBuffers(1, &scratch_);
@@ -210,7 +217,7 @@ void GLDevice::DefaultStates() {
   }
   for (Matrix4& m : transforms_) m = Identity();
   int w = 0, h = 0;
-  if (window_) SDL_GL_GetDrawableSize(window_, &w, &h);
+  BackBufferSize(&w, &h);
   viewport_ = Viewport{0, 0, w, h, 0.0f, 1.0f};
   fvf_ = 0;
   stream_ = 0;
@@ -362,7 +369,7 @@ void GLDevice::SetStreamSource(int stream, VertexBufferHandle buffer, size_t off
   streamStride_ = stride;
 }
 
-TextureHandle GLDevice::CreateTexture(int width, int height, const uint32_t* pixels) {
+TextureHandle GLDevice::CreateTexture(int width, int height, uint32_t usage) {
   GLint maxSize = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
   if (width <= 0 || height <= 0 || width > maxSize || height > maxSize) return 0;
@@ -373,27 +380,69 @@ TextureHandle GLDevice::CreateTexture(int width, int height, const uint32_t* pix
   t.height = height;
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, t.gl);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  // This packing reads native 0xAARRGGBB words whatever the byte order.
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glBindTexture(GL_TEXTURE_2D, 0);
-  if (glGetError() != GL_NO_ERROR) {
+  bool ok = glGetError() == GL_NO_ERROR;
+  if (ok && (usage & TexUsage_RenderTarget)) {
+    glGenFramebuffers(1, &t.fbo);
+    glGenRenderbuffers(1, &t.depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, t.depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, t.fbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t.gl, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, t.depth);
+    ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (ok) {
+      // New contents are transparent black, as for plain textures.
+      glDisable(GL_SCISSOR_TEST);
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      glDepthMask(GL_TRUE);
+      glStencilMask(0xFF);
+      glClearColor(0, 0, 0, 0);
+      glClearDepth(1.0);
+      glClearStencil(0);
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+      fixedDirty_ = true;
+    }
+    BindTarget();
+  } else if (ok) {
+    std::vector<uint32_t> zeros(static_cast<size_t>(width) * static_cast<size_t>(height), 0u);
+    glBindTexture(GL_TEXTURE_2D, t.gl);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, zeros.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  if (!ok || glGetError() != GL_NO_ERROR) {
+    if (t.fbo) glDeleteFramebuffers(1, &t.fbo);
+    if (t.depth) glDeleteRenderbuffers(1, &t.depth);
     glDeleteTextures(1, &t.gl);
+    BindTarget();
     return 0;
   }
   t.live = true;
+  for (size_t i = 0; i < texturesList_.size(); ++i)
+    if (!texturesList_[i].live) {
+      texturesList_[i] = t;
+      return static_cast<TextureHandle>(i + 1);
+    }
   texturesList_.push_back(t);
   return static_cast<TextureHandle>(texturesList_.size());
 }
 
-bool GLDevice::UploadTexture(TextureHandle handle, const uint32_t* pixels) {
+bool GLDevice::UpdateTexture(TextureHandle handle, int x, int y, int width, int height, const uint32_t* pixels,
+                             int pitch) {
   Texture* t = FindTexture(handle);
-  if (!t || !pixels) return false;
+  if (!t || !pixels || width <= 0 || height <= 0 || pitch < width || x < 0 || y < 0 || x > t->width - width ||
+      y > t->height - height)
+    return false;
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, t->gl);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
+  // This packing reads native 0xAARRGGBB words whatever the byte order.
+  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, t->width, t->height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
   glBindTexture(GL_TEXTURE_2D, 0);
   return true;
 }
@@ -401,17 +450,103 @@ bool GLDevice::UploadTexture(TextureHandle handle, const uint32_t* pixels) {
 void GLDevice::ReleaseTexture(TextureHandle handle) {
   Texture* t = FindTexture(handle);
   if (!t) return;
+  if (target_ == handle) {
+    target_ = 0;
+    BindTarget();
+  }
+  if (t->fbo) glDeleteFramebuffers(1, &t->fbo);
+  if (t->depth) glDeleteRenderbuffers(1, &t->depth);
   glDeleteTextures(1, &t->gl);
   *t = Texture{};
   for (TextureHandle& bound : textures_)
     if (bound == handle) bound = 0;
 }
 
-void GLDevice::ApplyViewport() {
+bool GLDevice::TextureSize(TextureHandle handle, int* width, int* height) const {
+  const Texture* t = FindTexture(handle);
+  if (!t) return false;
+  if (width) *width = t->width;
+  if (height) *height = t->height;
+  return true;
+}
+
+void GLDevice::BindTarget() {
+  const Texture* t = FindTexture(target_);
+  glBindFramebuffer(GL_FRAMEBUFFER, t ? t->fbo : 0);
+  fixedDirty_ = viewportDirty_ = true;
+}
+
+bool GLDevice::SetRenderTarget(int slot, TextureHandle target) {
+  if (slot != 0) return false;
+  if (target != 0) {
+    const Texture* t = FindTexture(target);
+    if (!t || t->fbo == 0) return false;
+  }
+  target_ = target;
+  BindTarget();
+  // As on the device this mirrors, a new target brings a viewport over all of it.
   int w = 0, h = 0;
-  SDL_GL_GetDrawableSize(window_, &w, &h);
+  if (target != 0)
+    TextureSize(target, &w, &h);
+  else
+    BackBufferSize(&w, &h);
+  viewport_ = Viewport{0, 0, w, h, 0.0f, 1.0f};
+  return true;
+}
+
+void GLDevice::BackBufferSize(int* width, int* height) const {
+  int w = 0, h = 0;
+  if (window_) SDL_GL_GetDrawableSize(window_, &w, &h);
+  if (width) *width = w;
+  if (height) *height = h;
+}
+
+bool GLDevice::ReadPixels(TextureHandle source, int x, int y, int width, int height, uint32_t* out) {
+  int sw = 0, sh = 0;
+  const Texture* t = nullptr;
+  if (source == 0) {
+    BackBufferSize(&sw, &sh);
+  } else {
+    t = FindTexture(source);
+    if (!t) return false;
+    sw = t->width;
+    sh = t->height;
+  }
+  if (!out || width <= 0 || height <= 0 || x < 0 || y < 0 || x > sw - width || y > sh - height) return false;
+  if (t && t->fbo) {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, t->fbo);
+  } else if (t) {
+    if (readFbo_ == 0) glGenFramebuffers(1, &readFbo_);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t->gl, 0);
+  } else {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  }
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  // The window is stored bottom-up: read the mirrored rows, then reverse them.
+  int readY = t ? y : sh - y - height;
+  glReadPixels(x, readY, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
+  if (!t)
+    for (int r = 0; r < height / 2; ++r)
+      std::swap_ranges(out + static_cast<ptrdiff_t>(r) * width, out + static_cast<ptrdiff_t>(r + 1) * width,
+                       out + static_cast<ptrdiff_t>(height - 1 - r) * width);
+  BindTarget();
+  return glGetError() == GL_NO_ERROR;
+}
+
+int GLDevice::TargetHeight() const {
+  if (const Texture* t = FindTexture(target_)) return t->height;
+  int w = 0, h = 0;
+  if (window_) SDL_GL_GetDrawableSize(window_, &w, &h);
+  return h;
+}
+
+void GLDevice::ApplyViewport() {
   // The window's rows run bottom-up; viewports are given top-down.
-  glViewport(viewport_.x, h - viewport_.y - viewport_.height, viewport_.width, viewport_.height);
+  int y = TargetTopDown() ? viewport_.y : TargetHeight() - viewport_.y - viewport_.height;
+  glViewport(viewport_.x, y, viewport_.width, viewport_.height);
   glDepthRange(viewport_.minZ, viewport_.maxZ);
   viewportDirty_ = false;
 }
@@ -444,10 +579,11 @@ void GLDevice::ApplyFixedState() {
     glDisable(GL_BLEND);
   }
 
-  // Winding is judged on screen; the window's y runs up, which mirrors it.
+  // Winding is judged on screen; the window's y runs up, which mirrors it,
+  // and a top-down target mirrors it back.
   if (rs[RS_CullMode] == Cull_Clockwise || rs[RS_CullMode] == Cull_CounterClockwise) {
     glEnable(GL_CULL_FACE);
-    glFrontFace(GL_CCW);
+    glFrontFace(TargetTopDown() ? GL_CW : GL_CCW);
     glCullFace(rs[RS_CullMode] == Cull_Clockwise ? GL_BACK : GL_FRONT);
   } else {
     glDisable(GL_CULL_FACE);
@@ -514,7 +650,7 @@ bool GLDevice::BuildProgram(const std::string& key, Program* out) {
   vs += "layout(location = 0) in vec4 a_position;\n"
         "layout(location = 1) in vec4 a_colour;\n"
         "layout(location = 2) in vec2 a_uv;\n"
-        "uniform mat4 u_wvp;\nuniform mat4 u_wv;\nuniform vec2 u_bias;\nuniform vec4 u_screen;\n"
+        "uniform mat4 u_wvp;\nuniform mat4 u_wv;\nuniform vec2 u_bias;\nuniform float u_flip;\nuniform vec4 u_screen;\n"
         "uniform vec2 u_fogRange;\n";
   vs += std::string(interp) + "out vec4 v_colour;\nout vec2 v_uv;\nout float v_fog;\n";
   vs += "void main() {\n  vec4 p;\n  v_fog = 1.0;\n";
@@ -533,7 +669,7 @@ bool GLDevice::BuildProgram(const std::string& key, Program* out) {
     }
   }
   // Depth arrives as 0..w; OpenGL clips to -w..w.
-  vs += "  p.xy += u_bias * p.w;\n  p.z = p.z * 2.0 - p.w;\n  gl_Position = p;\n"
+  vs += "  p.xy += u_bias * p.w;\n  p.y *= u_flip;\n  p.z = p.z * 2.0 - p.w;\n  gl_Position = p;\n"
         "  v_colour = a_colour;\n  v_uv = a_uv;\n}\n";
 
   std::string fs = "#version 330 core\n";
@@ -597,6 +733,7 @@ bool GLDevice::BuildProgram(const std::string& key, Program* out) {
   out->wvp = glGetUniformLocation(program, "u_wvp");
   out->wv = glGetUniformLocation(program, "u_wv");
   out->bias = glGetUniformLocation(program, "u_bias");
+  out->flip = glGetUniformLocation(program, "u_flip");
   out->screen = glGetUniformLocation(program, "u_screen");
   out->alphaRef = glGetUniformLocation(program, "u_alphaRef");
   out->fogColour = glGetUniformLocation(program, "u_fogColour");
@@ -636,6 +773,7 @@ const GLDevice::Program* GLDevice::PrepareProgram(PrimitiveType type) {
     by = 1.0f / static_cast<float>(viewport_.height);
   }
   glUniform2f(p.bias, bx, by);
+  glUniform1f(p.flip, TargetTopDown() ? -1.0f : 1.0f);
   if (p.screen >= 0)
     glUniform4f(p.screen, static_cast<float>(viewport_.x), static_cast<float>(viewport_.y),
                 static_cast<float>(viewport_.width > 0 ? viewport_.width : 1),
@@ -745,12 +883,10 @@ void GLDevice::Clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil)
   if (flags & Clear_ZBuffer) bits |= GL_DEPTH_BUFFER_BIT;
   if (flags & Clear_Stencil) bits |= GL_STENCIL_BUFFER_BIT;
   if (bits == 0) return;
-  int w = 0, h = 0;
-  SDL_GL_GetDrawableSize(window_, &w, &h);
   // A clear covers the viewport only, whatever the write masks say.
+  int y = TargetTopDown() ? viewport_.y : TargetHeight() - viewport_.y - viewport_.height;
   glEnable(GL_SCISSOR_TEST);
-  glScissor(viewport_.x, h - viewport_.y - viewport_.height, viewport_.width > 0 ? viewport_.width : 0,
-            viewport_.height > 0 ? viewport_.height : 0);
+  glScissor(viewport_.x, y, viewport_.width > 0 ? viewport_.width : 0, viewport_.height > 0 ? viewport_.height : 0);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_TRUE);
   glStencilMask(0xFF);
@@ -772,6 +908,8 @@ bool GLDevice::Reset(const PresentParameters& parameters) {
   // Swap control may be refused (offscreen drivers); that is not a failure.
   SDL_GL_SetSwapInterval(parameters.vsync ? 1 : 0);
   for (Buffer& b : buffers_) b.locked = false;
+  target_ = 0;
+  BindTarget();
   DefaultStates();
   return true;
 }

@@ -6,10 +6,12 @@
 // OpenGL 3.3 core context is current (see GLWindow), keep that context
 // current while it is used, and destroy the device before the context.
 //
+// Render targets other than the window are stored top-down: clip y and the
+// front face are flipped while one is bound, so row 0 is the top everywhere.
+//
 // Not done yet: lights (RS_Lighting is kept but ignored, vertices are lit by
 // their diffuse colour), vertex declarations (draws with layout 0 are
-// skipped), render targets other than the window, table fog (drawn as
-// linear vertex fog), exponential fog.
+// skipped), table fog (drawn as linear vertex fog), exponential fog.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -29,12 +31,6 @@ class GLDevice final : public Device {
   GLDevice(const GLDevice&) = delete;
   GLDevice& operator=(const GLDevice&) = delete;
 
-  // Textures are not part of Device yet. Pixels are 0xAARRGGBB words, rows
-  // top-down; 0 on failure.
-  TextureHandle CreateTexture(int width, int height, const uint32_t* pixels);
-  // Replaces the whole image; false for an unknown handle or no pixels.
-  bool UploadTexture(TextureHandle texture, const uint32_t* pixels);
-  void ReleaseTexture(TextureHandle texture);
   size_t LiveTextures() const;
   size_t LiveVertexBuffers() const;
   // Programs built so far, for tests of the program cache.
@@ -58,6 +54,15 @@ class GLDevice final : public Device {
   void SetStreamSource(int stream, VertexBufferHandle buffer, size_t offset, size_t stride) override;
   void DrawPrimitive(PrimitiveType type, int startVertex, int primitiveCount) override;
   void DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, size_t stride) override;
+  TextureHandle CreateTexture(int width, int height, uint32_t usage) override;
+  bool UpdateTexture(TextureHandle texture, int x, int y, int width, int height, const uint32_t* pixels,
+                     int pitch) override;
+  void ReleaseTexture(TextureHandle texture) override;
+  bool TextureSize(TextureHandle texture, int* width, int* height) const override;
+  bool SetRenderTarget(int slot, TextureHandle target) override;
+  TextureHandle GetRenderTarget(int slot) const override { return slot == 0 ? target_ : 0; }
+  void BackBufferSize(int* width, int* height) const override;
+  bool ReadPixels(TextureHandle source, int x, int y, int width, int height, uint32_t* out) override;
   void Clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) override;
   bool BeginScene() override { return true; }
   bool EndScene() override { return true; }
@@ -78,12 +83,13 @@ class GLDevice final : public Device {
   };
   struct Texture {
     unsigned gl = 0;
+    unsigned fbo = 0, depth = 0;  // render targets only
     int width = 0, height = 0;
     bool live = false;
   };
   struct Program {
     unsigned gl = 0;
-    int wvp = -1, wv = -1, bias = -1, screen = -1, alphaRef = -1, fogColour = -1, fogRange = -1;
+    int wvp = -1, wv = -1, bias = -1, flip = -1, screen = -1, alphaRef = -1, fogColour = -1, fogRange = -1;
   };
 
   void DefaultStates();
@@ -93,6 +99,10 @@ class GLDevice final : public Device {
   void SendPending(Buffer* buffer, size_t begin, size_t bytes);
   void ApplyFixedState();
   void ApplyViewport();
+  // Rows of the current target run top-down (render targets) or bottom-up.
+  bool TargetTopDown() const { return target_ != 0; }
+  int TargetHeight() const;
+  void BindTarget();
   // Binds the program for this draw and sets its uniforms; null if none.
   const Program* PrepareProgram(PrimitiveType type);
   std::string ProgramKey() const;
@@ -108,6 +118,8 @@ class GLDevice final : public Device {
   Viewport viewport_;
   uint32_t fvf_ = 0;
   VertexBufferHandle stream_ = 0;
+  TextureHandle target_ = 0;
+  unsigned readFbo_ = 0;  // for reading textures that are not targets
   size_t streamOffset_ = 0, streamStride_ = 0;
   bool fixedDirty_ = true, samplersDirty_ = true, viewportDirty_ = true;
 

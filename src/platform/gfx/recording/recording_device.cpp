@@ -1,5 +1,6 @@
 #include "platform/gfx/recording/recording_device.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace gfx {
@@ -173,6 +174,136 @@ void RecordingDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, co
 
 void RecordingDevice::Clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) {
   Record(Op::Clear, flags, colour, FloatBits(z), stencil);
+  if (!(flags & Clear_Target)) return;
+  int w = 0, h = 0;
+  std::vector<uint32_t>* pixels = Surface(targets_[0], &w, &h);
+  if (!pixels) return;
+  // Only the viewport, as on the real device.
+  int x0 = std::max(viewport_.x, 0), y0 = std::max(viewport_.y, 0);
+  int x1 = std::min(viewport_.x + viewport_.width, w), y1 = std::min(viewport_.y + viewport_.height, h);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) (*pixels)[static_cast<size_t>(y) * static_cast<size_t>(w) + x] = colour;
+}
+
+RecordingDevice::Texture* RecordingDevice::FindTexture(TextureHandle handle) {
+  if (handle == 0 || handle > textures_list_.size()) return nullptr;
+  Texture* t = &textures_list_[handle - 1];
+  return t->live ? t : nullptr;
+}
+
+const RecordingDevice::Texture* RecordingDevice::FindTexture(TextureHandle handle) const {
+  return const_cast<RecordingDevice*>(this)->FindTexture(handle);
+}
+
+std::vector<uint32_t>* RecordingDevice::Surface(TextureHandle handle, int* width, int* height) {
+  if (handle == 0) {
+    size_t want = static_cast<size_t>(backBufferWidth) * static_cast<size_t>(backBufferHeight);
+    if (backBuffer_.size() != want) backBuffer_.assign(want, 0);
+    *width = backBufferWidth;
+    *height = backBufferHeight;
+    return &backBuffer_;
+  }
+  Texture* t = FindTexture(handle);
+  if (!t) return nullptr;
+  *width = t->width;
+  *height = t->height;
+  return &t->pixels;
+}
+
+const std::vector<uint32_t>* RecordingDevice::TexturePixels(TextureHandle texture) const {
+  int w = 0, h = 0;
+  return const_cast<RecordingDevice*>(this)->Surface(texture, &w, &h);
+}
+
+size_t RecordingDevice::LiveTextures() const {
+  size_t n = 0;
+  for (const Texture& t : textures_list_) n += t.live;
+  return n;
+}
+
+TextureHandle RecordingDevice::CreateTexture(int width, int height, uint32_t usage) {
+  Record(Op::CreateTexture, static_cast<uint32_t>(width), static_cast<uint32_t>(height), usage);
+  if (failCreates > 0) {
+    --failCreates;
+    return 0;
+  }
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return 0;
+  Texture t;
+  t.width = width;
+  t.height = height;
+  t.usage = usage;
+  t.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+  t.live = true;
+  textures_list_.push_back(std::move(t));
+  return static_cast<TextureHandle>(textures_list_.size());
+}
+
+bool RecordingDevice::UpdateTexture(TextureHandle handle, int x, int y, int width, int height,
+                                    const uint32_t* pixels, int pitch) {
+  Record(Op::UpdateTexture, handle, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+  Texture* t = FindTexture(handle);
+  if (!t || !pixels || width <= 0 || height <= 0 || pitch < width || x < 0 || y < 0 || x > t->width - width ||
+      y > t->height - height)
+    return false;
+  for (int r = 0; r < height; ++r)
+    std::copy(pixels + static_cast<size_t>(r) * pitch, pixels + static_cast<size_t>(r) * pitch + width,
+              t->pixels.begin() + static_cast<ptrdiff_t>(y + r) * t->width + x);
+  return true;
+}
+
+void RecordingDevice::ReleaseTexture(TextureHandle handle) {
+  Record(Op::ReleaseTexture, handle);
+  Texture* t = FindTexture(handle);
+  if (!t) return;
+  *t = Texture{};
+  for (TextureHandle& bound : textures_)
+    if (bound == handle) bound = 0;
+  for (TextureHandle& target : targets_)
+    if (target == handle) target = 0;
+}
+
+bool RecordingDevice::TextureSize(TextureHandle handle, int* width, int* height) const {
+  const Texture* t = FindTexture(handle);
+  if (!t) return false;
+  if (width) *width = t->width;
+  if (height) *height = t->height;
+  return true;
+}
+
+bool RecordingDevice::SetRenderTarget(int slot, TextureHandle target) {
+  Record(Op::SetRenderTarget, static_cast<uint32_t>(slot), target);
+  if (slot < 0 || slot >= caps.simultaneousRenderTargets || slot >= kMaxTargets) return false;
+  if (target != 0) {
+    const Texture* t = FindTexture(target);
+    if (!t || !(t->usage & TexUsage_RenderTarget)) return false;
+  } else if (slot != 0) {
+    targets_[slot] = 0;
+    return true;
+  }
+  targets_[slot] = target;
+  if (slot == 0) {
+    int w = 0, h = 0;
+    Surface(target, &w, &h);
+    viewport_ = Viewport{0, 0, w, h, 0.0f, 1.0f};
+  }
+  return true;
+}
+
+void RecordingDevice::BackBufferSize(int* width, int* height) const {
+  if (width) *width = backBufferWidth;
+  if (height) *height = backBufferHeight;
+}
+
+bool RecordingDevice::ReadPixels(TextureHandle source, int x, int y, int width, int height, uint32_t* out) {
+  Record(Op::ReadPixels, source, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+  int w = 0, h = 0;
+  std::vector<uint32_t>* pixels = Surface(source, &w, &h);
+  if (!pixels || !out || width <= 0 || height <= 0 || x < 0 || y < 0 || x > w - width || y > h - height)
+    return false;
+  for (int r = 0; r < height; ++r)
+    std::copy(pixels->begin() + static_cast<ptrdiff_t>(y + r) * w + x,
+              pixels->begin() + static_cast<ptrdiff_t>(y + r) * w + x + width, out + static_cast<size_t>(r) * width);
+  return true;
 }
 
 bool RecordingDevice::BeginScene() {
@@ -199,8 +330,20 @@ void RecordingDevice::ResetStates() {
 
 bool RecordingDevice::Reset(const PresentParameters& parameters) {
   Record(Op::Reset, static_cast<uint32_t>(parameters.backBufferWidth),
-         static_cast<uint32_t>(parameters.backBufferHeight));
+         static_cast<uint32_t>(parameters.backBufferHeight), static_cast<uint32_t>(parameters.multisample),
+         parameters.windowed);
+  if (failResets > 0) {
+    --failResets;
+    return false;
+  }
+  if (parameters.backBufferWidth > 0 && parameters.backBufferHeight > 0) {
+    backBufferWidth = parameters.backBufferWidth;
+    backBufferHeight = parameters.backBufferHeight;
+  }
+  cooperativeLevel = Result::Ok;
   ResetStates();
+  for (TextureHandle& target : targets_) target = 0;
+  viewport_ = Viewport{0, 0, backBufferWidth, backBufferHeight, 0.0f, 1.0f};
   return true;
 }
 

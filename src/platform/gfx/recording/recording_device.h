@@ -32,6 +32,11 @@ class RecordingDevice final : public Device {
     EndScene,
     Present,
     Reset,
+    CreateTexture,
+    UpdateTexture,
+    ReleaseTexture,
+    SetRenderTarget,
+    ReadPixels,
   };
 
   // One call. The meaning of a to d follows the call's arguments in order
@@ -52,6 +57,12 @@ class RecordingDevice final : public Device {
   Caps caps;
   // Failure injection: the next n buffer creations (of any kind) fail.
   int failCreates = 0;
+  // Failure injection: the next n resets fail.
+  int failResets = 0;
+  // What TestCooperativeLevel answers.
+  Result cooperativeLevel = Result::Ok;
+  // Size of the back buffer until a reset gives one.
+  int backBufferWidth = 640, backBufferHeight = 480;
   // Keep a copy of the vertices of every draw (off for benchmarks).
   bool captureVertices = false;
   // Record nothing but draws (for benchmarks).
@@ -70,6 +81,9 @@ class RecordingDevice final : public Device {
   uint32_t TextureStageValue(int stage, TextureStageState state) const { return stages_[stage][state]; }
   const Matrix4& TransformValue(Transform which) const { return transforms_[static_cast<int>(which)]; }
   size_t LiveVertexBuffers() const;
+  size_t LiveTextures() const;
+  // The pixels a texture holds (0: the back buffer); clears fill them.
+  const std::vector<uint32_t>* TexturePixels(TextureHandle texture) const;
   void ClearLog();
 
   // Device.
@@ -94,7 +108,18 @@ class RecordingDevice final : public Device {
   bool BeginScene() override;
   bool EndScene() override;
   bool Present() override;
-  Result TestCooperativeLevel() override { return Result::Ok; }
+  Result TestCooperativeLevel() override { return cooperativeLevel; }
+  TextureHandle CreateTexture(int width, int height, uint32_t usage) override;
+  bool UpdateTexture(TextureHandle texture, int x, int y, int width, int height, const uint32_t* pixels,
+                     int pitch) override;
+  void ReleaseTexture(TextureHandle texture) override;
+  bool TextureSize(TextureHandle texture, int* width, int* height) const override;
+  bool SetRenderTarget(int slot, TextureHandle target) override;
+  TextureHandle GetRenderTarget(int slot) const override {
+    return slot >= 0 && slot < kMaxTargets ? targets_[slot] : 0;
+  }
+  void BackBufferSize(int* width, int* height) const override;
+  bool ReadPixels(TextureHandle source, int x, int y, int width, int height, uint32_t* out) override;
   bool Reset(const PresentParameters& parameters) override;
 
  private:
@@ -104,14 +129,29 @@ class RecordingDevice final : public Device {
     bool live = false, locked = false;
   };
 
+  struct Texture {
+    int width = 0, height = 0;
+    uint32_t usage = 0;
+    std::vector<uint32_t> pixels;
+    bool live = false;
+  };
+  static constexpr int kMaxTargets = 4;
+
   void Record(Op op, uint32_t a = 0, uint32_t b = 0, uint32_t c = 0, uint32_t d = 0);
   Buffer* Find(VertexBufferHandle handle);
+  Texture* FindTexture(TextureHandle handle);
+  const Texture* FindTexture(TextureHandle handle) const;
+  // The pixels of a texture or of the back buffer, with their size.
+  std::vector<uint32_t>* Surface(TextureHandle handle, int* width, int* height);
   void ResetStates();
 
   std::vector<Call> calls_;
   std::vector<Draw> draws_;
   size_t drawCount_ = 0;
   std::vector<Buffer> buffers_;  // handle = index + 1
+  std::vector<Texture> textures_list_;  // handle = index + 1
+  std::vector<uint32_t> backBuffer_;
+  TextureHandle targets_[kMaxTargets] = {};
   uint32_t renderStates_[kRenderStateCount] = {};
   uint32_t samplers_[kMaxTextureStages][kSamplerStateCount] = {};
   uint32_t stages_[kMaxTextureStages][kTextureStageStateCount] = {};

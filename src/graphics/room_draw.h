@@ -1,0 +1,15 @@
+// Drawing the room each step through its views, into the screen texture.
+#pragma once
+
+// Draws the current room for this frame.
+void Graphics_DrawScreen();
+// Sizes the render area to the room just entered (its views' ports, or the
+// room itself).
+void Graphics_FitWindowToRoom();
+void Graphics_SetScreenSize(int width, int height);
+void Graphics_GetPortSize(int* width, int* height);
+// Flushes, stores the viewport and sets it on the device.
+void Graphics_SetViewport(int x, int y, int width, int height);
+// The view being drawn (0 outside drawing).
+int Graphics_ViewCurrent();
+void RoomDraw_ResetForTests();
