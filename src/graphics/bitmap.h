@@ -31,8 +31,8 @@ constexpr int kBitmapHeaderBytes = 52;
 class IBitmap {
  public:
   virtual ~IBitmap() = default;
-  // A whole BMP file. `position` is the stream's read position: at the end
-  // of the data nothing is loaded.
+  // A whole BMP file held in a memory stream, given as the stream's bytes,
+  // size and read position: at the end of the data nothing is loaded.
   virtual void LoadFromStream(const uint8_t* data, size_t size, size_t position) = 0;
   virtual void SetWidth(int width) = 0;
   virtual int GetWidth() const = 0;

@@ -34,6 +34,7 @@ uint32_t* GIF_Load(const uint8_t* data, size_t size, int* width, int* height);
 bool PNG_Encode(const uint8_t* rgba, int width, int height, std::vector<uint8_t>* out);
 // Writes that PNG to exactly `path` through a temporary file renamed over
 // it, so a failure never leaves a half-written file; false on any failure.
+// Logs nothing and touches no engine state: any thread may call it.
 bool PNG_WriteToPath(const char* path, const uint8_t* rgba, int width, int height);
 // `fileName` is mapped into the save area (LoadSave_MapToSaveArea), its
 // missing directories made, and the pixels (R,G,B,A bytes) written there.

@@ -497,6 +497,18 @@ TEST(PngWrite, EncodeThenDecodeGivesThePixelsBack) {
   }
 }
 
+TEST(PngWrite, TheLargestSideRoundTrips) {
+  for (auto [w, h] : {std::pair{kImageMaxSide, 1}, std::pair{1, kImageMaxSide}}) {
+    std::vector<uint8_t> rgba = TestRgba(w, h), png;
+    ASSERT_TRUE(PNG_Encode(rgba.data(), w, h, &png));
+    Decoded d = Decode(Kind::Png, png);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.width, w);
+    EXPECT_EQ(d.height, h);
+    EXPECT_EQ(d.pixels, WordsOf(rgba));
+  }
+}
+
 TEST(PngWrite, BadArgumentsFail) {
   std::vector<uint8_t> rgba = TestRgba(2, 2), png;
   EXPECT_FALSE(PNG_Encode(nullptr, 2, 2, &png));
