@@ -9,7 +9,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0
-  libpng-dev zlib1g-dev
+  libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev
+  imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures
 )
 
 missing=()

@@ -12,6 +12,23 @@ std::optional<std::string> LoadSave_ChooseGameFile();
 std::optional<std::vector<uint8_t>> LoadSave_ReadBundleFile(const std::string& path, std::string* error = nullptr);
 bool LoadSave_BundleFileExists(const std::string& path);
 
+// The save area, ending in '/': Main_GetSaveDirectory() unless another was
+// set (tests set their own; an empty directory goes back to the game's).
+void LoadSave_SetSaveArea(const std::string& directory);
+std::string LoadSave_GetSaveArea();
+// The path under which a script's file name is written: a relative name,
+// or a full one under the game's or the process's working directory, is
+// redirected into the save area (with a log line); a full name already in the
+// save area stays. Anything else, and any name that would climb out ("..")
+// or pass through a symbolic link, gives "". '\' counts as '/'.
+std::string LoadSave_MapToSaveArea(const std::string& name);
+// The same into `out` (at most `capacity` bytes with the NUL); false, and
+// an empty `out`, when refused or too long.
+bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name);
+// Creates every missing directory of `path` up to its last '/'; true when
+// they all exist after.
+bool File_CreateDirectoryFor(const std::string& path);
+
 // A message box captioned with the game's caption.
 void Support_SetCaption(const std::string& caption);
 void Support_MessageBox(const std::string& text);

@@ -1,0 +1,112 @@
+// The save area: where every file a script writes ends up.
+#include <sys/stat.h>
+
+#include <cstring>
+#include <vector>
+
+#include "core/console.h"
+#include "core/entry.h"
+#include "files/files.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "script/builtin_vars.h"
+
+namespace {
+
+std::string g_saveAreaOverride;
+
+std::string WithSlash(std::string dir) {
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+// `path` with every ".", empty and ".." component folded; false when ".."
+// would climb above the start.
+bool Components(const std::string& path, std::vector<std::string>* out) {
+  out->clear();
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    if (part == "..") {
+      if (out->empty()) return false;
+      out->pop_back();
+    } else if (!part.empty() && part != ".") {
+      out->push_back(part);
+    }
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  return true;
+}
+
+// The rest of `name` after `dir` when `name` lies under that directory.
+bool Under(const std::string& name, const std::string& dir, std::string* rest) {
+  std::vector<std::string> dirParts, nameParts;
+  if (dir.empty() || dir[0] != '/' || !Components(dir, &dirParts) || !Components(name, &nameParts)) return false;
+  if (nameParts.size() <= dirParts.size()) return false;
+  for (size_t i = 0; i < dirParts.size(); ++i)
+    if (dirParts[i] != nameParts[i]) return false;
+  rest->clear();
+  for (size_t i = dirParts.size(); i < nameParts.size(); ++i) *rest += (rest->empty() ? "" : "/") + nameParts[i];
+  return true;
+}
+
+}  // namespace
+
+void LoadSave_SetSaveArea(const std::string& directory) {
+  g_saveAreaOverride = directory.empty() ? std::string() : WithSlash(directory);
+}
+
+std::string LoadSave_GetSaveArea() {
+  return g_saveAreaOverride.empty() ? WithSlash(Main_GetSaveDirectory()) : g_saveAreaOverride;
+}
+
+std::string LoadSave_MapToSaveArea(const std::string& rawName) {
+  if (rawName.empty()) return {};
+  std::string name = rawName;
+  for (char& c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return {};
+    if (c == '\\') c = '/';
+  }
+  if (name.back() == '/') return {};  // a directory, not a file
+  const std::string area = LoadSave_GetSaveArea();
+  std::string relative;
+  bool redirected = true;
+  if (name[0] == '/') {
+    if (Under(name, area, &relative)) {
+      redirected = false;
+    } else if (!Under(name, Path_Absolute(WorkingDirectory_Get()), &relative) &&
+               !Under(name, Path_WorkingDirectory(), &relative)) {
+      return {};  // no full path outside these is allowed for writing
+    }
+  } else {
+    relative = name;
+  }
+  std::vector<std::string> parts;
+  if (!Components(relative, &parts) || parts.empty()) return {};
+  // Nothing on the way may be a symbolic link: it could point anywhere.
+  std::string path = area.substr(0, area.size() - 1);
+  for (const std::string& part : parts) {
+    path += "/" + part;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return {};
+  }
+  if (redirected) g_DebugConsole->Output("Redirecting %s to %s\n", rawName.c_str(), path.c_str());
+  return path;
+}
+
+bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name) {
+  if (!out || capacity == 0) return false;
+  out[0] = '\0';
+  std::string path = LoadSave_MapToSaveArea(std::string(name ? name : ""));
+  if (path.empty() || path.size() + 1 > capacity) return false;
+  std::memcpy(out, path.c_str(), path.size() + 1);
+  return true;
+}
+
+bool File_CreateDirectoryFor(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos || slash == 0) return true;
+  return File_MakeDirectories(path.substr(0, slash));
+}
