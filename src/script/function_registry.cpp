@@ -91,5 +91,3 @@ void FunctionRegistry_SetBandLookups(const FunctionBandLookups& lookups) {
              lookups.findExtension ? lookups.findExtension : NoName,
              lookups.extensionArgCount ? lookups.extensionArgCount : NoArgCount};
 }
-
-void InitMathFunctions() {}
