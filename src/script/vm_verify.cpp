@@ -105,7 +105,8 @@ class VMVerifier {
 
   void Reach(int64_t target, uint32_t stack) {
     if (target < 0 || target > size_ || (target < size_ && !start_[size_t(target) >> 2])) {
-      Fail("leads to +0x%llX, which is not an instruction of the code", static_cast<long long>(target));
+      Fail("leads to %s0x%llX, which is not an instruction of the code", target < 0 ? "-" : "+",
+           static_cast<unsigned long long>(target < 0 ? -target : target));
     }
     uint32_t& at = info_->stackAt_[size_t(target) >> 2];
     if (at == VMCodeInfo::kNone) {
