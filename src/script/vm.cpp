@@ -36,7 +36,9 @@ bool g_fatalEndsProcess = true;
 void (*g_pump)() = Main_ProcessMessages;
 uint64_t g_branches = 0;
 
-std::vector<CVariableList*> g_localsPool;
+// Kept for the whole process (never destroyed, so the lists never outlive
+// the node pool they return their nodes to).
+std::vector<CVariableList*>& g_localsPool = *new std::vector<CVariableList*>;
 int g_localsInUse = 0;
 
 // One stack area per nesting level, kept for the next run at that level.
@@ -157,6 +159,13 @@ uint8_t* PushVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFram
   Target t;
   sp = PopTarget(word, ref, sp, &t);
   sp -= 16;
+  if (t.instance == kInstanceLocal && t.index < 0) {
+    // A plain real local is copied as it is: nothing to share or duplicate.
+    if (const VariableNode* n = f->locals->Find(ref.Id()); n && n->value.IsReal()) {
+      std::memcpy(sp, static_cast<const void*>(&n->value), 16);
+      return sp;
+    }
+  }
   ScriptValue* v = new (sp) ScriptValue;
   ArrayIndexError.error = 0;
   if (!ReadVariable(f, t.instance, ref.Id(), t.index, v)) {
@@ -211,6 +220,12 @@ uint8_t* PopVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame
   if (!ok) {
     VM_FatalError(f, "Pop :: Execution Engine");
     return sp;
+  }
+  if (t.instance == kInstanceLocal && t.index < 0 && value.IsReal()) {
+    if (VariableNode* n = f->locals->Find(ref.Id()); n && n->value.IsReal()) {
+      n->value = value;
+      return sp;
+    }
   }
   ArrayIndexError.error = 0;
   const bool written = WriteVariable(f, t.instance, ref.Id(), t.index, &value);
@@ -300,6 +315,23 @@ uint8_t* PopEnv(uint32_t word, uint8_t* sp, VMFrame* f) {
   f->self = Load<CObjInstance*>(sp);
   f->other = Load<CObjInstance*>(sp + 8);
   return sp + kVMEnvBytes;
+}
+
+// The fast path of the two-operand instructions: both operands reals, as
+// ".d" items or ".v" values holding a real.
+inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, uint8_t** below, bool* value) {
+  const int t1 = VM_Type1(word), t2 = VM_Type2(word);
+  if ((t1 != kVMDouble && t1 != kVMVariable) || (t2 != kVMDouble && t2 != kVMVariable)) return false;
+  uint8_t* leftAt = sp + SlotBytes(t1);
+  if (t1 == kVMDouble) *right = Load<double>(sp);
+  else if (ValueAt(sp)->IsReal()) *right = ValueAt(sp)->real;
+  else return false;
+  if (t2 == kVMDouble) *left = Load<double>(leftAt);
+  else if (ValueAt(leftAt)->IsReal()) *left = ValueAt(leftAt)->real;
+  else return false;
+  *below = leftAt + SlotBytes(t2);
+  *value = t1 == kVMVariable || t2 == kVMVariable;
+  return true;
 }
 
 void Branched() {
@@ -506,22 +538,23 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
       case kOpConv: sp = vm::DoConv(word, sp, f); break;
       case kOpAdd:
       case kOpSub:
-      case kOpMul:
-        if ((word & 0x00FF0000u) == 0) {  // .d.d, the common real case
-          const double r = Load<double>(sp), l = Load<double>(sp + 8);
-          sp += 8;
-          Store<double>(sp, op == kOpAdd ? l + r : op == kOpSub ? l - r : l * r);
-          break;
-        }
-        if ((word & 0x00FF0000u) == 0x00550000u && ValueAt(sp)->IsReal() && ValueAt(sp + 16)->IsReal()) {
-          const double r = ValueAt(sp)->real, l = ValueAt(sp + 16)->real;
-          sp += 16;
-          ValueAt(sp)->kind = kKindReal;
-          ValueAt(sp)->real = op == kOpAdd ? l + r : op == kOpSub ? l - r : l * r;
+      case kOpMul: {
+        double l, r;
+        uint8_t* below;
+        bool value;
+        if (RealPair(word, sp, &l, &r, &below, &value)) {
+          const double x = op == kOpAdd ? l + r : op == kOpSub ? l - r : l * r;
+          if (value) {
+            sp = vm::PushReal(below, x);
+          } else {
+            sp = below - 8;
+            Store<double>(sp, x);
+          }
           break;
         }
         sp = vm::DoBinary(word, sp, f);
         break;
+      }
       case kOpDiv:
       case kOpRem:
       case kOpMod:
@@ -537,7 +570,28 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
       case kOpSeq:
       case kOpSne:
       case kOpSge:
-      case kOpSgt: sp = vm::DoSet(word, sp, f); break;
+      case kOpSgt: {
+        double l, r;
+        uint8_t* below;
+        bool value;
+        if (RealPair(word, sp, &l, &r, &below, &value)) {
+          const double h = l - r, e = g_MathEpsilon;
+          bool x = false;
+          switch (op) {
+            case kOpSlt: x = h < -e; break;
+            case kOpSle: x = h <= e; break;
+            case kOpSeq: x = h > -e && h < e; break;
+            case kOpSne: x = h < -e || h > e; break;
+            case kOpSge: x = h >= -e; break;
+            default: x = h > e; break;
+          }
+          sp = below - 8;
+          Store<uint64_t>(sp, x ? 1 : 0);
+          break;
+        }
+        sp = vm::DoSet(word, sp, f);
+        break;
+      }
       case kOpCall:
         f->sp = sp;
         sp = Call(word, operand, sp, f);
