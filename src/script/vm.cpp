@@ -523,16 +523,18 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
         }
         break;
       }
+      // The pump may stop the run: the branch is taken first, so the stack
+      // matches the layout where the run stops.
       case kOpB:
-        Branched();
         f->pc = pc + 4 * VM_BranchOffset(word);
+        Branched();
         break;
       case kOpBt:
       case kOpBf: {
         const bool taken = (sp[0] != 0) == (op == kOpBt);
         sp += 8;
-        Branched();
         if (taken) f->pc = pc + 4 * VM_BranchOffset(word);
+        Branched();
         break;
       }
       case kOpConv: sp = vm::DoConv(word, sp, f); break;

@@ -412,6 +412,16 @@ TEST_F(VM, AnErrorStopsTheRunAndReleasesWhatItHeld) {
   EXPECT_EQ(VM_CurrentFrame, nullptr);
 }
 
+void StopRun() { VM_FatalError(VM_CurrentFrame, "stopped from the pump"); }
+
+TEST_F(VM, ALoopStoppedWhileBranchingReleasesWhatItHeld) {
+  VM_SetMessagePump(StopRun);
+  EXPECT_EQ(Run("push.s \"held\"\npush.d 1\nconv.d.v\ntop:\nb top"), "stopped from the pump");
+  EXPECT_EQ(leaked_, 0);
+  EXPECT_EQ(Run("push.s \"held\"\ntop:\npush.b 1\nbt top"), "stopped from the pump");
+  EXPECT_EQ(leaked_, 0);
+}
+
 TEST_F(VM, TheArrayIndexCheckLooksWithoutPopping) {
   EXPECT_EQ(Run("push.i -1\nbreak -1\npopz.i"), "Array index must be +'ve");
   EXPECT_EQ(Run("push.i 32000\nbreak -1\npopz.i"), "Array index must be < 32000");
