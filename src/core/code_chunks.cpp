@@ -10,6 +10,7 @@
 #include "script/function_registry.h"
 #include "script/value.h"
 #include "script/variable_names.h"
+#include "script/vm_verify.h"
 
 namespace {
 
@@ -321,6 +322,13 @@ void Code_Load(const ChunkBody& body) {
     table.streams.push_back(std::move(s));
   }
   for (Stream& s : table.streams) Decode(f, table, s);
+  // The machine trusts checked code; damaged code is refused here, once.
+  for (const Stream& s : table.streams) {
+    std::string why;
+    auto info = VM_Verify(*table.records[size_t(s.records.front())].code, &why);
+    if (!info) throw DataError(Format("%s: %s", StreamLabel(table, s).c_str(), why.c_str()));
+    for (int r : s.records) table.records[size_t(r)].code->SetInfo(info);
+  }
   g_code = std::move(table);
 }
 

@@ -140,6 +140,8 @@ constexpr int kFirstInstanceId = 100000;  // 0 to 99999 are object indices
 // Bytes of code, or a line table of 8-byte records. The buffer always owns
 // its bytes: code from the data file is a copy, so binding it never touches
 // the container.
+class VMCodeInfo;
+
 class VMBuffer {
  public:
   VMBuffer() = default;
@@ -154,9 +156,15 @@ class VMBuffer {
   uint32_t WordAt(uint32_t offset) const;
   void SetWordAt(uint32_t offset, uint32_t word);
 
+  // What the load-time check learnt of this code (vm_verify.h); null until
+  // the code has passed it. Code that changes afterwards must be checked again.
+  const VMCodeInfo* Info() const { return info_.get(); }
+  void SetInfo(std::shared_ptr<const VMCodeInfo> info) const { info_ = std::move(info); }
+
  protected:
   int32_t size_ = 0;
   std::unique_ptr<uint8_t[]> data_;
+  mutable std::shared_ptr<const VMCodeInfo> info_;
 };
 
 // The buffer the code generator appends to. While it is written, Size() is

@@ -65,8 +65,12 @@ bool Code_Run(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue*
     if (native->fn) native->fn(self, other);
     return true;
   }
-  // Bytecode runs on the virtual machine and parse trees on the tree
-  // interpreter once they exist; until then such code runs as nothing.
+  if (g_UseVM && code->Bytecode()) {
+    VM_Execute(code->Name().c_str(), self, other, code->Bytecode(), result, code->LineTable(), code->GetText());
+    return true;
+  }
+  // Parse trees run on the tree interpreter once it exists; until then such
+  // code runs as nothing.
   return true;
 }
 

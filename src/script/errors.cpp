@@ -12,7 +12,9 @@
 #include "input/input.h"
 #include "net/debugger.h"
 #include "platform/message_box.h"
+#include "script/code.h"
 #include "script/variables.h"
+#include "script/vm.h"
 
 bool g_ShowErrors = true;
 
@@ -107,6 +109,16 @@ void Error_ReportRuntime(const char* message, bool fatal) {
   std::string hashes(92, '#');
   full.Output("%s\n", hashes.c_str());
   full.Output("%s\n", header.c_str());
+  if (const VMFrame* frame = VM_CurrentFrame) {
+    if (frame->code && frame->code->Size() > 0) {
+      const VMLineRecord* record = VMDebugInfo_Find(frame->lineTable, frame->pc);
+      const char* source = frame->source ? frame->source : "";
+      full.Output(" at %s (line %d) - %s\n", frame->name, SourceText_LineNumber(record, source, nullptr),
+                  SourceText_LineText(record, source).c_str());
+    } else {
+      full.Output("at %s\n", frame->name);
+    }
+  }
   full.Output("%s\n", hashes.c_str());
   Error_Display(full.Text(), fatal);
   // The variables in reach, for the developer reading the log. The local

@@ -6,18 +6,20 @@ import unittest
 from twtest import RunnerTest, chunk_body, get_u32, put_u32
 
 # Byte offsets in "main" without the call: push.v self.score 0, push.e 1 8,
-# add.v.i 12, pop.v.v self.score 16, push.s 24 (its operand 28).
+# add.i.v 12, pop.v.v self.score 16, push.s 24 (its operand 28).
 CODE = """
 GEN8 version=13 debug=1 name="Code" display="Code" rooms=0
 OPTN
 CODE "main"
   push.v self.score
   push.e 1
-  add.v.i
+  add.i.v
   pop.v.v self.score
   push.s "hello"
+  conv.s.v
   call.i abs 1
   popz.v
+  push.e 0
   push.v global.best[]
 END
 CODE "other"

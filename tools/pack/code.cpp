@@ -170,6 +170,7 @@ CodeRecord& CodeRecord::Variable(uint8_t op, T t1, T t2, const Var& v) {
 CodeRecord& CodeRecord::PushV(const Var& v) { return Variable(op::kPush, T::V, T::D, v); }
 CodeRecord& CodeRecord::PopV(T value, const Var& v) { return Variable(op::kPop, T::V, value, v); }
 CodeRecord& CodeRecord::PopI(T value, const Var& v) { return Variable(op::kPop, T::I, value, v); }
+CodeRecord& CodeRecord::PopE(T value, int16_t immediate) { return Emit(Word(op::kPop, T::E, value, immediate), {}); }
 
 CodeRecord& CodeRecord::Call(std::string_view function, uint16_t argc) {
   if (function.empty()) throw PackError("call of a function without a name");
@@ -274,7 +275,8 @@ CodeRecord& CodeRecord::Assemble(std::string_view mnemonic, const std::vector<Ar
     Count(args, 1, m);
     if (types[0] == T::V) return PopV(types[1], VarOf(args[0]));
     if (types[0] == T::I) return PopI(types[1], VarOf(args[0]));
-    throw PackError("'" + m + "': pop stores into a variable as .v or .i");
+    if (types[0] == T::E) return PopE(types[1], int16_t(Int(args[0], -32768, 0xFFFF, "immediate")));
+    throw PackError("'" + m + "': pop stores into a variable as .v or .i, or moves the stack as .e");
   }
   if (base == "call") {
     typeCount(1);

@@ -66,6 +66,9 @@ class CodeRecord {
   // pop.v.<value>: target below the value; pop.i.<value>: value on top.
   CodeRecord& PopV(T value, const Var& v);
   CodeRecord& PopI(T value, const Var& v);
+  // pop.e.<value>: the top item sinks under (immediate's low byte) × 4 bytes
+  // of items, then (its high byte) × 4 bytes leave the top.
+  CodeRecord& PopE(T value, int16_t immediate);
   CodeRecord& Call(std::string_view function, uint16_t argc);
   // conv and the arithmetic, logic, shift and compare ops.
   CodeRecord& Op2(uint8_t op, T t1, T t2);

@@ -221,7 +221,7 @@ void AddOptn(Writer& w, const Optn& o);
 //   label:                 a label for the record's branches
 //   push.T VALUE           T: d f (reals), i l (integers), b (0 or 1),
 //                          e (16-bit immediate), s "text", v VAR
-//   pop.v.T VAR, pop.i.T VAR
+//   pop.v.T VAR, pop.i.T VAR, pop.e.T N
 //                          VAR is INSTANCE.NAME, with NAME[] when an array
 //                          index is on the stack; INSTANCE is self, other,
 //                          all, noone, global, local, stack (popped), or a

@@ -31,14 +31,15 @@ size_t Record(const Bytes& b, int n) { return Rd32(b, Body(b, "CODE") + 4 + 4 * 
 size_t Stream(const Bytes& b, int n) { return Record(b, n) + 8; }
 
 // Two records and the slots around them:
-//   0 "first"   push.v self.a / push.e 1 / add.v.i / pop.v.v global.a[] /
-//               push.s "hello" / call.i fn 1 / popz.v / push.v stack.b /
+//   0 "first"   push.v self.a / push.e 1 / add.i.v / push.e 0 /
+//               pop.v.v global.a[] / push.s "hello" / conv.s.v /
+//               call.i fn 1 / popz.v / push.e 3 / push.v stack.b /
 //               pop.i.v 100003.a
 //   1           (empty slot)
 //   2 "second"  push.v other.b / call.i fn 0 / popz.v / push.d 2.5
 //   3 "empty"   no code
-// Word offsets in "first": a at 0, 16, 52; b at 44; the call at 32, the string
-// operand at 28. In "second": b at 0, the call at 8.
+// Word offsets in "first": a at 0, 20, 64; b at 56; the call at 40, the string
+// operand at 32. In "second": b at 0, the call at 8.
 Bytes Program(const std::string& fn = kFn) {
   twpack::Writer w;
   twpack::AddGen8(w, twpack::Gen8{});
@@ -47,11 +48,14 @@ Bytes Program(const std::string& fn = kFn) {
   code.AddRecord("first")
       .PushV({"a", twpack::kSelf})
       .PushE(1)
-      .Op2(twpack::op::kAdd, T::V, T::I)
+      .Op2(twpack::op::kAdd, T::I, T::V)
+      .PushE(0)
       .PopV(T::V, {"a", twpack::kGlobal, false, true})
       .PushS("hello")
+      .Op2(twpack::op::kConv, T::S, T::V)
       .Call(fn, 1)
       .Op1(twpack::op::kPopz, T::V)
+      .PushE(3)
       .PushV({"b", 0, true})
       .PopI(T::V, {"a", 100003});
   code.AddEmptySlot();
@@ -129,11 +133,11 @@ TEST_F(CodeChunks, ChainsBindEveryOccurrenceInTheCopiesAndLeaveTheContainerAlone
   // immediate, instance id.
   const Case cases[] = {
       {0, 0, 0xA0000000u | uint32_t(a)},   // self.a
-      {0, 16, 0x20000000u | uint32_t(a)},  // global.a[]
-      {0, 44, 0x80000000u | uint32_t(b)},  // stack.b
-      {0, 52, 0xE0000000u | uint32_t(a)},  // 100003.a
+      {0, 20, 0x20000000u | uint32_t(a)},  // global.a[]
+      {0, 56, 0x80000000u | uint32_t(b)},  // stack.b
+      {0, 64, 0xE0000000u | uint32_t(a)},  // 100003.a
       {2, 0, 0xA0000000u | uint32_t(b)},   // other.b
-      {0, 32, uint32_t(fn)},
+      {0, 40, uint32_t(fn)},
       {2, 8, uint32_t(fn)},
   };
   for (const Case& c : cases) {
@@ -154,7 +158,7 @@ TEST_F(CodeChunks, ChainsBindEveryOccurrenceInTheCopiesAndLeaveTheContainerAlone
       }
     }
   }
-  EXPECT_EQ(Strings_Get(Operand(0, 24)), "hello") << "the string operand stays its index";
+  EXPECT_EQ(Strings_Get(Operand(0, 28)), "hello") << "the string operand stays its index";
   EXPECT_EQ(Code_GetRecord(0)->name, "first");
   EXPECT_EQ(Code_GetRecord(2)->name, "second");
   EXPECT_EQ(Code_GetRecord(3)->code->Size(), 0);
@@ -177,7 +181,7 @@ TEST_F(CodeChunks, EntriesNamingOneRecordAreBoundAlike) {
   ASSERT_EQ(one.Size(), other.Size());
   EXPECT_EQ(std::memcmp(one.Data(), other.Data(), size_t(one.Size())), 0);
   EXPECT_EQ(other.WordAt(4), 0xA0000000u | uint32_t(VariableName_Lookup("a")));
-  EXPECT_EQ(other.WordAt(36), uint32_t(FunctionRegistry_Find(kFn)));
+  EXPECT_EQ(other.WordAt(44), uint32_t(FunctionRegistry_Find(kFn)));
 }
 
 TEST_F(CodeChunks, AReferenceWithoutOccurrencesWalksNothing) {
@@ -187,7 +191,7 @@ TEST_F(CodeChunks, AReferenceWithoutOccurrencesWalksNothing) {
   Put32(bytes, func + 8, 0xFFFFFFFFu);
   Load(bytes);
   // The calls keep the distances they were written with.
-  EXPECT_EQ(Operand(0, 32), Rd32(bytes, Stream(bytes, 0) + 36));
+  EXPECT_EQ(Operand(0, 40), Rd32(bytes, Stream(bytes, 0) + 44));
   EXPECT_EQ(Operand(2, 8), Rd32(bytes, Stream(bytes, 2) + 12));
 }
 
@@ -215,28 +219,28 @@ TEST_F(CodeChunks, DamagedCodeAndChainsAreRefusedWithTheirPlace) {
        {"VARI", "between two instructions"}},
       {"first offset on a constant push", [&](Bytes& b) { Put32(b, vari + 8, uint32_t(s0 + 8)); },
        {"VARI", "\"a\"", "is a push.e instruction"}},
-      {"first offset on a call", [&](Bytes& b) { Put32(b, vari + 8, uint32_t(s0 + 32)); },
+      {"first offset on a call", [&](Bytes& b) { Put32(b, vari + 8, uint32_t(s0 + 40)); },
        {"VARI", "is a call.i instruction"}},
       {"distance 0 before the last occurrence", [&](Bytes& b) { distance(b, 0, 0); },
        {"VARI entry 0 \"a\"", "occurrence 2 of 3", "the chain loops"}},
-      {"distance back to an earlier occurrence", [&](Bytes& b) { distance(b, 16, -16); },
+      {"distance back to an earlier occurrence", [&](Bytes& b) { distance(b, 20, -20); },
        {"occurrence 3 of 3", "the chain loops"}},
       {"more occurrences than the chain has", [&](Bytes& b) { Put32(b, vari + 4, 4); },
        {"occurrence 4 of 4", "the chain loops"}},
       {"distance out of the code", [&](Bytes& b) { distance(b, 0, 0x0FFFFFFF); }, {"occurrence 2 of 3", "outside"}},
       {"distance out of the container's start", [&](Bytes& b) { distance(b, 0, -0x10000000); },
        {"occurrence 2 of 3", "outside"}},
-      {"chain running into another name's occurrences", [&](Bytes& b) { distance(b, 16, 28); },
+      {"chain running into another name's occurrences", [&](Bytes& b) { distance(b, 20, 36); },
        {"VARI entry 1 \"b\"", "already belongs to the chain of \"a\""}},
       {"variable name outside the container", [&](Bytes& b) { Put32(b, vari, 0xFFFFFF00u); },
        {"VARI entry 0", "string reference"}},
       {"call chain on a variable push", [&](Bytes& b) { Put32(b, func + 8, uint32_t(s0)); },
        {"FUNC entry 0 \"tw_code_test_fn\"", "is a push.v instruction, not a call.i"}},
-      {"call chain looping", [&](Bytes& b) { Put32(b, s0 + 36, 0); }, {"FUNC", "the chain loops"}},
+      {"call chain looping", [&](Bytes& b) { Put32(b, s0 + 44, 0); }, {"FUNC", "the chain loops"}},
       {"more calls than the chain has", [&](Bytes& b) { Put32(b, func + 4, 3); }, {"FUNC", "occurrence 3 of 3"}},
-      {"call distance out of the container", [&](Bytes& b) { Put32(b, s0 + 36, 0x7FFFFFF0u); },
+      {"call distance out of the container", [&](Bytes& b) { Put32(b, s0 + 44, 0x7FFFFFF0u); },
        {"FUNC", "occurrence 2 of 2", "outside"}},
-      {"string operand past the table", [&](Bytes& b) { Put32(b, s0 + 28, 9999); },
+      {"string operand past the table", [&](Bytes& b) { Put32(b, s0 + 32, 9999); },
        {"CODE record 0 \"first\"", "push.s", "names string 9999"}},
       {"record longer than the container", [&](Bytes& b) { Put32(b, rec0 + 4, 0x7FFFFFF0u); },
        {"CODE record 0 \"first\"", "run past the end of the container"}},
