@@ -11,6 +11,7 @@ packages=(
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev
   imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures
+  xvfb xauth xdotool libglx-mesa0  # tests: a real X window driven by simulated keys and clicks
 )
 
 missing=()

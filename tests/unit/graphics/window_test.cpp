@@ -1,0 +1,186 @@
+// The window procedure's half that needs no window: SDL events turned into
+// the input layer's calls, and the window settings.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/options.h"
+#include "graphics/display.h"
+#include "graphics/window.h"
+#include "input/input.h"
+
+namespace {
+
+class WindowEvents : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Window_ResetForTests();
+    Options_Reset();
+    IO_ResetKeyMap();
+    IO_Clear();
+    Graphics_TakeFullResetMark();
+  }
+  void TearDown() override {
+    Options_Reset();
+    Window_ResetForTests();
+    Graphics_TakeFullResetMark();
+  }
+
+  static SDL_Event Key(Uint32 type, SDL_Keycode sym, Uint16 mod = 0, Uint8 repeat = 0) {
+    SDL_Event ev;
+    std::memset(&ev, 0, sizeof ev);
+    ev.type = type;
+    ev.key.keysym.sym = sym;
+    ev.key.keysym.mod = mod;
+    ev.key.repeat = repeat;
+    return ev;
+  }
+  static SDL_Event Button(Uint32 type, Uint8 button) {
+    SDL_Event ev;
+    std::memset(&ev, 0, sizeof ev);
+    ev.type = type;
+    ev.button.button = button;
+    return ev;
+  }
+  static SDL_Event Wheel(int y) {
+    SDL_Event ev;
+    std::memset(&ev, 0, sizeof ev);
+    ev.type = SDL_MOUSEWHEEL;
+    ev.wheel.y = y;
+    return ev;
+  }
+};
+
+TEST_F(WindowEvents, ModifiersComeWithTheirSide) {
+  struct Case {
+    SDL_Keycode sym;
+    int generic, side, other;
+  };
+  const Case cases[] = {{SDLK_LSHIFT, 16, 160, 161}, {SDLK_RSHIFT, 16, 161, 160}, {SDLK_LCTRL, 17, 162, 163},
+                        {SDLK_RCTRL, 17, 163, 162},  {SDLK_LALT, 18, 164, 165},   {SDLK_RALT, 18, 165, 164}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.side);
+    IO_Clear();
+    Window_HandleEvent(Key(SDL_KEYDOWN, c.sym));
+    EXPECT_EQ(g_InputPending.keys_down[c.generic], 1);
+    EXPECT_EQ(g_InputPending.keys_pressed[c.side], 1);
+    EXPECT_EQ(g_InputPending.keys_down[c.other], 0);
+    Window_HandleEvent(Key(SDL_KEYUP, c.sym));
+    EXPECT_EQ(g_InputPending.keys_down[c.generic], 0);
+    EXPECT_EQ(g_InputPending.keys_released[c.side], 1);
+  }
+}
+
+TEST_F(WindowEvents, LettersRepeatsAndControlCharacters) {
+  Window_HandleEvent(Key(SDL_KEYDOWN, SDLK_a));
+  EXPECT_EQ(g_InputPending.keys_pressed[65], 1);
+  EXPECT_EQ(g_InputPending.last_key, 65);
+  g_InputPending.keys_pressed[65] = 0;
+  Window_HandleEvent(Key(SDL_KEYDOWN, SDLK_a, 0, 1));  // auto-repeat
+  EXPECT_EQ(g_InputPending.keys_pressed[65], 0);
+  // Text input brings characters as UTF-16 units; Enter and Backspace come
+  // from the keys themselves.
+  SDL_Event text;
+  std::memset(&text, 0, sizeof text);
+  text.type = SDL_TEXTINPUT;
+  std::strcpy(text.text.text, "h\xC3\xA9\xF0\x9F\x98\x80");  // h, e-acute, an emoji
+  Window_HandleEvent(text);
+  EXPECT_EQ(g_InputPending.length, 4);
+  EXPECT_EQ(g_InputPending.keyboard_string[0], 'h');
+  EXPECT_EQ(g_InputPending.keyboard_string[1], 0xE9);
+  EXPECT_EQ(g_InputPending.keyboard_string[2], 0xD83D);
+  EXPECT_EQ(g_InputPending.keyboard_string[3], 0xDE00);
+  Window_HandleEvent(Key(SDL_KEYDOWN, SDLK_BACKSPACE));
+  EXPECT_EQ(g_InputPending.length, 3);
+  Window_HandleEvent(Key(SDL_KEYDOWN, SDLK_RETURN));
+  EXPECT_EQ(g_InputPending.last_char, 13);
+}
+
+TEST_F(WindowEvents, ButtonsWheelAndMotion) {
+  Window_HandleEvent(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT));
+  EXPECT_EQ(g_InputPending.mouse_pressed[1], 1);
+  EXPECT_EQ(g_InputPending.mouse_button, 2);
+  Window_HandleEvent(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE));
+  EXPECT_EQ(g_InputPending.mouse_button, 3);
+  Window_HandleEvent(Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE));
+  EXPECT_EQ(g_InputPending.mouse_released[2], 1);
+  InputPending before = g_InputPending;
+  Window_HandleEvent(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1));  // no such button here
+  EXPECT_EQ(std::memcmp(&before, &g_InputPending, sizeof before), 0);
+  Window_HandleEvent(Wheel(0));
+  EXPECT_EQ(g_InputPending.wheel_up, 0);
+  EXPECT_EQ(g_InputPending.wheel_down, 0);
+  Window_HandleEvent(Wheel(2));
+  EXPECT_EQ(g_InputPending.wheel_up, 1);
+  Window_HandleEvent(Wheel(-1));
+  EXPECT_EQ(g_InputPending.wheel_down, 1);
+  SDL_Event move;
+  std::memset(&move, 0, sizeof move);
+  move.type = SDL_MOUSEMOTION;
+  move.motion.x = 300;
+  move.motion.y = -2;  // outside the window: the low 16 bits, unsigned
+  Window_HandleEvent(move);
+  EXPECT_EQ(g_InputPending.mouse_x, 300);
+  EXPECT_EQ(g_InputPending.mouse_y, 65534);
+}
+
+TEST_F(WindowEvents, AltEnterTogglesFullScreenOnlyWhenAllowed) {
+  Window_HandleEvent(Key(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT));
+  EXPECT_TRUE(Window_GetFullscreen());
+  EXPECT_TRUE(Graphics_TakeFullResetMark());
+  Window_HandleEvent(Key(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, 1));  // a repeat is no new request
+  EXPECT_TRUE(Window_GetFullscreen());
+  Options_Mutable().alt_enter = false;
+  Window_HandleEvent(Key(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT));
+  EXPECT_TRUE(Window_GetFullscreen());
+  EXPECT_FALSE(Graphics_TakeFullResetMark());
+}
+
+TEST_F(WindowEvents, FocusFollowsTheWindowEvents) {
+  SDL_Event ev;
+  std::memset(&ev, 0, sizeof ev);
+  ev.type = SDL_WINDOWEVENT;
+  ev.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  Window_HandleEvent(ev);
+  EXPECT_FALSE(Window_IsActive());
+  ev.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+  Window_HandleEvent(ev);
+  EXPECT_TRUE(Window_IsActive());
+}
+
+TEST_F(WindowEvents, CursorKinds) {
+  struct Case {
+    int kind;
+    bool visible;
+    int stored;
+  };
+  // -1 and -5 hide it; 7 is no kind and changes only what is stored.
+  const Case cases[] = {{0, true, 0}, {-1, false, -1}, {-3, true, -3}, {-5, false, -5}, {7, false, 7},
+                        {-22, true, -22}, {-23, true, -23}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    Window_SetCursor(c.kind);
+    EXPECT_EQ(Window_GetCursor(), c.stored);
+    EXPECT_EQ(Window_CursorVisible(), c.visible);
+  }
+}
+
+TEST_F(WindowEvents, SizeCaptionAndColour) {
+  // The current size asks for no reset; another one does, keeping the place.
+  Window_SetSize(Window_GetWidth(), Window_GetHeight());
+  EXPECT_FALSE(Graphics_TakeFullResetMark());
+  EXPECT_FALSE(Window_TakeKeepPosition());
+  Window_SetSize(400, 300);
+  EXPECT_TRUE(Graphics_TakeFullResetMark());
+  EXPECT_TRUE(Window_TakeKeepPosition());
+  EXPECT_EQ(Display_State().requestedWidth, 400);
+  Window_SetCaption(nullptr);
+  EXPECT_EQ(Window_GetCaption(), "");
+  Window_SetCaption("Ping \xE2\x80\x94 Pong");
+  EXPECT_EQ(Window_GetCaption(), "Ping \xE2\x80\x94 Pong");
+  Window_SetColor(0x12345678u);
+  EXPECT_EQ(Window_GetColor(), 0x345678u);
+}
+
+}  // namespace
