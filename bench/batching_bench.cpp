@@ -9,16 +9,11 @@
 #include "graphics/matrices.h"
 #include "graphics/render_states.h"
 #include "platform/gfx/recording/recording_device.h"
+#include "quads.h"
 
 namespace {
 
 constexpr int kQuadsPerFrame = 20000;
-
-struct Vertex24 {
-  float x, y, z;
-  uint32_t colour;
-  float u, v;
-};
 
 struct Setup {
   gfx::RecordingDevice device;
@@ -42,17 +37,7 @@ void QuadFrame(benchmark::State& state, int texturesPerFrame) {
   int64_t frames = 0;
   for (auto _ : state) {
     size_t before = setup.device.DrawCallCount();
-    for (int i = 0; i < kQuadsPerFrame; ++i) {
-      auto texture = static_cast<gfx::TextureHandle>(1 + i / run);
-      auto* v = static_cast<Vertex24*>(VertexBatch_Reserve(gfx::Prim_TriangleList, texture, 24, 6));
-      float x = static_cast<float>(i & 511), y = static_cast<float>(i >> 9);
-      v[0] = {x, y, 0, 0xFFFFFFFF, 0, 0};
-      v[1] = {x + 16, y, 0, 0xFFFFFFFF, 1, 0};
-      v[2] = {x, y + 16, 0, 0xFFFFFFFF, 0, 1};
-      v[3] = v[1];
-      v[4] = {x + 16, y + 16, 0, 0xFFFFFFFF, 1, 1};
-      v[5] = v[2];
-    }
+    bench::WriteQuads(kQuadsPerFrame, run, 1);
     VertexBatch_Flush();
     VertexBatch_BeginFrame();
     draws += setup.device.DrawCallCount() - before;
