@@ -12,6 +12,7 @@ packages=(
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev
   imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures
   xvfb xauth xdotool libglx-mesa0  # tests: a real X window driven by simulated keys and clicks
+  libglm-dev  # tests: the oracle of the matrix builders
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include "core/console.h"
 #include "core/run_loop.h"
 #include "graphics/batching.h"
+#include "graphics/bitmap.h"
 #include "graphics/display.h"
 #include "graphics/frame_capture.h"
 #include "graphics/matrices.h"
@@ -381,6 +382,28 @@ std::vector<uint32_t> Graphics_ReadScreenPixels(int portWidth, int portHeight, i
   *width = w;
   *height = h;
   return out;
+}
+
+std::unique_ptr<TBitmap> Graphics_GrabScreen(int x, int y, int width, int height) {
+  const DisplayState& d = Display_State();
+  if (x < 0) x = 0;
+  if (y < 0) y = 0;
+  width = std::min(width, d.screenWidth - x);
+  height = std::min(height, d.screenHeight - y);
+  if (width <= 0 || height <= 0) return nullptr;
+  std::vector<uint32_t> pixels = Graphics_ReadScreenPixels(d.screenWidth, d.screenHeight, x, y, &width, &height);
+  if (pixels.empty()) return nullptr;
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetPixelFormat(kBitmap32);
+  bitmap->SetWidth(width);
+  bitmap->SetHeight(height);
+  for (int row = 0; row < height; ++row) {
+    uint8_t* address = nullptr;
+    int stride = 0;
+    if (!bitmap->Lock(row, &address, &stride) || !address) return nullptr;
+    std::memcpy(address, pixels.data() + static_cast<size_t>(row) * width, static_cast<size_t>(width) * 4);
+  }
+  return bitmap;
 }
 
 uint32_t Graphics_GetScreenPixel(int x, int y) {

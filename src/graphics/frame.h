@@ -4,9 +4,12 @@
 // device reset that applies window and display changes, and read-back.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/gfx/device.h"
+
+class TBitmap;
 
 bool Graphics_BeginFrame();
 // Ends the frame; presents it when asked.
@@ -32,6 +35,9 @@ void Graphics_ResetToWindowed();
 // 0xAARRGGBB rows; empty when nothing of it can be read.
 std::vector<uint32_t> Graphics_ReadScreenPixels(int portWidth, int portHeight, int x, int y, int* width,
                                                 int* height);
+// A rectangle of the screen as a new 32-bit bitmap, clipped to the screen;
+// null when nothing of it is left.
+std::unique_ptr<TBitmap> Graphics_GrabScreen(int x, int y, int width, int height);
 // One pixel of the screen as a script colour (alpha kept); 0 outside.
 uint32_t Graphics_GetScreenPixel(int x, int y);
 // Microseconds the last present took.

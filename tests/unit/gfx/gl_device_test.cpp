@@ -817,6 +817,41 @@ TEST_F(GlDeviceTest, RenderTargetsAreStoredTopDownAndSampleLikeTextures) {
   EXPECT_EQ(device->GetRenderTarget(0), 0u);
 }
 
+TEST_F(GlDeviceTest, AlphaIsBlendedWithTheColourFactors) {
+  // On a target that keeps alpha: red at alpha 0x80 over opaque blue.
+  TextureHandle target = device->CreateTexture(kW, kH, TexUsage_RenderTarget);
+  ASSERT_NE(target, 0u);
+  ASSERT_TRUE(device->SetRenderTarget(0, target));
+  struct Case {
+    uint32_t src, dst, op;
+    uint32_t background, colour;
+    int a, r, b;
+  };
+  const Case cases[] = {
+      // a = 0x80 * 0x80/255 + 0xFF * (1 - 0x80/255)
+      {Blend_SrcAlpha, Blend_InvSrcAlpha, BlendOp_Add, 0xFF0000FFu, 0x80FF0000u, 191, 128, 127},
+      {Blend_One, Blend_One, BlendOp_Add, 0x400000FFu, 0x30FF0000u, 0x70, 255, 255},
+      {Blend_One, Blend_One, BlendOp_Max, 0x400000FFu, 0x30FF0000u, 0x40, 255, 255},
+      {Blend_Zero, Blend_SrcAlpha, BlendOp_Add, 0xFF0000FFu, 0x80FF0000u, 128, 0, 128},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.src << " " << k.dst << " " << k.op);
+    device->SetRenderState(RS_AlphaBlendEnable, 0);
+    DrawQuad(0, 0, kW, kH, k.background);
+    device->SetRenderState(RS_AlphaBlendEnable, 1);
+    device->SetRenderState(RS_SrcBlend, k.src);
+    device->SetRenderState(RS_DestBlend, k.dst);
+    device->SetRenderState(RS_BlendOp, k.op);
+    DrawQuad(4, 4, 12, 12, k.colour);
+    uint32_t got = 0;
+    ASSERT_TRUE(device->ReadPixels(target, 8, 8, 1, 1, &got));
+    EXPECT_NEAR(static_cast<int>(got >> 24), k.a, 1);
+    EXPECT_NEAR(R(got), k.r, 1);
+    EXPECT_NEAR(B(got), k.b, 1);
+  }
+  device->SetRenderState(RS_AlphaBlendEnable, 0);
+}
+
 // The engine's own path: render states, the 2D camera and the batcher.
 class GlDeviceBatchTest : public GlDeviceTest {
  protected:
@@ -873,6 +908,18 @@ TEST_F(GlDeviceBatchTest, BatchedQuadsLandWhereTheCameraPutsThem) {
       if (At(p, x, y) != want(x, y) && ++wrong <= 5)
         ADD_FAILURE() << "pixel (" << x << "," << y << ") is " << std::hex << At(p, x, y) << ", want " << want(x, y);
   EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GlDeviceBatchTest, AUnitRectangleInAViewScaledByTwoLightsTwoByTwoPixels) {
+  // A view of half the window's size maps each room pixel onto 2x2.
+  Graphics_SetViewProjection(0, 0, kW / 2, kH / 2, 0);
+  Quad(3, 4, 4, 5, 0xFFFFFFFFu);
+  VertexBatch_Flush();
+  ExpectRect(6, 8, 8, 10, 0xFFFFFFu, 0x000000u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/console.h"
+#include "graphics/bitmap.h"
 #include "graphics/display.h"
 #include "graphics/frame.h"
 #include "graphics/render_targets.h"
@@ -148,6 +149,20 @@ TEST_F(Display, AFrameDrawsIntoTheScreenTextureAndCopiesItToTheWindow) {
   EXPECT_EQ(Graphics_GetScreenPixel(5, 5), 0xFF00FF00u);
   EXPECT_EQ(Graphics_GetScreenPixel(320, 5), 0u);
   EXPECT_EQ(Graphics_GetScreenPixel(-1, 5), 0u);
+  // A grab is clipped to the screen; one wholly outside gives nothing.
+  std::unique_ptr<TBitmap> grab = Graphics_GrabScreen(310, -5, 20, 10);
+  ASSERT_NE(grab, nullptr);
+  EXPECT_EQ(grab->GetWidth(), 10);
+  EXPECT_EQ(grab->GetHeight(), 10);
+  uint8_t* row = nullptr;
+  int stride = 0;
+  grab->Lock(9, &row, &stride);
+  ASSERT_NE(row, nullptr);
+  uint32_t last;
+  std::memcpy(&last, row + 9 * 4, 4);
+  EXPECT_EQ(last, 0xFF00FF00u);
+  EXPECT_EQ(Graphics_GrabScreen(320, 0, 5, 5), nullptr);
+  EXPECT_EQ(Graphics_GrabScreen(0, 0, 0, 5), nullptr);
 }
 
 TEST_F(Display, LetterboxingKeepsTheAspect) {
