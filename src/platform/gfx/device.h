@@ -47,6 +47,7 @@ enum RenderState : uint32_t {
   RS_ColorWriteEnable,
   RS_BlendOp,
   RS_NormalizeNormals,
+  RS_Ambient,  // 0xAARRGGBB
   kRenderStateCount
 };
 
@@ -165,6 +166,30 @@ struct Matrix4 {
   float m[4][4];
 };
 
+enum LightType : uint32_t { Light_Point = 1, Light_Spot = 2, Light_Directional = 3 };
+constexpr int kMaxLights = 8;
+
+struct ColourValue {
+  float r = 0, g = 0, b = 0, a = 0;
+};
+struct Vector3 {
+  float x = 0, y = 0, z = 0;
+};
+
+// A fixed-function light, in world space.
+struct Light {
+  LightType type = Light_Directional;
+  ColourValue diffuse, specular, ambient;
+  Vector3 position, direction;
+  float range = 0, falloff = 0, attenuation0 = 0, attenuation1 = 0, attenuation2 = 0, theta = 0, phi = 0;
+};
+
+// Lit vertices take their diffuse colour from the vertex when it has one.
+struct Material {
+  ColourValue diffuse, ambient, specular, emissive;
+  float power = 0;
+};
+
 struct Viewport {
   int x = 0, y = 0, width = 0, height = 0;
   float minZ = 0.0f, maxZ = 1.0f;
@@ -196,6 +221,10 @@ class Device {
   virtual void SetTexture(int stage, TextureHandle texture) = 0;
 
   virtual void SetTransform(Transform which, const Matrix4& matrix) = 0;
+  // Lights 0 to kMaxLights - 1; other indices are ignored.
+  virtual void SetLight(int index, const Light& light) = 0;
+  virtual void LightEnable(int index, bool enable) = 0;
+  virtual void SetMaterial(const Material& material) = 0;
   virtual void SetViewport(const Viewport& viewport) = 0;
   virtual Viewport GetViewport() const = 0;
 

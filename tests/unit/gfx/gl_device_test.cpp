@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -585,6 +586,7 @@ TEST_F(GlDeviceTest, ResetRestoresDefaultStates) {
   ASSERT_TRUE(device->Reset(PresentParameters{kW, kH, true, 0, false}));
   SetPixelProjection();
   device->SetRenderState(RS_CullMode, Cull_None);
+  device->SetRenderState(RS_Lighting, 0);  // on by default: unlit vertices would come out black
   device->SetTextureStageState(0, TSS_AlphaOp, TOp_SelectArg2);
   device->SetTextureStageState(0, TSS_AlphaArg2, TArg_Diffuse);
   DrawQuad(0, 0, 8, 8, 0xFF00FF00u);
@@ -850,6 +852,86 @@ TEST_F(GlDeviceTest, AlphaIsBlendedWithTheColourFactors) {
     EXPECT_NEAR(B(got), k.b, 1);
   }
   device->SetRenderState(RS_AlphaBlendEnable, 0);
+}
+
+TEST_F(GlDeviceTest, LightsAddAmbientAndDiffuseTerms) {
+  struct LitVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    uint32_t colour;
+  };
+  // A quad facing the camera (which looks along +z).
+  auto quad = [](uint32_t colour, float nz) {
+    return std::vector<LitVertex>{{0, 0, 0, 0, 0, nz, colour}, {16, 0, 0, 0, 0, nz, colour},
+                                  {0, 16, 0, 0, 0, nz, colour}, {16, 16, 0, 0, 0, nz, colour}};
+  };
+  auto draw = [&](const std::vector<LitVertex>& v, uint32_t fvf) {
+    device->Clear(Clear_Target | Clear_ZBuffer, 0xFF000000u, 1.0f, 0);
+    device->SetFVF(fvf);
+    device->DrawPrimitiveUP(Prim_TriangleStrip, 2, v.data(), sizeof(LitVertex));
+    return At(Pixels(), 8, 8);
+  };
+  const uint32_t lit = FVF_XYZ | FVF_Normal | FVF_Diffuse;
+  device->SetRenderState(RS_Lighting, 1);
+  device->SetRenderState(RS_Ambient, 0xFF404040u);
+  Material m;
+  m.ambient = {1, 1, 1, 1};
+  m.diffuse = {0, 0, 1, 1};  // used only when the vertices have no colour
+  device->SetMaterial(m);
+  EXPECT_EQ(draw(quad(0xFFFFFFFFu, -1), lit), 0x404040u) << "ambient alone";
+
+  Light sun;
+  sun.type = Light_Directional;
+  sun.diffuse = {1, 0, 0, 1};
+  sun.direction = {0, 0, 1};
+  device->SetLight(1, sun);
+  device->LightEnable(1, true);
+  EXPECT_EQ(draw(quad(0xFFFFFFFFu, -1), lit), 0xFF4040u) << "full diffuse";
+  EXPECT_EQ(draw(quad(0xFF00FF00u, -1), lit), 0x404040u) << "a green vertex reflects no red";
+  EXPECT_EQ(draw(quad(0xFFFFFFFFu, 1), lit), 0x404040u) << "facing away";
+  // At 60 degrees half the light arrives.
+  sun.direction = {0, 0.8660254f, 0.5f};
+  device->SetLight(1, sun);
+  uint32_t half = draw(quad(0xFFFFFFFFu, -1), lit);
+  EXPECT_NEAR(R(half), 0x40 + 128, 1);
+  // Vertices without normals take no diffuse light; without a colour they
+  // reflect the material's.
+  device->SetLight(1, Light{Light_Directional, {1, 1, 1, 1}, {}, {}, {}, {0, 0, 1}});
+  std::vector<ColourVertex> flat = QuadList(0, 0, 16, 16, 0xFFFFFFFFu);
+  device->Clear(Clear_Target, 0xFF000000u, 1.0f, 0);
+  device->SetFVF(FVF_XYZ | FVF_Diffuse);
+  device->DrawPrimitiveUP(Prim_TriangleList, 2, flat.data(), sizeof(ColourVertex));
+  EXPECT_EQ(At(Pixels(), 8, 8), 0x404040u);
+  struct NormalOnly {
+    float x, y, z, nx, ny, nz;
+  };
+  std::vector<NormalOnly> plain = {{0, 0, 0, 0, 0, -1}, {16, 0, 0, 0, 0, -1}, {0, 16, 0, 0, 0, -1},
+                                   {16, 16, 0, 0, 0, -1}};
+  device->Clear(Clear_Target, 0xFF000000u, 1.0f, 0);
+  device->SetFVF(FVF_XYZ | FVF_Normal);
+  device->DrawPrimitiveUP(Prim_TriangleStrip, 2, plain.data(), sizeof(NormalOnly));
+  EXPECT_EQ(At(Pixels(), 8, 8), 0x4040FFu);
+  device->LightEnable(1, false);
+
+  // A point light 10 units in front of the quad's centre, falling off as
+  // 1 / (1 + 0.1 d). Light is worked out at the corners, all sqrt(228) away.
+  Light lamp;
+  lamp.type = Light_Point;
+  lamp.diffuse = {0, 1, 0, 1};
+  lamp.position = {8, 8, -10};
+  lamp.range = 100;
+  lamp.attenuation0 = 1;
+  lamp.attenuation1 = 0.1f;
+  device->SetLight(9, lamp);  // out of range: ignored
+  device->SetLight(3, lamp);
+  device->LightEnable(3, true);
+  uint32_t g = draw(quad(0xFFFFFFFFu, -1), lit);
+  const double d = std::sqrt(228.0);
+  EXPECT_NEAR(G(g), 0x40 + 255.0 * (10.0 / d) / (1.0 + 0.1 * d), 1.5);
+  lamp.range = 5;  // out of its reach
+  device->SetLight(3, lamp);
+  EXPECT_EQ(draw(quad(0xFFFFFFFFu, -1), lit), 0x404040u);
+  device->SetRenderState(RS_Lighting, 0);
 }
 
 // The engine's own path: render states, the 2D camera and the batcher.

@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -216,6 +217,9 @@ void GLDevice::DefaultStates() {
     textures_[s] = 0;
   }
   for (Matrix4& m : transforms_) m = Identity();
+  for (Light& l : lights_) l = Light{};
+  for (bool& on : lightOn_) on = false;
+  material_ = Material{};
   int w = 0, h = 0;
   BackBufferSize(&w, &h);
   viewport_ = Viewport{0, 0, w, h, 0.0f, 1.0f};
@@ -251,6 +255,18 @@ void GLDevice::SetTransform(Transform which, const Matrix4& matrix) {
   int index = static_cast<int>(which);
   if (index >= 0 && index < 3) transforms_[index] = matrix;
 }
+
+void GLDevice::SetLight(int index, const Light& light) {
+  if (index < 0 || index >= kMaxLights) return;
+  lights_[index] = light;
+}
+
+void GLDevice::LightEnable(int index, bool enable) {
+  if (index < 0 || index >= kMaxLights) return;
+  lightOn_[index] = enable;
+}
+
+void GLDevice::SetMaterial(const Material& material) { material_ = material; }
 
 void GLDevice::SetViewport(const Viewport& viewport) {
   viewport_ = viewport;
@@ -618,9 +634,15 @@ std::string GLDevice::ProgramKey() const {
   uint32_t alphaFunc = rs[RS_AlphaTestEnable] ? rs[RS_AlphaFunc] : Cmp_Always;
   if (alphaFunc < Cmp_Never || alphaFunc > Cmp_Always) alphaFunc = Cmp_Always;
   char head[64];
-  std::snprintf(head, sizeof head, "%c%c%c%c%c%u", rhw ? 'R' : 'x', (fvf_ & FVF_Diffuse) ? 'D' : 'x',
+  // Lighting: which lights are on, and whether the vertices carry normals.
+  unsigned lights = 0;
+  bool lit = !rhw && rs[RS_Lighting];
+  if (lit)
+    for (int i = 0; i < kMaxLights; ++i) lights |= lightOn_[i] ? 1u << i : 0u;
+  std::snprintf(head, sizeof head, "%c%c%c%c%c%u%c%02x", rhw ? 'R' : 'x', (fvf_ & FVF_Diffuse) ? 'D' : 'x',
                 (fvf_ & FVF_Tex1) ? 'T' : 'x', rs[RS_ShadeMode] == Shade_Flat ? 'F' : 'g',
-                fog ? (rs[RS_RangeFogEnable] ? 'r' : 'f') : 'x', alphaFunc);
+                fog ? (rs[RS_RangeFogEnable] ? 'r' : 'f') : 'x', alphaFunc,
+                lit ? ((fvf_ & FVF_Normal) ? 'N' : 'L') : 'u', lights);
   std::string key = head;
   for (int s = 0; s < kMaxTextureStages && stages_[s][TSS_ColourOp] != TOp_Disable; ++s) {
     char stage[64];
@@ -644,14 +666,25 @@ bool GLDevice::BuildProgram(const std::string& key, Program* out) {
   bool fog = key[4] != 'x';
   bool rangeFog = key[4] == 'r';
   uint32_t alphaFunc = static_cast<uint32_t>(key[5] - '0');
+  bool lit = key[6] != 'u';
+  bool normals = key[6] == 'N';
+  bool vertexColour = key[1] == 'D';
+  unsigned lights = static_cast<unsigned>(std::stoul(key.substr(7, 2), nullptr, 16));
   const char* interp = flat ? "flat " : "";
 
   std::string vs = "#version 330 core\n";
   vs += "layout(location = 0) in vec4 a_position;\n"
         "layout(location = 1) in vec4 a_colour;\n"
         "layout(location = 2) in vec2 a_uv;\n"
+        "layout(location = 3) in vec3 a_normal;\n"
         "uniform mat4 u_wvp;\nuniform mat4 u_wv;\nuniform vec2 u_bias;\nuniform float u_flip;\nuniform vec4 u_screen;\n"
         "uniform vec2 u_fogRange;\n";
+  if (lit)
+    // Material rows: diffuse, ambient, emissive. Per light: kind (1 point,
+    // 3 directional), diffuse and ambient colour, position or direction in
+    // view space, attenuation 0..2 and range.
+    vs += "uniform vec4 u_ambient;\nuniform vec4 u_material[3];\nuniform int u_lightKind[8];\n"
+          "uniform vec4 u_lightColour[16];\nuniform vec3 u_lightPosition[8];\nuniform vec4 u_lightAttenuation[8];\n";
   vs += std::string(interp) + "out vec4 v_colour;\nout vec2 v_uv;\nout float v_fog;\n";
   vs += "void main() {\n  vec4 p;\n  v_fog = 1.0;\n";
   if (rhw) {
@@ -670,7 +703,28 @@ bool GLDevice::BuildProgram(const std::string& key, Program* out) {
   }
   // Depth arrives as 0..w; OpenGL clips to -w..w.
   vs += "  p.xy += u_bias * p.w;\n  p.y *= u_flip;\n  p.z = p.z * 2.0 - p.w;\n  gl_Position = p;\n"
-        "  v_colour = a_colour;\n  v_uv = a_uv;\n}\n";
+        "  v_colour = a_colour;\n  v_uv = a_uv;\n";
+  if (lit) {
+    vs += std::string("  vec4 source = ") + (vertexColour ? "a_colour" : "u_material[0]") + ";\n";
+    vs += normals ? "  vec3 n = normalize(mat3(u_wv) * a_normal);\n" : "  vec3 n = vec3(0.0);\n";
+    vs += "  vec3 at = (u_wv * vec4(a_position.xyz, 1.0)).xyz;\n"
+          "  vec3 sum = u_material[2].rgb + u_ambient.rgb * u_material[1].rgb;\n";
+    for (int i = 0; i < kMaxLights; ++i) {
+      if (!(lights & (1u << i))) continue;
+      std::string k = std::to_string(i);
+      vs += "  {\n    vec3 l;\n    float att = 1.0;\n"
+            "    if (u_lightKind[" + k + "] == 3) {\n      l = -normalize(u_lightPosition[" + k + "]);\n"
+            "    } else {\n      vec3 d = u_lightPosition[" + k + "] - at;\n      float dist = length(d);\n"
+            "      vec4 a = u_lightAttenuation[" + k + "];\n      l = dist > 0.0 ? d / dist : vec3(0.0);\n"
+            "      float q = a.x + a.y * dist + a.z * dist * dist;\n"
+            "      att = (a.w > 0.0 && dist > a.w) || q <= 0.0 ? 0.0 : 1.0 / q;\n    }\n"
+            "    sum += att * (u_lightColour[" + std::to_string(2 * i + 1) + "].rgb * u_material[1].rgb +\n"
+            "                  max(dot(n, l), 0.0) * u_lightColour[" + std::to_string(2 * i) + "].rgb * source.rgb);\n"
+            "  }\n";
+    }
+    vs += "  v_colour = vec4(clamp(sum, 0.0, 1.0), source.a);\n";
+  }
+  vs += "}\n";
 
   std::string fs = "#version 330 core\n";
   fs += std::string(interp) + "in vec4 v_colour;\nin vec2 v_uv;\nin float v_fog;\n";
@@ -738,6 +792,12 @@ bool GLDevice::BuildProgram(const std::string& key, Program* out) {
   out->alphaRef = glGetUniformLocation(program, "u_alphaRef");
   out->fogColour = glGetUniformLocation(program, "u_fogColour");
   out->fogRange = glGetUniformLocation(program, "u_fogRange");
+  out->ambient = glGetUniformLocation(program, "u_ambient");
+  out->material = glGetUniformLocation(program, "u_material");
+  out->lightKind = glGetUniformLocation(program, "u_lightKind");
+  out->lightColour = glGetUniformLocation(program, "u_lightColour");
+  out->lightPosition = glGetUniformLocation(program, "u_lightPosition");
+  out->lightAttenuation = glGetUniformLocation(program, "u_lightAttenuation");
   glUseProgram(program);
   for (int s = 0; s < kMaxTextureStages; ++s) {
     char name[16];
@@ -785,7 +845,46 @@ const GLDevice::Program* GLDevice::PrepareProgram(PrimitiveType type) {
   }
   if (p.fogRange >= 0)
     glUniform2f(p.fogRange, BitsFloat(renderStates_[RS_FogStart]), BitsFloat(renderStates_[RS_FogEnd]));
+  if (p.material >= 0) SendLights(p);
   return &p;
+}
+
+void GLDevice::SendLights(const Program& p) const {
+  auto row = [](const ColourValue& c) { return std::array<float, 4>{c.r, c.g, c.b, c.a}; };
+  float material[12];
+  const ColourValue* rows[3] = {&material_.diffuse, &material_.ambient, &material_.emissive};
+  for (int i = 0; i < 3; ++i) {
+    auto r = row(*rows[i]);
+    std::copy(r.begin(), r.end(), material + i * 4);
+  }
+  glUniform4fv(p.material, 3, material);
+  uint32_t a = renderStates_[RS_Ambient];
+  glUniform4f(p.ambient, ((a >> 16) & 0xFF) / 255.0f, ((a >> 8) & 0xFF) / 255.0f, (a & 0xFF) / 255.0f,
+              ((a >> 24) & 0xFF) / 255.0f);
+  const Matrix4& v = transforms_[static_cast<int>(Transform::View)];
+  int kinds[kMaxLights];
+  float colours[kMaxLights * 8], positions[kMaxLights * 3], attenuation[kMaxLights * 4];
+  for (int i = 0; i < kMaxLights; ++i) {
+    const Light& l = lights_[i];
+    kinds[i] = static_cast<int>(l.type);
+    auto d = row(l.diffuse), am = row(l.ambient);
+    std::copy(d.begin(), d.end(), colours + i * 8);
+    std::copy(am.begin(), am.end(), colours + i * 8 + 4);
+    // Row vectors: a point takes the translation, a direction does not.
+    bool directional = l.type == Light_Directional;
+    const Vector3& q = directional ? l.direction : l.position;
+    for (int c = 0; c < 3; ++c)
+      positions[i * 3 + c] =
+          q.x * v.m[0][c] + q.y * v.m[1][c] + q.z * v.m[2][c] + (directional ? 0.0f : v.m[3][c]);
+    attenuation[i * 4 + 0] = l.attenuation0;
+    attenuation[i * 4 + 1] = l.attenuation1;
+    attenuation[i * 4 + 2] = l.attenuation2;
+    attenuation[i * 4 + 3] = l.range;
+  }
+  glUniform1iv(p.lightKind, kMaxLights, kinds);
+  glUniform4fv(p.lightColour, kMaxLights * 2, colours);
+  glUniform3fv(p.lightPosition, kMaxLights, positions);
+  glUniform4fv(p.lightAttenuation, kMaxLights, attenuation);
 }
 
 void GLDevice::Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, size_t offset, size_t stride) {
@@ -832,7 +931,14 @@ void GLDevice::Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, s
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, at(field));
     field += 12;
   }
-  if (fvf_ & FVF_Normal) field += 12;
+  if (fvf_ & FVF_Normal) {
+    glEnableVertexAttribArray(3);
+    glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, s, at(field));
+    field += 12;
+  } else {
+    glDisableVertexAttribArray(3);
+    glVertexAttrib4f(3, 0.0f, 0.0f, 0.0f, 1.0f);
+  }
   if (fvf_ & FVF_Diffuse) {
     glEnableVertexAttribArray(1);
     // Little-endian 0xAARRGGBB words are B, G, R, A bytes.

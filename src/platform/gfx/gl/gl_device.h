@@ -9,9 +9,11 @@
 // Render targets other than the window are stored top-down: clip y and the
 // front face are flipped while one is bound, so row 0 is the top everywhere.
 //
-// Not done yet: lights (RS_Lighting is kept but ignored, vertices are lit by
-// their diffuse colour), vertex declarations (draws with layout 0 are
-// skipped), table fog (drawn as linear vertex fog), exponential fog.
+// Lighting follows the fixed pipeline's diffuse and ambient terms per
+// vertex, in view space; specular highlights and spot cones are not drawn.
+//
+// Not done yet: vertex declarations (draws with layout 0 are skipped), table
+// fog (drawn as linear vertex fog), exponential fog.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -43,6 +45,9 @@ class GLDevice final : public Device {
   void SetTextureStageState(int stage, TextureStageState state, uint32_t value) override;
   void SetTexture(int stage, TextureHandle texture) override;
   void SetTransform(Transform which, const Matrix4& matrix) override;
+  void SetLight(int index, const Light& light) override;
+  void LightEnable(int index, bool enable) override;
+  void SetMaterial(const Material& material) override;
   void SetViewport(const Viewport& viewport) override;
   Viewport GetViewport() const override { return viewport_; }
   void SetFVF(uint32_t fvf) override;
@@ -90,6 +95,7 @@ class GLDevice final : public Device {
   struct Program {
     unsigned gl = 0;
     int wvp = -1, wv = -1, bias = -1, flip = -1, screen = -1, alphaRef = -1, fogColour = -1, fogRange = -1;
+    int ambient = -1, material = -1, lightKind = -1, lightColour = -1, lightPosition = -1, lightAttenuation = -1;
   };
 
   void DefaultStates();
@@ -105,6 +111,8 @@ class GLDevice final : public Device {
   void BindTarget();
   // Binds the program for this draw and sets its uniforms; null if none.
   const Program* PrepareProgram(PrimitiveType type);
+  // Material, ambient and the lights, moved into view space.
+  void SendLights(const Program& program) const;
   std::string ProgramKey() const;
   bool BuildProgram(const std::string& key, Program* out);
   void Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, size_t offset, size_t stride);
@@ -115,6 +123,9 @@ class GLDevice final : public Device {
   uint32_t stages_[kMaxTextureStages][kTextureStageStateCount] = {};
   TextureHandle textures_[kMaxTextureStages] = {};
   Matrix4 transforms_[3] = {};
+  Light lights_[kMaxLights];
+  bool lightOn_[kMaxLights] = {};
+  Material material_;
   Viewport viewport_;
   uint32_t fvf_ = 0;
   VertexBufferHandle stream_ = 0;

@@ -81,6 +81,21 @@ void RecordingDevice::SetTransform(Transform which, const Matrix4& matrix) {
   transforms_[static_cast<int>(which)] = matrix;
 }
 
+void RecordingDevice::SetLight(int index, const Light& light) {
+  Record(Op::SetLight, static_cast<uint32_t>(index), light.type);
+  if (index >= 0 && index < kMaxLights) lights_[index] = light;
+}
+
+void RecordingDevice::LightEnable(int index, bool enable) {
+  Record(Op::LightEnable, static_cast<uint32_t>(index), enable);
+  if (index >= 0 && index < kMaxLights) lightOn_[index] = enable;
+}
+
+void RecordingDevice::SetMaterial(const Material& material) {
+  Record(Op::SetMaterial);
+  material_ = material;
+}
+
 void RecordingDevice::SetViewport(const Viewport& viewport) {
   Record(Op::SetViewport, static_cast<uint32_t>(viewport.x), static_cast<uint32_t>(viewport.y),
          static_cast<uint32_t>(viewport.width), static_cast<uint32_t>(viewport.height));
@@ -326,6 +341,9 @@ void RecordingDevice::ResetStates() {
   std::memset(samplers_, 0, sizeof samplers_);
   std::memset(stages_, 0, sizeof stages_);
   std::memset(textures_, 0, sizeof textures_);
+  for (Light& l : lights_) l = Light{};
+  for (bool& on : lightOn_) on = false;
+  material_ = Material{};
 }
 
 bool RecordingDevice::Reset(const PresentParameters& parameters) {

@@ -37,6 +37,9 @@ class RecordingDevice final : public Device {
     ReleaseTexture,
     SetRenderTarget,
     ReadPixels,
+    SetLight,
+    LightEnable,
+    SetMaterial,
   };
 
   // One call. The meaning of a to d follows the call's arguments in order
@@ -93,6 +96,12 @@ class RecordingDevice final : public Device {
   void SetTextureStageState(int stage, TextureStageState state, uint32_t value) override;
   void SetTexture(int stage, TextureHandle texture) override;
   void SetTransform(Transform which, const Matrix4& matrix) override;
+  void SetLight(int index, const Light& light) override;
+  void LightEnable(int index, bool enable) override;
+  void SetMaterial(const Material& material) override;
+  const Light& LightValue(int index) const { return lights_[index & (kMaxLights - 1)]; }
+  bool LightEnabled(int index) const { return lightOn_[index & (kMaxLights - 1)]; }
+  const Material& MaterialValue() const { return material_; }
   void SetViewport(const Viewport& viewport) override;
   Viewport GetViewport() const override { return viewport_; }
   void SetFVF(uint32_t fvf) override;
@@ -157,6 +166,9 @@ class RecordingDevice final : public Device {
   uint32_t stages_[kMaxTextureStages][kTextureStageStateCount] = {};
   TextureHandle textures_[kMaxTextureStages] = {};
   Matrix4 transforms_[3] = {};
+  Light lights_[kMaxLights];
+  bool lightOn_[kMaxLights] = {};
+  Material material_;
   Viewport viewport_;
   uint32_t fvf_ = 0;
   VertexBufferHandle stream_ = 0;
