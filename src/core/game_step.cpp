@@ -221,11 +221,14 @@ void DispatchCollisions() {
   }
 }
 
-// Motion along speeds; friction, gravity and paths come with the motion
-// subsystem.
+// Friction and gravity, the path step (with its end-of-path event), then the
+// speeds.
 void MoveInstances() {
+  uint64_t snapshot = Snapshot();
   for (CObjInstance* i : g_Run.room->active) {
     if (!i->IsLive()) continue;
+    i->ApplyFrictionGravity();
+    if (i->AdvancePath() && Eligible(i, snapshot)) Instance_PerformEvent(i, i, kEventOther, 8);  // end of path
     if (i->hspeed != 0 || i->vspeed != 0) i->SetPosition(i->x + i->hspeed, i->y + i->vspeed);
   }
 }

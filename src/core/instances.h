@@ -37,6 +37,7 @@ struct SpriteShape {
   int32_t left = 0, top = 0, right = 0, bottom = 0;
   int32_t origin_x = 0, origin_y = 0;
   bool precise = false;
+  int32_t width = 0, height = 0;
 };
 // The sprite table installs its look-up; false for a sprite that does not
 // exist. Until then no sprite exists.
@@ -123,6 +124,20 @@ class CObjInstance {
   void SetPathPosition(float position);
   void SetPathPositionPrevious(float position);
   void SetPathSpeed(float pathSpeed) { path_speed = pathSpeed; }
+
+  // Motion: the polar (direction, speed) and Cartesian (hspeed, vspeed)
+  // descriptions kept in step.
+  void ComputeSpeedDirection();
+  void ComputeHVSpeed();
+  void SetDirection(float degrees);
+  void SetSpeed(float value);
+  void SetHSpeed(float value);
+  void SetVSpeed(float value);
+  void AddMotion(float degrees, float amount);
+  void ApplyFrictionGravity();
+  void StartPath(int32_t path, float speed, float scale, float orientation, bool relative, int32_t endAction);
+  // True when an end of the path was reached while moving along it.
+  bool AdvancePath();
 
   bool IsLive() const { return !marked_dead && !deactivated; }
   // Links of the InstanceList that holds the instance.

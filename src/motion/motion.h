@@ -4,10 +4,8 @@
 #include <cstdint>
 
 #include "core/game_data.h"
+#include "motion/paths.h"
 
-void Path_Init();
-void Path_FreeAll();
-bool Path_Load(const ChunkBody& body);
 void MotionGrid_FreeAll();
 void InitGameFunctions();
 void InitActionFunctions();
