@@ -178,14 +178,7 @@ void DispatchOutsideBoundary() {
   }
 }
 
-// Bounding boxes that overlap; precise masks come with the collision tests.
-bool Collide(CObjInstance* a, CObjInstance* b) {
-  if (a == b || !HasExtent(a) || !HasExtent(b)) return false;
-  a->EnsureBoundingBox();
-  b->EnsureBoundingBox();
-  return a->bbox_left <= b->bbox_right && b->bbox_left <= a->bbox_right && a->bbox_top <= b->bbox_bottom &&
-         b->bbox_top <= a->bbox_bottom;
-}
+bool Collide(CObjInstance* a, CObjInstance* b) { return a->CollidesWithInstance(b, true); }
 
 void StepBack(CObjInstance* i) {
   i->SetPosition(i->xprevious, i->yprevious);

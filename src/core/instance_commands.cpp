@@ -1,13 +1,20 @@
 #include "core/instance_commands.h"
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "core/event_dispatch.h"
+#include "core/instance_collision.h"
 #include "core/events.h"
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/rooms.h"
 #include "core/run_loop.h"
+#include "graphics/frame.h"
+#include "graphics/image_codecs.h"
+#include "graphics/window.h"
+#include "script/convert.h"
 #include "script/errors.h"
 
 CObjInstance* Instance_Create(int32_t objectIndex, float x, float y) {
@@ -27,4 +34,217 @@ void Instance_Destroy(CObjInstance* instance) {
   instance->destroy_done = true;
   Instance_PerformEvent(instance, instance, kEventDestroy, 0);
   instance->marked_dead = true;
+}
+
+namespace {
+
+constexpr float kPi = 3.1415927f;
+
+int32_t Near(float v) { return Real_RoundToInt32(double(v)); }
+
+// Moves self to (x, y) for the test and back again afterwards.
+template <typename Fn>
+auto TriedAt(CObjInstance* self, float x, float y, Fn&& test) {
+  float ox = self->x, oy = self->y;
+  self->SetPosition(x, y);
+  auto result = test();
+  self->SetPosition(ox, oy);
+  return result;
+}
+
+bool FreeAt(CObjInstance* self, float x, float y, bool all) {
+  return all ? Instance_PlaceEmpty(self, x, y) : Instance_PlaceFree(self, x, y);
+}
+
+// Every live instance of the target except an id (ids have no distance
+// search).
+template <typename Fn>
+void ForEachOfTarget(int32_t target, Fn&& fn) {
+  if (target >= kObjectIndexLimit) return;
+  Target_Find(target, [&](CObjInstance* i) {
+    fn(i);
+    return false;
+  });
+}
+
+}  // namespace
+
+void Instance_ChangeObject(CObjInstance* instance, int32_t objectIndex, bool performEvents) {
+  if (!Object_Exists(objectIndex)) {
+    Error_ReportRuntime(("Asking to change into non-existing object: " + std::to_string(objectIndex)).c_str(), false);
+    return;
+  }
+  if (!instance || instance->object_index == objectIndex) return;
+  if (performEvents && !instance->destroy_done) Instance_PerformEvent(instance, instance, kEventDestroy, 0);
+  instance->ChangeObject(objectIndex);
+  if (performEvents) Instance_PerformEvent(instance, instance, kEventCreate, 0);
+}
+
+void Instance_SetSprite(CObjInstance* instance, int32_t spriteIndex) {
+  SpriteShape shape;
+  if (!Instance_LookUpSprite(spriteIndex, &shape)) {
+    Error_ReportRuntime(("Setting instance to non-existing sprite: " + std::to_string(spriteIndex)).c_str(), false);
+    return;
+  }
+  instance->SetSpriteIndex(spriteIndex);
+}
+
+int32_t Instance_Number(int32_t target) {
+  int32_t count = 0;
+  Target_Find(target, [&](CObjInstance*) {
+    ++count;
+    return false;
+  });
+  if (target >= 0 && target < kObjectIndexLimit) {
+    // Changed into the object this step, not yet in its list.
+    PendingObjectChanges.ForEach([&](CObjInstance* i) {
+      if (i->IsLive() && i->object_index == target) ++count;
+      return true;
+    });
+  }
+  return count;
+}
+
+CObjInstance* Instance_Nearest(float x, float y, int32_t target) {
+  // From infinity: an instance however far away is still the nearest.
+  double best = INFINITY;
+  CObjInstance* found = nullptr;
+  ForEachOfTarget(target, [&](CObjInstance* i) {
+    double d = (double(i->x) - x) * (double(i->x) - x) + (double(i->y) - y) * (double(i->y) - y);
+    if (d < best) {
+      best = d;
+      found = i;
+    }
+  });
+  return found;
+}
+
+CObjInstance* Instance_Furthest(float x, float y, int32_t target) {
+  double best = -1;
+  CObjInstance* found = nullptr;
+  ForEachOfTarget(target, [&](CObjInstance* i) {
+    double d = (double(i->x) - x) * (double(i->x) - x) + (double(i->y) - y) * (double(i->y) - y);
+    if (d > best) {
+      best = d;
+      found = i;
+    }
+  });
+  return found;
+}
+
+CObjInstance* Instance_Place(CObjInstance* self, float x, float y, int32_t target) {
+  return TriedAt(self, x, y, [&] {
+    return Target_Find(target, [&](CObjInstance* i) { return self->CollidesWithInstance(i, true); });
+  });
+}
+
+bool Instance_PlaceMeeting(CObjInstance* self, int32_t target, float x, float y) {
+  return Instance_Place(self, x, y, target) != nullptr;
+}
+
+bool Instance_PlaceEmpty(CObjInstance* self, float x, float y) {
+  return TriedAt(self, x, y, [&] {
+    return !Target_Find(kTargetAll, [&](CObjInstance* i) { return i->CollidesWithInstance(self, true); });
+  });
+}
+
+bool Instance_PlaceFree(CObjInstance* self, float x, float y) {
+  return TriedAt(self, x, y, [&] {
+    return !Target_Find(kTargetAll,
+                        [&](CObjInstance* i) { return i->solid && i->CollidesWithInstance(self, true); });
+  });
+}
+
+void Instance_MoveContact(CObjInstance* self, float direction, float maxDistance, bool all) {
+  int32_t n = maxDistance <= 0 ? 1000 : Near(maxDistance);
+  if (!FreeAt(self, self->x, self->y, all)) return;
+  float r = direction * kPi / 180.0f;
+  float dx = std::cos(r), dy = -std::sin(r);
+  for (int32_t i = 0; i < n; ++i) {
+    float nx = self->x + dx, ny = self->y + dy;
+    if (!FreeAt(self, nx, ny, all)) return;
+    self->SetPosition(nx, ny);
+  }
+}
+
+bool Instance_MoveOutside(CObjInstance* self, float direction, float maxDistance, bool all) {
+  int32_t n = maxDistance <= 0 ? 1000 : Near(maxDistance);
+  float r = direction * kPi / 180.0f;
+  float dx = std::cos(r), dy = -std::sin(r);
+  bool free = FreeAt(self, self->x, self->y, all);
+  for (int32_t steps = 0; !free && steps < n; ++steps) {
+    self->SetPosition(self->x + dx, self->y + dy);
+    free = FreeAt(self, self->x, self->y, all);
+  }
+  return free;
+}
+
+void Instance_MoveBounce(CObjInstance* self, bool advanced, bool all) {
+  bool blocked = false;
+  if (!FreeAt(self, self->x, self->y, all)) {
+    self->SetPosition(self->xprevious, self->yprevious);
+    blocked = true;
+  }
+  float fx = self->x, fy = self->y;
+  if (advanced) {
+    float a0 = std::nearbyint(self->direction / 10.0f) * 10.0f;
+    auto search = [&](float sign) {
+      float a = a0;
+      for (int i = 1; i <= 35; ++i) {
+        a = a0 + sign * 10.0f * float(i);
+        float r = a * kPi / 180.0f;
+        if (FreeAt(self, fx + std::cos(r) * self->speed, fy - std::sin(r) * self->speed, all)) return a;
+        blocked = true;
+      }
+      return a;
+    };
+    float a = search(-1), b = search(1);
+    if (blocked) self->SetDirection(b + a + 180.0f - a0);
+    return;
+  }
+  bool h = FreeAt(self, self->x + self->hspeed, self->y, all);
+  bool v = FreeAt(self, self->x, self->y + self->vspeed, all);
+  bool hv = FreeAt(self, self->x + self->hspeed, self->y + self->vspeed, all);
+  if (!h) {
+    self->SetHSpeed(-self->hspeed);
+    if (!v) self->SetVSpeed(-self->vspeed);
+  } else if (v) {
+    if (!hv) {
+      self->SetHSpeed(-self->hspeed);
+      self->SetVSpeed(-self->vspeed);
+    }
+  } else {
+    self->SetVSpeed(-self->vspeed);
+  }
+}
+
+void Position_Destroy(float x, float y) {
+  if (!g_Run.room) return;
+  for (CObjInstance* i : g_Run.room->active) {
+    if (i->destroy_done || !i->CollidesWithPoint(x, y, true)) continue;
+    Instance_Destroy(i);
+  }
+}
+
+void Position_Change(float x, float y, int32_t objectIndex, bool performEvents) {
+  if (!Object_Exists(objectIndex)) {
+    Instance_ChangeObject(nullptr, objectIndex, performEvents);  // reports the missing object
+    return;
+  }
+  if (!g_Run.room) return;
+  for (CObjInstance* i : g_Run.room->active)
+    if (i->CollidesWithPoint(x, y, true)) Instance_ChangeObject(i, objectIndex, performEvents);
+}
+
+void Screen_Save(const char* fileName) {
+  if (!fileName || !*fileName) {
+    Error_ReportRuntime("Trying to save screen to empty image file name.", false);
+    return;
+  }
+  int w = Window_GetScreenWidth(), h = Window_GetScreenHeight();
+  int rw = w, rh = h;
+  std::vector<uint32_t> pixels = Graphics_ReadScreenPixels(w, h, 0, 0, &rw, &rh);
+  if (pixels.empty()) return;
+  std::vector<uint8_t> rgba = Image_ArgbToRgba(pixels.data(), pixels.size());
+  write_png_file(fileName, rgba.data(), rw, rh);
 }

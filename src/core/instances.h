@@ -139,6 +139,13 @@ class CObjInstance {
   // True when an end of the path was reached while moving along it.
   bool AdvancePath();
 
+  // Collision tests; precise asks the sprite's masks when it is precise.
+  bool CollidesWithPoint(float px, float py, bool precise);
+  bool CollidesWithRectangle(float x1, float y1, float x2, float y2, bool precise);
+  bool CollidesWithEllipse(float x1, float y1, float x2, float y2, bool precise);
+  bool CollidesWithLine(float x1, float y1, float x2, float y2, bool precise);
+  bool CollidesWithInstance(CObjInstance* other, bool precise);
+
   bool IsLive() const { return !marked_dead && !deactivated; }
   // Links of the InstanceList that holds the instance.
   CObjInstance* Next() const { return next_; }

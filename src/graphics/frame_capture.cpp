@@ -47,14 +47,6 @@ void FrameCapture_AfterFrame() {
   const char* file = std::getenv("TARNWICKE_CAPTURE_FILE");
   std::string path = file ? file : "frame-%d.png";
   if (size_t at = path.find("%d"); at != std::string::npos) path.replace(at, 2, std::to_string(g_frame));
-  // PNG rows are red, green, blue, alpha bytes.
-  std::vector<uint8_t> rgba(pixels.size() * 4);
-  for (size_t i = 0; i < pixels.size(); ++i) {
-    uint32_t c = pixels[i];
-    rgba[i * 4 + 0] = static_cast<uint8_t>(c >> 16);
-    rgba[i * 4 + 1] = static_cast<uint8_t>(c >> 8);
-    rgba[i * 4 + 2] = static_cast<uint8_t>(c);
-    rgba[i * 4 + 3] = static_cast<uint8_t>(c >> 24);
-  }
+  std::vector<uint8_t> rgba = Image_ArgbToRgba(pixels.data(), pixels.size());
   if (!PNG_WriteToPath(path.c_str(), rgba.data(), w, h)) g_DebugConsole->Output("Frame capture: cannot write %s\n", path.c_str());
 }

@@ -29,6 +29,9 @@ uint32_t* JPEG_Load(const uint8_t* data, size_t size, int* width, int* height);
 // with MemoryManager::Release. Width and height are set only on success.
 uint32_t* GIF_Load(const uint8_t* data, size_t size, int* width, int* height);
 
+// 0xAARRGGBB words (read-backs) as the R,G,B,A bytes PNG rows are made of.
+std::vector<uint8_t> Image_ArgbToRgba(const uint32_t* words, size_t count);
+
 // A PNG file (8-bit RGBA, not interlaced) of `rgba`: rows of width*4 bytes
 // in R,G,B,A order, top row first. False (and `out` empty) on bad arguments.
 bool PNG_Encode(const uint8_t* rgba, int width, int height, std::vector<uint8_t>* out);

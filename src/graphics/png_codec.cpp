@@ -221,3 +221,15 @@ bool write_png_file(const char* fileName, const uint8_t* rgba, int width, int he
   }
   return true;
 }
+
+std::vector<uint8_t> Image_ArgbToRgba(const uint32_t* words, size_t count) {
+  std::vector<uint8_t> rgba(count * 4);
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t c = words[i];
+    rgba[i * 4 + 0] = static_cast<uint8_t>(c >> 16);
+    rgba[i * 4 + 1] = static_cast<uint8_t>(c >> 8);
+    rgba[i * 4 + 2] = static_cast<uint8_t>(c);
+    rgba[i * 4 + 3] = static_cast<uint8_t>(c >> 24);
+  }
+  return rgba;
+}
