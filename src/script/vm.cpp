@@ -279,7 +279,7 @@ void Overflow(VMFrame* f) {
 }
 
 uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
-  const ScriptValue zero;
+  const ScriptValue zero{};
   CScript* script = Script_Get(index);
   if (!script) {
     VM_FatalError(f, "call to non-existent script\n");
