@@ -11,7 +11,9 @@
 #include "core/code_chunks.h"
 #include "core/game_data.h"
 #include "pack.h"
+#include "script/function_registry.h"
 #include "script/memory_manager.h"
+#include "script/scripts.h"
 #include "script/value.h"
 #include "script/variables.h"
 #include "script/vm.h"
@@ -32,7 +34,8 @@ namespace {
 constexpr int kRounds = 100000;
 
 // A loop of kRounds rounds over the local i, with `body` inside.
-std::string Loop(const std::string& setup, const std::string& body) {
+// `more` adds code records and SCRIPT lines after the loop's record.
+std::string Loop(const std::string& setup, const std::string& body, const std::string& more = "") {
   return "CODE \"loop\"\n" + setup +
          "push.d 0\npop.v.d local.i\n"
          "top:\n"
@@ -40,7 +43,7 @@ std::string Loop(const std::string& setup, const std::string& body) {
          "push.v local.i\npush.d 1\nadd.d.v\npop.v.v local.i\n"
          "b top\n"
          "done:\n"
-         "END\nVARI\nSTRG\n";
+         "END\n" + more + "VARI\nFUNC\nSTRG\n";
 }
 
 class Program {
@@ -55,10 +58,16 @@ class Program {
         if (pass == 0 && !std::memcmp(c.tag, "STRG", 4)) Strings_Load(body);
         if (pass == 0 && !std::memcmp(c.tag, "VARI", 4)) VARI_Load(body);
         if (pass == 1 && !std::memcmp(c.tag, "CODE", 4)) Code_PatchAllStrings(body);
+        if (pass == 1 && !std::memcmp(c.tag, "SCPT", 4)) Script_Load(body);
+        if (pass == 1 && !std::memcmp(c.tag, "FUNC", 4)) FUNC_Load(body);
       }
     }
+    Script_Prepare();
   }
-  ~Program() { Code_Clear(); }
+  ~Program() {
+    Script_DeleteAll();
+    Code_Clear();
+  }
   void Run() { VM_Execute("loop", nullptr, nullptr, Code_GetRecord(0)->code.get(), nullptr, nullptr, nullptr); }
 
  private:
@@ -101,6 +110,41 @@ void BM_StringConcatenation(benchmark::State& state) {
           false);
 }
 BENCHMARK(BM_StringConcatenation)->Unit(benchmark::kMillisecond);
+
+// Two real arguments in, one real out: the call record, the argument slots
+// and the locals list of each call.
+void BM_ScriptCall(benchmark::State& state) {
+  RunLoop(state,
+          Loop("", "push.d 2\nconv.d.v\npush.d 1\nconv.d.v\ncall.i twice 2\npopz.v\n",
+               "CODE \"twice\"\npush.d 2\nconv.d.v\nret.v\nEND\nSCRIPT \"twice\" code=\"twice\"\n"),
+          true);
+}
+BENCHMARK(BM_ScriptCall)->Unit(benchmark::kMillisecond);
+
+// A script calling a second one, with a with over self in between.
+void BM_NestedScriptCallWithWith(benchmark::State& state) {
+  RunLoop(state,
+          Loop("", "push.d 1\nconv.d.v\ncall.i outer 1\npopz.v\n",
+               "CODE \"inner\"\npush.d 2\nconv.d.v\nret.v\nEND\n"
+               "CODE \"outer\"\npush.e -1\npushenv e\nb:\ncall.i inner 0\npopz.v\ne:\npopenv b\n"
+               "push.d 1\nconv.d.v\nret.v\nEND\n"
+               "SCRIPT \"inner\" code=\"inner\"\nSCRIPT \"outer\" code=\"outer\"\n"),
+          true);
+}
+BENCHMARK(BM_NestedScriptCallWithWith)->Unit(benchmark::kMillisecond);
+
+void BenchSum(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
+  double sum = 0;
+  for (int i = 0; i < argc; ++i) sum += args[i].Real();
+  result->real = sum;
+}
+
+// A built-in with two real arguments.
+void BM_BuiltinCall(benchmark::State& state) {
+  if (FunctionRegistry_Find("bm_sum") < 0) FunctionRegistry_Add("bm_sum", BenchSum, 2);
+  RunLoop(state, Loop("", "push.d 2\nconv.d.v\npush.d 1\nconv.d.v\ncall.i bm_sum 2\npopz.v\n"), true);
+}
+BENCHMARK(BM_BuiltinCall)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

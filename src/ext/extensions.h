@@ -11,5 +11,10 @@ bool Extension_Load(const ChunkBody& body);
 bool Extension_Prepare();
 // At every game start; false stops the start before the first room.
 bool Extension_RunInitFunctions();
+struct ScriptValue;
+// Calls extension function `id` with `argc` values at `args`. False when
+// nothing ran (no such function, or no extension is loaded): the result is
+// then left as it came.
+bool Extension_CallExternal(int32_t id, int argc, ScriptValue* args, ScriptValue* result);
 // At game end; true makes the game end restore the default cursor.
 bool Extension_RunFinalFunctions();

@@ -18,6 +18,10 @@ std::string g_pendingText;
 bool Code_HasPendingError() { return g_pendingError; }
 const std::string& Code_PendingErrorText() { return g_pendingText; }
 void Code_ClearPendingError() { g_pendingError = false; }
+void Code_SetPendingErrorText(std::string text) {
+  g_pendingError = true;
+  g_pendingText = std::move(text);
+}
 
 void Code_ReportError(const CCode* code, int position, const char* message) {
   Display_EnsureWindowed();

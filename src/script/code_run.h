@@ -19,3 +19,5 @@ void Code_ReportError(const CCode* code, int position, const char* message);
 bool Code_HasPendingError();
 const std::string& Code_PendingErrorText();
 void Code_ClearPendingError();
+// Replaces the pending text (a caller adding where the error arose).
+void Code_SetPendingErrorText(std::string text);

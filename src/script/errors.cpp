@@ -1,9 +1,13 @@
 #include "script/errors.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "core/console.h"
 #include "core/entry.h"
+#include "core/instances.h"
 #include "core/objects.h"
 #include "core/options.h"
 #include "core/run_loop.h"
@@ -90,10 +94,60 @@ void Error_Display(const char* message, bool abort) {
   }
 }
 
+namespace {
+// Compiled event code is named "tws_Object..." with the action number last.
+void ActionFromCodeName(const char* name, int* action) {
+  if (!name || std::strncmp(name, "tws_Object", 10) != 0) return;
+  const char* end = name + std::strlen(name);
+  const char* digits = end;
+  while (digits > name && std::isdigit(static_cast<unsigned char>(digits[-1]))) --digits;
+  if (digits < end) *action = std::atoi(digits);
+}
+
+int LineOf(const VMBuffer* lineTable, int32_t pc, const char* source, std::string* text) {
+  const VMLineRecord* record = VMDebugInfo_Find(lineTable, pc);
+  const char* src = source ? source : "";
+  if (text) *text = SourceText_LineText(record, src);
+  return SourceText_LineNumber(record, src, nullptr);
+}
+}  // namespace
+
 void Error_ReportRuntime(const char* message, bool fatal) {
   const char* prefix = fatal ? "FATAL " : "";
   int action = g_Run.event_action + 1;
   std::string msg = message ? message : "";
+  const std::string dashes(92, '-');
+
+  // Where the machine is, and the scripts that called it.
+  const VMFrame* frame = VM_CurrentFrame;
+  const bool hasCode = frame && frame->code && frame->code->Size() > 0;
+  std::string at, callStack;
+  if (frame) {
+    if (hasCode) {
+      std::string lineText;
+      const int line = LineOf(frame->lineTable, frame->pc, frame->source, &lineText);
+      ActionFromCodeName(frame->name, &action);
+      at = Format(" at %s (line %d) - %s\n", frame->name, line, lineText.c_str());
+      if (frame->callDepth > 0) callStack = dashes + "\n" + Format("stack frame is\n%s (line %d)\n", frame->name, line);
+    } else {
+      at = Format("at %s\n", frame->name);
+    }
+    const uint8_t* top = frame->stackBase + frame->stackSize;
+    const VMCallRecord* rec = VM_CallRecord(frame, 0);
+    for (int depth = 0; hasCode && rec && depth < frame->callDepth; ++depth) {
+      if (!rec->code) break;
+      if (rec->code->Size() > 0) {
+        std::string lineText;
+        const int line = LineOf(rec->lineTable, rec->pc, rec->source, &lineText);
+        ActionFromCodeName(rec->name, &action);
+        callStack += Format("called from - %s (line %d) - %s\n", rec->name, line, lineText.c_str());
+      } else {
+        callStack += Format("%s\n", rec->name);
+      }
+      rec = reinterpret_cast<const VMCallRecord*>(top - rec->callerDistance);
+    }
+  }
+
   std::string header;
   if (g_Run.event_type == 100000) {
     header = Format("%sERROR in\naction number %d\nat time step%d\nof time line %s:\n\n\n", prefix, action,
@@ -109,23 +163,22 @@ void Error_ReportRuntime(const char* message, bool fatal) {
   std::string hashes(92, '#');
   full.Output("%s\n", hashes.c_str());
   full.Output("%s\n", header.c_str());
-  if (const VMFrame* frame = VM_CurrentFrame) {
-    if (frame->code && frame->code->Size() > 0) {
-      const VMLineRecord* record = VMDebugInfo_Find(frame->lineTable, frame->pc);
-      const char* source = frame->source ? frame->source : "";
-      full.Output(" at %s (line %d) - %s\n", frame->name, SourceText_LineNumber(record, source, nullptr),
-                  SourceText_LineText(record, source).c_str());
-    } else {
-      full.Output("at %s\n", frame->name);
-    }
-  }
+  full.Output("%s", at.c_str());
   full.Output("%s\n", hashes.c_str());
+  full.Output("%s", callStack.c_str());
   Error_Display(full.Text(), fatal);
-  // The variables in reach, for the developer reading the log. The local
-  // and self variables of the running frame join them with the machine.
+  // The variables in reach, for the developer reading the log.
+  if (frame && frame->locals && frame->locals->Count() > 0) {
+    g_OutputConsole->Output("%s\nLocal Variables : \n", dashes.c_str());
+    frame->locals->Dump(g_OutputConsole);
+  }
+  if (frame && frame->self && frame->self->variables && frame->self->variables->Count() > 0) {
+    g_OutputConsole->Output("%s\nSelf Variables : \n", dashes.c_str());
+    frame->self->variables->Dump(g_OutputConsole);
+  }
   CVariableList* globals = GlobalVar_List();
   if (globals->Count() > 0) {
-    g_OutputConsole->Output("%s\nGlobal Variables : \n", std::string(92, '-').c_str());
+    g_OutputConsole->Output("%s\nGlobal Variables : \n", dashes.c_str());
     globals->Dump(g_OutputConsole);
   }
 }

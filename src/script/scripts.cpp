@@ -1,7 +1,185 @@
 #include "script/scripts.h"
 
-bool Script_Load(const ChunkBody&) { return true; }
-void Script_Clear() {}
-bool Script_Prepare() { return true; }
-void Script_Shutdown() {}
-void Arguments_FreeAll() {}
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core/code_chunks.h"
+#include "core/events.h"
+#include "game/native_game.h"
+#include "script/code.h"
+#include "script/code_run.h"
+#include "script/errors.h"
+#include "script/function_registry.h"
+
+ScriptValue g_ArgumentSlots[kScriptArgumentSlots];
+int32_t g_ArgumentCount = 0;
+
+namespace {
+std::vector<std::unique_ptr<CScript>> g_scripts;
+std::vector<std::string> g_names;
+ScriptCompiler g_compiler = nullptr;
+
+int FindForRegistry(std::string_view name) { return Script_Find(name); }
+
+void InstallLookup() {
+  FunctionRegistry_SetBandLookups({FindForRegistry, nullptr, nullptr});
+}
+
+std::string Hex(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", v);
+  return buf;
+}
+}  // namespace
+
+CScript::CScript(std::string name) : name_(std::move(name)) {}
+CScript::~CScript() = default;
+
+void CScript::SetCodeIndex(int32_t index) {
+  code_.reset();
+  native_ = nullptr;
+  text_.clear();
+  index_ = index;
+}
+
+void CScript::SetText(std::string text) {
+  code_.reset();
+  native_ = nullptr;
+  text_ = std::move(text);
+  index_ = -1;
+}
+
+bool CScript::Compile() {
+  const NativeGameHeader& native = NativeGame_Header();
+  if (native.code_table) {
+    native_ = index_ >= 0 && index_ < native.code_count ? &native.code_table[index_] : nullptr;
+    return true;
+  }
+  if (index_ >= 0) {
+    code_ = std::make_unique<CCode>(int(index_), false);
+    return true;
+  }
+  code_ = std::make_unique<CCode>(text_, false);
+  std::string name = "Script." + name_;
+  if (name.size() > 255) name.resize(255);
+  code_->SetName(name);
+  return !g_compiler || g_compiler(code_.get(), code_->Name());
+}
+
+void Script_SetCompiler(ScriptCompiler compiler) { g_compiler = compiler; }
+
+void Script_DeleteAll() {
+  g_scripts.clear();
+  g_names.clear();
+}
+
+void Script_Clear() { Script_DeleteAll(); }
+
+bool Script_Load(const ChunkBody& body) {
+  Script_DeleteAll();
+  const GameDataFile& file = body.File();
+  const std::vector<uint32_t> records = body.OffsetList();
+  const bool fromTable = Event_CodeFromTable();
+  const NativeGameHeader& native = NativeGame_Header();
+  const int64_t codeCount = native.code_table ? native.code_count : int64_t(Code_Count());
+  std::vector<std::unique_ptr<CScript>> scripts(records.size());
+  std::vector<std::string> names(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (!records[i]) continue;
+    try {
+      auto script = std::make_unique<CScript>(std::string(file.String(file.U32(records[i]))));
+      const uint32_t second = file.U32(records[i] + 4);
+      if (fromTable) {
+        if (int64_t(int32_t(second)) < 0 || int64_t(second) >= codeCount) {
+          throw DataError("it names code entry " + std::to_string(int32_t(second)) + ", but the code table has " +
+                          std::to_string(codeCount) + " entries");
+        }
+        script->SetCodeIndex(int32_t(second));
+      } else {
+        script->SetText(std::string(file.String(second)));
+      }
+      names[i] = script->Name();
+      scripts[i] = std::move(script);
+    } catch (const DataError& e) {
+      throw DataError("SCPT script " + std::to_string(i) + " at " + Hex(records[i]) + ": " + e.what());
+    }
+  }
+  g_scripts = std::move(scripts);
+  g_names = std::move(names);
+  InstallLookup();
+  return true;
+}
+
+bool Script_Prepare() {
+  for (auto& script : g_scripts) {
+    if (!script || script->Compile()) continue;
+    char text[2048];
+    std::snprintf(text, sizeof text, "COMPILATION ERROR in Script: %s\n%s", script->Name().c_str(),
+                  Code_PendingErrorText().c_str());
+    Error_Display(text, true);
+    return false;
+  }
+  return true;
+}
+
+void Script_Shutdown() { Script_DeleteAll(); }
+
+void Arguments_FreeAll() {
+  for (ScriptValue& v : g_ArgumentSlots) ScriptValue_Free(&v);
+}
+
+int32_t Script_Count() { return int32_t(g_scripts.size()); }
+
+CScript* Script_Get(int32_t index) {
+  if (index < 0 || size_t(index) >= g_scripts.size()) return nullptr;
+  return g_scripts[size_t(index)].get();
+}
+
+bool Script_Exists(int32_t index) { return Script_Get(index) != nullptr; }
+
+std::string Script_GetName(int32_t index) { return Script_Exists(index) ? g_names[size_t(index)] : "<undefined>"; }
+
+int32_t Script_Find(std::string_view name) {
+  for (size_t i = 0; i < g_scripts.size(); ++i) {
+    if (g_scripts[i] && g_names[i] == name) return int32_t(i);
+  }
+  return -1;
+}
+
+bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc, ScriptValue* result,
+                const ScriptValue* args) {
+  CScript* script = Script_Get(index);
+  if (!script) return false;
+  ScriptValue saved[kScriptArgumentSlots];
+  std::memcpy(static_cast<void*>(saved), g_ArgumentSlots, sizeof saved);
+  if (argc < 0) argc = 0;
+  const int used = argc < kScriptArgumentSlots ? argc : kScriptArgumentSlots;
+  for (int i = 0; i < kScriptArgumentSlots; ++i) {
+    new (&g_ArgumentSlots[i]) ScriptValue;
+    if (i < used) ScriptValue_Copy(&g_ArgumentSlots[i], &args[i]);
+  }
+  bool ok = true;
+  if (CCode* code = script->Code()) {
+    if (!Code_RunOrErrorValue(self, other, code, result)) {
+      char text[1024];
+      std::snprintf(text, sizeof text, "In script %s:\n%s", script->Name().c_str(), Code_PendingErrorText().c_str());
+      Code_SetPendingErrorText(text);
+      ok = false;
+    }
+  } else if (const NativeCodeEntry* native = script->Native()) {
+    // The compiled body reads its arguments from the slots.
+    if (native->fn) native->fn(self, other);
+  }
+  for (int i = 0; i < kScriptArgumentSlots; ++i) ScriptValue_Free(&g_ArgumentSlots[i]);
+  std::memcpy(static_cast<void*>(g_ArgumentSlots), saved, sizeof saved);
+  return ok;
+}
+
+int32_t Script_AddForTests(std::unique_ptr<CScript> script) {
+  g_names.push_back(script ? script->Name() : std::string());
+  g_scripts.push_back(std::move(script));
+  InstallLookup();
+  return int32_t(g_scripts.size() - 1);
+}

@@ -1,11 +1,85 @@
-// Scripts, as far as start-up and shutdown need them so far.
+// Scripts: the game's named routines, the table the SCPT chunk fills, and
+// the 16 global argument slots a running script reads its arguments from.
+//
+// SCPT body: a counted list of record offsets (0 for an absent script); a
+// record is {u32 name (string reference), u32 code index when the game's
+// code is compiled or comes from the CODE chunk, else a string reference to
+// the script's source text}.
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
 
 #include "core/game_data.h"
+#include "script/value.h"
 
+class CCode;
+class CObjInstance;
+struct NativeCodeEntry;
+
+constexpr int kScriptArgumentSlots = 16;
+
+// Slot n is argument n of the running script; argument_count is kept by
+// the machine.
+extern ScriptValue g_ArgumentSlots[kScriptArgumentSlots];
+extern int32_t g_ArgumentCount;
+
+class CScript {
+ public:
+  explicit CScript(std::string name);
+  virtual ~CScript();
+  CScript(const CScript&) = delete;
+  CScript& operator=(const CScript&) = delete;
+
+  void SetCodeIndex(int32_t index);
+  void SetText(std::string text);
+  // Binds or compiles the code; false when text does not compile.
+  bool Compile();
+
+  const std::string& Name() const { return name_; }
+  // Null while unprepared, and for a script of the compiled game.
+  CCode* Code() const { return code_.get(); }
+  const NativeCodeEntry* Native() const { return native_; }
+  int32_t CodeIndex() const { return index_; }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::unique_ptr<CCode> code_;
+  const NativeCodeEntry* native_ = nullptr;
+  std::string text_;
+  int32_t index_ = -1;  // -1: the script keeps text
+  std::string name_;
+};
+
+// The run-time compiler for script text; without one, text scripts stay
+// without code and calls to them yield 0.
+using ScriptCompiler = bool (*)(CCode* code, const std::string& name);
+void Script_SetCompiler(ScriptCompiler compiler);
+
+// The SCPT chunk; DataError when a record does not fit the container.
 bool Script_Load(const ChunkBody& body);
+// Forgets every script (before the chunks are loaded).
 void Script_Clear();
+void Script_DeleteAll();
 bool Script_Prepare();
 void Script_Shutdown();
+// Releases what the argument slots hold.
 void Arguments_FreeAll();
+
+int32_t Script_Count();
+bool Script_Exists(int32_t index);
+CScript* Script_Get(int32_t index);
+// "<undefined>" outside the table or for an absent script.
+std::string Script_GetName(int32_t index);
+// The first present script with exactly this name, or -1.
+int32_t Script_Find(std::string_view name);
+
+// Runs script `index` with up to 16 arguments (more are ignored); the caller's
+// argument slots are back afterwards. False for an absent script or when its
+// code fails; the pending error text then names the script.
+bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc, ScriptValue* result,
+                const ScriptValue* args);
+
+// For tests: a script table made directly.
+int32_t Script_AddForTests(std::unique_ptr<CScript> script);

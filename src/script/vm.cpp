@@ -1,5 +1,6 @@
 #include "script/vm.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +13,17 @@
 #include "core/entry.h"
 #include "core/instance_vars.h"
 #include "core/instances.h"
+#include "core/objects.h"
+#include "core/rooms.h"
+#include "core/run_loop.h"
+#include "ext/extensions.h"
 #include "net/debugger.h"
 #include "platform/message_box.h"
 #include "script/errors.h"
 #include "script/function_registry.h"
+#include "script/code.h"
 #include "script/memory_manager.h"
+#include "script/scripts.h"
 #include "script/variable_names.h"
 #include "script/variables.h"
 #include "script/vm_internal.h"
@@ -238,13 +245,147 @@ uint8_t* PopVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame
   return sp;
 }
 
-// ---- Calls and with-statements ----------------------------------------------------
+// ---- Calls -------------------------------------------------------------------------
+
+// The code's facts from the load-time check, checking it now when it has
+// not been; null (after a report) when it fails.
+const VMCodeInfo* CheckedInfo(const VMBuffer* code, const char* name) {
+  if (const VMCodeInfo* info = code->Info()) return info;
+  std::string why;
+  std::shared_ptr<const VMCodeInfo> checked = VM_Verify(*code, &why);
+  if (!checked) {
+    Error_ReportRuntime(("Code " + std::string(name ? name : "") + " cannot run: " + why).c_str(), false);
+    return nullptr;
+  }
+  code->SetInfo(checked);
+  return checked.get();
+}
+
+// Replaces the call's arguments by its result.
+uint8_t* PutResult(uint8_t* sp, int argc, const ScriptValue& result) {
+  ScriptValue* args = ValueAt(sp);
+  for (int i = 0; i < argc; ++i) ScriptValue_Free(&args[i]);
+  sp += 16 * argc;
+  sp -= 16;
+  std::memcpy(sp, static_cast<const void*>(&result), 16);
+  return sp;
+}
+
+// The run ends here; the items on the stack have the layout after the
+// instruction now executing.
+void Overflow(VMFrame* f) {
+  ShowStackOverflow(f->runName);
+  Stop(f);
+}
+
+uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
+  const ScriptValue zero{};
+  CScript* script = Script_Get(index);
+  if (!script) {
+    VM_FatalError(f, "call to non-existent script\n");
+    return PutResult(sp, argc, zero);
+  }
+  CCode* code = script->Code();
+  const VMBuffer* bytecode = code ? code->Bytecode() : nullptr;
+  if (!bytecode || bytecode->Size() <= 0) return PutResult(sp, argc, zero);
+  const VMCodeInfo* info = CheckedInfo(bytecode, code->Name().c_str());
+  if (!info) return PutResult(sp, argc, zero);
+  f->sp = sp;
+  if (f->callDepth >= kVMMaxCallDepth ||
+      !EnsureStack(f, g_areas[size_t(f->level)], int32_t(sizeof(VMCallRecord)) + info->MaxStack())) {
+    sp = PutResult(f->sp, argc, zero);
+    Overflow(f);
+    return sp;
+  }
+  sp = f->sp;
+  if (g_TraceVM) g_DebugConsole->Output("script call = %s\n", script->Name().c_str());
+
+  // The arguments' blocks move into the slots; the caller's slots into the record.
+  alignas(16) uint8_t saved[sizeof g_ArgumentSlots];
+  std::memcpy(saved, static_cast<const void*>(g_ArgumentSlots), sizeof saved);
+  std::memcpy(static_cast<void*>(g_ArgumentSlots), sp, size_t(16 * argc));
+  for (int i = argc; i < kScriptArgumentSlots; ++i) new (&g_ArgumentSlots[i]) ScriptValue;
+
+  uint8_t* at = sp + 16 * argc - sizeof(VMCallRecord);
+  VMCallRecord* rec = new (at) VMCallRecord;
+  rec->pc = f->pc;
+  rec->argCount = g_ArgumentCount;
+  rec->self = f->self;
+  rec->other = f->other;
+  rec->code = f->code;
+  rec->info = f->info;
+  rec->lineTable = f->lineTable;
+  rec->source = f->source;
+  rec->name = f->name;
+  rec->callerDistance = (f->stackBase + f->stackSize) - f->callRecord;
+  rec->locals = f->locals;
+  std::memcpy(static_cast<void*>(rec->args), saved, sizeof saved);
+
+  f->pc = 0;
+  f->code = bytecode;
+  f->codeWords = bytecode->Data();
+  f->codeSize = bytecode->Size();
+  f->info = info;
+  f->lineTable = code->LineTable();
+  f->source = code->GetText();
+  f->name = code->Name().c_str();
+  f->callRecord = at;
+  f->argCount = g_ArgumentCount = argc;
+  f->locals = VM_AcquireLocals();
+  ++f->callDepth;
+  return at;
+}
+
+// Leaves the innermost script: the caller resumes with `result` on top.
+uint8_t* LeaveScript(VMFrame* f, const ScriptValue& result) {
+  VMCallRecord* rec = reinterpret_cast<VMCallRecord*>(f->callRecord);
+  --f->callDepth;
+  VM_ReleaseLocals();
+  f->locals = rec->locals;
+  f->self = rec->self;
+  f->other = rec->other;
+  f->pc = rec->pc;
+  f->code = rec->code;
+  f->codeWords = rec->code->Data();
+  f->codeSize = rec->code->Size();
+  f->info = rec->info;
+  f->lineTable = rec->lineTable;
+  f->source = rec->source;
+  f->name = rec->name;
+  f->callRecord = f->stackBase + f->stackSize - rec->callerDistance;
+  f->argCount = g_ArgumentCount = rec->argCount;
+  for (ScriptValue& v : g_ArgumentSlots) ScriptValue_Free(&v);
+  std::memcpy(static_cast<void*>(g_ArgumentSlots), static_cast<const void*>(rec->args), sizeof g_ArgumentSlots);
+  uint8_t* place = reinterpret_cast<uint8_t*>(rec) + sizeof(VMCallRecord) - 16;
+  std::memcpy(place, static_cast<const void*>(&result), 16);
+  return place;
+}
+
+// The returned item as a value (its block, if any, moves into it).
+ScriptValue TakeItem(const uint8_t* at, int type) {
+  ScriptValue v;
+  switch (type) {
+    case kVMDouble: v.real = Load<double>(at); break;
+    case kVMFloat: v.real = Load<float>(at); break;
+    case kVMInt: v.real = Load<int32_t>(at); break;
+    case kVMLong: v.real = double(Load<int64_t>(at)); break;
+    case kVMBool: v.real = at[0] ? 1.0 : 0.0; break;
+    case kVMVariable: std::memcpy(static_cast<void*>(&v), at, sizeof v); break;
+    case kVMString:
+      v.kind = kKindString;
+      v.text = Load<char*>(at);
+      break;
+    default: break;
+  }
+  return v;
+}
 
 uint8_t* Call(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f) {
   const int32_t n = Load<int32_t>(operand);
   const int argc = uint16_t(VM_Immediate(word));
   ScriptValue* args = ValueAt(sp);
   ScriptValue result;
+  if (n >= kFirstScriptFunction && n < kFirstExtensionFunction) return CallScript(f, n - kFirstScriptFunction, argc, sp);
   if (n >= 0 && n < kFirstScriptFunction) {
     FunctionEntry* entry = FunctionRegistry_Get(n);
     if (!entry) {
@@ -254,20 +395,63 @@ uint8_t* Call(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f) {
       if (entry->handler) entry->handler(&result, f->self, f->other, argc, args);
       VM_CurrentFrame = f;
     }
-  } else if (n >= kFirstScriptFunction && n < kFirstExtensionFunction) {
-    // Script bodies run here once the script table gives the machine their code.
-    VM_FatalError(f, "call to non-existent script\n");
+  } else if (n >= kFirstExtensionFunction) {
+    // Nothing ran (no such function or no package): the result stays the zero real.
+    if (!Extension_CallExternal(n - kFirstExtensionFunction, argc, args, &result)) {
+      ScriptValue_Free(&result);
+      result = ScriptValue();
+    }
+    VM_CurrentFrame = f;
+  } else {
+    VM_FatalError(f, "DoCall :: call to non-existent function %d", n);
   }
-  // Extension functions yield the zero real until extensions are loaded.
-  for (int i = 0; i < argc; ++i) ScriptValue_Free(&args[i]);
-  sp += 16 * argc;
-  sp -= 16;
-  std::memcpy(sp, static_cast<void*>(&result), 16);
-  return sp;
+  return PutResult(sp, argc, result);
 }
 
-// With-environment: saved self, saved other, the instance array (an engine
-// block, or null) and the number of its slots still to visit.
+// ---- With-statements -----------------------------------------------------------------
+//
+// A with-environment: saved self, saved other, then either an instance array
+// (an engine block: null, then the instances still to visit, read backwards
+// through the cursor in the last word) or null and the one instance still to
+// visit (null when none).
+
+std::vector<CObjInstance*>& g_gathered = *new std::vector<CObjInstance*>;
+
+// The live instances of `all` or of an object and its descendants, in the
+// order a with takes them; instances changing into the object this step
+// count too, once.
+void Gather(int32_t target, bool activations, std::vector<CObjInstance*>& out) {
+  out.clear();
+  if (target == kInstanceAll) {
+    if (g_Run.room) {
+      for (CObjInstance* i : g_Run.room->active)
+        if (i->IsLive()) out.push_back(i);
+    }
+    return;
+  }
+  CObject* object = Object_Find(target);
+  if (!object) return;
+  for (CObjInstance* i : object->AllInstances())
+    if (i->IsLive()) out.push_back(i);
+  auto pending = [&](CObjInstance* i) {
+    if (i->IsLive() && i->object_index == target && std::find(out.begin(), out.end(), i) == out.end()) {
+      out.push_back(i);
+    }
+    return true;
+  };
+  PendingObjectChanges.ForEach(pending);
+  if (activations) PendingActivationChanges.ForEach(pending);
+}
+
+// An array of the instances but the last: null first, so a backwards walk ends.
+CObjInstance** VisitArray(const std::vector<CObjInstance*>& list) {
+  const size_t c = list.size();
+  auto** array = static_cast<CObjInstance**>(TW_ALLOC(uint32_t(c * sizeof(CObjInstance*)), false));
+  array[0] = nullptr;
+  for (size_t i = 0; i + 1 < c; ++i) array[i + 1] = list[i];
+  return array;
+}
+
 uint8_t* PushEnv(uint32_t word, uint8_t* sp, VMFrame* f) {
   const int32_t target = Load<int32_t>(sp);
   sp += kVMSlotBytes;
@@ -275,7 +459,7 @@ uint8_t* PushEnv(uint32_t word, uint8_t* sp, VMFrame* f) {
   Store<CObjInstance*>(sp, f->self);
   Store<CObjInstance*>(sp + 8, f->other);
   Store<void*>(sp + 16, nullptr);
-  Store<int64_t>(sp + 24, 0);
+  Store<void*>(sp + 24, nullptr);
   bool runs = false;
   switch (target) {
     case kInstanceLocal: VM_FatalError(f, "Cannot use local in with statement"); return sp;
@@ -286,35 +470,64 @@ uint8_t* PushEnv(uint32_t word, uint8_t* sp, VMFrame* f) {
       runs = true;
       break;
     case kInstanceOther: std::swap(f->self, f->other); runs = true; break;
-    default: {
-      CObjInstance* one = target >= kFirstInstanceId ? Instance_FindByID(target) : nullptr;
-      if (one && one->IsLive()) {
+    default:
+      if (target == kInstanceAll || (target >= 0 && target < kFirstInstanceId)) {
+        Gather(target, true, g_gathered);
+        const size_t c = g_gathered.size();
+        if (c == 0) break;
         f->other = f->self;
-        f->self = one;
         runs = true;
+        if (c == 2) {
+          Store<CObjInstance*>(sp + 24, g_gathered[1]);
+          f->self = g_gathered[0];
+        } else {
+          if (c > 2) {
+            CObjInstance** array = VisitArray(g_gathered);
+            Store<CObjInstance**>(sp + 16, array);
+            Store<CObjInstance**>(sp + 24, array + c);
+          }
+          f->self = g_gathered[c - 1];
+        }
+        g_gathered.clear();
+      } else if (target >= kFirstInstanceId) {
+        CObjInstance* one = Instance_FindByID(target);
+        if (one && one->IsLive()) {
+          f->other = f->self;
+          f->self = one;
+          runs = true;
+        }
       }
       break;
-    }
   }
   if (!runs) f->pc += 4 * VM_BranchOffset(word) - 4;
   return sp;
 }
 
-uint8_t* PopEnv(uint32_t word, uint8_t* sp, VMFrame* f) {
-  const bool exitForm = ((word >> 16) & 0xFF) == 0xF0;
-  int64_t left = Load<int64_t>(sp + 24);
-  CObjInstance** array = Load<CObjInstance**>(sp + 16);
-  if (!exitForm && array && left > 0) {
-    --left;
-    Store<int64_t>(sp + 24, left);
-    f->self = array[left];
-    f->pc += 4 * VM_BranchOffset(word) - 4;
-    return sp;
-  }
-  if (array) MemoryManager::Release(array);
+uint8_t* EndEnv(uint8_t* sp, VMFrame* f) {
+  if (void* array = Load<void*>(sp + 16)) MemoryManager::Release(array);
   f->self = Load<CObjInstance*>(sp);
   f->other = Load<CObjInstance*>(sp + 8);
   return sp + kVMEnvBytes;
+}
+
+uint8_t* PopEnv(uint32_t word, uint8_t* sp, VMFrame* f) {
+  if (((word >> 16) & 0xFF) == 0xF0) return EndEnv(sp, f);
+  // Instances destroyed or deactivated by an earlier pass are passed over.
+  CObjInstance* next = nullptr;
+  if (Load<CObjInstance**>(sp + 16)) {
+    CObjInstance** cursor = Load<CObjInstance**>(sp + 24);
+    do {
+      next = *--cursor;
+    } while (next && !next->IsLive());
+    Store<CObjInstance**>(sp + 24, cursor);
+  } else if ((next = Load<CObjInstance*>(sp + 24))) {
+    Store<CObjInstance*>(sp + 24, nullptr);
+    if (!next->IsLive()) next = nullptr;
+  }
+  if (!next) return EndEnv(sp, f);
+  f->self = next;
+  f->pc += 4 * VM_BranchOffset(word) - 4;
+  return sp;
 }
 
 // The fast path of the two-operand instructions: both operands reals, as
@@ -401,37 +614,99 @@ uint32_t VM_AddCompiledString(const char* text) {
 
 int64_t VM_DataStringCount() { return int64_t(Strings_Count()); }
 
+const VMCallRecord* VM_CallRecord(const VMFrame* frame, int depth) {
+  if (!frame || depth < 0 || depth >= frame->callDepth) return nullptr;
+  const uint8_t* top = frame->stackBase + frame->stackSize;
+  const uint8_t* at = frame->callRecord;
+  for (int i = 0; i < depth; ++i) at = top - reinterpret_cast<const VMCallRecord*>(at)->callerDistance;
+  return reinterpret_cast<const VMCallRecord*>(at);
+}
+
+int WithLoop_Begin(WithLoop* loop, CObjInstance** self, CObjInstance** other, int32_t target) {
+  loop->self = *self;
+  loop->other = *other;
+  loop->array = nullptr;
+  loop->cursor = nullptr;
+  auto single = [&](CObjInstance* newSelf, CObjInstance* newOther) {
+    loop->array = static_cast<CObjInstance**>(TW_ALLOC(sizeof(CObjInstance*), false));
+    loop->array[0] = nullptr;
+    loop->cursor = loop->array + 1;
+    *self = newSelf;
+    *other = newOther;
+    return 1;
+  };
+  switch (target) {
+    case kInstanceSelf:
+    case kInstancePlain: return single(loop->self, loop->self);
+    case kInstanceOther: return single(loop->other, loop->self);
+    case kInstanceNoone:
+    case kInstanceGlobal:
+    case kInstanceLocal: return -1;
+    default: break;
+  }
+  if (target < kInstanceLocal) return 0;
+  if (target >= kFirstInstanceId) {
+    CObjInstance* one = Instance_FindByID(target);
+    if (!one || !one->IsLive()) return 0;
+    return single(one, loop->self);
+  }
+  std::vector<CObjInstance*> list;
+  Gather(target, false, list);
+  if (list.empty()) return 0;
+  loop->array = VisitArray(list);
+  loop->cursor = loop->array + list.size();
+  *self = list.back();
+  *other = loop->self;
+  return int(list.size());
+}
+
+bool WithLoop_Next(WithLoop* loop, CObjInstance** self) {
+  if (!loop->array) return false;
+  CObjInstance* next;
+  do {
+    next = *--loop->cursor;
+  } while (next && !next->IsLive());
+  if (!next) {
+    ++loop->cursor;  // stays on the sentinel
+    return false;
+  }
+  *self = next;
+  return true;
+}
+
+void WithLoop_End(WithLoop* loop, CObjInstance** self, CObjInstance** other) {
+  if (loop->array) MemoryManager::Release(loop->array);
+  loop->array = nullptr;
+  loop->cursor = nullptr;
+  *self = loop->self;
+  *other = loop->other;
+}
+
 void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const VMBuffer* code,
                 ScriptValue* result, const VMBuffer* lineTable, const char* source) {
   if (g_TraceVM) g_DebugConsole->Output("script = %s\n", name ? name : "");
   if (!code || code->Size() <= 0) return;
-  const VMCodeInfo* info = code->Info();
-  if (!info) {
-    std::string why;
-    std::shared_ptr<const VMCodeInfo> checked = VM_Verify(*code, &why);
-    if (!checked) {
-      Error_ReportRuntime(("Code " + std::string(name ? name : "") + " cannot run: " + why).c_str(), false);
-      return;
-    }
-    code->SetInfo(checked);
-    info = checked.get();
-  }
+  const VMCodeInfo* info = CheckedInfo(code, name);
+  if (!info) return;
   if (g_nesting >= kVMMaxNestedRuns) {
     ShowStackOverflow(name);
     return;
   }
   const int level = g_nesting++;
   if (int(g_areas.size()) <= level) g_areas.resize(size_t(level) + 1);
-  StackArea& area = g_areas[size_t(level)];
-  if (!area.bytes) {
-    area.bytes.reset(new uint8_t[kVMStackStep]);
-    area.size = kVMStackStep;
+  {
+    StackArea& area = g_areas[size_t(level)];
+    if (!area.bytes) {
+      area.bytes.reset(new uint8_t[kVMStackStep]);
+      area.size = kVMStackStep;
+    }
   }
 
   VMFrame frame{};
   VMFrame* f = &frame;
-  f->stackBase = area.bytes.get();
-  f->stackSize = area.size;
+  f->level = level;
+  f->stackBase = g_areas[size_t(level)].bytes.get();
+  f->stackSize = g_areas[size_t(level)].size;
   f->sp = f->stackBase + f->stackSize;
   f->callRecord = f->sp;
   f->self = self;
@@ -443,24 +718,31 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   f->lineTable = lineTable;
   f->source = source;
   f->name = name ? name : "";
+  f->runName = f->name;
+  const int32_t argCount = g_ArgumentCount;
+  f->argCount = argCount;
   f->locals = VM_AcquireLocals();
-  VMFrame* outer = VM_CurrentFrame;
   VM_CurrentFrame = f;
 
   enum class End { kRanOff, kExit, kRet, kStopped } end = End::kRanOff;
-  uint8_t* sp = f->sp;
   int32_t retPc = 0;
-  if (!EnsureStack(f, area, info->MaxStack())) {
+  if (!EnsureStack(f, g_areas[size_t(level)], info->MaxStack())) {
     ShowStackOverflow(name);
     f->stopped = true;
     f->resumePc = 0;
   }
-  sp = f->sp;
-  const uint8_t* words = f->codeWords;
+  uint8_t* sp = f->sp;
 
   while (!f->stopped) {
     const int32_t pc = f->pc;
-    if (pc >= f->codeSize) break;
+    if (pc >= f->codeSize) {
+      if (f->callDepth == 0) break;
+      // Running off the end of a called script returns 0.
+      sp = Unwind(f, f->info, f->info->StackAt(f->codeSize), sp);
+      sp = LeaveScript(f, ScriptValue());
+      continue;
+    }
+    const uint8_t* words = f->codeWords;
     const uint32_t word = Load<uint32_t>(words + pc);
     const uint8_t* operand = words + pc + 4;
     const uint8_t op = VM_Opcode(word);
@@ -517,7 +799,7 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
             Store<char*>(sp, String_Duplicate(top));
           }
         } else {
-          const int32_t bytes = info->MoveAt(pc).bytes;
+          const int32_t bytes = f->info->MoveAt(pc).bytes;
           std::memcpy(sp - bytes, sp, size_t(bytes));
           sp -= bytes;
         }
@@ -599,15 +881,25 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
         sp = Call(word, operand, sp, f);
         break;
       case kOpRet:
-        retPc = pc;
-        end = End::kRet;
-        f->pc = f->codeSize;
+      case kOpExit: {
+        if (f->callDepth == 0) {
+          retPc = pc;
+          end = op == kOpRet ? End::kRet : End::kExit;
+          f->pc = f->codeSize;
+          break;
+        }
+        // Back to the caller; whatever the callee still holds is released.
+        uint32_t layout = f->info->StackAt(pc);
+        ScriptValue returned;
+        if (op == kOpRet && t1 <= kVMString) {
+          returned = TakeItem(sp, t1);
+          sp += SlotBytes(t1);
+          layout = f->info->At(layout).below;
+        }
+        Unwind(f, f->info, layout, sp);
+        sp = LeaveScript(f, returned);
         break;
-      case kOpExit:
-        retPc = pc;
-        end = End::kExit;
-        f->pc = f->codeSize;
-        break;
+      }
       case kOpPushEnv: sp = PushEnv(word, sp, f); break;
       case kOpPopEnv: sp = PopEnv(word, sp, f); break;
       case kOpBreak:
@@ -625,15 +917,21 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   uint32_t layout;
   if (f->stopped) {
     end = End::kStopped;
-    layout = f->resumePc >= 0 ? info->StackAt(f->resumePc) : VMCodeInfo::kEmpty;
+    layout = f->resumePc >= 0 ? f->info->StackAt(f->resumePc) : VMCodeInfo::kEmpty;
     if (f->resumePc == 0 && layout == VMCodeInfo::kNone) layout = VMCodeInfo::kEmpty;
+    // Each script still running goes as exit would take it.
+    while (f->callDepth > 0) {
+      if (layout != VMCodeInfo::kNone) Unwind(f, f->info, layout, sp);
+      sp = LeaveScript(f, ScriptValue());
+      layout = f->info->StackAt(f->pc);
+    }
   } else if (end == End::kRanOff) {
     layout = info->StackAt(f->codeSize);
   } else {
     layout = info->StackAt(retPc);
   }
   if (layout != VMCodeInfo::kNone && layout != VMCodeInfo::kEmpty &&
-      (end == End::kRanOff || (end == End::kRet && VM_Type1(Load<uint32_t>(words + retPc)) == kVMVariable)) &&
+      (end == End::kRanOff || (end == End::kRet && VM_Type1(Load<uint32_t>(f->codeWords + retPc)) == kVMVariable)) &&
       info->At(layout).item == VMItem::kValue) {
     if (result) {
       ScriptValue_Free(result);
@@ -644,11 +942,11 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
     sp += 16;
     layout = info->At(layout).below;
   }
-  sp = Unwind(f, info, layout, sp);
+  if (layout != VMCodeInfo::kNone) sp = Unwind(f, info, layout, sp);
   f->sp = sp;
 
   VM_ReleaseLocals();
+  g_ArgumentCount = argCount;
   --g_nesting;
   VM_CurrentFrame = nullptr;  // the outer run sets it again at its next instruction
-  (void)outer;
 }

@@ -10,11 +10,11 @@
 #include <cstdint>
 
 #include "script/bytecode.h"
+#include "script/value.h"
 
 class CObjInstance;
 class CVariableList;
 class VMCodeInfo;
-struct ScriptValue;
 
 extern bool g_TraceVM;  // "-trace"
 extern bool g_UseVM;    // off with "-oldexec": code runs on the tree interpreter
@@ -48,11 +48,51 @@ struct VMFrame {
   uint8_t* sp;  // the top item
 
   const VMCodeInfo* info;  // of the code now running
+  int32_t argCount;        // argument_count of the running script
+  int32_t level;           // the nesting level whose stack area this is
+  const char* runName;     // of the code the run started with
+
   // Set when an error or an overflow stops the run; resumePc is the point
   // whose stack layout the items left on the stack have.
   bool stopped;
   int32_t resumePc;
 };
+
+// Written into the stack area by a script call, ending where the call's
+// arguments ended; the callee's result is left in its last 16 bytes. Holds
+// everything needed to resume the caller.
+struct VMCallRecord {
+  int32_t pc;  // the caller's, past the call
+  int32_t argCount;
+  CObjInstance* self;
+  CObjInstance* other;
+  const VMBuffer* code;
+  const VMCodeInfo* info;
+  const VMBuffer* lineTable;
+  const char* source;
+  const char* name;
+  // Of the caller's record from the top end of the stack area, so that it
+  // stays valid when the area moves.
+  int64_t callerDistance;
+  CVariableList* locals;
+  ScriptValue args[16];  // the caller's argument slots
+};
+
+// The record of the call `depth` levels out (0: the innermost); null past
+// the frame's call depth.
+const VMCallRecord* VM_CallRecord(const VMFrame* frame, int depth);
+
+// The with-statement of compiled game code.
+struct WithLoop {
+  CObjInstance* self;
+  CObjInstance* other;
+  CObjInstance** array;  // null, then the instances still to visit; null when none
+  CObjInstance** cursor;
+};
+// Instances of the target to visit: 0 none, -1 a target a with cannot take.
+int WithLoop_Begin(WithLoop* loop, CObjInstance** self, CObjInstance** other, int32_t target);
+bool WithLoop_Next(WithLoop* loop, CObjInstance** self);
+void WithLoop_End(WithLoop* loop, CObjInstance** self, CObjInstance** other);
 
 // The frame executing; null outside VM_Execute (and after a nested run ends
 // until the outer one executes its next instruction).

@@ -6,6 +6,7 @@
 #include "numbers.h"
 #include "pack.h"
 #include "resources.h"
+#include "scripts.h"
 
 namespace twpack {
 namespace {
@@ -201,6 +202,8 @@ struct Resources {
   Block block = Block::kNone;
   const char* block_name = "";
   std::vector<Action>* actions = nullptr;  // of the last EVENT or MOMENT
+  ChunkBuilder* scpt = nullptr;  // where the first SCRIPT line is
+  std::vector<std::optional<Script>> scripts;
 };
 
 struct State {
@@ -466,6 +469,28 @@ void FinishResources(State& st) {
   if (r.objt) WriteObjects(*r.objt, r.objects, st.version, resolve);
   if (r.tmln) WriteTimelines(*r.tmln, r.timelines, resolve);
   if (r.room) WriteRooms(*r.room, r.rooms, st.version, resolve);
+  if (r.scpt) WriteScripts(*r.scpt, r.scripts, resolve);
+}
+
+// SCRIPT "name" [code=C] [text="t"], or SCRIPT none.
+void ScriptDirective(State& st, const std::vector<Tok>& args) {
+  Resources& r = st.res;
+  if (!r.scpt) r.scpt = &st.w.AddChunk("SCPT");
+  const bool empty = !args.empty() && !args[0].has_key && !args[0].quoted && args[0].value == "none";
+  if (!empty && (args.empty() || args[0].has_key || !args[0].quoted)) {
+    throw PackError("SCRIPT takes a quoted name, or none");
+  }
+  r.scripts.emplace_back();
+  if (empty) return NoMoreArgs(args, 1);
+  Script& s = r.scripts.back().emplace();
+  s.name = args[0].value;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const Tok& t = args[i];
+    CheckKeyed(t);
+    if (t.key == "code") s.code = Code(t);
+    else if (t.key == "text") s.text = Text(t);
+    else throw PackError("unknown key '" + t.key + "'");
+  }
 }
 
 // A line inside a CODE block: an instruction, a label, or END.
@@ -513,6 +538,8 @@ void Directive(State& st, const std::vector<Tok>& toks) {
     else st.code.PlaceFunc();
   } else if (name == "OBJECT" || name == "TIMELINE" || name == "ROOM") {
     ResourceDirective(st, name, args);
+  } else if (name == "SCRIPT") {
+    ScriptDirective(st, args);
   } else if (name == "EMPTY") {
     const std::string tag = BareArg(args, 0, "a chunk tag");
     NoMoreArgs(args, 1);

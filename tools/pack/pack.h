@@ -189,6 +189,9 @@ void AddOptn(Writer& w, const Optn& o);
 //   ROOM "name" k=v ...    a room, up to a line END; keys: caption width
 //                          height speed persistent colour show_colour code
 //                          text flags physics gravity_x gravity_y scale
+//   SCRIPT "name" [code=C] [text="t"]
+//                          a script of the SCPT chunk, which goes where the
+//                          first SCRIPT line is; SCRIPT none: an absent one
 //   OBJECT none, TIMELINE none, ROOM none
 //                          an empty slot (no END)
 //   The OBJT, TMLN and ROOM chunks go where their first block is and are
