@@ -567,6 +567,12 @@ void Room_FreeAll() {
 
 void Room_SetCompiler(RoomCompileFn compile) { g_compile = compile; }
 void Room_SetBackgroundSizeLookup(RoomBackgroundSizeFn lookup) { g_backgroundSize = lookup; }
+bool Room_BackgroundSize(int32_t index, int32_t* width, int32_t* height) {
+  *width = *height = 0;
+  if (g_backgroundSize && g_backgroundSize(index, width, height)) return true;
+  *width = *height = 0;
+  return false;
+}
 
 // ---- Id counters -----------------------------------------------------------------------------
 

@@ -247,6 +247,9 @@ void Room_SetCompiler(RoomCompileFn compile);
 // Supplied by the background table, for stretched layers; without one no
 // background image exists and the layers keep a scale of 1.
 void Room_SetBackgroundSizeLookup(RoomBackgroundSizeFn lookup);
+// The size of background image `index` through that look-up; false (and
+// 0 by 0) when there is no such image.
+bool Room_BackgroundSize(int32_t index, int32_t* width, int32_t* height);
 
 // Id counters.
 void Room_SetLastInstanceId(uint32_t id);

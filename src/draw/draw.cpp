@@ -1,17 +1,15 @@
 #include "draw/draw.h"
 
-namespace {
-int g_circlePrecision = 24;
-}
-
-void Draw_SetCirclePrecision(int precision) { g_circlePrecision = precision; }
-int Draw_GetCirclePrecision() { return g_circlePrecision; }
+// Fonts are not loaded yet: no font index names a font, and the built-in
+// font needs nothing made.
 bool Font_Load(const ChunkBody&) { return true; }
+bool Font_Exists(int32_t) { return false; }
 void Font_Clear() {}
 void Font_InitTextures() {}
 void Font_Shutdown() {}
+void Text_EnsureDefaultFont() {}
 void Text_FreeDefaultFont() {}
-void InitGraphicFunctions() {}
+void InitGraphicFunctions() { Draw_RegisterStateFunctions(); }
 void Init3DFunctions() {}
 void InitVertexBufferFunctions() {}
 void InitVertexFormatFunctions() {}

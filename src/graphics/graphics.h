@@ -7,10 +7,10 @@
 #include "graphics/display.h"
 #include "graphics/frame.h"
 #include "graphics/room_draw.h"
+#include "graphics/view_mapping.h"
 #include "graphics/window.h"
 
 void Texture_InitBuiltins();
-void Window_ClearViewMappings();
 void Texture_Shutdown();
 void InitShaderFunctions();
 bool Shader_Load(const ChunkBody& body);

@@ -4,11 +4,13 @@
 
 #include "core/rooms.h"
 #include "core/run_loop.h"
+#include "draw/draw.h"
 #include "graphics/batching.h"
 #include "graphics/display.h"
 #include "graphics/frame.h"
 #include "graphics/matrices.h"
 #include "graphics/render_states.h"
+#include "graphics/view_mapping.h"
 #include "graphics/window.h"
 #include "script/convert.h"
 
@@ -30,13 +32,17 @@ void CappedToScreen(int* width, int* height) {
 
 // The room's own colour behind everything a view shows.
 void DrawView(const CGameRoom& room) {
-  if (room.show_colour) Graphics_Clear(room.colour | 0xFF000000u, 1.0f, 0, 1);
+  if (room.show_colour) Draw_Clear(room.colour | 0xFF000000u);
 }
 
 }  // namespace
 
 void RoomDraw_ResetForTests() { g_draw = DrawState{}; }
 int Graphics_ViewCurrent() { return g_draw.viewCurrent; }
+void Graphics_GetPortScale(float* x, float* y) {
+  *x = g_draw.portScaleX;
+  *y = g_draw.portScaleY;
+}
 
 void Graphics_GetPortSize(int* width, int* height) {
   *width = g_draw.renderWidth;
@@ -88,8 +94,12 @@ void Graphics_DrawScreen() {
   int sw = Display_ScreenTextureWidth(), sh = Display_ScreenTextureHeight();
   if (room->views_enabled) {
     int left = 999999, right = -999999, top = 999999, bottom = -999999;
-    for (const RoomView& v : room->views) {
+    for (int i = 0; i < kRoomLayers; ++i) {
+      const RoomView& v = room->views[i];
+      Window_ClearViewMapping(i);
       if (!v.visible) continue;
+      Window_SetViewMapping(i, float(v.xport), float(v.yport), float(v.wport), float(v.hport), float(v.xview),
+                            float(v.yview), float(v.wview), float(v.hview), float(v.angle), v.surface);
       left = std::min(left, v.xport);
       right = std::max(right, v.xport + v.wport);
       top = std::min(top, v.yport);
@@ -98,7 +108,7 @@ void Graphics_DrawScreen() {
     // No visible port leaves nothing to scale by.
     g_draw.portScaleX = right > left ? float(sw) / float(right - left) : 1.0f;
     g_draw.portScaleY = bottom > top ? float(sh) / float(bottom - top) : 1.0f;
-    if (room->clear_with_window_colour) Graphics_Clear(Window_GetColor() | 0xFF000000u, 1.0f, 0, 1);
+    if (room->clear_with_window_colour) Draw_Clear(Window_GetColor() | 0xFF000000u);
     for (int i = 0; i < kRoomLayers; ++i) {
       const RoomView& v = room->views[i];
       if (!v.visible) continue;
@@ -110,6 +120,7 @@ void Graphics_DrawScreen() {
     }
     VertexBatch_Flush();
   } else {
+    for (int i = 0; i < kRoomLayers; ++i) Window_ClearViewMapping(i);
     g_draw.viewCurrent = 0;
     VertexBatch_Flush();
     Graphics_SetViewport(0, 0, sw, sh);

@@ -1,9 +1,44 @@
-// The built-in variable table, as far as start-up needs it so far.
+// The built-in variable table: names such as score or view_xview that
+// scripts read and write like variables, each backed by engine state
+// through a getter and, unless read-only, a setter. A variable's id is its
+// position in the table.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
+#include "core/instance_vars.h"
+
+struct ScriptValue;
+
+constexpr int kBuiltinVarCapacity = 500;
+
+// Appends an entry (setter null: read-only). A full table shows
+// "INTERNAL ERROR: Adding too many variables" and adds nothing.
+void BuiltinVar_Register(std::string_view name, BuiltinVarGetter getter, BuiltinVarSetter setter);
+// The first entry named exactly so, or -1.
+int BuiltinVar_Find(std::string_view name);
+// "<unknown built-in variable>" for an id that names no entry.
+const char* BuiltinVar_GetName(int id);
+int BuiltinVar_Count();
+BuiltinVarAccess BuiltinVar_Access(int id);
+// Empties the table (the look-ups stay installed).
+void BuiltinVar_Clear();
+// Empties the table, registers every built-in variable and installs the
+// table's look-ups for variable access and name resolution.
 void BuiltinVar_RegisterAll();
+
+// The 16 argument slots of the running script call, the call's argument
+// count and the relative flag of the running action. The script-call code
+// owns them and installs them here; until then there are no arguments.
+constexpr int kScriptArgumentSlots = 16;
+struct ScriptArgumentSlots {
+  ScriptValue* slots = nullptr;  // kScriptArgumentSlots values
+  const int32_t* count = nullptr;
+  const uint8_t* relative = nullptr;
+};
+void BuiltinVar_SetArgumentSlots(const ScriptArgumentSlots& slots);
+
 // The game's working directory, set once from the game data's path.
 void WorkingDirectory_Init(const std::string& gamePath);
 const std::string& WorkingDirectory_Get();

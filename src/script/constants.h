@@ -1,7 +1,52 @@
-// Built-in and game constants, as far as start-up needs them so far.
+// Constants: the engine's built-in ones, the platform's, and those the game
+// and its extension packages define; and the resolution of a name to a
+// resource index or a constant, which the compiler and asset look-ups share.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <string_view>
 
+struct ScriptValue;
+
+void Constant_Add(std::string_view name, const ScriptValue& value);
+void Constant_AddReal(std::string_view name, double value);
+// Not empty, a letter or "_" first, then letters, digits and "_" (ASCII).
+bool Constant_IsValidName(std::string_view name);
+// A constant the game or an extension defines. The name is trimmed and
+// checked (a bad one is shown in a message box: false). The value text is a
+// number (decimal, or hexadecimal after "$" or "0x"), a quoted string, or
+// the name of a resource or constant defined before; other text reads as 0,
+// with a line in the debug console.
+bool Constant_AddFromText(std::string_view nameText, std::string_view valueText);
+// The game's constants from its options; false at the first bad name.
+bool Code_Constant_Prepare();
+// Resources first, in a fixed order of kinds, then the newest constant of
+// exactly that name. out becomes real 0 when nothing is found.
+bool Constant_Resolve(std::string_view name, ScriptValue* out);
+// The newest constant whose name matches ignoring ASCII case; null if none.
+const ScriptValue* Constant_Find(std::string_view name);
 void Constant_RegisterBuiltins();
 void Constant_FreeAll();
-bool Code_Constant_Prepare();
+int32_t Constant_Count();
+
+// Resource kinds in the order resolution asks them.
+enum class ResourceKind {
+  kObject,
+  kSprite,
+  kSound,
+  kAudioAsset,
+  kBackground,
+  kPath,
+  kFont,
+  kTimeline,
+  kScript,
+  kRoom,
+  kCount
+};
+// The index of the resource of that exact name, or -1.
+using ResourceFindFn = int32_t (*)(std::string_view name);
+// Each resource table installs its look-up; objects, timelines and rooms are
+// installed from the start. Null removes one.
+void Constant_SetResourceLookup(ResourceKind kind, ResourceFindFn find);
+// Back to the start-up look-ups (tests).
+void Constant_ResetResourceLookups();

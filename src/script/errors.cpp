@@ -40,6 +40,8 @@ std::string Format(const char* format, ...) {
 
 bool Error_Occurred() { return g_errorOccurred; }
 void Error_ClearOccurred() { g_errorOccurred = false; }
+void Error_SetOccurred(bool flag) { g_errorOccurred = flag; }
+void Error_SetLastText(const std::string& text) { g_lastError = text; }
 const std::string& Error_LastText() { return g_lastError; }
 bool Error_Aborting() { return g_aborting; }
 void Error_ResetForTests() {

@@ -19,6 +19,9 @@ std::string Error_DialogText(const std::string& message);
 
 bool Error_Occurred();
 void Error_ClearOccurred();
+// What scripts write into error_occurred and error_last.
+void Error_SetOccurred(bool flag);
+void Error_SetLastText(const std::string& text);
 const std::string& Error_LastText();
 bool Error_Aborting();
 // For tests: forget the aborting state.
