@@ -8,6 +8,7 @@
 
 #include "core/console.h"
 #include "core/event_dispatch.h"
+#include "core/events.h"
 #include "core/game_info.h"
 #include "core/rooms.h"
 #include "core/run_loop.h"
@@ -34,11 +35,7 @@ struct BuiltinVarEntry {
 std::vector<BuiltinVarEntry> g_table;
 std::string g_workingDirectory;
 
-// Stand-ins until the script-call code installs its own: no call running.
-ScriptValue g_noArguments[kScriptArgumentSlots];
-const int32_t g_noArgumentCount = 0;
-const uint8_t g_notRelative = 0;
-ScriptArgumentSlots g_arguments{g_noArguments, &g_noArgumentCount, &g_notRelative};
+ScriptArgumentSlots g_arguments{g_ArgumentSlots, &g_ArgumentCount, &g_ArgumentRelative};
 
 // Room transitions are not drawn yet; the step count is only kept.
 int32_t g_transitionSteps = 80;
@@ -588,7 +585,7 @@ void BuiltinVar_SetArgumentSlots(const ScriptArgumentSlots& slots) {
   if (slots.slots && slots.count && slots.relative) {
     g_arguments = slots;
   } else {
-    g_arguments = ScriptArgumentSlots{g_noArguments, &g_noArgumentCount, &g_notRelative};
+    g_arguments = ScriptArgumentSlots{g_ArgumentSlots, &g_ArgumentCount, &g_ArgumentRelative};
   }
 }
 

@@ -3,6 +3,7 @@
 // through a getter and, unless read-only, a setter. A variable's id is its
 // position in the table.
 #pragma once
+#include "script/scripts.h"
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,14 +29,13 @@ void BuiltinVar_Clear();
 // table's look-ups for variable access and name resolution.
 void BuiltinVar_RegisterAll();
 
-// The 16 argument slots of the running script call, the call's argument
-// count and the relative flag of the running action. The script-call code
-// owns them and installs them here; until then there are no arguments.
-constexpr int kScriptArgumentSlots = 16;
+// The argument slots the variables read: by default those of the running
+// script call and the relative flag of the running action; tests put
+// their own in place (null fields give the defaults back).
 struct ScriptArgumentSlots {
   ScriptValue* slots = nullptr;  // kScriptArgumentSlots values
   const int32_t* count = nullptr;
-  const uint8_t* relative = nullptr;
+  const int32_t* relative = nullptr;
 };
 void BuiltinVar_SetArgumentSlots(const ScriptArgumentSlots& slots);
 

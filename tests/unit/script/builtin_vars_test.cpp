@@ -157,7 +157,7 @@ TEST_F(BuiltinVars, RoomSpeedBelowOneIsRefusedWithItsReport) {
 TEST_F(BuiltinVars, ArgumentsOfTheRunningCall) {
   ScriptValue slots[kScriptArgumentSlots];
   int32_t count = 2;
-  uint8_t relative = 1;
+  int32_t relative = 1;
   slots[0].real = 5;
   ScriptValue_SetText(&slots[1], "two");
   BuiltinVar_SetArgumentSlots({slots, &count, &relative});
