@@ -12,4 +12,8 @@ void Graphics_GetPortSize(int* width, int* height);
 void Graphics_SetViewport(int x, int y, int width, int height);
 // The view being drawn (0 outside drawing).
 int Graphics_ViewCurrent();
+// The room rectangle of the view being drawn, which sprites are culled
+// against (left, top, right, bottom); unbounded until a room is drawn.
+void Graphics_GetViewRect(float* left, float* top, float* right, float* bottom);
+void Graphics_SetViewRect(float left, float top, float right, float bottom);
 void RoomDraw_ResetForTests();
