@@ -75,6 +75,7 @@ void CSprite::Clear() {
     if (t != -1) Texture_Free(t);
   textures.clear();
   entryOffsets_.clear();
+  ownEntries_.clear();
   entryIndex_.clear();
   entryGeneration_ = 0;
   frameCount = 0;
@@ -202,7 +203,7 @@ void CSprite::SetPrecise(bool flag) {
 void CSprite::CreateMask() {
   // Masks of data-file frames cannot be rebuilt (no bitmaps to read), so a
   // precise sprite keeps the ones it has.
-  if (precise && transparent && !entryOffsets_.empty()) return;
+  if (precise && transparent && HasEntries()) return;
   FreeMasks();
 }
 
@@ -226,9 +227,10 @@ void CSprite::Copy(const CSprite& s) {
   precise = s.precise;
   xOrigin = s.xOrigin;
   yOrigin = s.yOrigin;
-  frameCount = s.entryOffsets_.empty() ? 0 : s.frameCount;
+  frameCount = s.HasEntries() ? s.frameCount : 0;
   radius = s.radius;
   entryOffsets_ = s.entryOffsets_;
+  ownEntries_ = s.ownEntries_;
   masks = s.masks;
   hasMasks = s.hasMasks;
 }
@@ -247,8 +249,15 @@ void CSprite::ResolveEntries() const {
   entryGeneration_ = TPage_Generation();
 }
 
+void CSprite::SetFrameEntries(std::vector<int32_t> pageIndices) {
+  entryOffsets_.clear();
+  ownEntries_ = std::move(pageIndices);
+  frameCount = int32_t(ownEntries_.size());
+}
+
 TexturePageEntry* CSprite::FrameEntry(int frame) const {
   const int f = WrapFrame(frame);
+  if (!ownEntries_.empty()) return f >= 0 && size_t(f) < ownEntries_.size() ? TPage_Get(ownEntries_[size_t(f)]) : nullptr;
   if (f < 0 || size_t(f) >= entryOffsets_.size()) return nullptr;
   ResolveEntries();
   return TPage_Get(entryIndex_[size_t(f)]);
@@ -278,7 +287,7 @@ void CSprite::Draw(int frame, float x, float y) {
     return;
   const float px = x - float(xOrigin), py = y - float(yOrigin);
   bool ok;
-  if (!entryOffsets_.empty()) ok = TPage_Draw(FrameEntry(frame), px, py);
+  if (HasEntries()) ok = TPage_Draw(FrameEntry(frame), px, py);
   else ok = Texture_Draw(FrameTexture(frame), px, py);
   if (!ok) DrawFailed(true);
 }
@@ -292,7 +301,7 @@ void CSprite::DrawExt(int frame, float x, float y, float xScale, float yScale, f
   }
   const float a = Radians(angle);
   bool ok;
-  if (!entryOffsets_.empty()) {
+  if (HasEntries()) {
     ok = TPage_DrawExt(FrameEntry(frame), float(xOrigin), float(yOrigin), x, y, xScale, yScale, a, colour, alpha);
   } else {
     ok = Texture_DrawExt(FrameTexture(frame), float(xOrigin), float(yOrigin), x, y, xScale, yScale, a, colour,
@@ -303,7 +312,7 @@ void CSprite::DrawExt(int frame, float x, float y, float xScale, float yScale, f
 
 void CSprite::DrawPos(int frame, float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                       uint32_t colour, float alpha) {
-  if (frameCount < 1 || entryOffsets_.empty()) return;
+  if (frameCount < 1 || !HasEntries()) return;
   TexturePageEntry* e = FrameEntry(frame);
   if (!TPage_DrawQuad(e, x1, y1, x2, y2, x3, y3, x4, y4, colour, alpha)) DrawFailed(e != nullptr);
 }
@@ -312,7 +321,7 @@ void CSprite::DrawStretched(int frame, float x, float y, float w, float h, uint3
   if (frameCount < 1 || w <= 0 || h <= 0 || width <= 0 || height <= 0) return;
   const float xs = w / float(width), ys = h / float(height);
   bool ok;
-  if (!entryOffsets_.empty()) ok = TPage_DrawExt(FrameEntry(frame), 0, 0, x, y, xs, ys, 0, colour, alpha);
+  if (HasEntries()) ok = TPage_DrawExt(FrameEntry(frame), 0, 0, x, y, xs, ys, 0, colour, alpha);
   else ok = Texture_DrawExt(FrameTexture(frame), 0, 0, x, y, xs, ys, 0, colour, alpha);
   if (!ok) DrawFailed(true);
 }
@@ -321,7 +330,7 @@ void CSprite::DrawPart(int frame, float left, float top, float w, float h, float
                        float yScale, uint32_t colour, float alpha) {
   if (frameCount < 1) return;
   bool ok;
-  if (!entryOffsets_.empty()) {
+  if (HasEntries()) {
     ok = TPage_DrawPart(FrameEntry(frame), left, top, w, h, x, y, xScale, yScale, 0, colour, alpha);
   } else {
     ok = Texture_DrawPart(FrameTexture(frame), left, top, w, h, x, y, xScale, yScale, 0, colour, alpha);
@@ -338,7 +347,7 @@ void CSprite::DrawGeneral(int frame, float left, float top, float w, float h, fl
     return;
   const float a = Radians(angle);
   bool ok;
-  if (!entryOffsets_.empty()) {
+  if (HasEntries()) {
     ok = TPage_DrawGeneral(FrameEntry(frame), left, top, w, h, x, y, xScale, yScale, a, c1, c2, c3, c4, alpha);
   } else {
     ok = Texture_DrawGeneral(FrameTexture(frame), left, top, w, h, x, y, xScale, yScale, a, c1, c2, c3, c4, alpha);
@@ -350,7 +359,7 @@ void CSprite::DrawTiled(int frame, float x, float y, float xScale, float yScale,
                         float vy, float vw, float vh, uint32_t colour, float alpha) {
   if (frameCount < 1) return;
   bool ok;
-  if (!entryOffsets_.empty()) {
+  if (HasEntries()) {
     ok = TPage_DrawTiled(FrameEntry(frame), float(xOrigin), float(yOrigin), x, y, xScale, yScale, tileH, tileV, vx,
                          vy, vw, vh, colour, alpha);
   } else {

@@ -36,7 +36,10 @@ class CSprite {
   // Frame f wrapped into 0 .. frames - 1 (negative values too); -1 without
   // frames.
   int WrapFrame(int frame) const;
-  // The frame's page entry (data-file frames) or null.
+  // Frames as entries of the page-entry table (sprites made at run time);
+  // the frame count becomes their count.
+  void SetFrameEntries(std::vector<int32_t> pageIndices);
+  // The frame's page entry or null.
   TexturePageEntry* FrameEntry(int frame) const;
   // The frame's own texture-table slot, or -1.
   int FrameTexture(int frame) const;
@@ -80,6 +83,9 @@ class CSprite {
   std::vector<uint32_t> entryOffsets_;
   mutable std::vector<int32_t> entryIndex_;
   mutable uint32_t entryGeneration_ = 0;
+  // Entries of the page-entry table the sprite was given, by index.
+  std::vector<int32_t> ownEntries_;
+  bool HasEntries() const { return !entryOffsets_.empty() || !ownEntries_.empty(); }
 };
 
 bool Sprite_Load(const ChunkBody& body);
