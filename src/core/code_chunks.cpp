@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "game/native_game.h"
+#include "graphics/textures.h"
 #include "script/function_registry.h"
 #include "script/value.h"
 #include "script/variable_names.h"
@@ -44,10 +45,8 @@ CodeTable g_code;
 
 std::vector<uint32_t> g_strings;  // offsets of the string records
 const GameDataFile* g_stringFile = nullptr;
-std::vector<uint32_t> g_texturePageEntries;
 std::vector<ScriptValue> g_globalSlots;  // the compiled code's global variables
 
-constexpr uint32_t kTexturePageEntrySize = 22;
 constexpr uint32_t kReferenceRecordSize = 12;
 // The aborting error display formats into a buffer of this size.
 constexpr size_t kLoadErrorMax = 1024;
@@ -368,9 +367,7 @@ void Code_AllocateGlobalSlots() {
 ScriptValue* Code_GlobalSlots() { return g_globalSlots.empty() ? nullptr : g_globalSlots.data(); }
 
 bool TPAG_Load(const ChunkBody& body) {
-  g_texturePageEntries = body.OffsetList();
-  for (uint32_t e : g_texturePageEntries)
-    if (e) body.File().Bytes(e, kTexturePageEntrySize);
+  TPage_Load(body);
   return true;
 }
 
@@ -399,7 +396,7 @@ bool FUNC_Load(const ChunkBody& body) {
   return true;
 }
 
-bool TXTR_Load(const ChunkBody&) { return true; }
+bool TXTR_Load(const ChunkBody& body) { return Texture_LoadPages(body); }
 
 // The native game code's name lists are not linked into the program yet, so
 // there is nothing to resolve.

@@ -1,5 +1,7 @@
 #include "draw/draw_state.h"
 
+#include "graphics/textures.h"
+
 #include <cmath>
 
 #include "draw/colour.h"
@@ -143,6 +145,8 @@ void Direct_DrawSetHAlign(int32_t align) { Text_SetHAlign(align); }
 void Direct_DrawSetVAlign(int32_t align) { Text_SetVAlign(align); }
 
 void Draw_RegisterStateFunctions() {
+  // Quads drawn from texture pages read the draw alpha and corner-id switch.
+  Texture_SetDrawHooks({[] { return float(Draw_GetAlpha()); }, [] { return Draw_State().cornerId; }});
   struct Entry {
     const char* name;
     BuiltinHandler handler;

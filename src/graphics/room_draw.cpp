@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "core/event_dispatch.h"
+#include "core/events.h"
+#include "core/instances.h"
 #include "core/rooms.h"
 #include "core/run_loop.h"
 #include "draw/draw.h"
@@ -13,6 +16,7 @@
 #include "graphics/view_mapping.h"
 #include "graphics/window.h"
 #include "script/convert.h"
+#include "sprites/sprites.h"
 
 namespace {
 
@@ -21,6 +25,7 @@ struct DrawState {
   int renderWidth = 640, renderHeight = 480;
   int viewport[4] = {};
   float portScaleX = 1.0f, portScaleY = 1.0f;
+  float viewRect[4] = {-1e30f, -1e30f, 1e30f, 1e30f};
 };
 DrawState g_draw;
 
@@ -30,14 +35,41 @@ void CappedToScreen(int* width, int* height) {
   if (sh > 0) *height = std::min(*height, sh);
 }
 
-// The room's own colour behind everything a view shows.
+// Instances from the greatest depth to the smallest: the list holds
+// ascending depths. Those without a draw event draw their sprite.
+void DrawInstances(const CGameRoom& room) {
+  for (CObjInstance* i = room.active.Last(); i; i = i->Prev()) {
+    if (i->marked_dead || i->deactivated || !i->visible) continue;
+    if (Graphics_Is3DMode()) Graphics_SetDepth(std::min(i->depth, 11000.0f));
+    int32_t owner = -1;
+    if (Object_FindEvent(i->object_index, kEventDraw, 0, &owner)) Instance_PerformEvent(i, i, kEventDraw, 0);
+    else Sprite_DrawInstanceDefault(i);
+  }
+}
+
+// The room's own colour behind everything a view shows, then the instances.
 void DrawView(const CGameRoom& room) {
   if (room.show_colour) Draw_Clear(room.colour | 0xFF000000u);
+  DrawInstances(room);
 }
 
 }  // namespace
 
 void RoomDraw_ResetForTests() { g_draw = DrawState{}; }
+
+void Graphics_GetViewRect(float* left, float* top, float* right, float* bottom) {
+  *left = g_draw.viewRect[0];
+  *top = g_draw.viewRect[1];
+  *right = g_draw.viewRect[2];
+  *bottom = g_draw.viewRect[3];
+}
+
+void Graphics_SetViewRect(float left, float top, float right, float bottom) {
+  g_draw.viewRect[0] = left;
+  g_draw.viewRect[1] = top;
+  g_draw.viewRect[2] = right;
+  g_draw.viewRect[3] = bottom;
+}
 int Graphics_ViewCurrent() { return g_draw.viewCurrent; }
 void Graphics_GetPortScale(float* x, float* y) {
   *x = g_draw.portScaleX;
@@ -116,6 +148,7 @@ void Graphics_DrawScreen() {
       Graphics_SetViewport(Real_ToInt32(v.xport * g_draw.portScaleX), Real_ToInt32(v.yport * g_draw.portScaleY),
                            Real_ToInt32(v.wport * g_draw.portScaleX), Real_ToInt32(v.hport * g_draw.portScaleY));
       Graphics_SetViewProjection(float(v.xview), float(v.yview), float(v.wview), float(v.hview), float(v.angle));
+      Graphics_SetViewRect(float(v.xview), float(v.yview), float(v.xview + v.wview), float(v.yview + v.hview));
       DrawView(*room);
     }
     VertexBatch_Flush();
@@ -125,6 +158,7 @@ void Graphics_DrawScreen() {
     VertexBatch_Flush();
     Graphics_SetViewport(0, 0, sw, sh);
     Graphics_SetViewProjection(0, 0, float(room->width), float(room->height), 0);
+    Graphics_SetViewRect(0, 0, float(room->width), float(room->height));
     DrawView(*room);
   }
   Graphics_SetViewport(0, 0, sw, sh);

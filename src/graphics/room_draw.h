@@ -15,4 +15,8 @@ int Graphics_ViewCurrent();
 // Screen texture size over the extent of the visible view ports (1 and 1
 // without views).
 void Graphics_GetPortScale(float* x, float* y);
+// The room rectangle of the view being drawn, which sprites are culled
+// against (left, top, right, bottom); unbounded until a room is drawn.
+void Graphics_GetViewRect(float* left, float* top, float* right, float* bottom);
+void Graphics_SetViewRect(float left, float top, float right, float bottom);
 void RoomDraw_ResetForTests();

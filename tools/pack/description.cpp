@@ -7,6 +7,7 @@
 #include "pack.h"
 #include "resources.h"
 #include "scripts.h"
+#include "textures.h"
 
 namespace twpack {
 namespace {
@@ -213,6 +214,8 @@ struct State {
   uint8_t version = Gen8().version;  // of the last GEN8 line
   std::map<std::string, int32_t, std::less<>> code_index;  // the first record of each name
   Resources res;
+  ImageSet images{w};
+  std::string base_dir;
 };
 
 int32_t Int(const Tok& t) { return int32_t(Num(t)); }
@@ -551,14 +554,17 @@ void Directive(State& st, const std::vector<Tok>& toks) {
     NoMoreArgs(args, 2);
     w.AddRawChunk(tag, Hex(hex));
   } else {
-    throw PackError("unknown directive '" + name + "'");
+    std::vector<DescriptionWord> words;
+    for (const Tok& t : args) words.push_back({t.key, t.has_key, t.value, t.quoted});
+    if (!ImageDirective(st.images, name, words, st.base_dir)) throw PackError("unknown directive '" + name + "'");
   }
 }
 
 }  // namespace
 
-std::vector<uint8_t> BuildFromDescription(std::string_view text) {
+std::vector<uint8_t> BuildFromDescription(std::string_view text, const std::string& base_dir) {
   State st;
+  st.base_dir = base_dir;
   int line_no = 0, code_line = 0;
   while (!text.empty()) {
     const size_t nl = text.find('\n');
@@ -585,6 +591,7 @@ std::vector<uint8_t> BuildFromDescription(std::string_view text) {
     throw PackError("line " + std::to_string(code_line) + ": " + st.res.block_name + " block without END");
   }
   FinishResources(st);
+  st.images.Finish();
   st.code.Finish();
   return st.w.Build();
 }

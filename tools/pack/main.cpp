@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
 
   std::vector<uint8_t> data;
   try {
-    data = twpack::BuildFromDescription(text);
+    const size_t slash = input.find_last_of('/');
+    data = twpack::BuildFromDescription(text, slash == std::string::npos ? "." : input.substr(0, slash));
   } catch (const twpack::PackError& e) {
     return Fail(e.what());
   }

@@ -238,7 +238,25 @@ void AddOptn(Writer& w, const Optn& o);
 //   break N
 //   word N ...             raw words, unchecked
 //
+// Image chunks (see textures.h), each placed where its first line is:
+//   ENTRY k=v ...          a texture-page entry (TPAG); keys: x y width height
+//                          xoffset yoffset crop_width crop_height (default
+//                          width, height) original_width original_height
+//                          (default offset + crop size) page
+//   PAGE k=v ...           a texture page (TXTR); png="file" (relative to
+//                          the description), or width= height= with
+//                          rgba=hexbytes or fill=0xRRGGBBAA (encoded as
+//                          PNG), or bytes=hex (as they are); flags=N
+//   PAGE none              an empty slot
+//   SPRITE "name" k=v ...  (SPRT) keys: width height left top right bottom
+//                          transparent smooth preload mode precise xorigin
+//                          yorigin frames=e,e,... (entry indices, -1: none)
+//                          masks=hex,hex (packed rows each) frame_count
+//                          mask_count (counts to write instead)
+//   BGND "name" k=v ...    (BGND) keys: transparent smooth preload entry
+//   SPRITE none, BGND none an empty slot
+//
 // Throws PackError with "line N: ..." for anything it cannot read.
-std::vector<uint8_t> BuildFromDescription(std::string_view text);
+std::vector<uint8_t> BuildFromDescription(std::string_view text, const std::string& base_dir = {});
 
 }  // namespace twpack

@@ -1,0 +1,104 @@
+// Image chunks for containers: texture-page entries (TPAG), texture pages
+// (TXTR), sprites (SPRT) and backgrounds (BGND).
+//
+//   TPAG: counted list of offsets to 22-byte entries, eleven u16 {x, y,
+//     width, height on the page, x offset, y offset in the untrimmed image,
+//     drawn width, drawn height, untrimmed width, untrimmed height, page}.
+//   TXTR: counted list of offsets to {u32 flags, u32 offset of a PNG file};
+//     the PNG files follow in the same body.
+//   SPRT record: name, width, height, bbox left, right, bottom, top,
+//     transparent, smooth, preload, bbox mode, precise, x origin, y origin,
+//     frame count N, N entry offsets, mask count M, M masks of height rows of
+//     (width + 7) / 8 bytes, bit 7 of a row's first byte being pixel 0.
+//   BGND record: name, transparent, smooth, preload, entry offset.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pack.h"
+
+namespace twpack {
+
+struct PageEntry {
+  uint16_t x = 0, y = 0, width = 0, height = 0;
+  uint16_t x_offset = 0, y_offset = 0;
+  uint16_t crop_width = 0, crop_height = 0;
+  uint16_t original_width = 0, original_height = 0;
+  uint16_t page = 0;
+};
+
+struct TexturePage {
+  uint32_t flags = 0;
+  std::vector<uint8_t> image;  // a PNG file (or any bytes, for bad-input fixtures)
+};
+
+struct Sprite {
+  std::string name;
+  int32_t width = 1, height = 1;
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+  int32_t transparent = 1, smooth = 0, preload = 1, mode = 0, precise = 0;
+  int32_t x_origin = 0, y_origin = 0;
+  std::vector<int32_t> frames;  // page-entry indices; -1 writes offset 0
+  std::vector<std::vector<uint8_t>> masks;  // packed rows, as stored
+  std::optional<uint32_t> frame_count_override, mask_count_override;  // bad-input fixtures
+};
+
+struct Background {
+  std::string name;
+  int32_t transparent = 0, smooth = 0, preload = 1;
+  int32_t entry = -1;  // page-entry index; -1 writes offset 0
+};
+
+// A PNG file of RGBA bytes (rows top first), written by the engine's encoder.
+std::vector<uint8_t> EncodePng(const std::vector<uint8_t>& rgba, int width, int height);
+// Mask bits of a width x height grid of 0/1 cells, packed as stored.
+std::vector<uint8_t> PackMask(const std::vector<uint8_t>& cells, int width, int height);
+
+// The four chunks, each placed where Place* was first called and written
+// by Finish. Sprites and backgrounds name entries by index.
+class ImageSet {
+ public:
+  explicit ImageSet(Writer& w) : w_(w) {}
+  void PlaceEntries() { if (!tpag_) tpag_ = &w_.AddChunk("TPAG"); }
+  void PlacePages() { if (!txtr_) txtr_ = &w_.AddChunk("TXTR"); }
+  void PlaceSprites() { if (!sprt_) sprt_ = &w_.AddChunk("SPRT"); }
+  void PlaceBackgrounds() { if (!bgnd_) bgnd_ = &w_.AddChunk("BGND"); }
+
+  std::vector<PageEntry> entries;
+  std::vector<std::optional<TexturePage>> pages;
+  std::vector<std::optional<Sprite>> sprites;
+  std::vector<std::optional<Background>> backgrounds;
+
+  // Throws PackError for a frame or entry index that names no entry.
+  void Finish();
+
+ private:
+  Writer& w_;
+  ChunkBuilder* tpag_ = nullptr;
+  ChunkBuilder* txtr_ = nullptr;
+  ChunkBuilder* sprt_ = nullptr;
+  ChunkBuilder* bgnd_ = nullptr;
+};
+
+}  // namespace twpack
+
+namespace twpack {
+
+// One word of a description line, as the description reader splits it.
+struct DescriptionWord {
+  std::string key;
+  bool has_key = false;
+  std::string value;
+  bool quoted = false;
+};
+
+// The image directives of the text description (see pack.h): ENTRY, PAGE,
+// SPRITE and BGND. False when `name` is none of them. Files named by PAGE
+// are read relative to `base_dir`.
+bool ImageDirective(ImageSet& set, const std::string& name, const std::vector<DescriptionWord>& args,
+                    const std::string& base_dir);
+
+}  // namespace twpack
