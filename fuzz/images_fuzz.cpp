@@ -29,6 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (!std::memcmp(c.tag, "TPAG", 4)) TPage_Load(body);
       else if (!std::memcmp(c.tag, "TXTR", 4)) Texture_LoadPages(body);
       else if (!std::memcmp(c.tag, "SPRT", 4)) Sprite_Load(body);
+      else if (!std::memcmp(c.tag, "BGND", 4)) Background_Load(body);
+    }
+    for (int i = 0; i < Background_Count(); ++i) {
+      CBackgroundImage* b = Background_Get(i);
+      if (!b) continue;
+      b->Draw(2, 2);
+      b->DrawTiled(1, 1, 1, 1, true, true, 0, 0, 64, 64, 0xFFFFFF, 1);
+      b->DrawPart(1, 1, 3, 3, 5, 5, 2, 2, 0xFFFFFF, 1);
     }
     for (int i = 0; i < Sprite_Count(); ++i) {
       CSprite* s = Sprite_Get(i);
@@ -46,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   VertexBatch_Flush();
   Sprite_FreeAll();
+  Background_Clear();
   Texture_FreeAll();
   TPage_Clear();
   VertexBatch_ReleaseAll();

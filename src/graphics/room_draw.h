@@ -19,4 +19,6 @@ void Graphics_GetPortScale(float* x, float* y);
 // against (left, top, right, bottom); unbounded until a room is drawn.
 void Graphics_GetViewRect(float* left, float* top, float* right, float* bottom);
 void Graphics_SetViewRect(float left, float top, float right, float bottom);
+// The size the GUI layer is drawn at; -1 for the screen texture's size.
+void Graphics_SetGUISize(int width, int height);
 void RoomDraw_ResetForTests();

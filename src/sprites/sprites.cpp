@@ -481,8 +481,4 @@ void Sprite_DrawInstanceDefault(CObjInstance* i) {
 
 // ---- Backgrounds ----------------------------------------------------------------------------
 
-bool Background_Load(const ChunkBody&) { return true; }
-void Background_Clear() {}
-void Background_InitTextures() {}
-void Background_Shutdown() {}
 void InitResourceFunctions() {}

@@ -107,8 +107,5 @@ bool Sprite_Assign(int destination, int source);
 // What an instance without a draw event draws: its sprite at its place.
 void Sprite_DrawInstanceDefault(CObjInstance* instance);
 
-bool Background_Load(const ChunkBody& body);
-void Background_Clear();
-void Background_InitTextures();
-void Background_Shutdown();
+#include "sprites/backgrounds.h"  // IWYU pragma: export
 void InitResourceFunctions();

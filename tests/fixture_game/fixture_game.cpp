@@ -13,6 +13,7 @@
 #include "core/rooms.h"
 #include "core/run_loop.h"
 #include "game/native_game.h"
+#include "sprites/sprites.h"
 #include "script/errors.h"
 
 namespace {
@@ -130,6 +131,10 @@ void GotoMissingRoom(CObjInstance* s, CObjInstance* o) {
   g_Run.new_room = 7;
 }
 
+// Draws the instance's own sprite where it stands, as an instance without a
+// draw event would; quiet, since draw events run every frame.
+void DrawSelf(CObjInstance* s, CObjInstance*) { Sprite_DrawInstanceDefault(s); }
+
 const NativeCodeEntry kTable[] = {
     {"tws_Object_log_0", LogOnly},                   // 0
     {"tws_Object_create_child_1", CreateChildOnce},  // 1
@@ -149,6 +154,7 @@ const NativeCodeEntry kTable[] = {
     {"tws_Object_timeline1_15", StartTimeline1},     // 15
     {"tws_Object_ping_pong_16", PingPong},           // 16
     {"tws_Object_goto_missing_17", GotoMissingRoom},  // 17
+    {"tws_Object_draw_self_18", DrawSelf},           // 18
 };
 
 }  // namespace
