@@ -17,6 +17,7 @@
 #include "graphics/render_states.h"
 #include "graphics/view_mapping.h"
 #include "graphics/window.h"
+#include "input/input.h"
 #include "script/convert.h"
 #include "sprites/sprites.h"
 
@@ -285,6 +286,11 @@ void Graphics_DrawScreen() {
   Graphics_SetViewport(0, 0, int(sw), int(sh));
   Graphics_SetViewProjection(0, 0, gw, gh, 0);
   DrawGUI(*room, gw, gh);
+  if (CSprite* cursor = Sprite_Get(g_Run.cursor_sprite)) {
+    int px = 0, py = 0;
+    Input_WindowToPort(g_InputState.mouse_x, g_InputState.mouse_y, &px, &py);
+    cursor->DrawExt(int(g_Run.step_counter), float(px), float(py), 1, 1, 0, 0xFFFFFF, 1);
+  }
   Graphics_Set3DMode(threeD);
   g_draw.viewCurrent = 0;
   RenderState_SetPerspectiveFlag(perspective);

@@ -343,6 +343,10 @@ bool Window_ShowPending() {
 
 bool Window_IsActive() { return g_window.focus; }
 void Window_SetFocusForTests(bool focus) { g_window.focus = focus; }
+void Window_SetClientSizeForTests(int width, int height) {
+  g_window.clientWidth = width;
+  g_window.clientHeight = height;
+}
 
 void Display_EnsureWindowed() {
   Window_ShowPending();

@@ -53,6 +53,7 @@ bool Window_ShowPending();
 // Whether the window has the keyboard focus or its application is active.
 bool Window_IsActive();
 void Window_SetFocusForTests(bool focus);
+void Window_SetClientSizeForTests(int width, int height);
 // Leaves full screen before a dialog opens.
 void Display_EnsureWindowed();
 

@@ -11,6 +11,7 @@
 #include "graphics/render_targets.h"
 #include "graphics/window.h"
 #include "graphics_fixture.h"
+#include "input/input.h"
 
 namespace {
 
@@ -316,6 +317,27 @@ TEST_F(Display, RenderTargetStackHoldsEightRecords) {
   EXPECT_EQ(RenderTarget_Depth(), 0);
   EXPECT_FALSE(RenderTarget_Pop());
   EXPECT_FALSE(RenderTarget_Set(1, 0)) << "one target slot on this device";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Display, WindowPositionsToTheGameScreenThroughTheLetterbox) {
+  // A 320x240 game in an 800x480 window: bars of 80 at each side.
+  Start(320, 240, 0x10, 800, 480);
+  // The window's own size is what the mapping divides by.
+  Window_SetClientSizeForTests(800, 480);
+  int px = -1, py = -1;
+  Input_WindowToPort(80, 0, &px, &py);
+  EXPECT_EQ(px, 0);
+  EXPECT_EQ(py, 0);
+  Input_WindowToPort(400, 240, &px, &py);
+  EXPECT_EQ(px, 160);
+  EXPECT_EQ(py, 120);
+  Input_WindowToPort(719, 479, &px, &py);
+  EXPECT_EQ(px, 319);
+  EXPECT_EQ(py, 239);
 }
 
 }  // namespace
