@@ -54,8 +54,13 @@ bool BoxMisses(CObjInstance* i, float minx, float miny, float maxx, float maxy) 
 bool Ellipse_ContainsPoint(const IntRect& r, double px, double py) {
   int32_t cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
   int32_t rx = (r.right - r.left) / 2, ry = (r.bottom - r.top) / 2;
-  double ex = (px - cx) / rx, ey = (py - cy) / ry;
-  return ex * ex + ey * ey <= 1.0;
+  // A zero radius is no division, but keeps what the division would give:
+  // 0 / 0 is not a number (counted as inside), anything else infinite.
+  auto term = [](double d, int32_t radius) {
+    if (radius != 0) return (d / radius) * (d / radius);
+    return d == 0 ? double(NAN) : INFINITY;
+  };
+  return !(term(px - cx, rx) + term(py - cy, ry) > 1.0);
 }
 
 bool CObjInstance::CollidesWithPoint(float px, float py, bool precise) {

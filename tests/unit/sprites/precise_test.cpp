@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <random>
+#include <string>
+
+#include "graphics/image_codecs.h"
 
 namespace {
 
@@ -102,7 +107,7 @@ TEST(PreciseMasks, LinesAndDegenerateEllipses) {
 TEST(PreciseMasks, ShapesAgreeWithAPointByPointWalk) {
   std::mt19937 rng(12345);
   auto uni = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     int w = uni(1, 9), h = uni(1, 9);
     Sprite s(w, h, {});
     for (auto& cell : s.masks[0]) cell = uni(0, 3) == 0;
@@ -121,6 +126,7 @@ TEST(PreciseMasks, ShapesAgreeWithAPointByPointWalk) {
       for (int py = std::max(p.top, r.top); py <= std::min(p.bottom, r.bottom); ++py) {
         bool hit = Precise_Point(s.view, p, px, py);
         rect = rect || hit;
+        // The oracle divides as floats do: 0 / 0 is NaN and counts as inside.
         float ex = (float(px) - cx) / rx, ey = (float(py) - cy) / ry;
         if (!(ex * ex + ey * ey > 1.0f)) ellipse = ellipse || hit;
       }
@@ -140,6 +146,53 @@ TEST(PreciseMasks, NonFiniteScalesAndAnglesHitNothing) {
     p.angle = bad;
     Precise_Point(s.view, p, 0, 0);  // no crash, no undefined conversion
   }
+}
+
+}  // namespace
+
+namespace {
+
+// ImageMagick's circle: the point test at every pixel equals its alpha map,
+// and at scale 2 the map of its 200% scale.
+std::vector<uint8_t> AlphaMap(const std::string& args, const std::string& path, int* w, int* h) {
+  std::string cmd = "convert " + args + " PNG32:" + path + " 2>/dev/null";
+  if (std::system(cmd.c_str()) != 0) return {};
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return {};
+  std::vector<uint8_t> bytes;
+  uint8_t buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.insert(bytes.end(), buf, buf + n);
+  std::fclose(f);
+  uint32_t* pixels = PNG_Load(bytes.data(), bytes.size(), w, h);
+  if (!pixels) return {};
+  std::vector<uint8_t> alpha(size_t(*w) * size_t(*h));
+  for (size_t i = 0; i < alpha.size(); ++i) alpha[i] = (pixels[i] >> 24) != 0;
+  PNG_Free(pixels);
+  return alpha;
+}
+
+TEST(PreciseMasks, ACircleFromImageMagickAtScaleOneAndTwo) {
+  if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs ImageMagick";
+  std::string dir = testing::TempDir();
+  int w = 0, h = 0, w2 = 0, h2 = 0;
+  const std::string circle = "-size 21x21 xc:none -fill white -draw 'circle 10,10 10,2'";
+  std::vector<uint8_t> mask = AlphaMap(circle, dir + "/circle.png", &w, &h);
+  std::vector<uint8_t> big = AlphaMap(circle + " -filter point -scale 200%", dir + "/circle2.png", &w2, &h2);
+  ASSERT_FALSE(mask.empty());
+  ASSERT_EQ(w2, 2 * w);
+  std::vector<std::vector<uint8_t>> masks{mask};
+  MaskView view{w, h, 0, 0, 1, true, &masks};
+  int wrong = 0;
+  for (int scale = 1; scale <= 2; ++scale) {
+    MaskPlacement p = At(30, 40, w, h, float(scale));
+    const std::vector<uint8_t>& want = scale == 1 ? mask : big;
+    int ww = scale == 1 ? w : w2, hh = scale == 1 ? h : h2;
+    for (int y = 0; y < hh; ++y)
+      for (int x = 0; x < ww; ++x)
+        if (Precise_Point(view, p, 30 + x, 40 + y) != (want[size_t(y * ww + x)] != 0) && ++wrong < 5)
+          ADD_FAILURE() << "scale " << scale << " at " << x << "," << y;
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
