@@ -7,6 +7,7 @@
 #include "core/game_data.h"
 #include "game/native_game.h"
 #include "script/bytecode.h"
+#include "script/parse_tree.h"
 
 namespace {
 CCode* g_codeList = nullptr;

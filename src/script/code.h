@@ -12,6 +12,7 @@
 
 class VMBuffer;
 struct NativeCodeEntry;
+struct ParseNode;
 
 class CCode {
  public:
@@ -35,6 +36,12 @@ class CCode {
   const VMBuffer* Bytecode() const { return bytecode_; }
   const VMBuffer* LineTable() const { return lineTable_.get(); }
   const ScriptValue& Constant() const { return constant_; }
+  // Compiles code made from text through every phase of the run-time
+  // compiler (compiler.h); false after the first error, whose text is the
+  // pending error (code_run.h). A code object compiles at most once.
+  bool Compile(std::string_view name);
+  // The rewritten parse tree of code compiled from text, or null.
+  const ParseNode* Tree() const { return tree_.get(); }
   bool Listed() const { return !unlisted_; }
   CCode* NextListed() const { return next_; }
 
@@ -44,7 +51,9 @@ class CCode {
   bool compiled_ = false;
   std::string source_;
   ScriptValue constant_;
-  const VMBuffer* bytecode_ = nullptr;  // the code table's; never owned here
+  const VMBuffer* bytecode_ = nullptr;  // the code table's, or ownBytecode_
+  std::unique_ptr<VMBuffer> ownBytecode_;  // compiled from text
+  std::unique_ptr<ParseNode> tree_;
   std::unique_ptr<VMBuffer> lineTable_;
   std::string name_;
   int32_t index_ = -1;

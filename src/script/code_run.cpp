@@ -43,15 +43,13 @@ void Code_ReportError(const CCode* code, int position, const char* message) {
   int lineEnd = lineStart;
   while (lineEnd < len && text[lineEnd] != '\n') ++lineEnd;
   std::string lineText(text + lineStart, text + lineEnd);
-  char buf[4096];
+  // Built whole: a fixed buffer would cut the message off after a long line.
+  const std::string where = std::to_string(column + 1) + ": " + (message ? message : "");
   if (!code || code->Kind() == CCode::kProgram) {
-    std::snprintf(buf, sizeof buf, "Error in code at line %d:\n   %s\n\nat position %d: %s", line, lineText.c_str(),
-                  column + 1, message ? message : "");
+    g_pendingText = "Error in code at line " + std::to_string(line) + ":\n   " + lineText + "\n\nat position " + where;
   } else {
-    std::snprintf(buf, sizeof buf, "Error in expression: %s\n position %d: %s", text, column + 1,
-                  message ? message : "");
+    g_pendingText = std::string("Error in expression: ") + text + "\n position " + where;
   }
-  g_pendingText = buf;
 }
 
 bool Code_Run(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result) {

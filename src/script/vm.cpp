@@ -22,6 +22,7 @@
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/code.h"
+#include "script/compiler.h"
 #include "script/memory_manager.h"
 #include "script/scripts.h"
 #include "script/variable_names.h"
@@ -594,7 +595,7 @@ void VM_FatalError(VMFrame* frame, const char* format, ...) {
   if (frame) Stop(frame);
 }
 
-void VM_Init() {}
+void VM_Init() { Compiler_Install(); }
 void Compiler_Free() {}
 
 const char* VM_StringOperand(uint32_t index) {

@@ -1,0 +1,12 @@
+// The run-time compiler from script text to bytecode: lexer, name
+// resolution, parser, tree pass and code generator, run by CCode::Compile.
+// The compiler stops at the first error of any phase, so a compilation
+// reports exactly one error.
+#pragma once
+#include <string>
+
+class CCode;
+
+// The compiler that text scripts use (scripts.h); VM_Init installs it.
+bool Compiler_CompileCode(CCode* code, const std::string& name);
+void Compiler_Install();
