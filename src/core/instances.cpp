@@ -48,6 +48,7 @@ bool Instance_LookUpSprite(int32_t sprite, SpriteShape* out) {
 }
 
 void Instance_SetPhysicsHooks(const InstancePhysicsHooks& hooks) { g_physics = hooks; }
+const InstancePhysicsHooks& Instance_PhysicsHooks() { return g_physics; }
 
 int32_t Instance_SlotCount() {
   if (g_slotOverride >= 0) return g_slotOverride;

@@ -62,8 +62,15 @@ struct InstancePhysicsHooks {
   void (*bind_fixture)(CGameRoom* room, CObjInstance* instance, const PhysicsFixtureRequest& fixture) = nullptr;
   // Destroys the instance's body (room null: in whatever world holds it).
   void (*destroy_body)(CGameRoom* room, CObjInstance* instance) = nullptr;
+  // The contact being dispatched as a collision event: the number of its
+  // points that involve the instance, and point n's position or the normal
+  // of the manifold holding it (false when there is no such point).
+  int32_t (*collision_point_count)(CGameRoom* room, CObjInstance* instance) = nullptr;
+  bool (*collision_point)(CGameRoom* room, CObjInstance* instance, int32_t n, float* x, float* y) = nullptr;
+  bool (*collision_normal)(CGameRoom* room, CObjInstance* instance, int32_t n, float* x, float* y) = nullptr;
 };
 void Instance_SetPhysicsHooks(const InstancePhysicsHooks& hooks);
+const InstancePhysicsHooks& Instance_PhysicsHooks();
 
 // Value slots each new instance gets: the compiled code's instance slots.
 int32_t Instance_SlotCount();

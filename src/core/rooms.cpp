@@ -661,6 +661,59 @@ int32_t Room_Duplicate(int32_t index) {
   return AppendRoom(std::move(room));
 }
 
+bool Room_Assign(int32_t index, int32_t source) {
+  const CGameRoom* from = Room_Get(source);
+  if (!from || !Room_Exists(index)) return false;
+  auto room = std::make_unique<CGameRoom>();
+  room->CopyFrom(*from, false);
+  room->SetName(Room_Get(index)->Name());
+  // The definition it replaces is deleted: running copies hold the shared
+  // record and code themselves.
+  RoomTable.Set(index, std::move(room));
+  return true;
+}
+
+// ---- Room changes ------------------------------------------------------------------------------
+
+void Room_Goto(int32_t room) {
+  g_Run.new_room = room;
+  g_Run.transition_kind = 0;
+  if (!Room_Exists(room)) {
+    Error_ReportRuntime(Message_WithNumber("Unexisting room number: ", room).c_str(), true);
+    g_Run.new_room = kNewRoomAbort;
+  }
+}
+
+void Room_GotoPrevious() {
+  if (g_Run.room_index == Room_First()) {
+    Error_ReportRuntime("Moving to previous room before the first room.", true);
+    g_Run.new_room = kNewRoomAbort;
+    return;
+  }
+  Room_Goto(Room_Previous(g_Run.room_index));
+}
+
+void Room_GotoNext() {
+  if (g_Run.room_index == Room_Last()) {
+    Error_ReportRuntime("Moving to next room after the last room.", true);
+    g_Run.new_room = kNewRoomAbort;
+    return;
+  }
+  Room_Goto(Room_Next(g_Run.room_index));
+}
+
+void Room_Restart() { Room_Goto(g_Run.room_index); }
+
+void Game_Restart() { g_Run.new_room = kNewRoomRestart; }
+
+int32_t Room_PreviousOfExisting(int32_t room) {
+  return Room_Exists(room) && room != Room_First() ? Room_Previous(room) : -1;
+}
+
+int32_t Room_NextOfExisting(int32_t room) {
+  return Room_Exists(room) && room != Room_Last() ? Room_Next(room) : -1;
+}
+
 // ---- Instances of a running copy ---------------------------------------------
 
 CObjInstance* CGameRoom::CreateInstance(float x, float y, int32_t objectIndex) {

@@ -277,3 +277,19 @@ std::string Room_OrderProblem();
 // Run-time additions; the new index, or -1 when `index` holds no room.
 int32_t Room_Add();
 int32_t Room_Duplicate(int32_t index);
+// Slot `index` becomes a copy of room `source` and keeps its name; false
+// unless both hold rooms. Like a duplicate, the copy shares the source's
+// record and makes no instances: those come when the room is entered.
+bool Room_Assign(int32_t index, int32_t source);
+
+// Room changes. Each sets the new-room request, acted on after the step; a
+// room that does not exist is a fatal error and asks for the abort.
+void Room_Goto(int32_t room);
+void Room_GotoPrevious();
+void Room_GotoNext();
+void Room_Restart();
+void Game_Restart();
+// The rooms before and after `room` in the order, for room_previous and
+// room_next: -1 unless the room exists and is not the first (last).
+int32_t Room_PreviousOfExisting(int32_t room);
+int32_t Room_NextOfExisting(int32_t room);

@@ -34,6 +34,8 @@ struct RunGlobals {
   int32_t event_type = 0, event_number = 0, event_object = -1;
   int32_t event_action = 0;
   int32_t fps = 0;
+  // The ds_map of the asynchronous event being dispatched, -1 outside one.
+  int32_t async_load = -1;
 };
 
 extern RunGlobals g_Run;

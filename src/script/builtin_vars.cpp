@@ -112,9 +112,7 @@ void RegisterArgumentN() {
 GETTER(GetDebugMode) { return SetReal(out, (GameInfo_Get().debug_byte & 1) == 0 ? 1 : 0); }
 GETTER(GetRoom) { return SetReal(out, g_Run.room_index); }
 SETTER_SIG(SetRoom) {
-  // Only a room that exists is asked for.
-  int32_t room = Rounded(value);
-  if (Room_Exists(room)) g_Run.new_room = room;
+  Room_Goto(Rounded(value));
   return true;
 }
 GETTER(GetRoomFirst) { return SetReal(out, Room_First()); }
@@ -177,6 +175,20 @@ GETTER(GetProgramDirectory) {
   std::string dir = Path_ExecutableDirectory();
   if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
   return SetText(out, dir);
+}
+
+// ---- Instances of the room -------------------------------------------------------
+
+// Instances destroyed this step and not yet removed still count.
+GETTER(GetInstanceCount) { return SetReal(out, Room() ? Room()->active.Count() : 0); }
+GETTER(GetInstanceId) {
+  constexpr int32_t kNoone = -4;
+  CGameRoom* room = Room();
+  if (!room || index < 0 || index >= room->active.Count()) return SetReal(out, kNoone);
+  int32_t n = 0;
+  for (CObjInstance* i : room->active)
+    if (n++ == index) return SetReal(out, i->id);
+  return SetReal(out, kNoone);
 }
 
 // ---- Room ------------------------------------------------------------------------
@@ -262,6 +274,7 @@ double UnsignedValue(uint32_t v) { return v; }
 double SingleValue(double v) { return double(float(v)); }
 double SingleFrom(const ScriptValue* v) { return double(float(v->Real())); }
 uint32_t UnsignedFrom(const ScriptValue* v) { return uint32_t(Rounded(v)); }
+int32_t NearSingle(const ScriptValue* v) { return Real_RoundToInt32(double(float(v->Real()))); }
 
 LAYER_FIELD(GetBgVisible, SetBgVisible, visible, FlagValue, Flag)
 LAYER_FIELD(GetBgForeground, SetBgForeground, foreground, FlagValue, Flag)
@@ -308,6 +321,7 @@ VIEW_FIELD(GetViewVBorder, SetViewVBorder, vborder, IntValue, Rounded)
 VIEW_FIELD(GetViewHSpeed, SetViewHSpeed, hspeed, IntValue, Rounded)
 VIEW_FIELD(GetViewVSpeed, SetViewVSpeed, vspeed, IntValue, Rounded)
 VIEW_FIELD(GetViewObject, SetViewObject, object, IntValue, Rounded)
+VIEW_FIELD(GetViewSurfaceId, SetViewSurfaceId, surface, IntValue, NearSingle)
 
 // ---- Input ------------------------------------------------------------------------
 
@@ -467,7 +481,8 @@ void RegisterGeneral() {
   BuiltinVar_Register("working_directory", GetWorkingDirectory, nullptr);
   BuiltinVar_Register("temp_directory", GetTempDirectory, nullptr);
   BuiltinVar_Register("program_directory", GetProgramDirectory, nullptr);
-  // instance_count and instance_id belong here once instance variables exist.
+  BuiltinVar_Register("instance_count", GetInstanceCount, nullptr);
+  BuiltinVar_Register("instance_id", GetInstanceId, nullptr);
 
   BuiltinVar_Register("room_width", GetRoomWidth, nullptr);
   BuiltinVar_Register("room_height", GetRoomHeight, nullptr);
@@ -510,7 +525,7 @@ void RegisterGeneral() {
   BuiltinVar_Register("view_hspeed", GetViewHSpeed, SetViewHSpeed);
   BuiltinVar_Register("view_vspeed", GetViewVSpeed, SetViewVSpeed);
   BuiltinVar_Register("view_object", GetViewObject, SetViewObject);
-  // view_surface_id belongs here once instance variables exist.
+  BuiltinVar_Register("view_surface_id", GetViewSurfaceId, SetViewSurfaceId);
 
   BuiltinVar_Register("mouse_x", GetMouseX, nullptr);
   BuiltinVar_Register("mouse_y", GetMouseY, nullptr);
@@ -575,6 +590,7 @@ void BuiltinVar_Clear() { g_table.clear(); }
 void BuiltinVar_RegisterAll() {
   BuiltinVar_Clear();
   g_table.reserve(kBuiltinVarCapacity);
+  BuiltinVar_RegisterInstance();
   RegisterGeneral();
   Platform_RegisterVariables();
   InstanceVar_SetBuiltinLookup(Access);

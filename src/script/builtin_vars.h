@@ -25,6 +25,8 @@ int BuiltinVar_Count();
 BuiltinVarAccess BuiltinVar_Access(int id);
 // Empties the table (the look-ups stay installed).
 void BuiltinVar_Clear();
+// The instance variables (x, speed, alarm ...), which take the lowest ids.
+void BuiltinVar_RegisterInstance();
 // Empties the table, registers every built-in variable and installs the
 // table's look-ups for variable access and name resolution.
 void BuiltinVar_RegisterAll();

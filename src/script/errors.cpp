@@ -38,6 +38,12 @@ std::string Format(const char* format, ...) {
 }
 }  // namespace
 
+std::string Message_WithNumber(const std::string& text, int64_t number) {
+  std::string out = text;
+  out += std::to_string(number);
+  return out;
+}
+
 bool Error_Occurred() { return g_errorOccurred; }
 void Error_ClearOccurred() { g_errorOccurred = false; }
 void Error_SetOccurred(bool flag) { g_errorOccurred = flag; }

@@ -17,6 +17,9 @@ bool Error_ShowDialog(const std::string& message, bool ignoreAllowed);
 // line end made "\r\n".
 std::string Error_DialogText(const std::string& message);
 
+// The text followed by the number in decimal.
+std::string Message_WithNumber(const std::string& text, int64_t number);
+
 bool Error_Occurred();
 void Error_ClearOccurred();
 // What scripts write into error_occurred and error_last.

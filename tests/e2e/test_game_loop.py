@@ -11,6 +11,7 @@ FIXTURE = os.environ.get("TW_FIXTURE_RUNNER", "")
 # Codes of the fixture's compiled events (tests/fixture_game/fixture_game.cpp).
 LOG, CREATE_CHILD, DESTROY_SELF, SINK_ONCE, ALARM0, END_GAME, NEXT_ROOM, RESTART_ONCE = range(8)
 RECURSE, ERROR, MOVE_RIGHT, CREATION_CODE, ROOM_CODE, PERSIST, TIMELINE0, TIMELINE1, PING_PONG, GOTO_MISSING = range(8, 18)
+GOTO_NEXT, LAUNCH_DOWN, LOG_MOTION = range(18, 21)
 
 
 def game(name, body, rooms="0"):
@@ -318,6 +319,44 @@ END
         self.assertIn("Cannot go to room 7: there is no such room", r.stderr)
         self.assertIn("ERROR!!! :: Cannot go to room 7: there is no such room", out)
         self.assertEqual(out.count("Step g 100001"), 1)
+
+    def test_going_past_the_last_room_of_the_order_ends_the_game_with_its_reason(self):
+        # The order is 1, 0: room 1 plays first and room 0 is the last.
+        r, out = self.play(game("Order", f"""
+OBJECT "g"
+  EVENT 3 0 code={GOTO_NEXT}
+  EVENT 7 4 code={LOG}
+END
+ROOM "zero"
+  INSTANCE x=0 y=0 object=0 id=100001
+END
+ROOM "one"
+  INSTANCE x=0 y=0 object=0 id=100002
+END
+""", rooms="1,0"), frames=6, extra=["-noerrors"])
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual([line for line in out.splitlines() if line.startswith(("Room Start", "Step"))],
+                         ["Room Start g 100002", "Step g 100002", "Room Start g 100001", "Step g 100001"])
+        self.assertIn("Moving to next room after the last room.", out)
+
+    def test_motion_written_through_the_instance_variables_moves_the_instance(self):
+        r, out = self.play(game("Motion", f"""
+OBJECT "m"
+  EVENT 0 0 code={LAUNCH_DOWN}
+  EVENT 2 1 code={LOG}
+  EVENT 3 2 code={LOG_MOTION}
+END
+ROOM "only"
+  INSTANCE x=10 y=20 object=0 id=100001
+END
+"""), frames=3)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual([line for line in out.splitlines() if line.startswith(("at ", "refused", "Alarm"))],
+                         ["refused id",
+                          "at 10 23 hspeed 0 vspeed 3 alarm1 1 count 1",
+                          "Alarm 1 m 100001",
+                          "at 10 26 hspeed 0 vspeed 3 alarm1 0 count 1",
+                          "at 10 29 hspeed 0 vspeed 3 alarm1 -1 count 1"])
 
     def test_an_empty_room_order_is_refused(self):
         for rooms in ("rooms=", "rooms=3"):

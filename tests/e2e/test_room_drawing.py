@@ -7,7 +7,7 @@ import os
 from twtest import RunnerTest, read_png
 
 FIXTURE = os.environ.get("TW_FIXTURE_RUNNER", "")
-DRAW_SELF = 18  # fixture code: draws the instance's sprite where it stands
+DRAW_SELF = 21  # fixture code: draws the instance's sprite where it stands
 
 
 def cell(i, j):

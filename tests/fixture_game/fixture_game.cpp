@@ -14,7 +14,9 @@
 #include "core/run_loop.h"
 #include "game/native_game.h"
 #include "sprites/sprites.h"
+#include "script/builtin_vars.h"
 #include "script/errors.h"
+#include "script/value.h"
 
 namespace {
 
@@ -131,6 +133,39 @@ void GotoMissingRoom(CObjInstance* s, CObjInstance* o) {
   g_Run.new_room = 7;
 }
 
+void GotoNext(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  Room_GotoNext();
+}
+
+// Through the built-in variable table, as script code writes them.
+void SetVar(CObjInstance* s, const char* name, double value, int32_t index = -1) {
+  ScriptValue v = ScriptValue::FromReal(value);
+  if (!Instance_SetVar(s, BuiltinVar_Find(name), index, &v)) g_OutputConsole->Output("refused %s\n", name);
+}
+
+double GetVar(CObjInstance* s, const char* name, int32_t index = -1) {
+  ScriptValue v;
+  const double r = Instance_GetVar(s, BuiltinVar_Find(name), index, &v) ? v.Real() : -999;
+  ScriptValue_Free(&v);
+  return r;
+}
+
+void LaunchDown(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  SetVar(s, "speed", 3);
+  SetVar(s, "direction", 270);
+  SetVar(s, "alarm", 2, 1);
+  SetVar(s, "id", 5);
+}
+
+void LogMotion(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  g_OutputConsole->Output("at %g %g hspeed %g vspeed %g alarm1 %g count %g\n", GetVar(s, "x"), GetVar(s, "y"),
+                          GetVar(s, "hspeed"), GetVar(s, "vspeed"), GetVar(s, "alarm", 1),
+                          GetVar(s, "instance_count"));
+}
+
 // Draws the instance's own sprite where it stands, as an instance without a
 // draw event would; quiet, since draw events run every frame.
 void DrawSelf(CObjInstance* s, CObjInstance*) { Sprite_DrawInstanceDefault(s); }
@@ -154,7 +189,10 @@ const NativeCodeEntry kTable[] = {
     {"tws_Object_timeline1_15", StartTimeline1},     // 15
     {"tws_Object_ping_pong_16", PingPong},           // 16
     {"tws_Object_goto_missing_17", GotoMissingRoom},  // 17
-    {"tws_Object_draw_self_18", DrawSelf},           // 18
+    {"tws_Object_goto_next_18", GotoNext},            // 18
+    {"tws_Object_launch_down_19", LaunchDown},        // 19
+    {"tws_Object_log_motion_20", LogMotion},          // 20
+    {"tws_Object_draw_self_21", DrawSelf},           // 21
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "core/rooms.h"
 #include "core/run_loop.h"
 #include "pack.h"
+#include "script/builtin_vars.h"
 #include "script/code.h"
 #include "script/code_run.h"
 #include "script/errors.h"
@@ -486,3 +487,22 @@ TEST_F(VMCalls, WithLoopOfCompiledCodeVisitsLikeTheMachine) {
 }
 
 }  // namespace
+
+// ---- Instance built-in variables through the machine ------------------------------
+
+TEST_F(VMCalls, InstanceVariablesAreWrittenThroughTheirSettersAndReadOnlyOnesRefused) {
+  BuiltinVar_RegisterAll();
+  CObjInstance* self = Make(0);
+  EXPECT_EQ(LoadAndRun("push.d 3\nconv.d.v\npop.v.v self.speed\npush.d 90\nconv.d.v\npop.v.v self.direction\n"
+                       "push.v self.vspeed",
+                       "", self),
+            "");
+  EXPECT_EQ(result_.Real(), -3);
+  EXPECT_EQ(self->hspeed, 0);
+  const std::string error = LoadAndRun("push.d 3\nconv.d.v\npop.v.v self.id\npush.d 7\nconv.d.v\npop.v.v self.x", "",
+                                       self);
+  BuiltinVar_Clear();
+  EXPECT_NE(error.find("Pop :: Execution Error - Variable set failed id - read only variable?"), std::string::npos)
+      << error;
+  EXPECT_EQ(self->x, 0) << "the run stops at the refused write";
+}
