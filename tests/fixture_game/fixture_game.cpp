@@ -13,10 +13,10 @@
 #include "core/rooms.h"
 #include "core/run_loop.h"
 #include "game/native_game.h"
-#include "sprites/sprites.h"
 #include "script/builtin_vars.h"
 #include "script/errors.h"
 #include "script/value.h"
+#include "sprites/sprites.h"
 
 namespace {
 
