@@ -85,11 +85,14 @@ CSprite::CSprite() { Clear(); }
 CSprite::~CSprite() { Clear(); }
 
 void CSprite::Clear() {
+  localEntries_.clear();
+  ownEntries_ = false;
+  bitmaps.clear();
   for (int32_t t : textures)
     if (t != -1) Texture_Free(t);
   textures.clear();
   entryOffsets_.clear();
-  ownEntries_.clear();
+  tableEntries_.clear();
   entryIndex_.clear();
   entryGeneration_ = 0;
   frameCount = 0;
@@ -103,6 +106,8 @@ void CSprite::Clear() {
   bboxLeft = bboxTop = bboxRight = bboxBottom = 0;
   radius = 0;
   FreeMasks();
+  fileMasks_.clear();
+  masksFromFile_ = false;
   name.clear();
   index = 0;
 }
@@ -167,6 +172,7 @@ bool CSprite::LoadFromChunk(const GameDataFile& f, uint32_t r) {
     }
   }
   hasMasks = true;
+  masksFromFile_ = true;
   return true;
 }
 
@@ -178,75 +184,6 @@ void CSprite::ComputeRadius() {
     best = std::max(best, Real_ToInt32(std::ceil(std::sqrt(dx * dx + dy * dy))));
   }
   radius = best;
-}
-
-void CSprite::ComputeBoundingBox() {
-  ComputeRadius();
-  if (bboxMode == 2) return;
-  if (bboxMode == 1 || !transparent) {
-    bboxLeft = bboxTop = 0;
-    bboxRight = width - 1;
-    bboxBottom = height - 1;
-  } else if (frameCount < 1) {
-    bboxLeft = bboxTop = bboxRight = bboxBottom = 0;
-  }
-  // Frames on data-file pages keep the box the data file computed: the
-  // pixels are not read back from the pages.
-}
-
-void CSprite::SetBoundingBox(int left, int top, int right, int bottom) {
-  if (bboxMode != 2) return;
-  bboxLeft = left;
-  bboxTop = top;
-  bboxRight = right;
-  bboxBottom = bottom;
-}
-
-void CSprite::SetBoundingBoxMode(int mode) {
-  if (mode < 0 || mode > 2 || mode == bboxMode) return;
-  bboxMode = mode;
-  ComputeBoundingBox();
-}
-
-void CSprite::SetPrecise(bool flag) {
-  if (flag == precise) return;
-  precise = flag;
-  CreateMask();
-}
-
-void CSprite::CreateMask() {
-  // Masks of data-file frames cannot be rebuilt (no bitmaps to read), so a
-  // precise sprite keeps the ones it has.
-  if (precise && transparent && HasEntries()) return;
-  FreeMasks();
-}
-
-void CSprite::FreeMasks() {
-  masks.clear();
-  hasMasks = false;
-}
-
-void CSprite::Copy(const CSprite& s) {
-  Clear();
-  width = s.width;
-  height = s.height;
-  bboxLeft = s.bboxLeft;
-  bboxTop = s.bboxTop;
-  bboxRight = s.bboxRight;
-  bboxBottom = s.bboxBottom;
-  transparent = s.transparent;
-  smooth = s.smooth;
-  preload = s.preload;
-  bboxMode = s.bboxMode;
-  precise = s.precise;
-  xOrigin = s.xOrigin;
-  yOrigin = s.yOrigin;
-  frameCount = s.HasEntries() ? s.frameCount : 0;
-  radius = s.radius;
-  entryOffsets_ = s.entryOffsets_;
-  ownEntries_ = s.ownEntries_;
-  masks = s.masks;
-  hasMasks = s.hasMasks;
 }
 
 int CSprite::WrapFrame(int frame) const {
@@ -265,13 +202,17 @@ void CSprite::ResolveEntries() const {
 
 void CSprite::SetFrameEntries(std::vector<int32_t> pageIndices) {
   entryOffsets_.clear();
-  ownEntries_ = std::move(pageIndices);
-  frameCount = int32_t(ownEntries_.size());
+  tableEntries_ = std::move(pageIndices);
+  frameCount = int32_t(tableEntries_.size());
 }
 
 TexturePageEntry* CSprite::FrameEntry(int frame) const {
   const int f = WrapFrame(frame);
-  if (!ownEntries_.empty()) return f >= 0 && size_t(f) < ownEntries_.size() ? TPage_Get(ownEntries_[size_t(f)]) : nullptr;
+  if (f < 0) return nullptr;
+  if (!localEntries_.empty()) {
+    return size_t(f) < localEntries_.size() ? const_cast<TexturePageEntry*>(&localEntries_[size_t(f)]) : nullptr;
+  }
+  if (!tableEntries_.empty()) return size_t(f) < tableEntries_.size() ? TPage_Get(tableEntries_[size_t(f)]) : nullptr;
   if (f < 0 || size_t(f) >= entryOffsets_.size()) return nullptr;
   ResolveEntries();
   return TPage_Get(entryIndex_[size_t(f)]);
@@ -410,11 +351,20 @@ void Sprite_FreeAll() {
 
 void Sprite_Clear() { Sprite_FreeAll(); }
 
-// Data-file sprites draw from their pages; only sprites made at run time
-// carry textures of their own, and those are made with them.
-void Sprite_InitTextures() {}
+// Data-file sprites draw from their pages and get nothing here.
+void Sprite_InitTextures() {
+  for (auto& s : g_sprites.sprites) {
+    if (!s) continue;
+    s->InitTexture();
+    s->InitLocalTPE();
+  }
+}
 
-void Sprite_Shutdown() { Sprite_FreeAll(); }
+void Sprite_Shutdown() {
+  for (auto& s : g_sprites.sprites)
+    if (s) s->FreeTextures();
+  Sprite_FreeAll();
+}
 
 int Sprite_Count() { return int(g_sprites.sprites.size()); }
 
@@ -450,6 +400,13 @@ int Sprite_Duplicate(int index) {
   if (!source) return -1;
   auto copy = std::make_unique<CSprite>();
   copy->Copy(*source);
+  // Frames on the pages become bitmaps of the copy's own, so that it can be
+  // changed without touching the original.
+  if (copy->bitmaps.empty() && copy->HasSharedEntries() && copy->CopyFramesFromPages()) {
+    copy->DropSharedEntries();
+    copy->InitTexture();
+    copy->InitLocalTPE();
+  }
   return Append(std::move(copy));
 }
 

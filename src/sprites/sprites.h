@@ -8,14 +8,30 @@
 #include <vector>
 
 #include "core/game_data.h"
+#include "graphics/bitmap.h"
+#include "graphics/textures.h"
 
-struct TexturePageEntry;
 class CObjInstance;
+
+// What a frame is drawn from: its own texture-table slot (sprites made at
+// run time), or the page entry it lies on (frames on the data file's pages).
+// Script code is handed a validated handle made from this, never an address.
+struct SpriteTexture {
+  int32_t texture = -1;
+  TexturePageEntry* entry = nullptr;
+};
+
+struct SpriteRect {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const SpriteRect&) const = default;
+};
 
 class CSprite {
  public:
   CSprite();
   virtual ~CSprite();
+  CSprite(const CSprite&) = delete;
+  CSprite& operator=(const CSprite&) = delete;
 
   // Back to an empty sprite: 1 x 1, transparent, preload, precise, mode 0.
   void Clear();
@@ -23,15 +39,58 @@ class CSprite {
   // the container or names page entries that do not exist.
   bool LoadFromChunk(const GameDataFile& file, uint32_t record);
   void ComputeRadius();
+  // The radius, and unless the mode is manual the box: the full frame in
+  // mode 1 or for an opaque sprite, else the union of the frames' pixels
+  // whose alpha is not 0.
   void ComputeBoundingBox();
+  // Only in mode 2.
   void SetBoundingBox(int left, int top, int right, int bottom);
   void SetBoundingBoxMode(int mode);
   void SetPrecise(bool flag);
+  // The default masks: one per frame, solid where alpha is above 0, for a
+  // sprite that is precise and transparent.
   void CreateMask();
+  // Masks of a given kind (0 alpha above the tolerance, 1 box, 2 ellipse of
+  // the box, 3 diamond of the box). Box mode 0 or 1 takes the full frame, 2
+  // the rectangle. Without `separate` every frame's mask also holds frame 0's.
+  void CreateMaskExt(bool separate, int boxMode, int left, int top, int right, int bottom, int kind, int tolerance);
+  // Fills one mask of width x height cells from a frame bitmap (null: no
+  // pixels) and ORs in `previous` when given.
+  void FillMask(const std::vector<uint8_t>* previous, std::vector<uint8_t>& mask, const CBitmap32* bitmap, int kind,
+                int tolerance) const;
   void FreeMasks();
-  // Shares the source's data-file frames and masks; own textures are not
-  // shared.
+  // One texture per frame bitmap; nothing for frames on data-file pages.
+  void InitTexture();
+  // Page entries of the sprite's own that cover its own textures.
+  void InitLocalTPE();
+  void FreeTextures();
+  SpriteTexture GetTexture(int frame) const;
+  // With a page entry its placement in the frame (right and bottom one past
+  // the last pixel); else the bounds of the bitmap's pixels whose alpha is
+  // not 0 (inclusive). Zeros for a frame out of range.
+  SpriteRect GetFrameRect(int frame) const;
+  // A copy of the frame bitmap; null out of range or without bitmaps.
+  std::unique_ptr<TBitmap> GetFrameBitmap(int frame) const;
+  // Takes the source's settings and frames. Frame bitmaps are copied and get
+  // textures and masks of their own; frames on data-file pages are shared
+  // and keep the source's masks, which cannot be rebuilt without pixels.
   void Copy(const CSprite& source);
+  // Reads the frames on the pages back into frame bitmaps; false (and
+  // nothing changed) when a frame has no readable page.
+  bool CopyFramesFromPages();
+  // Drops the shared page entries once the frames are bitmaps of its own.
+  void DropSharedEntries();
+  // One frame made from an image (the screen, a surface); false and an empty
+  // sprite when the image has no pixels to take.
+  bool CreateFromBitmap(const TBitmap& image, bool precise, bool transparent, bool smooth, bool preload,
+                        int xOrigin, int yOrigin, bool plainCopy);
+  // The frames become these bitmaps, resized to the first one's size; then
+  // textures, entries, box and masks are made again. False (nothing
+  // changed) when a bitmap is invalid or empty.
+  bool SetFrameBitmaps(std::vector<CBitmap32> frames);
+  // Whether the frames lie on pages the sprite shares (the data file's).
+  bool HasSharedEntries() const { return !entryOffsets_.empty() || !tableEntries_.empty(); }
+  bool HasOwnEntries() const { return ownEntries_; }
 
   // Frame f wrapped into 0 .. frames - 1 (negative values too); -1 without
   // frames.
@@ -69,7 +128,9 @@ class CSprite {
   bool precise = true, hasMasks = false, transparent = true, smooth = false, preload = true;
   // Masks of width x height cells, 1 solid; frame f uses mask f mod count.
   std::vector<std::vector<uint8_t>> masks;
-  // Own texture-table slots, one per frame, for sprites made at run time.
+  // Frame bitmaps, one per frame, for sprites made at run time.
+  std::vector<CBitmap32> bitmaps;
+  // Own texture-table slots, -1 for none, one per frame bitmap.
   std::vector<int32_t> textures;
   std::string name;
   int32_t index = 0;
@@ -83,9 +144,17 @@ class CSprite {
   std::vector<uint32_t> entryOffsets_;
   mutable std::vector<int32_t> entryIndex_;
   mutable uint32_t entryGeneration_ = 0;
-  // Entries of the page-entry table the sprite was given, by index.
-  std::vector<int32_t> ownEntries_;
-  bool HasEntries() const { return !entryOffsets_.empty() || !ownEntries_.empty(); }
+  // Entries of the page-entry table the sprite was given, by index; shared
+  // like the data file's.
+  std::vector<int32_t> tableEntries_;
+  // Entries of its own (InitLocalTPE), one per frame bitmap.
+  std::vector<TexturePageEntry> localEntries_;
+  bool ownEntries_ = false;
+  // The data file's masks while the sprite is not precise, so that they come
+  // back when it is made precise again.
+  std::vector<std::vector<uint8_t>> fileMasks_;
+  bool masksFromFile_ = false;
+  bool HasEntries() const { return HasSharedEntries() || !localEntries_.empty(); }
 };
 
 bool Sprite_Load(const ChunkBody& body);

@@ -347,12 +347,13 @@ TEST_F(SpriteTest, FramesWrapAndStretchedWithZeroWidthDrawsNothing) {
   EXPECT_EQ(device.DrawCallCount(), 0u);
 }
 
-TEST_F(SpriteTest, DuplicatesShareFramesAndKeepTheirMasks) {
+TEST_F(SpriteTest, DuplicatesTakeTheirFramesFromThePagesAndKeepTheirMasks) {
   Load(kTwoPages);
   const int copy = Sprite_Duplicate(0);
   EXPECT_EQ(copy, 3);
   EXPECT_STREQ(Sprite_GetName(copy), "__newsprite3");
-  EXPECT_EQ(Sprite_Get(copy)->FrameEntry(1), Sprite_Get(0)->FrameEntry(1));
+  EXPECT_NE(Sprite_Get(copy)->FrameEntry(1), Sprite_Get(0)->FrameEntry(1));
+  EXPECT_EQ(Sprite_Get(copy)->bitmaps.size(), 3u);
   EXPECT_EQ(Sprite_Get(copy)->masks.size(), 1u);
   EXPECT_TRUE(Sprite_Delete(copy));
   EXPECT_EQ(Sprite_Duplicate(copy), -1);
