@@ -40,7 +40,7 @@ class Gen {
  public:
   Gen(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
   std::string Program() {
-    std::string s = "var a, b, c, d, e, i0, i1, i2, i3;\na = 1; b = 2; c = 3; d[1] = 4; e[2, 1] = 5;\n";
+    std::string s = "var a, b, c, d, e, t, i0, i1, i2, i3;\na = 1; b = 2; c = 3; d[1] = 4; e[2, 1] = 5; t = \"\";\n";
     for (int i = 0; i < 8 && p_ < end_; ++i) s += Statement(0, false);
     return s;
   }
@@ -54,14 +54,18 @@ class Gen {
     static const char* names[] = {"a", "b", "c", "global.g", "self.h", "d[1]", "e[2, 1]"};
     return names[Byte() % 7];
   }
+  // Numbers. Strings appear only where they cannot grow without bound (a
+  // string doubled in a loop, or repeated by "*", would end the run out of
+  // memory): in t, built afresh from short pieces, and as operands that make
+  // "-" fail.
   std::string Expr(int depth) {
     const int k = depth > 4 ? Byte() % 3 : Byte() % 9;
     switch (k) {
       case 0: return std::to_string(Byte() % 10);
       case 1: return Var();
       case 2: {
-        static const char* odd[] = {"0.5", "2.6", "-1", "\"s\"", "\"\"", "1000000"};
-        const int i = Byte() % 6;
+        static const char* odd[] = {"0.5", "2.6", "-1", "100"};
+        const int i = Byte() % 4;
         if (i < 3) exact = false;
         return odd[i];
       }
@@ -82,8 +86,17 @@ class Gen {
         if (u != 1) exact = false;
         return std::string(un[u]) + Expr(depth + 1);
       }
-      case 7: return "string(" + Expr(depth + 1) + ")";
-      default: return Var();
+      case 7: return "string_length(" + Text(depth + 1, true) + ")";
+      default: return "(" + Text(depth + 1, true) + " - " + Expr(depth + 1) + ")";
+    }
+  }
+  std::string Text(int depth, bool withT) {
+    const int k = depth > 4 ? Byte() % 2 : Byte() % 5;
+    switch (k) {
+      case 0: return "\"s\"";
+      case 1: return withT ? "t" : "\"\"";
+      case 2: return "string(" + Expr(depth + 1) + ")";
+      default: return "(" + Text(depth + 1, withT) + " + " + Text(depth + 1, withT) + ")";
     }
   }
   // Break and continue only inside loops: outside them the machine ignores
@@ -91,12 +104,12 @@ class Gen {
   std::string Statement(int depth, bool loop) {
     const int k = depth > 3 ? Byte() % 3 : Byte() % 9;
     switch (k) {
-      case 0: return Var() + " = " + Expr(0) + ";\n";
+      case 0: return Byte() % 4 ? Var() + " = " + Expr(0) + ";\n" : "t = " + Text(0, false) + ";\n";
       case 1: {
         static const char* ops[] = {" += ", " -= ", " *= ", " |= "};
         return Var() + ops[Byte() % 4] + Expr(0) + ";\n";
       }
-      case 2: return "out(" + Expr(0) + ");\n";
+      case 2: return Byte() % 2 ? "out(" + Expr(0) + ");\n" : "out(" + Text(0, true) + ");\n";
       case 3: return "if (" + Expr(0) + ") {\n" + Statement(depth + 1, loop) + "} else {\n" + Statement(depth + 1, loop) + "}\n";
       case 4: return "repeat (" + std::to_string(Byte() % 5) + ") {\n" + Statement(depth + 1, true) + Statement(depth + 1, true) + "}\n";
       case 5:
