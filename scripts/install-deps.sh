@@ -13,6 +13,7 @@ packages=(
   imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures
   xvfb xauth xdotool libglx-mesa0  # tests: a real X window driven by simulated keys and clicks
   libglm-dev  # tests: the oracle of the matrix builders
+  liblua5.4-dev  # bench: the yardstick of the script benchmark
 )
 
 missing=()

@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include "core/console.h"
+#include "script/function_registry.h"
+#include "script/memory_manager.h"
+#include "script/value.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 
@@ -69,6 +72,23 @@ bool Platform_PausePending() { return g_pausePending; }
 
 void InitFileFunctions() {}
 void InitInteractionFunctions() {}
-void InitMiscFunctions() {}
+namespace {
+void F_ShowDebugMessage(ScriptValue*, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
+  if (argc < 1 || !g_OutputConsole) return;
+  if (args[0].IsString()) {
+    g_OutputConsole->Output("%s\n", args[0].Text());
+    return;
+  }
+  // A number prints as string() shows it, rather than as an empty line.
+  char* buffer = nullptr;
+  char* cursor = nullptr;
+  int32_t capacity = 0;
+  ScriptValue_AppendText(&cursor, &buffer, &capacity, &args[0]);
+  g_OutputConsole->Output("%s\n", buffer ? buffer : "");
+  MemoryManager::Release(buffer);
+}
+}  // namespace
+
+void InitMiscFunctions() { FunctionRegistry_Add("show_debug_message", F_ShowDebugMessage, 1); }
 void InitVeskFunctions() {}
 void InitWin8Functions() {}

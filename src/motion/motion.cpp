@@ -1,6 +1,7 @@
 #include "motion/motion.h"
 
 #include "core/rooms.h"
+#include "core/run_loop.h"
 #include "script/convert.h"
 #include "script/function_registry.h"
 #include "script/value.h"
@@ -20,13 +21,14 @@ BUILTIN(RoomPrevious) { result->real = Room_PreviousOfExisting(Int(args[0])); }
 BUILTIN(RoomNext) { result->real = Room_NextOfExisting(Int(args[0])); }
 BUILTIN(RoomRestart) { Room_Restart(); }
 BUILTIN(GameRestart) { Game_Restart(); }
+BUILTIN(GameEnd) { g_Run.new_room = kNewRoomEnd; }
 
 }  // namespace
 
 void MotionGrid_FreeAll() {}
 
-// The room changes; the motion, collision and instance built-ins of the
-// group are not built yet.
+// The room changes and game_end; the motion, collision and instance
+// built-ins of the group are not built yet.
 void InitGameFunctions() {
   FunctionRegistry_Add("room_goto", RoomGoto, 1);
   FunctionRegistry_Add("room_goto_previous", RoomGotoPrevious, 0);
@@ -35,6 +37,7 @@ void InitGameFunctions() {
   FunctionRegistry_Add("room_next", RoomNext, 1);
   FunctionRegistry_Add("room_restart", RoomRestart, 0);
   FunctionRegistry_Add("game_restart", GameRestart, 0);
+  FunctionRegistry_Add("game_end", GameEnd, 0);
 }
 
 void InitActionFunctions() {}

@@ -7,6 +7,7 @@
 #include "graphics/graphics.h"
 #include "script/code.h"
 #include "script/errors.h"
+#include "script/tree_interp.h"
 #include "script/value.h"
 #include "script/vm.h"
 
@@ -56,6 +57,8 @@ bool Code_Run(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue*
   g_pendingError = false;
   if (!code) return true;
   if (!g_UseVM && !code->Compiled()) {
+    // Empty creation code is left uncompiled by its owner: nothing to run.
+    if (!*code->GetText()) return true;
     Code_ReportError(code, 0, "Internal Error: Executing non-compiled code->");
     return false;
   }
@@ -67,12 +70,12 @@ bool Code_Run(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue*
     if (native->fn) native->fn(self, other);
     return true;
   }
-  if (g_UseVM && code->Bytecode()) {
+  if (!g_UseVM && code->Tree()) return TreeInterp_Run(self, other, code, result);
+  // The game's own bytecode has no tree: it runs on the machine even with
+  // the tree interpreter chosen.
+  if (code->Bytecode()) {
     VM_Execute(code->Name().c_str(), self, other, code->Bytecode(), result, code->LineTable(), code->GetText());
-    return true;
   }
-  // Parse trees run on the tree interpreter once it exists; until then such
-  // code runs as nothing.
   return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/events.h"
+#include "core/rooms.h"
 #include "script/code.h"
 #include "script/code_run.h"
 #include "script/codegen.h"
@@ -55,7 +57,20 @@ bool CCode::Compile(std::string_view name) {
 
 bool Compiler_CompileCode(CCode* code, const std::string& name) { return code && code->Compile(name); }
 
-void Compiler_Install() { Script_SetCompiler(Compiler_CompileCode); }
+namespace {
+bool CompileRoomCode(CCode& code, const std::string& name, std::string& error) {
+  if (code.Compile(name)) return true;
+  error = Code_PendingErrorText();
+  return false;
+}
+}  // namespace
+
+// Scripts, events, moments and room code made of text all compile here.
+void Compiler_Install() {
+  Script_SetCompiler(Compiler_CompileCode);
+  Event_SetCompiler(Compiler_CompileCode);
+  Room_SetCompiler(CompileRoomCode);
+}
 
 namespace {
 

@@ -27,6 +27,22 @@ void InstallLookup() {
   FunctionRegistry_SetBandLookups({FindForRegistry, nullptr, nullptr});
 }
 
+// The error text of a failed call prefixed with the script's name. The
+// message itself is never cut off, and a recursion that failed deep down
+// names each script once rather than once per level.
+std::string WithScriptName(const std::string& name, const std::string& text) {
+  const std::string line = "In script " + name + ":\n";
+  if (text.compare(0, line.size(), line) == 0) return text;
+  int lines = 0;
+  for (size_t at = 0; text.compare(at, 10, "In script ") == 0 && lines < 8; ++lines) {
+    at = text.find('\n', at);
+    if (at == std::string::npos) break;
+    ++at;
+  }
+  if (lines >= 8) return text;
+  return line + text;
+}
+
 std::string Hex(uint32_t v) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%X", v);
@@ -154,8 +170,11 @@ bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc
   if (!script) return false;
   ScriptValue saved[kScriptArgumentSlots];
   std::memcpy(static_cast<void*>(saved), g_ArgumentSlots, sizeof saved);
+  const int32_t savedCount = g_ArgumentCount;
   if (argc < 0) argc = 0;
   const int used = argc < kScriptArgumentSlots ? argc : kScriptArgumentSlots;
+  // The script sees its own count, and the caller gets its own back.
+  g_ArgumentCount = used;
   for (int i = 0; i < kScriptArgumentSlots; ++i) {
     new (&g_ArgumentSlots[i]) ScriptValue;
     if (i < used) ScriptValue_Copy(&g_ArgumentSlots[i], &args[i]);
@@ -163,9 +182,7 @@ bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc
   bool ok = true;
   if (CCode* code = script->Code()) {
     if (!Code_RunOrErrorValue(self, other, code, result)) {
-      char text[1024];
-      std::snprintf(text, sizeof text, "In script %s:\n%s", script->Name().c_str(), Code_PendingErrorText().c_str());
-      Code_SetPendingErrorText(text);
+      Code_SetPendingErrorText(WithScriptName(script->Name(), Code_PendingErrorText()));
       ok = false;
     }
   } else if (const NativeCodeEntry* native = script->Native()) {
@@ -174,6 +191,7 @@ bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc
   }
   for (int i = 0; i < kScriptArgumentSlots; ++i) ScriptValue_Free(&g_ArgumentSlots[i]);
   std::memcpy(static_cast<void*>(g_ArgumentSlots), saved, sizeof saved);
+  g_ArgumentCount = savedCount;
   return ok;
 }
 

@@ -20,8 +20,8 @@ struct NativeCodeEntry;
 
 constexpr int kScriptArgumentSlots = 16;
 
-// Slot n is argument n of the running script; argument_count is kept by
-// the machine.
+// Slot n is argument n of the running script; argument_count is the count
+// of the running script, kept by the machine and by Script_Run.
 extern ScriptValue g_ArgumentSlots[kScriptArgumentSlots];
 extern int32_t g_ArgumentCount;
 

@@ -202,7 +202,7 @@ TEST_F(VMCalls, ScriptRunSavesTheCallersArgumentsAndNamesTheScriptOnFailure) {
   ScriptValue args[2] = {ScriptValue::FromReal(1), ScriptValue::FromReal(2)};
   ScriptValue result;
   ASSERT_TRUE(Script_Run(0, nullptr, nullptr, 2, &result, args));
-  EXPECT_EQ(result.real, 5.0) << "argument2 reads 0; argument_count is the caller's";
+  EXPECT_EQ(result.real, 2.0) << "argument2 reads 0; argument_count is the script's own";
   EXPECT_EQ(g_ArgumentSlots[0].real, 11.0);
   EXPECT_EQ(g_ArgumentSlots[4].real, 44.0);
   EXPECT_EQ(g_ArgumentCount, 5);
