@@ -46,7 +46,7 @@ std::vector<Case> Cases() {
       {"empty loop", "var i; for (i = 0; i < " + n + "; i += 1) {} return i;",
        "local i = 0 while i < " + n + " do i = i + 1 end return i"},
       {"real arithmetic",
-       "var i, x; x = 0; for (i = 0; i < " + n + "; i += 1) { x = x * 0.5 + i / 3 - 1.25; } return x;",
+       "var i, r; r = 0; for (i = 0; i < " + n + "; i += 1) { r = r * 0.5 + i / 3 - 1.25; } return r;",
        "local x = 0 for i = 0, " + n + " - 1 do x = x * 0.5 + i / 3 - 1.25 end return x"},
       {"string +=", "var i, s; s = \"\"; for (i = 0; i < 20000; i += 1) { s += \"x\"; } return string_length(s);",
        "local s = '' for i = 1, 20000 do s = s .. 'x' end return #s"},
@@ -62,7 +62,7 @@ std::vector<Case> Cases() {
        "local a = {} for i = 0, 299 do local r = {} a[i] = r for j = 0, 299 do r[j] = i + j end end return a[299][299]"},
       {"fib(22) script", "return fib(22);",
        "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end return fib(22)"},
-      {"built-in calls", "var i, x; x = 0; for (i = 0; i < " + n + "; i += 1) { x += abs(-i) + floor(0.5); } return x;",
+      {"built-in calls", "var i, r; r = 0; for (i = 0; i < " + n + "; i += 1) { r += abs(-i) + floor(0.5); } return r;",
        "local abs, floor = math.abs, math.floor local x = 0 for i = 0, " + n +
            " - 1 do x = x + abs(-i) + floor(0.5) end return x"},
       {"loop on locals", "var i, t; t = 0; for (i = 0; i < " + n + "; i += 1) { t += i; } return t;",
