@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "code_fixture.h"
 #include "core/code_chunks.h"
 #include "core/game_data.h"
 #include "core/instance_commands.h"
@@ -95,23 +96,9 @@ class VMCalls : public testing::Test {
 
   // Loads the description's code and scripts as the chunk walk does; "" or the error.
   std::string Load(const std::string& description) {
-    try {
-      file_ = std::make_unique<GameDataFile>(twpack::BuildFromDescription(description));
-      for (int pass = 0; pass < 2; ++pass) {
-        for (const ChunkRef& c : file_->Chunks()) {
-          if (c.length == 0) continue;
-          ChunkBody body(*file_, c);
-          if (pass == 0 && !std::memcmp(c.tag, "CODE", 4)) Code_Load(body);
-          if (pass == 0 && !std::memcmp(c.tag, "STRG", 4)) Strings_Load(body);
-          if (pass == 0 && !std::memcmp(c.tag, "VARI", 4)) VARI_Load(body);
-          if (pass == 1 && !std::memcmp(c.tag, "CODE", 4)) Code_PatchAllStrings(body);
-          if (pass == 1 && !std::memcmp(c.tag, "SCPT", 4)) Script_Load(body);
-          if (pass == 1 && !std::memcmp(c.tag, "FUNC", 4)) FUNC_Load(body);
-        }
-      }
-    } catch (const DataError& e) {
-      return e.what();
-    }
+    std::string error;
+    file_ = fixture::LoadCode(description, &error);
+    if (!file_) return error;
     return Script_Prepare() ? "" : "prepare failed";
   }
 
