@@ -105,31 +105,32 @@ int32_t Instance_Number(int32_t target) {
   return count;
 }
 
-CObjInstance* Instance_Nearest(float x, float y, int32_t target) {
-  // From infinity: an instance however far away is still the nearest.
-  double best = INFINITY;
+namespace {
+
+// The first live instance of the target whose squared distance from (x, y)
+// beats every earlier one by `better`, starting from `bound`.
+template <typename Better>
+CObjInstance* ByDistance(float x, float y, int32_t target, double bound, Better better) {
   CObjInstance* found = nullptr;
   ForEachOfTarget(target, [&](CObjInstance* i) {
     double d = (double(i->x) - x) * (double(i->x) - x) + (double(i->y) - y) * (double(i->y) - y);
-    if (d < best) {
-      best = d;
+    if (better(d, bound)) {
+      bound = d;
       found = i;
     }
   });
   return found;
 }
 
+}  // namespace
+
+CObjInstance* Instance_Nearest(float x, float y, int32_t target) {
+  // From infinity: an instance however far away is still the nearest.
+  return ByDistance(x, y, target, INFINITY, [](double d, double best) { return d < best; });
+}
+
 CObjInstance* Instance_Furthest(float x, float y, int32_t target) {
-  double best = -1;
-  CObjInstance* found = nullptr;
-  ForEachOfTarget(target, [&](CObjInstance* i) {
-    double d = (double(i->x) - x) * (double(i->x) - x) + (double(i->y) - y) * (double(i->y) - y);
-    if (d > best) {
-      best = d;
-      found = i;
-    }
-  });
-  return found;
+  return ByDistance(x, y, target, -1, [](double d, double best) { return d > best; });
 }
 
 CObjInstance* Instance_Place(CObjInstance* self, float x, float y, int32_t target) {

@@ -105,6 +105,27 @@ bool ResetDevice(gfx::Device* device, gfx::PresentParameters& p) {
   return device->Reset(p);
 }
 
+// Where the screen texture lands in a back buffer of this size: all of it,
+// or with keep-aspect the largest centred rectangle of the screen's ratio.
+// Callers make sure the screen and back buffer have a size.
+void PictureRect(int bbW, int bbH, float* x1, float* y1, float* x2, float* y2) {
+  const DisplayState& d = Display_State();
+  *x1 = *y1 = 0;
+  *x2 = float(bbW);
+  *y2 = float(bbH);
+  if (!d.keepAspect) return;
+  float r = float(d.screenWidth) / float(d.screenHeight);
+  if (float(bbH) > float(bbW) / r) {
+    float h = float(d.screenHeight) / float(d.screenWidth) * float(bbW);
+    *y1 = (float(bbH) - h) * 0.5f;
+    *y2 = *y1 + h;
+  } else if (float(bbW) / r > float(bbH)) {
+    float w = float(bbH) * r;
+    *x1 = (float(bbW) - w) * 0.5f;
+    *x2 = *x1 + w;
+  }
+}
+
 }  // namespace
 
 void Frame_ResetState() {
@@ -184,14 +205,10 @@ void Display_GetLetterboxOffset(int* x, int* y) {
   int bbW = 0, bbH = 0;
   device->BackBufferSize(&bbW, &bbH);
   if (bbW <= 0 || bbH <= 0) return;
-  float r = float(d.screenWidth) / float(d.screenHeight);
-  if (float(bbH) > float(bbW) / r) {
-    float h = float(d.screenHeight) / float(d.screenWidth) * float(bbW);
-    *y = Real_ToInt32((float(bbH) - h) * 0.5f);
-  } else if (float(bbW) / r > float(bbH)) {
-    float w = float(bbH) * r;
-    *x = Real_ToInt32((float(bbW) - w) * 0.5f);
-  }
+  float x1, y1, x2, y2;
+  PictureRect(bbW, bbH, &x1, &y1, &x2, &y2);
+  *x = Real_ToInt32(x1);
+  *y = Real_ToInt32(y1);
 }
 
 void Display_DrawScreenTexture() {
@@ -218,19 +235,8 @@ void Display_DrawScreenTexture() {
     device->SetTransform(gfx::Transform::View, view);
     device->SetTransform(gfx::Transform::Projection, projection);
     RenderState_SetD3D(gfx::RS_AlphaBlendEnable, 0);
-    float x1 = 0, y1 = 0, x2 = float(bbW), y2 = float(bbH);
-    if (d.keepAspect) {
-      float r = float(d.screenWidth) / float(d.screenHeight);
-      if (float(bbH) > float(bbW) / r) {
-        float h = float(d.screenHeight) / float(d.screenWidth) * float(bbW);
-        y1 = (float(bbH) - h) * 0.5f;
-        y2 = y1 + h;
-      } else if (float(bbW) / r > float(bbH)) {
-        float w = float(bbH) * r;
-        x1 = (float(bbW) - w) * 0.5f;
-        x2 = x1 + w;
-      }
-    }
+    float x1, y1, x2, y2;
+    PictureRect(bbW, bbH, &x1, &y1, &x2, &y2);
     Graphics_BlitScreenTexture(d.screenTexture, x1, y1, x2, y2, 0, 0, 1, 1, 0xFFFFFFFFu);
     VertexBatch_Flush();
   }
