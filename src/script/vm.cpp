@@ -1,6 +1,7 @@
 #include "script/vm.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,7 @@
 #include "script/variable_names.h"
 #include "script/variables.h"
 #include "script/vm_internal.h"
+#include "script/vm_plan.h"
 
 bool g_TraceVM = false;
 bool g_UseVM = true;
@@ -45,9 +47,24 @@ void (*g_pump)() = Main_ProcessMessages;
 uint64_t g_branches = 0;
 
 // Kept for the whole process (never destroyed, so the lists never outlive
-// the node pool they return their nodes to).
-std::vector<CVariableList*>& g_localsPool = *new std::vector<CVariableList*>;
+// the node pool they return their nodes to). Each list comes with the cache
+// of its nodes by the running code's local slots.
+struct LocalsEntry {
+  CVariableList list;
+  std::vector<VariableNode*> nodes;
+};
+std::vector<LocalsEntry*>& g_localsPool = *new std::vector<LocalsEntry*>;
 int g_localsInUse = 0;
+
+LocalsEntry* AcquireLocals(const VMCodeInfo* info) {
+  if (g_localsInUse == int(g_localsPool.size())) g_localsPool.push_back(new LocalsEntry);
+  LocalsEntry* e = g_localsPool[size_t(g_localsInUse)];
+  if (e->list.Count() > 0) e->list.Clear();
+  // One spare slot, so the cache is never empty and its address is valid.
+  e->nodes.assign(size_t(info ? info->Plan()->LocalCount() : 0) + 1, nullptr);
+  ++g_localsInUse;
+  return e;
+}
 
 // One stack area per nesting level, kept for the next run at that level.
 struct StackArea {
@@ -320,6 +337,7 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   rec->name = f->name;
   rec->callerDistance = (f->stackBase + f->stackSize) - f->callRecord;
   rec->locals = f->locals;
+  rec->localNodes = f->localNodes;
   std::memcpy(static_cast<void*>(rec->args), saved, sizeof saved);
 
   f->pc = 0;
@@ -327,12 +345,15 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   f->codeWords = bytecode->Data();
   f->codeSize = bytecode->Size();
   f->info = info;
+  f->steps = info->Plan()->Steps();
   f->lineTable = code->LineTable();
   f->source = code->GetText();
   f->name = code->Name().c_str();
   f->callRecord = at;
   f->argCount = g_ArgumentCount = argc;
-  f->locals = VM_AcquireLocals();
+  LocalsEntry* locals = AcquireLocals(info);
+  f->locals = &locals->list;
+  f->localNodes = locals->nodes.data();
   ++f->callDepth;
   return at;
 }
@@ -343,6 +364,7 @@ uint8_t* LeaveScript(VMFrame* f, const ScriptValue& result) {
   --f->callDepth;
   VM_ReleaseLocals();
   f->locals = rec->locals;
+  f->localNodes = rec->localNodes;
   f->self = rec->self;
   f->other = rec->other;
   f->pc = rec->pc;
@@ -350,6 +372,7 @@ uint8_t* LeaveScript(VMFrame* f, const ScriptValue& result) {
   f->codeWords = rec->code->Data();
   f->codeSize = rec->code->Size();
   f->info = rec->info;
+  f->steps = rec->info->Plan()->Steps();
   f->lineTable = rec->lineTable;
   f->source = rec->source;
   f->name = rec->name;
@@ -552,23 +575,139 @@ void Branched() {
   if ((++g_branches & 4095) == 0 && g_pump) g_pump();
 }
 
+// ---- Steps (vm_plan.h) ---------------------------------------------------------------
+
+inline VariableNode* LocalNode(VMFrame* f, int32_t slot) {
+  VariableNode*& n = f->localNodes[slot];
+  if (!n) n = f->locals->Find(f->info->Plan()->LocalIds()[size_t(slot)]);
+  return n;
+}
+
+// The value of a variable place; null while the variable does not exist.
+inline ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
+  VariableNode* n;
+  switch (place) {
+    case kPlaceLocal: n = LocalNode(f, ref); break;
+    case kPlacePlain:
+      if (GlobalVar_IsDeclared(ref)) {
+        n = GlobalVar_List()->Find(ref);
+        break;
+      }
+      [[fallthrough]];
+    case kPlaceSelf:
+      if (!f->self || !f->self->variables) return nullptr;
+      n = f->self->variables->Find(ref);
+      break;
+    case kPlaceGlobal: n = GlobalVar_List()->Find(ref); break;
+    default: return nullptr;
+  }
+  return n ? &n->value : nullptr;
+}
+
+// A real operand; false when it is anything else. Stack operands are taken
+// from `s`, which moves past them.
+inline bool RealOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
+                        double* out) {
+  switch (place) {
+    case kPlaceConst: *out = constant; return true;
+    case kPlaceStack:
+      if (type == kVMVariable) {
+        const ScriptValue* v = ValueAt(s);
+        if (!v->IsReal()) return false;
+        *out = v->real;
+        s += 16;
+        return true;
+      }
+      *out = type == kVMDouble ? Load<double>(s) : double(Load<int32_t>(s));
+      s += kVMSlotBytes;
+      return true;
+    default: {
+      const ScriptValue* v = PlaceValue(f, place, ref);
+      if (!v || !v->IsReal()) return false;
+      *out = v->real;
+      return true;
+    }
+  }
+}
+
+// Counts a branch already taken to `pc`; the message pump may stop the run.
+inline void StepBranched(VMFrame* f, int32_t& pc) {
+  if ((++g_branches & 4095) == 0 && g_pump) {
+    f->pc = pc;
+    g_pump();
+    pc = f->pc;
+  }
+}
+
+// The fast way of an arithmetic step; false, with nothing changed, when an
+// operand or the destination is not a real or the division would fail.
+inline bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
+  uint8_t* s = sp;
+  double l, r;
+  if (!RealOperand(f, st.right, st.rightType, st.rightRef, st.rightConst, s, &r) ||
+      !RealOperand(f, st.left, st.leftType, st.leftRef, st.leftConst, s, &l)) {
+    return false;
+  }
+  double x = 0;
+  bool test = false;
+  switch (st.op) {
+    case kOpAdd: x = l + r; break;
+    case kOpSub: x = l - r; break;
+    case kOpMul: x = l * r; break;
+    case kOpDiv:
+      if (std::fabs(r) < 1e-10) return false;
+      x = l / r;
+      break;
+    default: {
+      const double h = l - r, e = g_MathEpsilon;
+      switch (st.op) {
+        case kOpSlt: test = h < -e; break;
+        case kOpSle: test = h <= e; break;
+        case kOpSeq: test = h > -e && h < e; break;
+        case kOpSne: test = h < -e || h > e; break;
+        case kOpSge: test = h >= -e; break;
+        default: test = h > e; break;
+      }
+    }
+  }
+  switch (st.dest) {
+    case kPlaceStack:
+      if (st.resultType == kVMVariable) {
+        sp = vm::PushReal(s, x);
+      } else {
+        sp = s - kVMSlotBytes;
+        if (st.resultType == kVMDouble) Store<double>(sp, x);
+        else Store<uint64_t>(sp, test ? 1 : 0);
+      }
+      pc = st.next;
+      return true;
+    case kPlaceBranch:
+      sp = s;
+      pc = test == st.branchIf ? st.target : st.next;
+      StepBranched(f, pc);
+      return true;
+    default: {
+      ScriptValue* v = PlaceValue(f, st.dest, st.destRef);
+      if (!v || !v->IsReal()) return false;
+      v->kind = kKindReal;
+      v->real = x;
+      sp = s;
+      pc = st.next;
+      return true;
+    }
+  }
+}
+
 }  // namespace
 
 // ---- Public ---------------------------------------------------------------------
 
-CVariableList* VM_AcquireLocals() {
-  if (g_localsInUse == int(g_localsPool.size())) g_localsPool.push_back(nullptr);
-  CVariableList*& slot = g_localsPool[size_t(g_localsInUse)];
-  if (!slot) slot = new CVariableList;
-  if (slot->Count() > 0) slot->Clear();
-  ++g_localsInUse;
-  return slot;
-}
+CVariableList* VM_AcquireLocals() { return &AcquireLocals(nullptr)->list; }
 
 void VM_ReleaseLocals() {
   if (g_localsInUse == 0) return;
   --g_localsInUse;
-  g_localsPool[size_t(g_localsInUse)]->Clear();
+  g_localsPool[size_t(g_localsInUse)]->list.Clear();
 }
 
 int VM_LocalsInUse() { return g_localsInUse; }
@@ -716,13 +855,18 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   f->codeWords = code->Data();
   f->codeSize = code->Size();
   f->info = info;
+  f->steps = info->Plan()->Steps();
   f->lineTable = lineTable;
   f->source = source;
   f->name = name ? name : "";
   f->runName = f->name;
   const int32_t argCount = g_ArgumentCount;
   f->argCount = argCount;
-  f->locals = VM_AcquireLocals();
+  {
+    LocalsEntry* locals = AcquireLocals(info);
+    f->locals = &locals->list;
+    f->localNodes = locals->nodes.data();
+  }
   VM_CurrentFrame = f;
 
   enum class End { kRanOff, kExit, kRet, kStopped } end = End::kRanOff;
@@ -733,16 +877,59 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
     f->resumePc = 0;
   }
   uint8_t* sp = f->sp;
+  // The running code's position and steps stay in registers; f->pc is
+  // brought up to date before any generic handler, which may move it.
+  int32_t pc = f->pc;
+  int32_t codeSize = f->codeSize;
+  const VMStep* steps = f->steps;
 
-  while (!f->stopped) {
-    const int32_t pc = f->pc;
-    if (pc >= f->codeSize) {
-      if (f->callDepth == 0) break;
+  while (true) {
+    if (pc >= codeSize) {
+      f->pc = pc;
+      if (f->stopped || f->callDepth == 0) break;
       // Running off the end of a called script returns 0.
       sp = Unwind(f, f->info, f->info->StackAt(f->codeSize), sp);
       sp = LeaveScript(f, ScriptValue());
+      pc = f->pc;
+      codeSize = f->codeSize;
+      steps = f->steps;
       continue;
     }
+    const VMStep& step = steps[size_t(pc) >> 2];
+    switch (step.kind) {
+      case kStepArith:
+        if (RunArith(f, step, sp, pc)) continue;
+        break;
+      case kStepPush:
+        if (const ScriptValue* v = PlaceValue(f, step.left, step.leftRef); v && v->IsReal()) {
+          sp -= 16;
+          std::memcpy(sp, static_cast<const void*>(v), 16);
+          pc = step.next;
+          continue;
+        }
+        break;
+      case kStepPop: {
+        uint8_t* s = sp;
+        double x;
+        ScriptValue* v;
+        if (!RealOperand(f, kPlaceStack, step.rightType, 0, 0, s, &x) ||
+            !(v = PlaceValue(f, step.dest, step.destRef)) || !v->IsReal()) {
+          break;
+        }
+        // A value moves as it is, flags and all.
+        if (step.rightType == kVMVariable) std::memcpy(static_cast<void*>(v), sp, 16);
+        else *v = ScriptValue::FromReal(x);
+        sp = s;
+        pc = step.next;
+        continue;
+      }
+      case kStepBranch:
+        pc = step.target;
+        StepBranched(f, pc);
+        continue;
+      default: break;
+    }
+
     const uint8_t* words = f->codeWords;
     const uint32_t word = Load<uint32_t>(words + pc);
     const uint8_t* operand = words + pc + 4;
@@ -912,6 +1099,9 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
         break;
       default: break;  // 0 to 2: nothing
     }
+    pc = f->pc;
+    codeSize = f->codeSize;
+    steps = f->steps;
   }
 
   // Whatever is left is released; only a value can become the result.

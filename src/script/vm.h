@@ -15,6 +15,9 @@
 class CObjInstance;
 class CVariableList;
 class VMCodeInfo;
+class VMPlan;
+struct VMStep;
+struct VariableNode;
 
 extern bool g_TraceVM;  // "-trace"
 extern bool g_UseVM;    // off with "-oldexec": code runs on the tree interpreter
@@ -48,6 +51,9 @@ struct VMFrame {
   uint8_t* sp;  // the top item
 
   const VMCodeInfo* info;  // of the code now running
+  const VMStep* steps;     // of info's plan
+  // The locals' nodes by the plan's slots, found on first use (null: not yet).
+  VariableNode** localNodes;
   int32_t argCount;        // argument_count of the running script
   int32_t level;           // the nesting level whose stack area this is
   const char* runName;     // of the code the run started with
@@ -75,6 +81,7 @@ struct VMCallRecord {
   // stays valid when the area moves.
   int64_t callerDistance;
   CVariableList* locals;
+  VariableNode** localNodes;
   ScriptValue args[16];  // the caller's argument slots
 };
 

@@ -5,6 +5,7 @@
 
 #include "script/bytecode.h"
 #include "script/vm.h"
+#include "script/vm_plan.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ class VMVerifier {
       if (why) *why = f.text;
       return nullptr;
     }
+    info->plan_ = VMPlan_Build(code_, *info);
     return info;
   }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 class VMBuffer;
+class VMPlan;
 
 // What the check knows of a stack item. Numbers of 4 bytes (".f", ".i",
 // ".b") and of 8 (".d", ".l") may stand for one another, since reading one
@@ -57,6 +58,8 @@ class VMCodeInfo {
     int32_t drop;   // pop.e: bytes dropped after the move
   };
   const Move& MoveAt(int32_t pc) const { return moves_.at(pc); }
+  // The machine's steps for this code (vm_plan.h).
+  const VMPlan* Plan() const { return plan_.get(); }
 
  private:
   friend class VMVerifier;
@@ -64,6 +67,7 @@ class VMCodeInfo {
   std::vector<Node> nodes_;
   std::unordered_map<int32_t, Move> moves_;
   int32_t maxStack_ = 0;
+  std::shared_ptr<const VMPlan> plan_;
 };
 
 // Checks a whole code buffer. On success returns the facts the machine uses;

@@ -1,0 +1,193 @@
+#include "script/vm_plan.h"
+
+#include <cstring>
+#include <unordered_map>
+
+#include "script/bytecode.h"
+#include "script/variable_names.h"
+#include "script/vm_verify.h"
+
+namespace {
+
+struct Instruction {
+  int32_t pc;
+  uint32_t word;
+  uint32_t operand;  // the first operand word, if any
+};
+
+class Planner {
+ public:
+  Planner(const VMBuffer& code, const VMCodeInfo& info, std::vector<VMStep>& steps, std::vector<int32_t>& localIds)
+      : code_(code), info_(info), steps_(steps), localIds_(localIds) {}
+
+  void Run() {
+    const int32_t size = code_.Size();
+    steps_.assign(size_t(size) / 4 + 1, VMStep{});
+    std::vector<bool> target(size_t(size) / 4 + 1, false);
+    for (int32_t pc = 0; pc < size;) {
+      const uint32_t word = code_.WordAt(uint32_t(pc));
+      const uint32_t length = VM_InstructionLength(word);
+      list_.push_back({pc, word, length > 4 ? code_.WordAt(uint32_t(pc) + 4) : 0});
+      if (VM_IsBranch(VM_Opcode(word))) {
+        const int64_t to = int64_t(pc) + 4 * int64_t(VM_BranchOffset(word));
+        if (to >= 0 && to <= size) target[size_t(to) >> 2] = true;
+      }
+      pc += int32_t(length);
+    }
+    // A run may only be entered at its start.
+    auto joinable = [&](size_t i) { return !target[size_t(list_[i].pc) >> 2]; };
+
+    for (size_t i = 0; i < list_.size(); ++i) {
+      const Instruction& in = list_[i];
+      if (info_.StackAt(in.pc) == VMCodeInfo::kNone) continue;
+      VMStep& step = steps_[size_t(in.pc) >> 2];
+      const uint8_t op = VM_Opcode(in.word), t1 = VM_Type1(in.word), t2 = VM_Type2(in.word);
+      const int32_t next = in.pc + int32_t(VM_InstructionLength(in.word));
+      if (op == kOpB) {
+        step.kind = kStepBranch;
+        step.target = in.pc + 4 * VM_BranchOffset(in.word);
+        continue;
+      }
+      if (op == kOpPush && t1 == kVMVariable) {
+        VMPlace place;
+        int32_t ref;
+        if (Variable(in, &place, &ref)) {
+          step.kind = kStepPush;
+          step.left = place;
+          step.leftRef = ref;
+          step.next = next;
+        }
+        continue;
+      }
+      if (op == kOpPop && t1 == kVMVariable && (t2 == kVMVariable || t2 == kVMDouble || t2 == kVMInt)) {
+        VMPlace place;
+        int32_t ref;
+        if (Variable(in, &place, &ref)) {
+          step.kind = kStepPop;
+          step.dest = place;
+          step.destRef = ref;
+          step.rightType = t2;
+          step.next = next;
+        }
+        continue;
+      }
+      if (!Arithmetic(op)) continue;
+      // Operands the fast way can read, and real arithmetic as the result.
+      auto usable = [](uint8_t t) { return t == kVMDouble || t == kVMVariable || t == kVMInt; };
+      if (!usable(t1) || !usable(t2) || (t1 == kVMInt && t2 == kVMInt)) continue;
+
+      VMStep run;
+      run.kind = kStepArith;
+      run.op = op;
+      run.leftType = t2;
+      run.rightType = t1;
+      size_t first = i;
+      if (i >= 1 && joinable(i) && Operand(list_[i - 1], t1, &run.right, &run.rightRef, &run.rightConst)) {
+        first = i - 1;
+        if (i >= 2 && joinable(i - 1) && Operand(list_[i - 2], t2, &run.left, &run.leftRef, &run.leftConst)) {
+          first = i - 2;
+        }
+      }
+      run.resultType = uint8_t(Comparison(op) ? kVMBool : (t1 == kVMVariable || t2 == kVMVariable) ? kVMVariable
+                                                                                                     : kVMDouble);
+      run.next = next;
+      if (i + 1 < list_.size() && joinable(i + 1)) {
+        const Instruction& after = list_[i + 1];
+        const uint8_t aop = VM_Opcode(after.word);
+        VMPlace place;
+        int32_t ref;
+        if (Comparison(op) && (aop == kOpBt || aop == kOpBf)) {
+          run.dest = kPlaceBranch;
+          run.branchIf = aop == kOpBt;
+          run.target = after.pc + 4 * VM_BranchOffset(after.word);
+          run.next = after.pc + 4;
+        } else if (!Comparison(op) && aop == kOpPop && VM_Type1(after.word) == kVMVariable &&
+                   VM_Type2(after.word) == run.resultType && Variable(after, &place, &ref)) {
+          run.dest = place;
+          run.destRef = ref;
+          run.next = after.pc + int32_t(VM_InstructionLength(after.word));
+        }
+      }
+      steps_[size_t(list_[first].pc) >> 2] = run;
+    }
+  }
+
+ private:
+  static bool Comparison(uint8_t op) { return op >= kOpSlt && op <= kOpSgt; }
+  static bool Arithmetic(uint8_t op) {
+    return op == kOpAdd || op == kOpSub || op == kOpMul || op == kOpDiv || Comparison(op);
+  }
+
+  int32_t Slot(int32_t id) {
+    auto [it, added] = slots_.emplace(id, int32_t(localIds_.size()));
+    if (added) localIds_.push_back(id);
+    return it->second;
+  }
+
+  // A push.v or pop.v.* of a whole variable whose scope the word names.
+  bool Variable(const Instruction& in, VMPlace* place, int32_t* ref) {
+    const VariableRef v{in.operand};
+    if (v.Indexed() || !v.InstanceFromImmediate() || v.InstanceIsId()) return false;
+    const int32_t id = v.Id();
+    switch (VM_Immediate(in.word)) {
+      case kInstanceLocal:
+        *place = kPlaceLocal;
+        *ref = Slot(id);
+        return true;
+      case kInstanceSelf:
+      case kInstancePlain:
+        // Built-in variables have their own getters and setters.
+        if (id < kFirstUserVariableId) return false;
+        *place = VM_Immediate(in.word) == kInstanceSelf ? kPlaceSelf : kPlacePlain;
+        *ref = id;
+        return true;
+      case kInstanceGlobal:
+        *place = kPlaceGlobal;
+        *ref = id;
+        return true;
+      default: return false;
+    }
+  }
+
+  // A push the arithmetic after it can take as its operand of type `type`.
+  bool Operand(const Instruction& in, uint8_t type, VMPlace* place, int32_t* ref, double* constant) {
+    if (VM_Opcode(in.word) != kOpPush) return false;
+    const uint8_t t = VM_Type1(in.word);
+    switch (t) {
+      case kVMVariable: return type == kVMVariable && Variable(in, place, ref);
+      case kVMImmediate:
+        if (type != kVMInt) return false;
+        *place = kPlaceConst;
+        *constant = VM_Immediate(in.word);
+        return true;
+      case kVMInt:
+        if (type != kVMInt) return false;
+        *place = kPlaceConst;
+        *constant = int32_t(in.operand);
+        return true;
+      case kVMDouble: {
+        if (type != kVMDouble) return false;
+        const uint64_t bits = uint64_t(in.operand) | uint64_t(code_.WordAt(uint32_t(in.pc) + 8)) << 32;
+        std::memcpy(constant, &bits, 8);
+        *place = kPlaceConst;
+        return true;
+      }
+      default: return false;
+    }
+  }
+
+  const VMBuffer& code_;
+  const VMCodeInfo& info_;
+  std::vector<VMStep>& steps_;
+  std::vector<int32_t>& localIds_;
+  std::vector<Instruction> list_;
+  std::unordered_map<int32_t, int32_t> slots_;
+};
+
+}  // namespace
+
+std::shared_ptr<const VMPlan> VMPlan_Build(const VMBuffer& code, const VMCodeInfo& info) {
+  auto plan = std::make_shared<VMPlan>();
+  Planner(code, info, plan->steps_, plan->localIds_).Run();
+  return plan;
+}

@@ -1,0 +1,65 @@
+// What the machine works out once per checked code record so that common
+// instruction runs need no decoding: a step per word of code. A step either
+// sends its instruction to the generic handlers or runs a whole run of
+// instructions at once (a variable read, a variable write, or an arithmetic
+// or comparison with the pushes before it and the store or branch after it).
+//
+// A step only ever takes its fast way when every operand is a real and every
+// variable it writes already holds one; otherwise the machine runs the
+// step's first instruction on the generic handlers, so results, errors and
+// the stack at every instruction stay exactly those of the generic path.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class VMBuffer;
+class VMCodeInfo;
+
+// Where an operand comes from or a result goes.
+enum VMPlace : uint8_t {
+  kPlaceStack,   // an item on the stack, of the step's type code
+  kPlaceConst,   // a number pushed by the run itself
+  kPlaceLocal,   // a local variable, by slot
+  kPlaceSelf,    // a user variable of self, by id
+  kPlacePlain,   // global when declared with globalvar, else self
+  kPlaceGlobal,  // a global variable, by id
+  kPlaceBranch,  // the result decides a conditional branch
+};
+
+enum VMStepKind : uint8_t {
+  kStepGeneric,
+  kStepPush,    // push.v of a variable: `left`
+  kStepPop,     // pop.v.<rightType> into a variable: `dest`
+  kStepArith,   // left op right into dest
+  kStepBranch,  // b
+};
+
+struct VMStep {
+  VMStepKind kind = kStepGeneric;
+  uint8_t op = 0;
+  VMPlace left = kPlaceStack, right = kPlaceStack, dest = kPlaceStack;
+  uint8_t leftType = 0, rightType = 0;  // of stack operands, and of the item a pop takes
+  uint8_t resultType = 0;               // of the item pushed when dest is the stack
+  bool branchIf = false;                // kPlaceBranch: taken when the comparison gives this
+  int32_t leftRef = 0, rightRef = 0, destRef = 0;  // a local's slot, else a variable id
+  int32_t next = 0;                     // byte offset past the run
+  int32_t target = 0;                   // of the branch
+  double leftConst = 0, rightConst = 0;
+};
+
+class VMPlan {
+ public:
+  const VMStep* Steps() const { return steps_.data(); }
+  // Variable ids of the local slots.
+  const std::vector<int32_t>& LocalIds() const { return localIds_; }
+  int32_t LocalCount() const { return int32_t(localIds_.size()); }
+
+ private:
+  friend std::shared_ptr<const VMPlan> VMPlan_Build(const VMBuffer& code, const VMCodeInfo& info);
+  std::vector<VMStep> steps_;  // per word, and one for the end
+  std::vector<int32_t> localIds_;
+};
+
+// For code that has passed the check.
+std::shared_ptr<const VMPlan> VMPlan_Build(const VMBuffer& code, const VMCodeInfo& info);
