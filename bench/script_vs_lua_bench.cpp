@@ -3,7 +3,7 @@
 // result before it is timed; the report is each program's time as a ratio
 // to Lua's, and the compiler's throughput on a 5,000-line script.
 //
-//   script_vs_lua_bench [repetitions]
+//   script_vs_lua_bench [repetitions [name]]   (name: only programs whose name contains it)
 #include <lua.hpp>
 
 #include <algorithm>
@@ -149,7 +149,9 @@ int main(int argc, char** argv) {
 
   std::printf("%-24s %10s %10s %10s %8s %8s\n", "program", "lua ms", "vm ms", "tree ms", "vm/lua", "tree/lua");
   bool slow = false;
+  const std::string only = argc > 2 ? argv[2] : "";
   for (const Case& c : Cases()) {
+    if (!only.empty() && std::string(c.name).find(only) == std::string::npos) continue;
     const bool fib = c.tws.find("fib(") != std::string::npos;
     // Scripts compile with the mode they will run in.
     Script_DeleteAll();
@@ -203,6 +205,7 @@ int main(int argc, char** argv) {
     }
   }
   for (bool machine : {true, false}) {
+    if (!only.empty()) break;
     g_UseVM = machine;
     const double t = Best(reps, [&] {
       CCode code(big, false);

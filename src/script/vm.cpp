@@ -639,13 +639,31 @@ inline void StepBranched(VMFrame* f, int32_t& pc) {
   }
 }
 
-// The fast way of an arithmetic step; false, with nothing changed, when an
-// operand or the destination is not a real or the division would fail.
+template <int kClass>
+inline bool ClassOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
+                         double* out) {
+  if constexpr (kClass == kClassConst) {
+    *out = constant;
+    return true;
+  } else if constexpr (kClass == kClassLocal) {
+    const VariableNode* n = LocalNode(f, ref);
+    if (!n || !n->value.IsReal()) return false;
+    *out = n->value.real;
+    return true;
+  } else {
+    return RealOperand(f, place, type, ref, constant, s, out);
+  }
+}
+
+// The fast way of an arithmetic step of one shape; false, with nothing
+// changed, when an operand or the destination is not a real or the division
+// would fail.
+template <int kLeft, int kRight, int kDest>
 inline bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
   uint8_t* s = sp;
   double l, r;
-  if (!RealOperand(f, st.right, st.rightType, st.rightRef, st.rightConst, s, &r) ||
-      !RealOperand(f, st.left, st.leftType, st.leftRef, st.leftConst, s, &l)) {
+  if (!ClassOperand<kRight>(f, st.right, st.rightType, st.rightRef, st.rightConst, s, &r) ||
+      !ClassOperand<kLeft>(f, st.left, st.leftType, st.leftRef, st.leftConst, s, &l)) {
     return false;
   }
   double x = 0;
@@ -670,32 +688,39 @@ inline bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
       }
     }
   }
-  switch (st.dest) {
-    case kPlaceStack:
-      if (st.resultType == kVMVariable) {
-        sp = vm::PushReal(s, x);
-      } else {
-        sp = s - kVMSlotBytes;
-        if (st.resultType == kVMDouble) Store<double>(sp, x);
-        else Store<uint64_t>(sp, test ? 1 : 0);
-      }
-      pc = st.next;
-      return true;
-    case kPlaceBranch:
-      sp = s;
-      pc = test == st.branchIf ? st.target : st.next;
+  if constexpr (kDest == kDestStack) {
+    if (st.resultType == kVMVariable) {
+      sp = vm::PushReal(s, x);
+    } else {
+      sp = s - kVMSlotBytes;
+      if (st.resultType == kVMDouble) Store<double>(sp, x);
+      else Store<uint64_t>(sp, test ? 1 : 0);
+    }
+    pc = st.next;
+  } else if constexpr (kDest == kDestBranch) {
+    sp = s;
+    pc = test == st.branchIf ? st.target : st.next;
+    StepBranched(f, pc);
+  } else {
+    ScriptValue* v;
+    if constexpr (kDest == kDestLocal) {
+      VariableNode* n = LocalNode(f, st.destRef);
+      v = n ? &n->value : nullptr;
+    } else {
+      v = PlaceValue(f, st.dest, st.destRef);
+    }
+    if (!v || !v->IsReal()) return false;
+    v->kind = kKindReal;
+    v->real = x;
+    sp = s;
+    if (st.thenBranch) {
+      pc = st.target;
       StepBranched(f, pc);
-      return true;
-    default: {
-      ScriptValue* v = PlaceValue(f, st.dest, st.destRef);
-      if (!v || !v->IsReal()) return false;
-      v->kind = kKindReal;
-      v->real = x;
-      sp = s;
+    } else {
       pc = st.next;
-      return true;
     }
   }
+  return true;
 }
 
 }  // namespace
@@ -884,22 +909,29 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   const VMStep* steps = f->steps;
 
   while (true) {
-    if (pc >= codeSize) {
-      f->pc = pc;
-      if (f->stopped || f->callDepth == 0) break;
-      // Running off the end of a called script returns 0.
-      sp = Unwind(f, f->info, f->info->StackAt(f->codeSize), sp);
-      sp = LeaveScript(f, ScriptValue());
-      pc = f->pc;
-      codeSize = f->codeSize;
-      steps = f->steps;
-      continue;
-    }
     const VMStep& step = steps[size_t(pc) >> 2];
     switch (step.kind) {
-      case kStepArith:
-        if (RunArith(f, step, sp, pc)) continue;
-        break;
+#define TW_ARITH_CASE(l, r, d)                                   \
+  case kStepArith + VMArithShape(l, r, d):                       \
+    if (RunArith<l, r, d>(f, step, sp, pc)) continue;            \
+    break;
+#define TW_ARITH_DESTS(l, r)                                     \
+  TW_ARITH_CASE(l, r, kDestStack)                                \
+  TW_ARITH_CASE(l, r, kDestBranch)                               \
+  TW_ARITH_CASE(l, r, kDestLocal)                                \
+  TW_ARITH_CASE(l, r, kDestVariable)
+#define TW_ARITH_RIGHTS(l)                                       \
+  TW_ARITH_DESTS(l, kClassConst)                                 \
+  TW_ARITH_DESTS(l, kClassLocal)                                 \
+  TW_ARITH_DESTS(l, kClassVariable)
+      TW_ARITH_DESTS(kClassStack, kClassStack)
+      TW_ARITH_RIGHTS(kClassStack)
+      TW_ARITH_RIGHTS(kClassConst)
+      TW_ARITH_RIGHTS(kClassLocal)
+      TW_ARITH_RIGHTS(kClassVariable)
+#undef TW_ARITH_RIGHTS
+#undef TW_ARITH_DESTS
+#undef TW_ARITH_CASE
       case kStepPush:
         if (const ScriptValue* v = PlaceValue(f, step.left, step.leftRef); v && v->IsReal()) {
           sp -= 16;
@@ -927,9 +959,20 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
         pc = step.target;
         StepBranched(f, pc);
         continue;
+      case kStepEnd: break;
       default: break;
     }
-
+    if (pc >= codeSize) {
+      f->pc = pc;
+      if (f->stopped || f->callDepth == 0) break;
+      // Running off the end of a called script returns 0.
+      sp = Unwind(f, f->info, f->info->StackAt(f->codeSize), sp);
+      sp = LeaveScript(f, ScriptValue());
+      pc = f->pc;
+      codeSize = f->codeSize;
+      steps = f->steps;
+      continue;
+    }
     const uint8_t* words = f->codeWords;
     const uint32_t word = Load<uint32_t>(words + pc);
     const uint8_t* operand = words + pc + 4;

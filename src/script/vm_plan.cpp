@@ -23,6 +23,7 @@ class Planner {
   void Run() {
     const int32_t size = code_.Size();
     steps_.assign(size_t(size) / 4 + 1, VMStep{});
+    steps_.back().kind = kStepEnd;
     std::vector<bool> target(size_t(size) / 4 + 1, false);
     for (int32_t pc = 0; pc < size;) {
       const uint32_t word = code_.WordAt(uint32_t(pc));
@@ -108,11 +109,26 @@ class Planner {
           run.next = after.pc + int32_t(VM_InstructionLength(after.word));
         }
       }
+      // A store just before a jump (the step of a loop) takes the jump too.
+      if (run.dest != kPlaceStack && run.dest != kPlaceBranch) {
+        const size_t last = i + 2;
+        if (last < list_.size() && VM_Opcode(list_[last].word) == kOpB && joinable(last)) {
+          run.thenBranch = true;
+          run.target = list_[last].pc + 4 * VM_BranchOffset(list_[last].word);
+        }
+      }
+      run.kind = VMStepKind(kStepArith + VMArithShape(Class(run.left), Class(run.right), DestClass(run.dest)));
       steps_[size_t(list_[first].pc) >> 2] = run;
     }
   }
 
  private:
+  static int Class(VMPlace p) {
+    return p == kPlaceStack ? kClassStack : p == kPlaceConst ? kClassConst : p == kPlaceLocal ? kClassLocal : kClassVariable;
+  }
+  static int DestClass(VMPlace p) {
+    return p == kPlaceStack ? kDestStack : p == kPlaceBranch ? kDestBranch : p == kPlaceLocal ? kDestLocal : kDestVariable;
+  }
   static bool Comparison(uint8_t op) { return op >= kOpSlt && op <= kOpSgt; }
   static bool Arithmetic(uint8_t op) {
     return op == kOpAdd || op == kOpSub || op == kOpMul || op == kOpDiv || Comparison(op);

@@ -29,11 +29,18 @@ enum VMPlace : uint8_t {
 
 enum VMStepKind : uint8_t {
   kStepGeneric,
+  kStepEnd,     // the word past the code
   kStepPush,    // push.v of a variable: `left`
   kStepPop,     // pop.v.<rightType> into a variable: `dest`
-  kStepArith,   // left op right into dest
   kStepBranch,  // b
+  kStepArith,   // left op right into dest; kStepArith + VMArithShape(...) names the places' classes
 };
+
+// Classes of places an arithmetic step's handler is specialised for.
+enum VMPlaceClass : uint8_t { kClassStack, kClassConst, kClassLocal, kClassVariable };
+enum VMDestClass : uint8_t { kDestStack, kDestBranch, kDestLocal, kDestVariable };
+constexpr int VMArithShape(int left, int right, int dest) { return (left * 4 + right) * 4 + dest; }
+constexpr int kVMArithShapes = 64;
 
 struct VMStep {
   VMStepKind kind = kStepGeneric;
@@ -42,6 +49,7 @@ struct VMStep {
   uint8_t leftType = 0, rightType = 0;  // of stack operands, and of the item a pop takes
   uint8_t resultType = 0;               // of the item pushed when dest is the stack
   bool branchIf = false;                // kPlaceBranch: taken when the comparison gives this
+  bool thenBranch = false;              // a store followed by b: go on at `target`
   int32_t leftRef = 0, rightRef = 0, destRef = 0;  // a local's slot, else a variable id
   int32_t next = 0;                     // byte offset past the run
   int32_t target = 0;                   // of the branch
