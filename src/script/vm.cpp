@@ -577,14 +577,18 @@ void Branched() {
 
 // ---- Steps (vm_plan.h) ---------------------------------------------------------------
 
-inline VariableNode* LocalNode(VMFrame* f, int32_t slot) {
-  VariableNode*& n = f->localNodes[slot];
-  if (!n) n = f->locals->Find(f->info->Plan()->LocalIds()[size_t(slot)]);
+[[gnu::noinline, gnu::cold]] VariableNode* FindLocalNode(VMFrame* f, int32_t slot) {
+  return f->localNodes[slot] = f->locals->Find(f->info->Plan()->LocalIds()[size_t(slot)]);
+}
+
+[[gnu::always_inline]] inline VariableNode* LocalNode(VMFrame* f, int32_t slot) {
+  VariableNode* n = f->localNodes[slot];
+  if (!n) [[unlikely]] n = FindLocalNode(f, slot);
   return n;
 }
 
 // The value of a variable place; null while the variable does not exist.
-inline ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
+[[gnu::always_inline]] inline ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
   VariableNode* n;
   switch (place) {
     case kPlaceLocal: n = LocalNode(f, ref); break;
@@ -606,7 +610,7 @@ inline ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
 
 // A real operand; false when it is anything else. Stack operands are taken
 // from `s`, which moves past them.
-inline bool RealOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
+[[gnu::always_inline]] inline bool RealOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
                         double* out) {
   switch (place) {
     case kPlaceConst: *out = constant; return true;
@@ -631,16 +635,26 @@ inline bool RealOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, do
 }
 
 // Counts a branch already taken to `pc`; the message pump may stop the run.
-inline void StepBranched(VMFrame* f, int32_t& pc) {
-  if ((++g_branches & 4095) == 0 && g_pump) {
+[[gnu::always_inline]] inline void StepBranched(VMFrame* f, int32_t& pc) {
+  if ((++g_branches & 4095) == 0 && g_pump) [[unlikely]] {
     f->pc = pc;
     g_pump();
     pc = f->pc;
   }
 }
 
+// A real conditional jump rather than a select: the processor then predicts
+// the next step instead of waiting for the test's operands.
+[[gnu::always_inline]] inline int32_t Choose(bool taken, int32_t yes, int32_t no) {
+  if (taken) {
+    asm volatile("");
+    return yes;
+  }
+  return no;
+}
+
 template <int kClass>
-inline bool ClassOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
+[[gnu::always_inline]] inline bool ClassOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
                          double* out) {
   if constexpr (kClass == kClassConst) {
     *out = constant;
@@ -655,38 +669,45 @@ inline bool ClassOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, d
   }
 }
 
-// The fast way of an arithmetic step of one shape; false, with nothing
-// changed, when an operand or the destination is not a real or the division
-// would fail.
-template <int kLeft, int kRight, int kDest>
-inline bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
+template <int kOpIndex>
+[[gnu::always_inline]] inline bool Test(double l, double r) {
+  const double h = l - r, e = g_MathEpsilon;
+  switch (kOpIndex) {
+    case 4: return h < -e;
+    case 5: return h <= e;
+    case 6: return h > -e && h < e;
+    case 7: return h < -e || h > e;
+    case 8: return h >= -e;
+    default: return h > e;
+  }
+}
+
+// The fast way of an arithmetic step of one shape and operation; false,
+// with nothing changed, when an operand or the destination is not a real or
+// the division would fail.
+template <int kLeft, int kRight, int kDest, int kOpIndex>
+[[gnu::always_inline]] inline bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
   uint8_t* s = sp;
   double l, r;
-  if (!ClassOperand<kRight>(f, st.right, st.rightType, st.rightRef, st.rightConst, s, &r) ||
-      !ClassOperand<kLeft>(f, st.left, st.leftType, st.leftRef, st.leftConst, s, &l)) {
+  VariableNode* leftNode = nullptr;  // a local left operand, which is often the destination too
+  if (!ClassOperand<kRight>(f, st.right, st.rightType, st.rightRef, st.rightConst, s, &r)) return false;
+  if constexpr (kLeft == kClassLocal) {
+    leftNode = LocalNode(f, st.leftRef);
+    if (!leftNode || !leftNode->value.IsReal()) return false;
+    l = leftNode->value.real;
+  } else if (!ClassOperand<kLeft>(f, st.left, st.leftType, st.leftRef, st.leftConst, s, &l)) {
     return false;
   }
   double x = 0;
   bool test = false;
-  switch (st.op) {
-    case kOpAdd: x = l + r; break;
-    case kOpSub: x = l - r; break;
-    case kOpMul: x = l * r; break;
-    case kOpDiv:
-      if (std::fabs(r) < 1e-10) return false;
-      x = l / r;
-      break;
-    default: {
-      const double h = l - r, e = g_MathEpsilon;
-      switch (st.op) {
-        case kOpSlt: test = h < -e; break;
-        case kOpSle: test = h <= e; break;
-        case kOpSeq: test = h > -e && h < e; break;
-        case kOpSne: test = h < -e || h > e; break;
-        case kOpSge: test = h >= -e; break;
-        default: test = h > e; break;
-      }
-    }
+  if constexpr (kOpIndex == 0) x = l + r;
+  else if constexpr (kOpIndex == 1) x = l - r;
+  else if constexpr (kOpIndex == 2) x = l * r;
+  else if constexpr (kOpIndex == 3) {
+    if (std::fabs(r) < 1e-10) return false;
+    x = l / r;
+  } else {
+    test = Test<kOpIndex>(l, r);
   }
   if constexpr (kDest == kDestStack) {
     if (st.resultType == kVMVariable) {
@@ -699,12 +720,12 @@ inline bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
     pc = st.next;
   } else if constexpr (kDest == kDestBranch) {
     sp = s;
-    pc = test == st.branchIf ? st.target : st.next;
+    pc = Choose(test == st.branchIf, st.target, st.next);
     StepBranched(f, pc);
   } else {
     ScriptValue* v;
     if constexpr (kDest == kDestLocal) {
-      VariableNode* n = LocalNode(f, st.destRef);
+      VariableNode* n = kLeft == kClassLocal && st.destRef == st.leftRef ? leftNode : LocalNode(f, st.destRef);
       v = n ? &n->value : nullptr;
     } else {
       v = PlaceValue(f, st.dest, st.destRef);
@@ -719,6 +740,37 @@ inline bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
     } else {
       pc = st.next;
     }
+  }
+  return true;
+}
+
+// A loop's step and test in one (kStepForLoop).
+template <int kOpIndex, bool kLimitLocal>
+[[gnu::always_inline]] inline bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
+  VariableNode* n = LocalNode(f, st.destRef);
+  if (!n || !n->value.IsReal()) return false;
+  const double x = n->value.real + st.rightConst;
+  n->value.kind = kKindReal;
+  n->value.real = x;
+  double limit = st.const2;
+  if constexpr (kLimitLocal) {
+    const VariableNode* m = LocalNode(f, st.ref2);
+    if (!m || !m->value.IsReal()) {
+      pc = st.target;  // the test's own step goes on from there
+      StepBranched(f, pc);
+      return true;
+    }
+    limit = m->value.real;
+  }
+  pc = Choose(Test<kOpIndex>(x, limit) == st.branchIf, st.target2, st.next2);
+  // Both branches counted at once: the test leaves the stack as the jump
+  // found it, so a stop at either point unwinds the same items.
+  const uint64_t before = g_branches;
+  g_branches = before + 2;
+  if (((before + 2) & 4095) < 2 && g_pump) [[unlikely]] {
+    f->pc = pc;
+    g_pump();
+    pc = f->pc;
   }
   return true;
 }
@@ -911,18 +963,31 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   while (true) {
     const VMStep& step = steps[size_t(pc) >> 2];
     switch (step.kind) {
-#define TW_ARITH_CASE(l, r, d)                                   \
-  case kStepArith + VMArithShape(l, r, d):                       \
-    if (RunArith<l, r, d>(f, step, sp, pc)) continue;            \
+#define TW_ARITH_CASE(l, r, d, o)                                 \
+  case kStepArith + VMArithShape(l, r, d, o):                     \
+    if (RunArith<l, r, d, o>(f, step, sp, pc)) continue;          \
     break;
-#define TW_ARITH_DESTS(l, r)                                     \
-  TW_ARITH_CASE(l, r, kDestStack)                                \
-  TW_ARITH_CASE(l, r, kDestBranch)                               \
-  TW_ARITH_CASE(l, r, kDestLocal)                                \
-  TW_ARITH_CASE(l, r, kDestVariable)
-#define TW_ARITH_RIGHTS(l)                                       \
-  TW_ARITH_DESTS(l, kClassConst)                                 \
-  TW_ARITH_DESTS(l, kClassLocal)                                 \
+#define TW_ARITH_TESTS(l, r, d) \
+  TW_ARITH_CASE(l, r, d, 4)     \
+  TW_ARITH_CASE(l, r, d, 5)     \
+  TW_ARITH_CASE(l, r, d, 6)     \
+  TW_ARITH_CASE(l, r, d, 7)     \
+  TW_ARITH_CASE(l, r, d, 8)     \
+  TW_ARITH_CASE(l, r, d, 9)
+#define TW_ARITH_VALUES(l, r, d) \
+  TW_ARITH_CASE(l, r, d, 0)      \
+  TW_ARITH_CASE(l, r, d, 1)      \
+  TW_ARITH_CASE(l, r, d, 2)      \
+  TW_ARITH_CASE(l, r, d, 3)
+#define TW_ARITH_DESTS(l, r)              \
+  TW_ARITH_VALUES(l, r, kDestStack)       \
+  TW_ARITH_TESTS(l, r, kDestStack)        \
+  TW_ARITH_TESTS(l, r, kDestBranch)       \
+  TW_ARITH_VALUES(l, r, kDestLocal)       \
+  TW_ARITH_VALUES(l, r, kDestVariable)
+#define TW_ARITH_RIGHTS(l)          \
+  TW_ARITH_DESTS(l, kClassConst)    \
+  TW_ARITH_DESTS(l, kClassLocal)    \
   TW_ARITH_DESTS(l, kClassVariable)
       TW_ARITH_DESTS(kClassStack, kClassStack)
       TW_ARITH_RIGHTS(kClassStack)
@@ -931,7 +996,22 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
       TW_ARITH_RIGHTS(kClassVariable)
 #undef TW_ARITH_RIGHTS
 #undef TW_ARITH_DESTS
+#undef TW_ARITH_VALUES
+#undef TW_ARITH_TESTS
 #undef TW_ARITH_CASE
+#define TW_LOOP_CASE(o, local)                                     \
+  case kStepForLoop + VMForLoopShape(o, local):                    \
+    if (RunForLoop<o, local>(f, step, pc)) continue;               \
+    break;
+#define TW_LOOP_CASES(o) TW_LOOP_CASE(o, false) TW_LOOP_CASE(o, true)
+      TW_LOOP_CASES(4)
+      TW_LOOP_CASES(5)
+      TW_LOOP_CASES(6)
+      TW_LOOP_CASES(7)
+      TW_LOOP_CASES(8)
+      TW_LOOP_CASES(9)
+#undef TW_LOOP_CASES
+#undef TW_LOOP_CASE
       case kStepPush:
         if (const ScriptValue* v = PlaceValue(f, step.left, step.leftRef); v && v->IsReal()) {
           sp -= 16;

@@ -9,6 +9,8 @@
 
 namespace {
 
+bool g_enabled = true;
+
 struct Instruction {
   int32_t pc;
   uint32_t word;
@@ -117,12 +119,40 @@ class Planner {
           run.target = list_[last].pc + 4 * VM_BranchOffset(list_[last].word);
         }
       }
-      run.kind = VMStepKind(kStepArith + VMArithShape(Class(run.left), Class(run.right), DestClass(run.dest)));
+      run.kind = VMStepKind(kStepArith +
+                            VMArithShape(Class(run.left), Class(run.right), DestClass(run.dest), VMOpIndex(op)));
       steps_[size_t(list_[first].pc) >> 2] = run;
     }
+    ForLoops();
   }
 
  private:
+  // A local stepped by a constant and then jumped to its test against a
+  // constant or a local: the two steps become one.
+  void ForLoops() {
+    for (VMStep& st : steps_) {
+      if (st.kind < kStepArith || st.dest != kPlaceLocal || !st.thenBranch || st.left != kPlaceLocal ||
+          st.leftRef != st.destRef || st.right != kPlaceConst || (st.op != kOpAdd && st.op != kOpSub)) {
+        continue;
+      }
+      const VMStep& test = steps_[size_t(st.target) >> 2];
+      if (test.kind < kStepArith || test.dest != kPlaceBranch || test.left != kPlaceLocal ||
+          test.leftRef != st.destRef || (test.right != kPlaceConst && test.right != kPlaceLocal)) {
+        continue;
+      }
+      // a - b is a + (-b) exactly.
+      if (st.op == kOpSub) st.rightConst = -st.rightConst;
+      st.op = kOpAdd;
+      st.place2 = test.right;
+      st.ref2 = test.rightRef;
+      st.const2 = test.rightConst;
+      st.target2 = test.target;
+      st.next2 = test.next;
+      st.branchIf = test.branchIf;
+      st.kind = VMStepKind(kStepForLoop + VMForLoopShape(VMOpIndex(test.op), test.right == kPlaceLocal));
+    }
+  }
+
   static int Class(VMPlace p) {
     return p == kPlaceStack ? kClassStack : p == kPlaceConst ? kClassConst : p == kPlaceLocal ? kClassLocal : kClassVariable;
   }
@@ -204,6 +234,13 @@ class Planner {
 
 std::shared_ptr<const VMPlan> VMPlan_Build(const VMBuffer& code, const VMCodeInfo& info) {
   auto plan = std::make_shared<VMPlan>();
-  Planner(code, info, plan->steps_, plan->localIds_).Run();
+  if (g_enabled) {
+    Planner(code, info, plan->steps_, plan->localIds_).Run();
+  } else {
+    plan->steps_.assign(size_t(code.Size()) / 4 + 1, VMStep{});
+    plan->steps_.back().kind = kStepEnd;
+  }
   return plan;
 }
+
+void VMPlan_SetEnabled(bool enabled) { g_enabled = enabled; }

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "script/bytecode.h"
+
 class VMBuffer;
 class VMCodeInfo;
 
@@ -27,20 +29,31 @@ enum VMPlace : uint8_t {
   kPlaceBranch,  // the result decides a conditional branch
 };
 
-enum VMStepKind : uint8_t {
+// Kinds past kStepForLoop and kStepArith name their specialised handlers.
+enum VMStepKind : uint16_t {
   kStepGeneric,
   kStepEnd,     // the word past the code
   kStepPush,    // push.v of a variable: `left`
   kStepPop,     // pop.v.<rightType> into a variable: `dest`
   kStepBranch,  // b
-  kStepArith,   // left op right into dest; kStepArith + VMArithShape(...) names the places' classes
+  // A loop's step and test: local `destRef` += rightConst, then the jump to
+  // `target`, where the local is compared with the limit (place2) and the
+  // branch taken to target2 or not (next2); + VMForLoopShape(...).
+  kStepForLoop,
+  kStepArith = kStepForLoop + 12,  // left op right into dest; + VMArithShape(...)
 };
 
 // Classes of places an arithmetic step's handler is specialised for.
 enum VMPlaceClass : uint8_t { kClassStack, kClassConst, kClassLocal, kClassVariable };
 enum VMDestClass : uint8_t { kDestStack, kDestBranch, kDestLocal, kDestVariable };
-constexpr int VMArithShape(int left, int right, int dest) { return (left * 4 + right) * 4 + dest; }
-constexpr int kVMArithShapes = 64;
+// add sub mul div, then slt sle seq sne sge sgt.
+constexpr int VMOpIndex(uint8_t op) {
+  return op == kOpAdd ? 0 : op == kOpSub ? 1 : op == kOpMul ? 2 : op == kOpDiv ? 3 : op - kOpSlt + 4;
+}
+constexpr int VMArithShape(int left, int right, int dest, int opIndex) {
+  return ((left * 4 + right) * 4 + dest) * 10 + opIndex;
+}
+constexpr int VMForLoopShape(int compareIndex, bool limitIsLocal) { return (compareIndex - 4) * 2 + limitIsLocal; }
 
 struct VMStep {
   VMStepKind kind = kStepGeneric;
@@ -50,6 +63,9 @@ struct VMStep {
   uint8_t resultType = 0;               // of the item pushed when dest is the stack
   bool branchIf = false;                // kPlaceBranch: taken when the comparison gives this
   bool thenBranch = false;              // a store followed by b: go on at `target`
+  VMPlace place2 = kPlaceConst;         // kStepForLoop: the limit
+  int32_t ref2 = 0, target2 = 0, next2 = 0;
+  double const2 = 0;
   int32_t leftRef = 0, rightRef = 0, destRef = 0;  // a local's slot, else a variable id
   int32_t next = 0;                     // byte offset past the run
   int32_t target = 0;                   // of the branch
@@ -71,3 +87,6 @@ class VMPlan {
 
 // For code that has passed the check.
 std::shared_ptr<const VMPlan> VMPlan_Build(const VMBuffer& code, const VMCodeInfo& info);
+// With planning off, code checked from then on runs on the generic handlers
+// alone (tests compare the two ways).
+void VMPlan_SetEnabled(bool enabled);

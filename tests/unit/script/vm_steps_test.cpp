@@ -1,0 +1,148 @@
+// The machine's planned steps against its generic handlers: every program
+// runs both ways and must give the same result, the same error and the same
+// number of branches (the message pump's clock).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/instances.h"
+#include "script/builtin_vars.h"
+#include "script/builtins_math.h"
+#include "script/code.h"
+#include "script/code_run.h"
+#include "script/constants.h"
+#include "script/errors.h"
+#include "script/function_registry.h"
+#include "script/value.h"
+#include "script/variables.h"
+#include "script/vm.h"
+#include "script/vm_plan.h"
+
+namespace {
+
+struct Outcome {
+  bool ran = false;
+  std::string value;  // the result's kind and exact bits, or its text
+  std::string error;
+  uint64_t branches = 0;
+};
+
+class VMSteps : public testing::Test {
+ protected:
+  void SetUp() override {
+    VM_SetFatalErrorsEndProcess(false);
+    g_ShowErrors = false;
+    Error_ResetForTests();
+    GlobalVar_Init();
+    Constant_FreeAll();
+    Constant_RegisterBuiltins();
+    BuiltinVar_RegisterAll();
+    FunctionRegistry_Free();
+    InitMathFunctions();
+    g_UseVM = true;
+    g_MathEpsilon = 1e-16;
+  }
+  void TearDown() override {
+    VMPlan_SetEnabled(true);
+    FunctionRegistry_Free();
+    Constant_FreeAll();
+    Code_ClearPendingError();
+    Error_ResetForTests();
+    VM_SetFatalErrorsEndProcess(true);
+    g_MathEpsilon = 1e-16;
+  }
+
+  // Runs the program with fresh variables (globals and self's) each time.
+  Outcome Run(const std::string& text, bool planned) {
+    VMPlan_SetEnabled(planned);
+    GlobalVar_Init();
+    g_MathEpsilon = 1e-16;
+    CObjInstance self(0, 0, 100001, -1, false);
+    Error_ResetForTests();
+    CCode code(text, false);
+    EXPECT_TRUE(code.Compile("steps")) << text << "\n" << Code_PendingErrorText();
+    Outcome o;
+    ScriptValue result;
+    const uint64_t before = VM_BranchCount();
+    o.ran = Code_Run(&self, &self, &code, &result);
+    o.branches = VM_BranchCount() - before;
+    if (Error_Occurred()) o.error = Error_LastText();
+    char bits[64];
+    if (result.IsString()) {
+      o.value = std::string("string ") + result.Text();
+    } else {
+      uint64_t b;
+      std::memcpy(&b, &result.real, 8);
+      std::snprintf(bits, sizeof bits, "kind %u bits %016llx", result.kind, static_cast<unsigned long long>(b));
+      o.value = bits;
+    }
+    ScriptValue_Free(&result);
+    return o;
+  }
+};
+
+TEST_F(VMSteps, PlannedAndGenericRunsAgree) {
+  const char* const programs[] = {
+      // loops: step and test fused, constant and local limits, counting down
+      "var i, t; t = 0; for (i = 0; i < 5000; i += 1) t += i; return t;",
+      "var i, t; t = 0; for (i = 10; i > 0; i -= 0.5) t += i * 2; return t;",
+      "var i, n, t; n = 7; t = 0; for (i = 0; i <= n; i += 1) t += i; return t;",
+      "var i, j, t; t = 0; for (i = 0; i < 30; i += 1) for (j = i; j >= 0; j -= 3) t += i - j; return t;",
+      "var i, t; i = 0; t = 0; while (i != 12) { i += 1; t = t * 3 + i; } return t;",
+      "var i; i = 0; do { i += 2; } until (i >= 9); return i;",
+      "var i, t; t = 1; for (i = 0; i < 10; i += 1) { if (i == 7) break; t *= 2; } return t;",
+      // the limit stops being a real halfway: the test falls back
+      "var i, n, t; n = 5; t = 0; for (i = 0; i < n; i += 1) { t += i; if (i == 3) n = \"x\"; } return t;",
+      // the loop variable becomes a string
+      "var i, t; t = 0; for (i = 0; i < 3; i += 1) { t += 1; i = \"s\"; } return t;",
+      // every comparison, also within the epsilon
+      "var a, b; a = 1; b = 1 + 0.00000000000000001; return (a < b) * 1 + (a <= b) * 2 + (a == b) * 4 + (a != b) * 8 + (a >= b) * 16 "
+      "+ (a > b) * 32;",
+      "var a, b, r; a = 2; b = 3; r = 0; if (a < b) r += 1; if (a <= b) r += 2; if (a == b) r += 4; if (a != b) r += 8; "
+      "if (a >= b) r += 16; if (a > b) r += 32; return r;",
+      "math_set_epsilon(0.5); var a, r; a = 1; r = 0; if (a == 1.3) r += 1; if (a < 1.4) r += 2; return r;",
+      // operands of every kind: strings fall back, mixed int and real
+      "var a, b; a = \"x\"; b = \"y\"; a = a + b; return a;",
+      "var a, b; a = \"ab\"; b = a * 3; return b;",
+      "var a; a = 3; return a / 2 + 7 div 2 - (a < 4) + a mod 2;",
+      "var a, b, c; a = 0.1; b = 0.2; c = a + b; c -= 0.3; c *= 100000000000000000; return c;",
+      "var r, i; r = 0; for (i = 0; i < 100; i += 1) { r = r * 0.5 + i / 3 - 1.25; } return r;",
+      // errors inside fused runs
+      "var a, b; a = 1; b = 0; return a / b;",
+      "var a, b; a = 1; b = 0.00000000001; return a / b;",
+      "var a; a = \"s\"; return a - 1;",
+      "var a; return a + 1;",
+      "var a, b; a = 1; return a < \"z\";",
+      // instance and global variables, with globalvar
+      "iv = 0; for (ii = 0; ii < 50; ii += 1) { iv += ii; } return iv;",
+      "global.g = 2; global.g *= 3; global.h = global.g - 1; return global.g * 10 + global.h;",
+      "globalvar gg; gg = 4; gg += 1; return gg;",
+      "self.sv = 1.5; sv += self.sv; return sv;",
+      "return undefinedvar + 1;",
+      "global.s = \"a\"; global.s += \"b\"; return global.s;",
+  };
+  for (const char* p : programs) {
+    const Outcome generic = Run(p, false);
+    const Outcome planned = Run(p, true);
+    EXPECT_EQ(planned.ran, generic.ran) << p;
+    EXPECT_EQ(planned.value, generic.value) << p;
+    EXPECT_EQ(planned.error, generic.error) << p;
+    EXPECT_EQ(planned.branches, generic.branches) << p;
+  }
+}
+
+TEST_F(VMSteps, TheResultsAreTheExpectedOnes) {
+  // A few anchors, so that agreeing on a wrong answer fails too.
+  EXPECT_EQ(Run("var i, t; t = 0; for (i = 0; i < 5000; i += 1) t += i; return t;", true).value,
+            Run("return 12497500;", true).value);
+  EXPECT_EQ(Run("var a, b; a = \"x\"; b = \"y\"; a = a + b; return a;", true).value, "string xy");
+  const Outcome div = Run("var a, b; a = 1; b = 0; return a / b;", true);
+  EXPECT_NE(div.error.find("DoDiv :: Divide by zero"), std::string::npos) << div.error;
+  EXPECT_EQ(Run("math_set_epsilon(0.5); var a, r; a = 1; r = 0; if (a == 1.3) r += 1; if (a < 1.4) r += 2; return r;",
+                true)
+                .value,
+            Run("return 1;", true).value);
+}
+
+}  // namespace
