@@ -571,6 +571,29 @@ inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, ui
   return true;
 }
 
+// Every arithmetic shape and operation with a handler, as M(left, right, dest, operation).
+#define TW_ARITH_TESTS(M, l, r, d) M(l, r, d, 4) M(l, r, d, 5) M(l, r, d, 6) M(l, r, d, 7) M(l, r, d, 8) M(l, r, d, 9)
+#define TW_ARITH_VALUES(M, l, r, d) M(l, r, d, 0) M(l, r, d, 1) M(l, r, d, 2) M(l, r, d, 3)
+#define TW_ARITH_DESTS(M, l, r)          \
+  TW_ARITH_VALUES(M, l, r, kDestStack)   \
+  TW_ARITH_TESTS(M, l, r, kDestStack)    \
+  TW_ARITH_TESTS(M, l, r, kDestBranch)   \
+  TW_ARITH_VALUES(M, l, r, kDestLocal)   \
+  TW_ARITH_VALUES(M, l, r, kDestVariable)
+#define TW_ARITH_RIGHTS(M, l)       \
+  TW_ARITH_DESTS(M, l, kClassConst) \
+  TW_ARITH_DESTS(M, l, kClassLocal) \
+  TW_ARITH_DESTS(M, l, kClassVariable)
+#define TW_ARITH_ALL(M)                       \
+  TW_ARITH_DESTS(M, kClassStack, kClassStack) \
+  TW_ARITH_RIGHTS(M, kClassStack)             \
+  TW_ARITH_RIGHTS(M, kClassConst)             \
+  TW_ARITH_RIGHTS(M, kClassLocal)             \
+  TW_ARITH_RIGHTS(M, kClassVariable)
+// Every loop shape, as M(comparison, limit is a local).
+#define TW_LOOP_ALL(M) \
+  M(4, 0) M(4, 1) M(5, 0) M(5, 1) M(6, 0) M(6, 1) M(7, 0) M(7, 1) M(8, 0) M(8, 1) M(9, 0) M(9, 1)
+
 void Branched() {
   if ((++g_branches & 4095) == 0 && g_pump) g_pump();
 }
@@ -954,6 +977,23 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
     f->resumePc = 0;
   }
   uint8_t* sp = f->sp;
+  // Each step kind's handler, by kind; kinds without one are generic.
+  static void* labels[kVMStepKinds];
+  static bool labelled = false;
+  if (!labelled) {
+    for (void*& l : labels) l = &&generic;
+#define TW_ARITH_LABEL(l, r, d, o) labels[kStepArith + VMArithShape(l, r, d, o)] = &&arith_##l##_##r##_##d##_##o;
+    TW_ARITH_ALL(TW_ARITH_LABEL)
+#undef TW_ARITH_LABEL
+#define TW_LOOP_LABEL(o, local) labels[kStepForLoop + VMForLoopShape(o, local)] = &&loop_##o##_##local;
+    TW_LOOP_ALL(TW_LOOP_LABEL)
+#undef TW_LOOP_LABEL
+    labels[kStepPush] = &&push;
+    labels[kStepPop] = &&pop;
+    labels[kStepBranch] = &&branch;
+    labelled = true;
+  }
+
   // The running code's position and steps stay in registers; f->pc is
   // brought up to date before any generic handler, which may move it.
   int32_t pc = f->pc;
@@ -962,86 +1002,47 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
 
   while (true) {
     const VMStep& step = steps[size_t(pc) >> 2];
-    switch (step.kind) {
-#define TW_ARITH_CASE(l, r, d, o)                                 \
-  case kStepArith + VMArithShape(l, r, d, o):                     \
-    if (RunArith<l, r, d, o>(f, step, sp, pc)) continue;          \
-    break;
-#define TW_ARITH_TESTS(l, r, d) \
-  TW_ARITH_CASE(l, r, d, 4)     \
-  TW_ARITH_CASE(l, r, d, 5)     \
-  TW_ARITH_CASE(l, r, d, 6)     \
-  TW_ARITH_CASE(l, r, d, 7)     \
-  TW_ARITH_CASE(l, r, d, 8)     \
-  TW_ARITH_CASE(l, r, d, 9)
-#define TW_ARITH_VALUES(l, r, d) \
-  TW_ARITH_CASE(l, r, d, 0)      \
-  TW_ARITH_CASE(l, r, d, 1)      \
-  TW_ARITH_CASE(l, r, d, 2)      \
-  TW_ARITH_CASE(l, r, d, 3)
-#define TW_ARITH_DESTS(l, r)              \
-  TW_ARITH_VALUES(l, r, kDestStack)       \
-  TW_ARITH_TESTS(l, r, kDestStack)        \
-  TW_ARITH_TESTS(l, r, kDestBranch)       \
-  TW_ARITH_VALUES(l, r, kDestLocal)       \
-  TW_ARITH_VALUES(l, r, kDestVariable)
-#define TW_ARITH_RIGHTS(l)          \
-  TW_ARITH_DESTS(l, kClassConst)    \
-  TW_ARITH_DESTS(l, kClassLocal)    \
-  TW_ARITH_DESTS(l, kClassVariable)
-      TW_ARITH_DESTS(kClassStack, kClassStack)
-      TW_ARITH_RIGHTS(kClassStack)
-      TW_ARITH_RIGHTS(kClassConst)
-      TW_ARITH_RIGHTS(kClassLocal)
-      TW_ARITH_RIGHTS(kClassVariable)
-#undef TW_ARITH_RIGHTS
-#undef TW_ARITH_DESTS
-#undef TW_ARITH_VALUES
-#undef TW_ARITH_TESTS
-#undef TW_ARITH_CASE
-#define TW_LOOP_CASE(o, local)                                     \
-  case kStepForLoop + VMForLoopShape(o, local):                    \
-    if (RunForLoop<o, local>(f, step, pc)) continue;               \
-    break;
-#define TW_LOOP_CASES(o) TW_LOOP_CASE(o, false) TW_LOOP_CASE(o, true)
-      TW_LOOP_CASES(4)
-      TW_LOOP_CASES(5)
-      TW_LOOP_CASES(6)
-      TW_LOOP_CASES(7)
-      TW_LOOP_CASES(8)
-      TW_LOOP_CASES(9)
-#undef TW_LOOP_CASES
-#undef TW_LOOP_CASE
-      case kStepPush:
-        if (const ScriptValue* v = PlaceValue(f, step.left, step.leftRef); v && v->IsReal()) {
-          sp -= 16;
-          std::memcpy(sp, static_cast<const void*>(v), 16);
-          pc = step.next;
-          continue;
-        }
-        break;
-      case kStepPop: {
-        uint8_t* s = sp;
-        double x;
-        ScriptValue* v;
-        if (!RealOperand(f, kPlaceStack, step.rightType, 0, 0, s, &x) ||
-            !(v = PlaceValue(f, step.dest, step.destRef)) || !v->IsReal()) {
-          break;
-        }
-        // A value moves as it is, flags and all.
-        if (step.rightType == kVMVariable) std::memcpy(static_cast<void*>(v), sp, 16);
-        else *v = ScriptValue::FromReal(x);
-        sp = s;
-        pc = step.next;
-        continue;
-      }
-      case kStepBranch:
-        pc = step.target;
-        StepBranched(f, pc);
-        continue;
-      case kStepEnd: break;
-      default: break;
+    goto* labels[step.kind];
+#define TW_ARITH_HANDLER(l, r, d, o)                          \
+  arith_##l##_##r##_##d##_##o:                                \
+    if (RunArith<l, r, d, o>(f, step, sp, pc)) continue;      \
+    goto generic;
+    TW_ARITH_ALL(TW_ARITH_HANDLER)
+#undef TW_ARITH_HANDLER
+#define TW_LOOP_HANDLER(o, local)                             \
+  loop_##o##_##local:                                         \
+    if (RunForLoop<o, local>(f, step, pc)) continue;          \
+    goto generic;
+    TW_LOOP_ALL(TW_LOOP_HANDLER)
+#undef TW_LOOP_HANDLER
+  push:
+    if (const ScriptValue* v = PlaceValue(f, step.left, step.leftRef); v && v->IsReal()) {
+      sp -= 16;
+      std::memcpy(sp, static_cast<const void*>(v), 16);
+      pc = step.next;
+      continue;
     }
+    goto generic;
+  pop: {
+    uint8_t* s = sp;
+    double x;
+    ScriptValue* v;
+    if (!RealOperand(f, kPlaceStack, step.rightType, 0, 0, s, &x) || !(v = PlaceValue(f, step.dest, step.destRef)) ||
+        !v->IsReal()) {
+      goto generic;
+    }
+    // A value moves as it is, flags and all.
+    if (step.rightType == kVMVariable) std::memcpy(static_cast<void*>(v), sp, 16);
+    else *v = ScriptValue::FromReal(x);
+    sp = s;
+    pc = step.next;
+    continue;
+  }
+  branch:
+    pc = step.target;
+    StepBranched(f, pc);
+    continue;
+  generic:
     if (pc >= codeSize) {
       f->pc = pc;
       if (f->stopped || f->callDepth == 0) break;

@@ -54,6 +54,7 @@ constexpr int VMArithShape(int left, int right, int dest, int opIndex) {
   return ((left * 4 + right) * 4 + dest) * 10 + opIndex;
 }
 constexpr int VMForLoopShape(int compareIndex, bool limitIsLocal) { return (compareIndex - 4) * 2 + limitIsLocal; }
+constexpr int kVMStepKinds = kStepArith + VMArithShape(3, 3, 3, 9) + 1;
 
 struct VMStep {
   VMStepKind kind = kStepGeneric;
