@@ -600,18 +600,35 @@ void Branched() {
 
 // ---- Steps (vm_plan.h) ---------------------------------------------------------------
 
+// The step handlers are forced inline into the dispatch loop, except under
+// the sanitizers, where hundreds of inlined handlers make one function too
+// large to instrument in reasonable time and speed does not matter.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TW_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TW_SANITIZED 1
+#endif
+#ifdef TW_SANITIZED
+#define TW_STEP_INLINE [[gnu::noinline]]
+#else
+#define TW_STEP_INLINE [[gnu::always_inline]] inline
+#endif
+
 [[gnu::noinline, gnu::cold]] VariableNode* FindLocalNode(VMFrame* f, int32_t slot) {
   return f->localNodes[slot] = f->locals->Find(f->info->Plan()->LocalIds()[size_t(slot)]);
 }
 
-[[gnu::always_inline]] inline VariableNode* LocalNode(VMFrame* f, int32_t slot) {
+TW_STEP_INLINE VariableNode* LocalNode(VMFrame* f, int32_t slot) {
   VariableNode* n = f->localNodes[slot];
   if (!n) [[unlikely]] n = FindLocalNode(f, slot);
   return n;
 }
 
 // The value of a variable place; null while the variable does not exist.
-[[gnu::always_inline]] inline ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
+TW_STEP_INLINE ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
   VariableNode* n;
   switch (place) {
     case kPlaceLocal: n = LocalNode(f, ref); break;
@@ -633,7 +650,7 @@ void Branched() {
 
 // A real operand; false when it is anything else. Stack operands are taken
 // from `s`, which moves past them.
-[[gnu::always_inline]] inline bool RealOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
+TW_STEP_INLINE bool RealOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
                         double* out) {
   switch (place) {
     case kPlaceConst: *out = constant; return true;
@@ -658,7 +675,7 @@ void Branched() {
 }
 
 // Counts a branch already taken to `pc`; the message pump may stop the run.
-[[gnu::always_inline]] inline void StepBranched(VMFrame* f, int32_t& pc) {
+TW_STEP_INLINE void StepBranched(VMFrame* f, int32_t& pc) {
   if ((++g_branches & 4095) == 0 && g_pump) [[unlikely]] {
     f->pc = pc;
     g_pump();
@@ -668,7 +685,7 @@ void Branched() {
 
 // A real conditional jump rather than a select: the processor then predicts
 // the next step instead of waiting for the test's operands.
-[[gnu::always_inline]] inline int32_t Choose(bool taken, int32_t yes, int32_t no) {
+TW_STEP_INLINE int32_t Choose(bool taken, int32_t yes, int32_t no) {
   if (taken) {
     asm volatile("");
     return yes;
@@ -677,7 +694,7 @@ void Branched() {
 }
 
 template <int kClass>
-[[gnu::always_inline]] inline bool ClassOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
+TW_STEP_INLINE bool ClassOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
                          double* out) {
   if constexpr (kClass == kClassConst) {
     *out = constant;
@@ -693,7 +710,7 @@ template <int kClass>
 }
 
 template <int kOpIndex>
-[[gnu::always_inline]] inline bool Test(double l, double r) {
+TW_STEP_INLINE bool Test(double l, double r) {
   const double h = l - r, e = g_MathEpsilon;
   switch (kOpIndex) {
     case 4: return h < -e;
@@ -709,7 +726,7 @@ template <int kOpIndex>
 // with nothing changed, when an operand or the destination is not a real or
 // the division would fail.
 template <int kLeft, int kRight, int kDest, int kOpIndex>
-[[gnu::always_inline]] inline bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
+TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
   uint8_t* s = sp;
   double l, r;
   VariableNode* leftNode = nullptr;  // a local left operand, which is often the destination too
@@ -769,7 +786,7 @@ template <int kLeft, int kRight, int kDest, int kOpIndex>
 
 // A loop's step and test in one (kStepForLoop).
 template <int kOpIndex, bool kLimitLocal>
-[[gnu::always_inline]] inline bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
+TW_STEP_INLINE bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
   VariableNode* n = LocalNode(f, st.destRef);
   if (!n || !n->value.IsReal()) return false;
   const double x = n->value.real + st.rightConst;
