@@ -33,6 +33,13 @@ enum VMStepKind : uint8_t {
   kStepPush,    // push.v of a variable: `left`
   kStepPop,     // pop.v.<rightType> into a variable: `dest`
   kStepBranch,  // b
+  // An element of an array variable `dest` at row `left`, column `right`
+  // (places: a constant in the ref, or a variable converted to an int); a
+  // one-index access has row 0.
+  // A store's value is on the stack, or comes from the push before the run:
+  // a variable (`source`, `sourceRef`) or the constant `leftConst`.
+  kStepElementPop,   // [value push,] push.e instance, index, pop.v.<rightType> [indexed]
+  kStepElementPush,  // push.e instance, index, push.v [indexed]
   kStepArith,   // left op right into dest; kStepArith + VMArithShape(...) names the places' classes
 };
 
@@ -46,11 +53,13 @@ struct VMStep {
   VMStepKind kind = kStepGeneric;
   uint8_t op = 0;
   VMPlace left = kPlaceStack, right = kPlaceStack, dest = kPlaceStack;
+  VMPlace source = kPlaceStack;         // of an element store's value
   uint8_t leftType = 0, rightType = 0;  // of stack operands, and of the item a pop takes
   uint8_t resultType = 0;               // of the item pushed when dest is the stack
   bool branchIf = false;                // kPlaceBranch: taken when the comparison gives this
   bool thenBranch = false;              // a store followed by b: go on at `target`
   int32_t leftRef = 0, rightRef = 0, destRef = 0;  // a local's slot, else a variable id
+  int32_t sourceRef = 0;
   int32_t next = 0;                     // byte offset past the run
   int32_t target = 0;                   // of the branch
   double leftConst = 0, rightConst = 0;
