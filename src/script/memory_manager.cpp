@@ -64,10 +64,15 @@ void* Resize(void* p, uint32_t newSize, const char* file, int line) {
   }
   uint32_t old = HeaderOf(p)->size & kSizeMask;
   if (old >= newSize) return p;
-  void* n = Allocate(newSize, file, line, true);
-  std::memcpy(n, p, old);
-  Release(p);
-  return n;
+  if (newSize > kSizeMask) OutOfMemory();
+  // The heap can often grow the block where it is (or move its pages) where
+  // a copy would touch every byte: doubling arrays rely on it.
+  auto* h = static_cast<MemBlockHeader*>(std::realloc(HeaderOf(p), size_t(newSize) + sizeof(MemBlockHeader)));
+  if (!h) OutOfMemory();
+  h->size = newSize;
+  g_liveBytes += newSize - old;
+  std::memset(reinterpret_cast<uint8_t*>(h + 1) + old, 0, newSize - old);
+  return h + 1;
 }
 
 uint32_t BlockSize(const void* p) {

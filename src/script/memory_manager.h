@@ -20,7 +20,7 @@ constexpr uint32_t kGuard2 = 0xBAADB00B;
 void* Allocate(uint32_t size, const char* file, int line, bool zeroFill);
 void Release(void* p);
 // Grow-only: a smaller (or equal) size returns the block unchanged; a larger
-// one gives a new block with the old bytes and a zeroed tail.
+// one gives the block, moved or not, with the old bytes and a zeroed tail.
 void* Resize(void* p, uint32_t newSize, const char* file, int line);
 template <typename T>
 T* ResizeField(T*& field, uint32_t newSize, const char* file, int line) {

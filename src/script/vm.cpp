@@ -24,6 +24,7 @@
 #include "script/function_registry.h"
 #include "script/code.h"
 #include "script/compiler.h"
+#include "script/convert.h"
 #include "script/memory_manager.h"
 #include "script/scripts.h"
 #include "script/variable_names.h"
@@ -815,6 +816,107 @@ TW_STEP_INLINE bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
   return true;
 }
 
+// ---- Element steps ----------------------------------------------------------------
+
+// A copy of a real value, flags and all, read field by field: the value was
+// most likely just written that way, and one wide read of it would wait for
+// those writes to reach the cache.
+TW_STEP_INLINE ScriptValue RealValue(const ScriptValue* v) {
+  ScriptValue x;
+  x.kind = v->kind;
+  x.real = v->real;
+  return x;
+}
+
+// A part of an element index as conv.v.i gives it; false when the variable
+// does not exist or holds no real.
+TW_STEP_INLINE bool IndexPart(VMFrame* f, VMPlace place, int32_t ref, int32_t* out) {
+  if (place == kPlaceConst) {
+    *out = ref;
+    return true;
+  }
+  const ScriptValue* v = PlaceValue(f, place, ref);
+  if (!v || !v->IsReal()) return false;
+  *out = Real_ToInt32(v->real);
+  return true;
+}
+
+// The array a step's variable owns (or may write in place) and the row and
+// column of the step's index, as the int arithmetic of the code computes
+// them; null when the variable holds no array or the index is negative.
+TW_STEP_INLINE ScriptArray* ElementArray(VMFrame* f, const VMStep& st, ScriptValue** value, int32_t* row, int32_t* column) {
+  int32_t r, c;
+  if (!IndexPart(f, st.left, st.leftRef, &r) || !IndexPart(f, st.right, st.rightRef, &c)) return nullptr;
+  const int32_t index = int32_t(uint32_t(r) * uint32_t(kArrayRowStride) + uint32_t(c));
+  if (index < 0) return nullptr;
+  ScriptValue* v = PlaceValue(f, st.dest, st.destRef);
+  if (!v || !v->IsArray() || !v->array) return nullptr;
+  *value = v;
+  *row = index / kArrayRowStride;
+  *column = index % kArrayRowStride;
+  return v->array;
+}
+
+// Writes a real into an element of an array the variable may write in
+// place, inside its rows and the row's allocation, over an element that
+// holds nothing to release; otherwise false with nothing changed.
+TW_STEP_INLINE bool RunElementPop(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
+  ScriptValue x;
+  uint8_t* s = sp;
+  switch (st.source) {
+    case kPlaceStack:
+      switch (st.rightType) {
+        case kVMVariable:
+          if (!ValueAt(s)->IsReal()) return false;
+          x = RealValue(ValueAt(s));
+          break;
+        case kVMDouble: x.real = Load<double>(s); break;
+        default: x.real = Load<int32_t>(s); break;
+      }
+      s += SlotBytes(st.rightType);
+      break;
+    case kPlaceConst: x.real = st.leftConst; break;
+    default: {
+      const ScriptValue* from = PlaceValue(f, st.source, st.sourceRef);
+      if (!from || !from->IsReal()) return false;
+      x = RealValue(from);
+      break;
+    }
+  }
+  ScriptValue* v;
+  int32_t row, column;
+  ScriptArray* array = ElementArray(f, st, &v, &row, &column);
+  if (!array || (array->owner != v && array->refCount != 1) || row >= array->rowCount) return false;
+  ScriptArrayRow& r = array->rows[row];
+  if (column >= r.capacity) return false;
+  ScriptValue& e = r.elements[column];
+  // Slots past the length are real 0: nothing there to release.
+  if (column < r.length && (e.IsString() || e.IsArray())) return false;
+  if (!array->owner) array->owner = v;
+  if (column >= r.length) r.length = column + 1;
+  e = x;
+  ArrayIndexError.error = 0;
+  sp = s;
+  pc = st.next;
+  return true;
+}
+
+// Pushes a real element that exists; otherwise false with nothing changed.
+TW_STEP_INLINE bool RunElementPush(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
+  ScriptValue* v;
+  int32_t row, column;
+  ScriptArray* array = ElementArray(f, st, &v, &row, &column);
+  if (!array || row >= array->rowCount || column >= array->rows[row].length) return false;
+  const ScriptValue& e = array->rows[row].elements[column];
+  if (!e.IsReal()) return false;
+  if (!array->owner) array->owner = v;
+  ArrayIndexError.error = 0;
+  sp -= 16;
+  *new (sp) ScriptValue = RealValue(&e);
+  pc = st.next;
+  return true;
+}
+
 }  // namespace
 
 // ---- Public ---------------------------------------------------------------------
@@ -1008,6 +1110,8 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
     labels[kStepPush] = &&push;
     labels[kStepPop] = &&pop;
     labels[kStepBranch] = &&branch;
+    labels[kStepElementPop] = &&element_pop;
+    labels[kStepElementPush] = &&element_push;
     labelled = true;
   }
 
@@ -1055,6 +1159,12 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
     pc = step.next;
     continue;
   }
+  element_pop:
+    if (RunElementPop(f, step, sp, pc)) continue;
+    goto generic;
+  element_push:
+    if (RunElementPush(f, step, sp, pc)) continue;
+    goto generic;
   branch:
     pc = step.target;
     StepBranched(f, pc);
@@ -1148,10 +1258,28 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
         Branched();
         break;
       }
-      case kOpConv: sp = vm::DoConv(word, sp, f); break;
+      case kOpConv:
+        // An index: a real value to an int.
+        if (t1 == kVMVariable && VM_Type2(word) == kVMInt && ValueAt(sp)->IsReal()) {
+          const int32_t n = Real_ToInt32(ValueAt(sp)->real);
+          sp += 16 - kVMSlotBytes;
+          Store<uint64_t>(sp, 0);
+          Store<int32_t>(sp, n);
+          break;
+        }
+        sp = vm::DoConv(word, sp, f);
+        break;
       case kOpAdd:
       case kOpSub:
       case kOpMul: {
+        if (t1 == kVMInt && VM_Type2(word) == kVMInt) {
+          // Index arithmetic wraps in 32 bits.
+          const uint32_t r = Load<uint32_t>(sp), l = Load<uint32_t>(sp + kVMSlotBytes);
+          sp += kVMSlotBytes;
+          Store<uint64_t>(sp, 0);
+          Store<uint32_t>(sp, op == kOpAdd ? l + r : op == kOpSub ? l - r : l * r);
+          break;
+        }
         double l, r;
         uint8_t* below;
         bool value;

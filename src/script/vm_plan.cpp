@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "script/bytecode.h"
+#include "script/value.h"
 #include "script/variable_names.h"
 #include "script/vm_verify.h"
 
@@ -46,6 +47,7 @@ class Planner {
       VMStep& step = steps_[size_t(in.pc) >> 2];
       const uint8_t op = VM_Opcode(in.word), t1 = VM_Type1(in.word), t2 = VM_Type2(in.word);
       const int32_t next = in.pc + int32_t(VM_InstructionLength(in.word));
+      if (Element(i, joinable, &step)) continue;
       if (op == kOpB) {
         step.kind = kStepBranch;
         step.target = in.pc + 4 * VM_BranchOffset(in.word);
@@ -191,6 +193,134 @@ class Planner {
         *place = kPlaceGlobal;
         *ref = id;
         return true;
+      default: return false;
+    }
+  }
+
+  // An element access: push.e of the instance, the index (one part, or
+  // row * kArrayRowStride + column in int arithmetic), then the indexed
+  // push.v or pop.v of the variable.
+  template <typename Joinable>
+  bool Element(size_t i, const Joinable& joinable, VMStep* step) {
+    const Instruction& in = list_[i];
+    if (VM_Opcode(in.word) != kOpPush || VM_Type1(in.word) != kVMImmediate) return false;
+    const int32_t instance = VM_Immediate(in.word);
+    if (instance != kInstanceLocal && instance != kInstanceSelf && instance != kInstancePlain &&
+        instance != kInstanceGlobal) {
+      return false;
+    }
+    size_t j = i + 1;
+    auto at = [&](uint8_t op, uint8_t t1, uint8_t t2) {
+      if (j >= list_.size() || !joinable(j)) return false;
+      const uint32_t w = list_[j].word;
+      return VM_Opcode(w) == op && VM_Type1(w) == t1 && VM_Type2(w) == t2;
+    };
+    VMStep run;
+    run.left = kPlaceConst;
+    run.leftRef = 0;
+    if (!IndexPart(j, joinable, &run.right, &run.rightRef)) return false;
+    if (j + 1 < list_.size() && joinable(j) && VM_Opcode(list_[j].word) == kOpPush &&
+        VM_Type1(list_[j].word) == kVMInt && int32_t(list_[j].operand) == kArrayRowStride) {
+      ++j;
+      if (!at(kOpMul, kVMInt, kVMInt)) return false;
+      ++j;
+      run.left = run.right;
+      run.leftRef = run.rightRef;
+      if (!IndexPart(j, joinable, &run.right, &run.rightRef) || !at(kOpAdd, kVMInt, kVMInt)) return false;
+      ++j;
+    }
+    if (j >= list_.size() || !joinable(j)) return false;
+    const Instruction& access = list_[j];
+    const uint8_t op = VM_Opcode(access.word), t1 = VM_Type1(access.word), t2 = VM_Type2(access.word);
+    const VariableRef v{access.operand};
+    if (t1 != kVMVariable || !v.Indexed() || v.InstanceFromImmediate() || v.InstanceIsId()) return false;
+    if (op == kOpPop) {
+      if (t2 != kVMVariable && t2 != kVMDouble && t2 != kVMInt) return false;
+      run.kind = kStepElementPop;
+      run.rightType = t2;
+    } else if (op == kOpPush) {
+      run.kind = kStepElementPush;
+    } else {
+      return false;
+    }
+    const int32_t id = v.Id();
+    switch (instance) {
+      case kInstanceLocal:
+        run.dest = kPlaceLocal;
+        run.destRef = Slot(id);
+        break;
+      case kInstanceGlobal:
+        run.dest = kPlaceGlobal;
+        run.destRef = id;
+        break;
+      default:
+        // Built-in variables have their own getters and setters.
+        if (id < kFirstUserVariableId) return false;
+        run.dest = instance == kInstanceSelf ? kPlaceSelf : kPlacePlain;
+        run.destRef = id;
+        break;
+    }
+    run.next = access.pc + int32_t(VM_InstructionLength(access.word));
+    *step = run;
+    // The value pushed just before joins the store.
+    if (run.kind == kStepElementPop && i >= 1 && joinable(i) && info_.StackAt(list_[i - 1].pc) != VMCodeInfo::kNone &&
+        Source(list_[i - 1], run.rightType, &run.source, &run.sourceRef, &run.leftConst)) {
+      steps_[size_t(list_[i - 1].pc) >> 2] = run;
+    }
+    return true;
+  }
+
+  // A push of a variable or a constant whose item is of type `type`.
+  bool Source(const Instruction& in, uint8_t type, VMPlace* place, int32_t* ref, double* constant) {
+    if (VM_Opcode(in.word) != kOpPush) return false;
+    switch (VM_Type1(in.word)) {
+      case kVMVariable: return type == kVMVariable && Variable(in, place, ref);
+      case kVMImmediate:
+        if (type != kVMInt) return false;
+        *constant = VM_Immediate(in.word);
+        break;
+      case kVMInt:
+        if (type != kVMInt) return false;
+        *constant = int32_t(in.operand);
+        break;
+      case kVMDouble: {
+        if (type != kVMDouble) return false;
+        const uint64_t bits = uint64_t(in.operand) | uint64_t(code_.WordAt(uint32_t(in.pc) + 8)) << 32;
+        std::memcpy(constant, &bits, 8);
+        break;
+      }
+      default: return false;
+    }
+    *place = kPlaceConst;
+    return true;
+  }
+
+  // One part of an element index at list_[j]: an int constant, or a variable
+  // converted by conv.v.i. Moves j past it.
+  template <typename Joinable>
+  bool IndexPart(size_t& j, const Joinable& joinable, VMPlace* place, int32_t* ref) {
+    if (j >= list_.size() || !joinable(j)) return false;
+    const Instruction& in = list_[j];
+    if (VM_Opcode(in.word) != kOpPush) return false;
+    switch (VM_Type1(in.word)) {
+      case kVMImmediate:
+        *place = kPlaceConst;
+        *ref = VM_Immediate(in.word);
+        ++j;
+        return true;
+      case kVMInt:
+        *place = kPlaceConst;
+        *ref = int32_t(in.operand);
+        ++j;
+        return true;
+      case kVMVariable: {
+        if (j + 1 >= list_.size() || !joinable(j + 1)) return false;
+        const uint32_t conv = list_[j + 1].word;
+        if (VM_Opcode(conv) != kOpConv || VM_Type1(conv) != kVMVariable || VM_Type2(conv) != kVMInt) return false;
+        if (!Variable(in, place, ref)) return false;
+        j += 2;
+        return true;
+      }
       default: return false;
     }
   }

@@ -36,6 +36,13 @@ enum VMStepKind : uint16_t {
   kStepPush,    // push.v of a variable: `left`
   kStepPop,     // pop.v.<rightType> into a variable: `dest`
   kStepBranch,  // b
+  // An element of an array variable `dest` at row `left`, column `right`
+  // (places: a constant in the ref, or a variable converted to an int); a
+  // one-index access has row 0.
+  // A store's value is on the stack, or comes from the push before the run:
+  // a variable (`source`, `sourceRef`) or the constant `leftConst`.
+  kStepElementPop,   // [value push,] push.e instance, index, pop.v.<rightType> [indexed]
+  kStepElementPush,  // push.e instance, index, push.v [indexed]
   // A loop's step and test: local `destRef` += rightConst, then the jump to
   // `target`, where the local is compared with the limit (place2) and the
   // branch taken to target2 or not (next2); + VMForLoopShape(...).
@@ -60,6 +67,7 @@ struct VMStep {
   VMStepKind kind = kStepGeneric;
   uint8_t op = 0;
   VMPlace left = kPlaceStack, right = kPlaceStack, dest = kPlaceStack;
+  VMPlace source = kPlaceStack;         // of an element store's value
   uint8_t leftType = 0, rightType = 0;  // of stack operands, and of the item a pop takes
   uint8_t resultType = 0;               // of the item pushed when dest is the stack
   bool branchIf = false;                // kPlaceBranch: taken when the comparison gives this
@@ -68,6 +76,7 @@ struct VMStep {
   int32_t ref2 = 0, target2 = 0, next2 = 0;
   double const2 = 0;
   int32_t leftRef = 0, rightRef = 0, destRef = 0;  // a local's slot, else a variable id
+  int32_t sourceRef = 0;
   int32_t next = 0;                     // byte offset past the run
   int32_t target = 0;                   // of the branch
   double leftConst = 0, rightConst = 0;
