@@ -69,7 +69,7 @@ void* Resize(void* p, uint32_t newSize, const char* file, int line) {
   // a copy would touch every byte: doubling arrays rely on it.
   auto* h = static_cast<MemBlockHeader*>(std::realloc(HeaderOf(p), size_t(newSize) + sizeof(MemBlockHeader)));
   if (!h) OutOfMemory();
-  h->size = newSize;
+  h->size = (h->size & ~kSizeMask) | newSize;
   g_liveBytes += newSize - old;
   std::memset(reinterpret_cast<uint8_t*>(h + 1) + old, 0, newSize - old);
   return h + 1;

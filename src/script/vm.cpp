@@ -1139,7 +1139,7 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   push:
     if (const ScriptValue* v = PlaceValue(f, step.left, step.leftRef); v && v->IsReal()) {
       sp -= 16;
-      std::memcpy(sp, static_cast<const void*>(v), 16);
+      *new (sp) ScriptValue = RealValue(v);
       pc = step.next;
       continue;
     }
@@ -1153,7 +1153,7 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
       goto generic;
     }
     // A value moves as it is, flags and all.
-    if (step.rightType == kVMVariable) std::memcpy(static_cast<void*>(v), sp, 16);
+    if (step.rightType == kVMVariable) *v = RealValue(ValueAt(sp));
     else *v = ScriptValue::FromReal(x);
     sp = s;
     pc = step.next;
