@@ -204,7 +204,8 @@ bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc
     // The compiled body reads its arguments from the slots.
     if (native->fn) native->fn(self, other);
   }
-  for (int i = 0; i < kScriptArgumentSlots; ++i) ScriptValue_Free(&g_ArgumentSlots[i]);
+  for (ScriptValue& v : g_ArgumentSlots)
+    if (!v.IsReal()) ScriptValue_Free(&v);  // reals own nothing
   std::memcpy(static_cast<void*>(g_ArgumentSlots), saved, sizeof saved);
   g_ArgumentCount = savedCount;
   g_ArgumentSlotsUsed = savedUsed;
