@@ -28,7 +28,7 @@ extern int32_t g_ArgumentCount;
 // save and restore only the slots below it. Whoever writes a slot at or past
 // it raises it (the argument variables' setters do); the machine and
 // Script_Run set it for the calls they make, and the machine works it out
-// afresh whenever a run starts.
+// afresh at the first script call of a run.
 extern int32_t g_ArgumentSlotsUsed;
 // The count of slots that hold anything but real 0.
 int32_t Arguments_CountUsed();

@@ -355,7 +355,12 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   if (!bytecode || bytecode->Size() <= 0) return PutResult(sp, argc, zero);
   const VMCodeInfo* info = CheckedInfo(bytecode, code->Name().c_str());
   if (!info) return PutResult(sp, argc, zero);
-  // Only the caller's slots in use are kept; the others hold real 0.
+  // Only the caller's slots in use are kept; the others hold real 0. The
+  // run's own slots may have been written by anyone: they are counted once.
+  if (!f->slotsCounted) {
+    f->slotsCounted = true;
+    g_ArgumentSlotsUsed = Arguments_CountUsed();
+  }
   const int32_t saved = g_ArgumentSlotsUsed;
   f->sp = sp;
   if (f->callDepth >= kVMMaxCallDepth ||
@@ -941,7 +946,6 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   f->runName = f->name;
   const int32_t argCount = g_ArgumentCount;
   f->argCount = argCount;
-  g_ArgumentSlotsUsed = Arguments_CountUsed();
   {
     LocalsEntry* locals = AcquireLocals(info);
     f->locals = &locals->list;

@@ -62,6 +62,9 @@ struct VMFrame {
   // whose stack layout the items left on the stack have.
   bool stopped;
   int32_t resumePc;
+
+  // Set once the run's first script call has counted the argument slots in use.
+  bool slotsCounted;
 };
 
 // Written into the stack area by a script call, below the caller's argument
