@@ -198,6 +198,18 @@ bool WriteVariable(VMFrame* f, int32_t instance, int32_t id, int32_t index, Scri
   }
 }
 
+// Copies a value's kind word and payload one by one: values are mostly
+// written so just before, and one wide read of them would wait for those
+// writes to reach the cache.
+inline void MoveValue(void* to, const void* from) {
+  uint32_t kind;
+  uint64_t payload;
+  std::memcpy(&kind, from, 4);
+  std::memcpy(&payload, static_cast<const uint8_t*>(from) + 8, 8);
+  std::memcpy(to, &kind, 4);
+  std::memcpy(static_cast<uint8_t*>(to) + 8, &payload, 8);
+}
+
 // The slot of a whole read of argument0 ... argument15 of self when it holds
 // a real, which can be copied as it is; null for every other read.
 inline const ScriptValue* ArgumentRead(uint32_t word, const uint8_t* operand, const VMFrame* f) {
@@ -243,7 +255,7 @@ __attribute__((noinline)) uint8_t* PushVariableGeneric(uint32_t word, const uint
 inline uint8_t* PushVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f) {
   if (const ScriptValue* a = ArgumentRead(word, operand, f)) {
     sp -= 16;
-    std::memcpy(sp, static_cast<const void*>(a), 16);
+    MoveValue(sp, a);
     return sp;
   }
   return PushVariableGeneric(word, operand, sp, f);
@@ -332,7 +344,7 @@ uint8_t* PutResult(uint8_t* sp, int argc, const ScriptValue& result) {
   for (int i = 0; i < argc; ++i) ScriptValue_Free(&args[i]);
   sp += 16 * argc;
   sp -= 16;
-  std::memcpy(sp, static_cast<const void*>(&result), 16);
+  MoveValue(sp, &result);
   return sp;
 }
 
@@ -376,8 +388,8 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   // the arguments' blocks move into the slots.
   uint8_t* kept = sp - 16 * saved;
   uint8_t* at = kept - sizeof(VMCallRecord);
-  for (int i = 0; i < saved; ++i) std::memcpy(kept + 16 * i, static_cast<const void*>(&g_ArgumentSlots[i]), 16);
-  for (int i = 0; i < argc; ++i) std::memcpy(static_cast<void*>(&g_ArgumentSlots[i]), sp + 16 * i, 16);
+  for (int i = 0; i < saved; ++i) MoveValue(kept + 16 * i, &g_ArgumentSlots[i]);
+  for (int i = 0; i < argc; ++i) MoveValue(&g_ArgumentSlots[i], sp + 16 * i);
   for (int i = argc; i < saved; ++i) new (&g_ArgumentSlots[i]) ScriptValue;
   g_ArgumentSlotsUsed = argc;
 
@@ -422,7 +434,7 @@ uint8_t* LeaveScript(VMFrame* f, const ScriptValue& result) {
   for (int i = 0; i < used; ++i)
     if (!g_ArgumentSlots[i].IsReal()) ScriptValue_Free(&g_ArgumentSlots[i]);
   const uint8_t* kept = reinterpret_cast<const uint8_t*>(rec) + sizeof(VMCallRecord);
-  for (int i = 0; i < saved; ++i) std::memcpy(static_cast<void*>(&g_ArgumentSlots[i]), kept + 16 * i, 16);
+  for (int i = 0; i < saved; ++i) MoveValue(&g_ArgumentSlots[i], kept + 16 * i);
   for (int i = saved; i < used; ++i) new (&g_ArgumentSlots[i]) ScriptValue;
   g_ArgumentSlotsUsed = saved;
   // Where the call's arguments ended.
@@ -444,7 +456,7 @@ uint8_t* LeaveScript(VMFrame* f, const ScriptValue& result) {
   f->name = rec->name;
   f->callRecord = f->stackBase + f->stackSize - rec->callerDistance;
   f->argCount = g_ArgumentCount = rec->argCount;
-  std::memcpy(place, static_cast<const void*>(&result), 16);
+  MoveValue(place, &result);
   return place;
 }
 
@@ -457,7 +469,7 @@ ScriptValue TakeItem(const uint8_t* at, int type) {
     case kVMInt: v.real = Load<int32_t>(at); break;
     case kVMLong: v.real = double(Load<int64_t>(at)); break;
     case kVMBool: v.real = at[0] ? 1.0 : 0.0; break;
-    case kVMVariable: std::memcpy(static_cast<void*>(&v), at, sizeof v); break;
+    case kVMVariable: MoveValue(&v, at); break;
     case kVMString:
       v.kind = kKindString;
       v.text = Load<char*>(at);
