@@ -407,6 +407,9 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   rec->locals = f->locals;
   rec->localNodes = f->localNodes;
   rec->savedSlots = saved;
+  rec->codeSize = f->codeSize;
+  rec->codeWords = f->codeWords;
+  rec->steps = f->steps;
 
   f->pc = 0;
   f->code = bytecode;
@@ -429,6 +432,7 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
 // Leaves the innermost script: the caller resumes with `result` on top.
 uint8_t* LeaveScript(VMFrame* f, const ScriptValue& result) {
   VMCallRecord* rec = reinterpret_cast<VMCallRecord*>(f->callRecord);
+  ReleaseLocals();
   // The callee's slots are released (reals own nothing), the caller's come back.
   const int32_t saved = rec->savedSlots, used = g_ArgumentSlotsUsed;
   for (int i = 0; i < used; ++i)
@@ -440,17 +444,16 @@ uint8_t* LeaveScript(VMFrame* f, const ScriptValue& result) {
   // Where the call's arguments ended.
   uint8_t* place = const_cast<uint8_t*>(kept) + 16 * (saved + f->argCount) - 16;
   --f->callDepth;
-  ReleaseLocals();
   f->locals = rec->locals;
   f->localNodes = rec->localNodes;
   f->self = rec->self;
   f->other = rec->other;
   f->pc = rec->pc;
   f->code = rec->code;
-  f->codeWords = rec->code->Data();
-  f->codeSize = rec->code->Size();
+  f->codeWords = rec->codeWords;
+  f->codeSize = rec->codeSize;
   f->info = rec->info;
-  f->steps = rec->info->Plan()->Steps();
+  f->steps = rec->steps;
   f->lineTable = rec->lineTable;
   f->source = rec->source;
   f->name = rec->name;

@@ -88,6 +88,9 @@ struct VMCallRecord {
   CVariableList* locals;
   VariableNode** localNodes;
   int32_t savedSlots;  // of the caller's argument slots, kept right above the record
+  int32_t codeSize;    // the caller's, as the frame had them
+  const uint8_t* codeWords;
+  const VMStep* steps;
 };
 
 // The record of the call `depth` levels out (0: the innermost); null past
