@@ -81,8 +81,14 @@ GETTER(GetArgument) {
   return true;
 }
 
+// A slot written may hold anything from now on.
+void SlotWritten(int slot) {
+  if (g_ArgumentSlotsUsed <= slot) g_ArgumentSlotsUsed = slot + 1;
+}
+
 SETTER_SIG(SetArgument) {
   int slot = index >= 0 && index < kScriptArgumentSlots ? index : 0;
+  SlotWritten(slot);
   ScriptValue_Copy(&g_arguments.slots[slot], value);
   return true;
 }
@@ -96,6 +102,7 @@ GETTER(GetArgumentN) {
 
 template <int N>
 SETTER_SIG(SetArgumentN) {
+  SlotWritten(N);
   return ScriptValue_SetElement(&g_arguments.slots[N], value, index);
 }
 
@@ -456,7 +463,9 @@ const char* Name(int id) { return BuiltinVar_GetName(id); }
 void RegisterGeneral() {
   BuiltinVar_Register("argument_relative", GetArgumentRelative, nullptr);
   BuiltinVar_Register("argument", GetArgument, SetArgument);
+  const int first = BuiltinVar_Count();
   RegisterArgumentN<0>();
+  g_BuiltinArgumentDoor.firstId = BuiltinVar_Count() - first == kScriptArgumentSlots ? first : -1;
   BuiltinVar_Register("argument_count", GetArgumentCount, nullptr);
 
   BuiltinVar_Register("debug_mode", GetDebugMode, nullptr);
@@ -558,6 +567,8 @@ void RegisterGeneral() {
 
 }  // namespace
 
+BuiltinArgumentDoor g_BuiltinArgumentDoor{-1, g_ArgumentSlots};
+
 void BuiltinVar_Register(std::string_view name, BuiltinVarGetter getter, BuiltinVarSetter setter) {
   if (g_table.size() >= size_t(kBuiltinVarCapacity)) {
     Support_MessageBox("INTERNAL ERROR: Adding too many variables");
@@ -585,7 +596,10 @@ BuiltinVarAccess BuiltinVar_Access(int id) {
   return BuiltinVarAccess{e.getter, e.canSet ? e.setter : nullptr};
 }
 
-void BuiltinVar_Clear() { g_table.clear(); }
+void BuiltinVar_Clear() {
+  g_table.clear();
+  g_BuiltinArgumentDoor.firstId = -1;
+}
 
 void BuiltinVar_RegisterAll() {
   BuiltinVar_Clear();
@@ -603,6 +617,7 @@ void BuiltinVar_SetArgumentSlots(const ScriptArgumentSlots& slots) {
   } else {
     g_arguments = ScriptArgumentSlots{g_ArgumentSlots, &g_ArgumentCount, &g_ArgumentRelative};
   }
+  g_BuiltinArgumentDoor.slots = g_arguments.slots;
 }
 
 void WorkingDirectory_Init(const std::string& gamePath) {

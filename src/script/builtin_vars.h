@@ -40,6 +40,20 @@ struct ScriptArgumentSlots {
   const int32_t* relative = nullptr;
 };
 void BuiltinVar_SetArgumentSlots(const ScriptArgumentSlots& slots);
+// What BuiltinVar_ArgumentSlot needs, kept up to date by the table and
+// BuiltinVar_SetArgumentSlots.
+struct BuiltinArgumentDoor {
+  int32_t firstId;     // of argument0, with argument1 ... argument15 after it; -1: not in the table
+  ScriptValue* slots;  // those in place now
+};
+extern BuiltinArgumentDoor g_BuiltinArgumentDoor;
+// The slot that built-in variable `id` reads and writes when it is one of
+// argument0 ... argument15, else null.
+inline ScriptValue* BuiltinVar_ArgumentSlot(int id) {
+  const BuiltinArgumentDoor& door = g_BuiltinArgumentDoor;
+  const uint32_t n = uint32_t(id) - uint32_t(door.firstId);
+  return door.firstId >= 0 && n < uint32_t(kScriptArgumentSlots) ? door.slots + n : nullptr;
+}
 
 // The game's working directory, set once from the game data's path.
 void WorkingDirectory_Init(const std::string& gamePath);

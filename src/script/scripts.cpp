@@ -15,6 +15,7 @@
 
 ScriptValue g_ArgumentSlots[kScriptArgumentSlots];
 int32_t g_ArgumentCount = 0;
+int32_t g_ArgumentSlotsUsed = kScriptArgumentSlots;
 
 namespace {
 std::vector<std::unique_ptr<CScript>> g_scripts;
@@ -146,6 +147,18 @@ void Arguments_FreeAll() {
   for (ScriptValue& v : g_ArgumentSlots) ScriptValue_Free(&v);
 }
 
+int32_t Arguments_CountUsed() {
+  int32_t used = kScriptArgumentSlots;
+  while (used > 0) {
+    const ScriptValue& v = g_ArgumentSlots[used - 1];
+    uint64_t bits;
+    std::memcpy(&bits, &v.real, sizeof bits);
+    if (v.kind != kKindReal || bits != 0) break;
+    --used;
+  }
+  return used;
+}
+
 int32_t Script_Count() { return int32_t(g_scripts.size()); }
 
 CScript* Script_Get(int32_t index) {
@@ -171,10 +184,12 @@ bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc
   ScriptValue saved[kScriptArgumentSlots];
   std::memcpy(static_cast<void*>(saved), g_ArgumentSlots, sizeof saved);
   const int32_t savedCount = g_ArgumentCount;
+  const int32_t savedUsed = g_ArgumentSlotsUsed;
   if (argc < 0) argc = 0;
   const int used = argc < kScriptArgumentSlots ? argc : kScriptArgumentSlots;
   // The script sees its own count, and the caller gets its own back.
   g_ArgumentCount = used;
+  g_ArgumentSlotsUsed = used;
   for (int i = 0; i < kScriptArgumentSlots; ++i) {
     new (&g_ArgumentSlots[i]) ScriptValue;
     if (i < used) ScriptValue_Copy(&g_ArgumentSlots[i], &args[i]);
@@ -189,9 +204,11 @@ bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc
     // The compiled body reads its arguments from the slots.
     if (native->fn) native->fn(self, other);
   }
-  for (int i = 0; i < kScriptArgumentSlots; ++i) ScriptValue_Free(&g_ArgumentSlots[i]);
+  for (ScriptValue& v : g_ArgumentSlots)
+    if (!v.IsReal()) ScriptValue_Free(&v);  // reals own nothing
   std::memcpy(static_cast<void*>(g_ArgumentSlots), saved, sizeof saved);
   g_ArgumentCount = savedCount;
+  g_ArgumentSlotsUsed = savedUsed;
   return ok;
 }
 

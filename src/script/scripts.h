@@ -24,6 +24,14 @@ constexpr int kScriptArgumentSlots = 16;
 // of the running script, kept by the machine and by Script_Run.
 extern ScriptValue g_ArgumentSlots[kScriptArgumentSlots];
 extern int32_t g_ArgumentCount;
+// Slots from this one on hold real 0 and own nothing, so that a call need
+// save and restore only the slots below it. Whoever writes a slot at or past
+// it raises it (the argument variables' setters do); the machine and
+// Script_Run set it for the calls they make, and the machine works it out
+// afresh at the first script call of a run.
+extern int32_t g_ArgumentSlotsUsed;
+// The count of slots that hold anything but real 0.
+int32_t Arguments_CountUsed();
 
 class CScript {
  public:

@@ -102,9 +102,10 @@ void ScriptValue_DebugText(std::vector<char>& out, const ScriptValue* value) { D
 CVariableList::~CVariableList() { Clear(); }
 
 void CVariableList::Clear() {
+  if (!all_) return;  // no nodes: the buckets are empty already
   for (VariableNode* n = all_; n;) {
     VariableNode* nextAll = n->nextAll;
-    ScriptValue_Free(&n->value);
+    if (!n->value.IsReal()) ScriptValue_Free(&n->value);
     n->next = g_nodePool;
     g_nodePool = n;
     n = nextAll;

@@ -20,6 +20,7 @@
 #include "ext/extensions.h"
 #include "net/debugger.h"
 #include "platform/message_box.h"
+#include "script/builtin_vars.h"
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/code.h"
@@ -57,14 +58,27 @@ struct LocalsEntry {
 std::vector<LocalsEntry*>& g_localsPool = *new std::vector<LocalsEntry*>;
 int g_localsInUse = 0;
 
-LocalsEntry* AcquireLocals(const VMCodeInfo* info) {
-  if (g_localsInUse == int(g_localsPool.size())) g_localsPool.push_back(new LocalsEntry);
+__attribute__((noinline)) void GrowLocalsPool() { g_localsPool.push_back(new LocalsEntry); }
+
+inline LocalsEntry* AcquireLocals(const VMCodeInfo* info) {
+  if (g_localsInUse == int(g_localsPool.size())) GrowLocalsPool();
   LocalsEntry* e = g_localsPool[size_t(g_localsInUse)];
   if (e->list.Count() > 0) e->list.Clear();
   // One spare slot, so the cache is never empty and its address is valid.
-  e->nodes.assign(size_t(info ? info->Plan()->LocalCount() : 0) + 1, nullptr);
+  const size_t slots = size_t(info ? info->Plan()->LocalCount() : 0) + 1;
+  if (e->nodes.size() < slots) e->nodes.resize(slots);
+  VariableNode** nodes = e->nodes.data();
+  nodes[0] = nullptr;
+  if (slots > 1) std::memset(static_cast<void*>(nodes + 1), 0, (slots - 1) * sizeof *nodes);
   ++g_localsInUse;
   return e;
+}
+
+inline void ReleaseLocals() {
+  if (g_localsInUse == 0) return;
+  --g_localsInUse;
+  CVariableList& list = g_localsPool[size_t(g_localsInUse)]->list;
+  if (list.Count() > 0) list.Clear();
 }
 
 // One stack area per nesting level, kept for the next run at that level.
@@ -77,12 +91,9 @@ int g_nesting = 0;
 
 std::vector<std::string> g_compiledStrings;
 
-// Makes room for `need` more bytes below the stack pointer (plus headroom);
+// Grows the area so that `want` bytes are free below the stack pointer;
 // false when that would pass the limit.
-bool EnsureStack(VMFrame* f, StackArea& area, int32_t need) {
-  const int64_t free = f->sp - f->stackBase;
-  const int64_t want = int64_t(need) + kVMStackHeadroom;
-  if (free >= want) return true;
+__attribute__((noinline)) bool GrowStack(VMFrame* f, StackArea& area, int64_t want) {
   int64_t size = f->stackSize;
   while (size - (f->stackBase + f->stackSize - f->sp) < want) size += kVMStackStep;
   if (size > kVMMaxStackBytes) return false;
@@ -98,6 +109,14 @@ bool EnsureStack(VMFrame* f, StackArea& area, int32_t need) {
   f->stackBase = area.bytes.get();
   f->stackSize = area.size;
   return true;
+}
+
+// Makes room for `need` more bytes below the stack pointer (plus headroom);
+// false when that would pass the limit.
+inline bool EnsureStack(VMFrame* f, StackArea& area, int32_t need) {
+  const int64_t want = int64_t(need) + kVMStackHeadroom;
+  if (f->sp - f->stackBase >= want) return true;
+  return GrowStack(f, area, want);
 }
 
 void ShowStackOverflow(const char* name) { MessageBox_Show("Stack overflow...", name ? name : ""); }
@@ -180,7 +199,31 @@ bool WriteVariable(VMFrame* f, int32_t instance, int32_t id, int32_t index, Scri
   }
 }
 
-uint8_t* PushVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f) {
+// Copies a value's kind word and payload one by one: values are mostly
+// written so just before, and one wide read of them would wait for those
+// writes to reach the cache.
+inline void MoveValue(void* to, const void* from) {
+  uint32_t kind;
+  uint64_t payload;
+  std::memcpy(&kind, from, 4);
+  std::memcpy(&payload, static_cast<const uint8_t*>(from) + 8, 8);
+  std::memcpy(to, &kind, 4);
+  std::memcpy(static_cast<uint8_t*>(to) + 8, &payload, 8);
+}
+
+// The slot of a whole read of argument0 ... argument15 of self when it holds
+// a real, which can be copied as it is; null for every other read.
+inline const ScriptValue* ArgumentRead(uint32_t word, const uint8_t* operand, const VMFrame* f) {
+  const VariableRef ref{Load<uint32_t>(operand)};
+  if ((ref.bits & VariableRef::kFlagMask) != (VariableRef::kNoIndex | VariableRef::kImmediateInstance) ||
+      (VM_Immediate(word) != kInstancePlain && VM_Immediate(word) != kInstanceSelf) || !f->self) {
+    return nullptr;
+  }
+  const ScriptValue* a = BuiltinVar_ArgumentSlot(ref.Id());
+  return a && a->IsReal() ? a : nullptr;
+}
+
+__attribute__((noinline)) uint8_t* PushVariableGeneric(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f) {
   const VariableRef ref{Load<uint32_t>(operand)};
   Target t;
   sp = PopTarget(word, ref, sp, &t);
@@ -206,6 +249,17 @@ uint8_t* PushVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFram
     }
   }
   return sp;
+}
+
+// push.v: argument reads of reals take the short way, kept apart from the
+// generic read so that they need none of its setting up.
+inline uint8_t* PushVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f) {
+  if (const ScriptValue* a = ArgumentRead(word, operand, f)) {
+    sp -= 16;
+    MoveValue(sp, a);
+    return sp;
+  }
+  return PushVariableGeneric(word, operand, sp, f);
 }
 
 uint8_t* StackMove(uint32_t word, uint8_t* sp, VMFrame* f) {
@@ -266,10 +320,8 @@ uint8_t* PopVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame
 
 // ---- Calls -------------------------------------------------------------------------
 
-// The code's facts from the load-time check, checking it now when it has
-// not been; null (after a report) when it fails.
-const VMCodeInfo* CheckedInfo(const VMBuffer* code, const char* name) {
-  if (const VMCodeInfo* info = code->Info()) return info;
+// Checks code not checked yet; null (after a report) when it fails.
+__attribute__((noinline)) const VMCodeInfo* CheckNow(const VMBuffer* code, const char* name) {
   std::string why;
   std::shared_ptr<const VMCodeInfo> checked = VM_Verify(*code, &why);
   if (!checked) {
@@ -280,13 +332,20 @@ const VMCodeInfo* CheckedInfo(const VMBuffer* code, const char* name) {
   return checked.get();
 }
 
+// The code's facts from the load-time check, checking it now when it has
+// not been; null (after a report) when it fails.
+inline const VMCodeInfo* CheckedInfo(const VMBuffer* code, const char* name) {
+  if (const VMCodeInfo* info = code->Info()) return info;
+  return CheckNow(code, name);
+}
+
 // Replaces the call's arguments by its result.
 uint8_t* PutResult(uint8_t* sp, int argc, const ScriptValue& result) {
   ScriptValue* args = ValueAt(sp);
   for (int i = 0; i < argc; ++i) ScriptValue_Free(&args[i]);
   sp += 16 * argc;
   sp -= 16;
-  std::memcpy(sp, static_cast<const void*>(&result), 16);
+  MoveValue(sp, &result);
   return sp;
 }
 
@@ -309,9 +368,16 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   if (!bytecode || bytecode->Size() <= 0) return PutResult(sp, argc, zero);
   const VMCodeInfo* info = CheckedInfo(bytecode, code->Name().c_str());
   if (!info) return PutResult(sp, argc, zero);
+  // Only the caller's slots in use are kept; the others hold real 0. The
+  // run's own slots may have been written by anyone: they are counted once.
+  if (!f->slotsCounted) {
+    f->slotsCounted = true;
+    g_ArgumentSlotsUsed = Arguments_CountUsed();
+  }
+  const int32_t saved = g_ArgumentSlotsUsed;
   f->sp = sp;
   if (f->callDepth >= kVMMaxCallDepth ||
-      !EnsureStack(f, g_areas[size_t(f->level)], int32_t(sizeof(VMCallRecord)) + info->MaxStack())) {
+      !EnsureStack(f, g_areas[size_t(f->level)], int32_t(sizeof(VMCallRecord)) + 16 * saved + info->MaxStack())) {
     sp = PutResult(f->sp, argc, zero);
     Overflow(f);
     return sp;
@@ -319,13 +385,15 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   sp = f->sp;
   if (g_TraceVM) g_DebugConsole->Output("script call = %s\n", script->Name().c_str());
 
-  // The arguments' blocks move into the slots; the caller's slots into the record.
-  alignas(16) uint8_t saved[sizeof g_ArgumentSlots];
-  std::memcpy(saved, static_cast<const void*>(g_ArgumentSlots), sizeof saved);
-  std::memcpy(static_cast<void*>(g_ArgumentSlots), sp, size_t(16 * argc));
-  for (int i = argc; i < kScriptArgumentSlots; ++i) new (&g_ArgumentSlots[i]) ScriptValue;
+  // The caller's slots go right below the arguments, the record below them;
+  // the arguments' blocks move into the slots.
+  uint8_t* kept = sp - 16 * saved;
+  uint8_t* at = kept - sizeof(VMCallRecord);
+  for (int i = 0; i < saved; ++i) MoveValue(kept + 16 * i, &g_ArgumentSlots[i]);
+  for (int i = 0; i < argc; ++i) MoveValue(&g_ArgumentSlots[i], sp + 16 * i);
+  for (int i = argc; i < saved; ++i) new (&g_ArgumentSlots[i]) ScriptValue;
+  g_ArgumentSlotsUsed = argc;
 
-  uint8_t* at = sp + 16 * argc - sizeof(VMCallRecord);
   VMCallRecord* rec = new (at) VMCallRecord;
   rec->pc = f->pc;
   rec->argCount = g_ArgumentCount;
@@ -339,7 +407,10 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   rec->callerDistance = (f->stackBase + f->stackSize) - f->callRecord;
   rec->locals = f->locals;
   rec->localNodes = f->localNodes;
-  std::memcpy(static_cast<void*>(rec->args), saved, sizeof saved);
+  rec->savedSlots = saved;
+  rec->codeSize = f->codeSize;
+  rec->codeWords = f->codeWords;
+  rec->steps = f->steps;
 
   f->pc = 0;
   f->code = bytecode;
@@ -362,27 +433,34 @@ uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
 // Leaves the innermost script: the caller resumes with `result` on top.
 uint8_t* LeaveScript(VMFrame* f, const ScriptValue& result) {
   VMCallRecord* rec = reinterpret_cast<VMCallRecord*>(f->callRecord);
+  ReleaseLocals();
+  // The callee's slots are released (reals own nothing), the caller's come back.
+  const int32_t saved = rec->savedSlots, used = g_ArgumentSlotsUsed;
+  for (int i = 0; i < used; ++i)
+    if (!g_ArgumentSlots[i].IsReal()) ScriptValue_Free(&g_ArgumentSlots[i]);
+  const uint8_t* kept = reinterpret_cast<const uint8_t*>(rec) + sizeof(VMCallRecord);
+  for (int i = 0; i < saved; ++i) MoveValue(&g_ArgumentSlots[i], kept + 16 * i);
+  for (int i = saved; i < used; ++i) new (&g_ArgumentSlots[i]) ScriptValue;
+  g_ArgumentSlotsUsed = saved;
+  // Where the call's arguments ended.
+  uint8_t* place = const_cast<uint8_t*>(kept) + 16 * (saved + f->argCount) - 16;
   --f->callDepth;
-  VM_ReleaseLocals();
   f->locals = rec->locals;
   f->localNodes = rec->localNodes;
   f->self = rec->self;
   f->other = rec->other;
   f->pc = rec->pc;
   f->code = rec->code;
-  f->codeWords = rec->code->Data();
-  f->codeSize = rec->code->Size();
+  f->codeWords = rec->codeWords;
+  f->codeSize = rec->codeSize;
   f->info = rec->info;
-  f->steps = rec->info->Plan()->Steps();
+  f->steps = rec->steps;
   f->lineTable = rec->lineTable;
   f->source = rec->source;
   f->name = rec->name;
   f->callRecord = f->stackBase + f->stackSize - rec->callerDistance;
   f->argCount = g_ArgumentCount = rec->argCount;
-  for (ScriptValue& v : g_ArgumentSlots) ScriptValue_Free(&v);
-  std::memcpy(static_cast<void*>(g_ArgumentSlots), static_cast<const void*>(rec->args), sizeof g_ArgumentSlots);
-  uint8_t* place = reinterpret_cast<uint8_t*>(rec) + sizeof(VMCallRecord) - 16;
-  std::memcpy(place, static_cast<const void*>(&result), 16);
+  MoveValue(place, &result);
   return place;
 }
 
@@ -395,7 +473,7 @@ ScriptValue TakeItem(const uint8_t* at, int type) {
     case kVMInt: v.real = Load<int32_t>(at); break;
     case kVMLong: v.real = double(Load<int64_t>(at)); break;
     case kVMBool: v.real = at[0] ? 1.0 : 0.0; break;
-    case kVMVariable: std::memcpy(static_cast<void*>(&v), at, sizeof v); break;
+    case kVMVariable: MoveValue(&v, at); break;
     case kVMString:
       v.kind = kKindString;
       v.text = Load<char*>(at);
@@ -923,11 +1001,7 @@ TW_STEP_INLINE bool RunElementPush(VMFrame* f, const VMStep& st, uint8_t*& sp, i
 
 CVariableList* VM_AcquireLocals() { return &AcquireLocals(nullptr)->list; }
 
-void VM_ReleaseLocals() {
-  if (g_localsInUse == 0) return;
-  --g_localsInUse;
-  g_localsPool[size_t(g_localsInUse)]->list.Clear();
-}
+void VM_ReleaseLocals() { ReleaseLocals(); }
 
 int VM_LocalsInUse() { return g_localsInUse; }
 

@@ -62,11 +62,16 @@ struct VMFrame {
   // whose stack layout the items left on the stack have.
   bool stopped;
   int32_t resumePc;
+
+  // Set once the run's first script call has counted the argument slots in use.
+  bool slotsCounted;
 };
 
-// Written into the stack area by a script call, ending where the call's
-// arguments ended; the callee's result is left in its last 16 bytes. Holds
-// everything needed to resume the caller.
+// Written into the stack area by a script call, below the caller's argument
+// slots in use (g_ArgumentSlotsUsed of them), which are kept right above it
+// and below where the call's arguments were; the callee's result is left in
+// the last 16 bytes before where the arguments ended. Holds everything
+// needed to resume the caller.
 struct VMCallRecord {
   int32_t pc;  // the caller's, past the call
   int32_t argCount;
@@ -82,7 +87,10 @@ struct VMCallRecord {
   int64_t callerDistance;
   CVariableList* locals;
   VariableNode** localNodes;
-  ScriptValue args[16];  // the caller's argument slots
+  int32_t savedSlots;  // of the caller's argument slots, kept right above the record
+  int32_t codeSize;    // the caller's, as the frame had them
+  const uint8_t* codeWords;
+  const VMStep* steps;
 };
 
 // The record of the call `depth` levels out (0: the innermost); null past

@@ -41,6 +41,21 @@ void TestArg(ScriptValue* result, CObjInstance*, CObjInstance*, int, ScriptValue
   ScriptValue_Copy(result, &g_ArgumentSlots[int(args[0].Real())]);
 }
 void TestArgc(ScriptValue* result, CObjInstance*, CObjInstance*, int, ScriptValue*) { result->real = g_ArgumentCount; }
+// tw_slots (): logs argument_count and every slot but those holding real 0,
+// as "n=1 0=4 5='five' 6=array".
+std::vector<std::string> g_slots;
+void TestSlots(ScriptValue*, CObjInstance*, CObjInstance*, int, ScriptValue*) {
+  std::string text = "n=" + std::to_string(g_ArgumentCount);
+  for (int i = 0; i < kScriptArgumentSlots; ++i) {
+    const ScriptValue& v = g_ArgumentSlots[i];
+    if (v.IsReal() && v.real == 0.0) continue;
+    text += " " + std::to_string(i) + "=";
+    if (v.IsReal()) text += std::to_string(int(v.real));
+    else if (v.IsString()) text += "'" + std::string(v.Text()) + "'";
+    else text += "array";
+  }
+  g_slots.push_back(text);
+}
 // tw_destroy (id), tw_create (object) -> id, tw_change (id, object).
 void TestDestroy(ScriptValue*, CObjInstance*, CObjInstance*, int, ScriptValue* args) {
   Instance_Destroy(Instance_FindByID(int32_t(args[0].Real())));
@@ -72,7 +87,9 @@ class VMCalls : public testing::Test {
     FunctionRegistry_Add("tw_argc", TestArgc, 0);
     FunctionRegistry_Add("tw_destroy", TestDestroy, 1);
     FunctionRegistry_Add("tw_create", TestCreate, 1);
+    FunctionRegistry_Add("tw_slots", TestSlots, 0);
     g_log.clear();
+    g_slots.clear();
     g_Run = RunGlobals();
     g_Run.room = &room_;
     Room_SetLastInstanceId(100000);
@@ -252,6 +269,86 @@ TEST_F(VMCalls, NestedCallsGiveTheCallerItsArgumentsBack) {
   ASSERT_EQ(LoadAndRun(call + "call.i outer 5", scripts), "");
   EXPECT_EQ(result_.real, 32.0 * 1000 + 500 + 5);
   EXPECT_EQ(VM_LocalsInUse(), 0);
+}
+
+TEST_F(VMCalls, SlotsWrittenByACalleeAreReleasedAndTheCallersComeBack) {
+  BuiltinVar_RegisterAll();
+  const char* const slots = "call.i tw_slots 0\npopz.v\n";
+  // writer (4) writes argument5 and argument0, then calls reader (), which
+  // writes argument3 and an element of argument6, all past their counts.
+  const std::string scripts =
+      std::string("CODE \"reader\"\n") + slots +
+      "push.s \"three\"\nconv.s.v\npop.v.v -6.argument3\n"
+      "push.d 9\nconv.d.v\npush.i 2\npop.v.v -6.argument6[]\n" + slots +
+      "push.v -6.argument5\nret.v\nEND\n"
+      "CODE \"writer\"\n" + slots +
+      "push.s \"five\"\nconv.s.v\npop.v.v -6.argument5\n"
+      "push.d 6\nconv.d.v\npop.v.v -6.argument0\n" + slots +
+      "call.i reader 0\n" + slots +
+      "push.v -6.argument0\nadd.v.v\nret.v\nEND\n"
+      "SCRIPT \"reader\" code=\"reader\"\nSCRIPT \"writer\" code=\"writer\"\n";
+  CObjInstance* self = Make(0);
+  // The run's own slots, written directly: a string and a real past the count.
+  ScriptValue_SetText(&g_ArgumentSlots[2], "outer");
+  g_ArgumentSlots[7] = ScriptValue::FromReal(77);
+  g_ArgumentCount = 8;
+  const std::string error = LoadAndRun(Real(4) + "call.i writer 1\n" + slots, scripts, self);
+  BuiltinVar_Clear();
+  ASSERT_EQ(error, "");
+  EXPECT_EQ(result_.real, 6.0) << "reader's argument5 reads 0; writer's argument0 is its own";
+  const std::vector<std::string> expected = {
+      "n=1 0=4",                   // writer, called
+      "n=1 0=6 5='five'",          // writer, after its writes
+      "n=0",                       // reader, called: writer's slots are not seen
+      "n=0 3='three' 6=array",     // reader, after its writes
+      "n=1 0=6 5='five'",          // writer again: reader's slots are gone
+      "n=8 2='outer' 7=77",        // the run's slots are back
+  };
+  EXPECT_EQ(g_slots, expected);
+  EXPECT_EQ(leaked_, 0) << "what the callees wrote is released once";
+  EXPECT_EQ(VM_LocalsInUse(), 0);
+  EXPECT_EQ(g_ArgumentCount, 8);
+  Arguments_FreeAll();
+  g_ArgumentSlots[2] = ScriptValue();
+  g_ArgumentSlots[7] = ScriptValue();
+  g_ArgumentCount = 0;
+}
+
+TEST_F(VMCalls, ArgumentVariablesReadTheRunningCallsSlots) {
+  BuiltinVar_RegisterAll();
+  // sum (a0, a1, a2): a0 + 10 * a1 + 100 * argument5 + 1000 * argument_count,
+  // read as variables; text (a0, a1): a0 + a1 of strings.
+  const std::string scripts =
+      "CODE \"sum\"\npush.v -6.argument0\npush.v self.argument1\npush.d 10\nmul.d.v\nadd.v.v\n"
+      "push.v -6.argument5\npush.d 100\nmul.d.v\nadd.v.v\n"
+      "push.v -6.argument_count\npush.d 1000\nmul.d.v\nadd.v.v\nret.v\nEND\n"
+      "CODE \"text\"\npush.v -6.argument0\npush.v -6.argument1\nadd.v.v\nret.v\nEND\n"
+      "SCRIPT \"sum\" code=\"sum\"\nSCRIPT \"text\" code=\"text\"\n";
+  CObjInstance* self = Make(0);
+  g_ArgumentSlots[5] = ScriptValue::FromReal(5);
+  g_ArgumentCount = 6;
+  EXPECT_EQ(LoadAndRun(Real(3) + Real(2) + Real(1) + "call.i sum 3", scripts, self), "");
+  EXPECT_EQ(result_.real, 3021.0) << "argument5 past the count reads 0";
+  EXPECT_EQ(LoadAndRun("push.s \"b\"\nconv.s.v\npush.s \"a\"\nconv.s.v\ncall.i text 2", scripts, self), "");
+  EXPECT_STREQ(result_.Text(), "ab");
+  EXPECT_EQ(leaked_, 0);
+  // At depth 0 the variables read the run's slots.
+  EXPECT_EQ(LoadAndRun("push.v -6.argument5\npush.v -6.argument_count\nadd.v.v", "", self), "");
+  EXPECT_EQ(result_.real, 11.0);
+  // Slots put in place by BuiltinVar_SetArgumentSlots are the ones read.
+  ScriptValue own[kScriptArgumentSlots];
+  own[0] = ScriptValue::FromReal(42);
+  const int32_t count = 1, relative = 0;
+  BuiltinVar_SetArgumentSlots({own, &count, &relative});
+  EXPECT_EQ(LoadAndRun("push.v -6.argument0", "", self), "");
+  BuiltinVar_SetArgumentSlots({});
+  EXPECT_EQ(result_.real, 42.0);
+  // Without an instance the read fails as any built-in read does.
+  const std::string error = LoadAndRun("push.v -6.argument0", "");
+  BuiltinVar_Clear();
+  EXPECT_NE(error.find("Push :: Execution Error - Variable Get -6.argument0"), std::string::npos) << error;
+  g_ArgumentSlots[5] = ScriptValue();
+  g_ArgumentCount = 0;
 }
 
 TEST_F(VMCalls, RecursionComputesAFactorial) {
