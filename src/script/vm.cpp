@@ -722,6 +722,7 @@ TW_STEP_INLINE ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
       n = f->self->variables->Find(ref);
       break;
     case kPlaceGlobal: n = GlobalVar_List()->Find(ref); break;
+    case kPlaceArgument: return f->self ? BuiltinVar_ArgumentSlot(ref) : nullptr;
     default: return nullptr;
   }
   return n ? &n->value : nullptr;
@@ -1184,6 +1185,8 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
     labels[kStepPush] = &&push;
     labels[kStepPop] = &&pop;
     labels[kStepBranch] = &&branch;
+    labels[kStepCall] = &&call;
+    labels[kStepReturn] = &&ret;
     labels[kStepElementPop] = &&element_pop;
     labels[kStepElementPush] = &&element_push;
     labelled = true;
@@ -1242,6 +1245,25 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   branch:
     pc = step.target;
     StepBranched(f, pc);
+    continue;
+  call:
+    f->pc = step.next;
+    f->sp = sp;
+    sp = CallScript(f, step.destRef, step.rightRef, sp);
+    pc = f->pc;
+    codeSize = f->codeSize;
+    steps = f->steps;
+    continue;
+  ret:
+    if (f->callDepth == 0) goto generic;
+    {
+      ScriptValue returned;
+      MoveValue(&returned, sp);
+      sp = LeaveScript(f, returned);
+    }
+    pc = f->pc;
+    codeSize = f->codeSize;
+    steps = f->steps;
     continue;
   generic:
     if (pc >= codeSize) {

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "script/builtin_vars.h"
 #include "script/bytecode.h"
+#include "script/function_registry.h"
 #include "script/value.h"
 #include "script/variable_names.h"
 #include "script/vm_verify.h"
@@ -48,6 +50,24 @@ class Planner {
       const uint8_t op = VM_Opcode(in.word), t1 = VM_Type1(in.word), t2 = VM_Type2(in.word);
       const int32_t next = in.pc + int32_t(VM_InstructionLength(in.word));
       if (Element(i, joinable, &step)) continue;
+      if (op == kOpCall) {
+        const int32_t function = int32_t(in.operand);
+        if (function >= kFirstScriptFunction && function < kFirstExtensionFunction) {
+          step.kind = kStepCall;
+          step.destRef = function - kFirstScriptFunction;
+          step.rightRef = uint16_t(VM_Immediate(in.word));
+          step.next = next;
+        }
+        continue;
+      }
+      if (op == kOpRet && t1 == kVMVariable) {
+        const uint32_t stack = info_.StackAt(in.pc);
+        if (stack != VMCodeInfo::kEmpty && info_.At(stack).item == VMItem::kValue &&
+            info_.At(stack).below == VMCodeInfo::kEmpty) {
+          step.kind = kStepReturn;
+        }
+        continue;
+      }
       if (op == kOpB) {
         step.kind = kStepBranch;
         step.target = in.pc + 4 * VM_BranchOffset(in.word);
@@ -56,7 +76,7 @@ class Planner {
       if (op == kOpPush && t1 == kVMVariable) {
         VMPlace place;
         int32_t ref;
-        if (Variable(in, &place, &ref)) {
+        if (Variable(in, &place, &ref, true)) {
           step.kind = kStepPush;
           step.left = place;
           step.leftRef = ref;
@@ -173,7 +193,9 @@ class Planner {
   }
 
   // A push.v or pop.v.* of a whole variable whose scope the word names.
-  bool Variable(const Instruction& in, VMPlace* place, int32_t* ref) {
+  // Reads may also take argument0 ... argument15, whose writes go through
+  // their setters.
+  bool Variable(const Instruction& in, VMPlace* place, int32_t* ref, bool read = false) {
     const VariableRef v{in.operand};
     if (v.Indexed() || !v.InstanceFromImmediate() || v.InstanceIsId()) return false;
     const int32_t id = v.Id();
@@ -184,6 +206,11 @@ class Planner {
         return true;
       case kInstanceSelf:
       case kInstancePlain:
+        if (read && BuiltinVar_ArgumentSlot(id)) {
+          *place = kPlaceArgument;
+          *ref = id;
+          return true;
+        }
         // Built-in variables have their own getters and setters.
         if (id < kFirstUserVariableId) return false;
         *place = VM_Immediate(in.word) == kInstanceSelf ? kPlaceSelf : kPlacePlain;
@@ -274,7 +301,7 @@ class Planner {
   bool Source(const Instruction& in, uint8_t type, VMPlace* place, int32_t* ref, double* constant) {
     if (VM_Opcode(in.word) != kOpPush) return false;
     switch (VM_Type1(in.word)) {
-      case kVMVariable: return type == kVMVariable && Variable(in, place, ref);
+      case kVMVariable: return type == kVMVariable && Variable(in, place, ref, true);
       case kVMImmediate:
         if (type != kVMInt) return false;
         *constant = VM_Immediate(in.word);
@@ -317,7 +344,7 @@ class Planner {
         if (j + 1 >= list_.size() || !joinable(j + 1)) return false;
         const uint32_t conv = list_[j + 1].word;
         if (VM_Opcode(conv) != kOpConv || VM_Type1(conv) != kVMVariable || VM_Type2(conv) != kVMInt) return false;
-        if (!Variable(in, place, ref)) return false;
+        if (!Variable(in, place, ref, true)) return false;
         j += 2;
         return true;
       }
@@ -330,7 +357,7 @@ class Planner {
     if (VM_Opcode(in.word) != kOpPush) return false;
     const uint8_t t = VM_Type1(in.word);
     switch (t) {
-      case kVMVariable: return type == kVMVariable && Variable(in, place, ref);
+      case kVMVariable: return type == kVMVariable && Variable(in, place, ref, true);
       case kVMImmediate:
         if (type != kVMInt) return false;
         *place = kPlaceConst;

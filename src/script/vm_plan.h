@@ -26,6 +26,7 @@ enum VMPlace : uint8_t {
   kPlaceSelf,    // a user variable of self, by id
   kPlacePlain,   // global when declared with globalvar, else self
   kPlaceGlobal,  // a global variable, by id
+  kPlaceArgument,  // argument0 ... argument15 of self (reads only), by id
   kPlaceBranch,  // the result decides a conditional branch
 };
 
@@ -43,6 +44,8 @@ enum VMStepKind : uint16_t {
   // a variable (`source`, `sourceRef`) or the constant `leftConst`.
   kStepElementPop,   // [value push,] push.e instance, index, pop.v.<rightType> [indexed]
   kStepElementPush,  // push.e instance, index, push.v [indexed]
+  kStepCall,         // call.i of script `destRef` with `rightRef` arguments
+  kStepReturn,       // ret.v with the value alone on the code's stack
   // A loop's step and test: local `destRef` += rightConst, then the jump to
   // `target`, where the local is compared with the limit (place2) and the
   // branch taken to target2 or not (next2); + VMForLoopShape(...).
