@@ -773,19 +773,14 @@ TW_STEP_INLINE int32_t Choose(bool taken, int32_t yes, int32_t no) {
   return no;
 }
 
+// The value of a local or variable operand; null while it does not exist.
 template <int kClass>
-TW_STEP_INLINE bool ClassOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
-                         double* out) {
-  if constexpr (kClass == kClassConst) {
-    *out = constant;
-    return true;
-  } else if constexpr (kClass == kClassLocal) {
-    const VariableNode* n = LocalNode(f, ref);
-    if (!n || !n->value.IsReal()) return false;
-    *out = n->value.real;
-    return true;
+TW_STEP_INLINE ScriptValue* ClassValue(VMFrame* f, VMPlace place, int32_t ref) {
+  if constexpr (kClass == kClassLocal) {
+    VariableNode* n = LocalNode(f, ref);
+    return n ? &n->value : nullptr;
   } else {
-    return RealOperand(f, place, type, ref, constant, s, out);
+    return PlaceValue(f, place, ref);
   }
 }
 
@@ -807,16 +802,44 @@ TW_STEP_INLINE bool Test(double l, double r) {
 // the division would fail.
 template <int kLeft, int kRight, int kDest, int kOpIndex>
 TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t& pc) {
+  // Variables are found first: finding one may call out of line, and no
+  // operand is then held across the call.
+  const ScriptValue* rv = nullptr;
+  const ScriptValue* lv = nullptr;
+  ScriptValue* dv = nullptr;
+  if constexpr (kRight == kClassLocal || kRight == kClassVariable) {
+    if (!(rv = ClassValue<kRight>(f, st.right, st.rightRef))) return false;
+  }
+  if constexpr (kLeft == kClassLocal || kLeft == kClassVariable) {
+    if (!(lv = ClassValue<kLeft>(f, st.left, st.leftRef))) return false;
+  }
+  if constexpr (kDest == kDestLocal) {
+    // A local left operand is often the destination too.
+    if (kLeft == kClassLocal && st.destRef == st.leftRef) dv = const_cast<ScriptValue*>(lv);
+    else if (!(dv = ClassValue<kClassLocal>(f, st.dest, st.destRef))) return false;
+  } else if constexpr (kDest == kDestVariable) {
+    if (!(dv = PlaceValue(f, st.dest, st.destRef))) return false;
+  }
   uint8_t* s = sp;
   double l, r;
-  VariableNode* leftNode = nullptr;  // a local left operand, which is often the destination too
-  if (!ClassOperand<kRight>(f, st.right, st.rightType, st.rightRef, st.rightConst, s, &r)) return false;
-  if constexpr (kLeft == kClassLocal) {
-    leftNode = LocalNode(f, st.leftRef);
-    if (!leftNode || !leftNode->value.IsReal()) return false;
-    l = leftNode->value.real;
-  } else if (!ClassOperand<kLeft>(f, st.left, st.leftType, st.leftRef, st.leftConst, s, &l)) {
-    return false;
+  if constexpr (kRight == kClassConst) {
+    r = st.rightConst;
+  } else if constexpr (kRight == kClassStack) {
+    if (!RealOperand(f, kPlaceStack, st.rightType, 0, 0, s, &r)) return false;
+  } else {
+    if (!rv->IsReal()) return false;
+    r = rv->real;
+  }
+  if constexpr (kLeft == kClassConst) {
+    l = st.leftConst;
+  } else if constexpr (kLeft == kClassStack) {
+    if (!RealOperand(f, kPlaceStack, st.leftType, 0, 0, s, &l)) return false;
+  } else {
+    if (!lv->IsReal()) return false;
+    l = lv->real;
+  }
+  if constexpr (kDest == kDestLocal || kDest == kDestVariable) {
+    if (!dv->IsReal()) return false;
   }
   double x = 0;
   bool test = false;
@@ -843,16 +866,8 @@ TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t
     pc = Choose(test == st.branchIf, st.target, st.next);
     StepBranched(f, pc);
   } else {
-    ScriptValue* v;
-    if constexpr (kDest == kDestLocal) {
-      VariableNode* n = kLeft == kClassLocal && st.destRef == st.leftRef ? leftNode : LocalNode(f, st.destRef);
-      v = n ? &n->value : nullptr;
-    } else {
-      v = PlaceValue(f, st.dest, st.destRef);
-    }
-    if (!v || !v->IsReal()) return false;
-    v->kind = kKindReal;
-    v->real = x;
+    dv->kind = kKindReal;
+    dv->real = x;
     sp = s;
     if (st.thenBranch) {
       pc = st.target;
@@ -868,13 +883,15 @@ TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t
 template <int kOpIndex, bool kLimitLocal>
 TW_STEP_INLINE bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
   VariableNode* n = LocalNode(f, st.destRef);
-  if (!n || !n->value.IsReal()) return false;
+  if (!n) return false;
+  const VariableNode* m = nullptr;
+  if constexpr (kLimitLocal) m = LocalNode(f, st.ref2);  // found before any value is held
+  if (!n->value.IsReal()) return false;
   const double x = n->value.real + st.rightConst;
   n->value.kind = kKindReal;
   n->value.real = x;
   double limit = st.const2;
   if constexpr (kLimitLocal) {
-    const VariableNode* m = LocalNode(f, st.ref2);
     if (!m || !m->value.IsReal()) {
       pc = st.target;  // the test's own step goes on from there
       StepBranched(f, pc);
@@ -1198,62 +1215,69 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   int32_t codeSize = f->codeSize;
   const VMStep* steps = f->steps;
 
+  // Each handler goes straight on to the next step's handler, so each has
+  // its own indirect jump for the processor to predict.
+  const VMStep* cur;
+#define TW_NEXT_STEP()                  \
+  do {                                  \
+    cur = &steps[size_t(pc) >> 2];      \
+    goto* labels[cur->kind];            \
+  } while (0)
   while (true) {
-    const VMStep& step = steps[size_t(pc) >> 2];
-    goto* labels[step.kind];
+    TW_NEXT_STEP();
 #define TW_ARITH_HANDLER(l, r, d, o)                          \
   arith_##l##_##r##_##d##_##o:                                \
-    if (RunArith<l, r, d, o>(f, step, sp, pc)) continue;      \
+    if (RunArith<l, r, d, o>(f, *cur, sp, pc)) TW_NEXT_STEP();      \
     goto generic;
     TW_ARITH_ALL(TW_ARITH_HANDLER)
 #undef TW_ARITH_HANDLER
 #define TW_LOOP_HANDLER(o, local)                             \
   loop_##o##_##local:                                         \
-    if (RunForLoop<o, local>(f, step, pc)) continue;          \
+    if (RunForLoop<o, local>(f, *cur, pc)) TW_NEXT_STEP();          \
     goto generic;
     TW_LOOP_ALL(TW_LOOP_HANDLER)
 #undef TW_LOOP_HANDLER
   push:
-    if (const ScriptValue* v = PlaceValue(f, step.left, step.leftRef); v && v->IsReal()) {
+    if (const ScriptValue* v = PlaceValue(f, cur->left, cur->leftRef); v && v->IsReal()) {
       sp -= 16;
       *new (sp) ScriptValue = RealValue(v);
-      pc = step.next;
-      continue;
+      pc = cur->next;
+      TW_NEXT_STEP();
     }
     goto generic;
   pop: {
     uint8_t* s = sp;
     double x;
     ScriptValue* v;
-    if (!RealOperand(f, kPlaceStack, step.rightType, 0, 0, s, &x) || !(v = PlaceValue(f, step.dest, step.destRef)) ||
+    if (!RealOperand(f, kPlaceStack, cur->rightType, 0, 0, s, &x) || !(v = PlaceValue(f, cur->dest, cur->destRef)) ||
         !v->IsReal()) {
       goto generic;
     }
     // A value moves as it is, flags and all.
-    if (step.rightType == kVMVariable) *v = RealValue(ValueAt(sp));
+    if (cur->rightType == kVMVariable) *v = RealValue(ValueAt(sp));
     else *v = ScriptValue::FromReal(x);
     sp = s;
-    pc = step.next;
-    continue;
+    pc = cur->next;
+    TW_NEXT_STEP();
   }
   element_pop:
-    if (RunElementPop(f, step, sp, pc)) continue;
+    if (RunElementPop(f, *cur, sp, pc)) TW_NEXT_STEP();
     goto generic;
   element_push:
-    if (RunElementPush(f, step, sp, pc)) continue;
+    if (RunElementPush(f, *cur, sp, pc)) TW_NEXT_STEP();
     goto generic;
   branch:
-    pc = step.target;
+    pc = cur->target;
     StepBranched(f, pc);
-    continue;
+    TW_NEXT_STEP();
   call:
-    f->pc = step.next;
+    f->pc = cur->next;
     f->sp = sp;
-    sp = CallScript(f, step.destRef, step.rightRef, sp);
+    sp = CallScript(f, cur->destRef, cur->rightRef, sp);
     pc = f->pc;
     codeSize = f->codeSize;
     steps = f->steps;
-    continue;
+    TW_NEXT_STEP();
   ret:
     if (f->callDepth == 0) goto generic;
     {
@@ -1264,7 +1288,7 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
     pc = f->pc;
     codeSize = f->codeSize;
     steps = f->steps;
-    continue;
+    TW_NEXT_STEP();
   generic:
     if (pc >= codeSize) {
       f->pc = pc;
@@ -1505,4 +1529,5 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   g_ArgumentCount = argCount;
   --g_nesting;
   VM_CurrentFrame = nullptr;  // the outer run sets it again at its next instruction
+#undef TW_NEXT_STEP
 }
