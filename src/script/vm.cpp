@@ -46,7 +46,19 @@ namespace {
 
 bool g_fatalEndsProcess = true;
 void (*g_pump)() = Main_ProcessMessages;
-uint64_t g_branches = 0;
+// Branches are counted down to the next pump of the window messages, every
+// kPumpEvery branches; the count so far is worked out from the pumps done.
+constexpr int64_t kPumpEvery = 4096;
+int64_t g_branchesLeft = kPumpEvery;
+uint64_t g_pumpRounds = 0;
+
+// Takes `n` (1 or 2) branches off the count; true when that reaches a pump.
+inline bool CountBranches(int64_t n) {
+  if ((g_branchesLeft -= n) > 0) [[likely]] return false;
+  g_branchesLeft += kPumpEvery;
+  ++g_pumpRounds;
+  return g_pump != nullptr;
+}
 
 // Kept for the whole process (never destroyed, so the lists never outlive
 // the node pool they return their nodes to). Each list comes with the cache
@@ -674,7 +686,7 @@ inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, ui
   M(4, 0) M(4, 1) M(5, 0) M(5, 1) M(6, 0) M(6, 1) M(7, 0) M(7, 1) M(8, 0) M(8, 1) M(9, 0) M(9, 1)
 
 void Branched() {
-  if ((++g_branches & 4095) == 0 && g_pump) g_pump();
+  if (CountBranches(1)) g_pump();
 }
 
 // ---- Steps (vm_plan.h) ---------------------------------------------------------------
@@ -756,7 +768,7 @@ TW_STEP_INLINE bool RealOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t
 
 // Counts a branch already taken to `pc`; the message pump may stop the run.
 TW_STEP_INLINE void StepBranched(VMFrame* f, int32_t& pc) {
-  if ((++g_branches & 4095) == 0 && g_pump) [[unlikely]] {
+  if (CountBranches(1)) [[unlikely]] {
     f->pc = pc;
     g_pump();
     pc = f->pc;
@@ -885,12 +897,12 @@ TW_STEP_INLINE bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
   VariableNode* n = LocalNode(f, st.destRef);
   if (!n) return false;
   const VariableNode* m = nullptr;
-  if constexpr (kLimitLocal) m = LocalNode(f, st.ref2);  // found before any value is held
+  if constexpr (kLimitLocal) m = LocalNode(f, st.rightRef);  // found before any value is held
   if (!n->value.IsReal()) return false;
   const double x = n->value.real + st.rightConst;
   n->value.kind = kKindReal;
   n->value.real = x;
-  double limit = st.const2;
+  double limit = st.leftConst;
   if constexpr (kLimitLocal) {
     if (!m || !m->value.IsReal()) {
       pc = st.target;  // the test's own step goes on from there
@@ -899,12 +911,10 @@ TW_STEP_INLINE bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
     }
     limit = m->value.real;
   }
-  pc = Choose(Test<kOpIndex>(x, limit) == st.branchIf, st.target2, st.next2);
+  pc = Choose(Test<kOpIndex>(x, limit) == st.branchIf, st.target2, st.next);
   // Both branches counted at once: the test leaves the stack as the jump
   // found it, so a stop at either point unwinds the same items.
-  const uint64_t before = g_branches;
-  g_branches = before + 2;
-  if (((before + 2) & 4095) < 2 && g_pump) [[unlikely]] {
+  if (CountBranches(2)) [[unlikely]] {
     f->pc = pc;
     g_pump();
     pc = f->pc;
@@ -1025,7 +1035,7 @@ int VM_LocalsInUse() { return g_localsInUse; }
 
 void VM_SetFatalErrorsEndProcess(bool end) { g_fatalEndsProcess = end; }
 void VM_SetMessagePump(void (*pump)()) { g_pump = pump; }
-uint64_t VM_BranchCount() { return g_branches; }
+uint64_t VM_BranchCount() { return g_pumpRounds * uint64_t(kPumpEvery) + uint64_t(kPumpEvery - g_branchesLeft); }
 
 void VM_FatalError(VMFrame* frame, const char* format, ...) {
   if (g_DebugEvaluating) {

@@ -165,11 +165,10 @@ class Planner {
       // a - b is a + (-b) exactly.
       if (st.op == kOpSub) st.rightConst = -st.rightConst;
       st.op = kOpAdd;
-      st.place2 = test.right;
-      st.ref2 = test.rightRef;
-      st.const2 = test.rightConst;
+      st.rightRef = test.rightRef;
+      st.leftConst = test.rightConst;
       st.target2 = test.target;
-      st.next2 = test.next;
+      st.next = test.next;
       st.branchIf = test.branchIf;
       st.kind = VMStepKind(kStepForLoop + VMForLoopShape(VMOpIndex(test.op), test.right == kPlaceLocal));
     }

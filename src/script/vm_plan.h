@@ -66,7 +66,10 @@ constexpr int VMArithShape(int left, int right, int dest, int opIndex) {
 constexpr int VMForLoopShape(int compareIndex, bool limitIsLocal) { return (compareIndex - 4) * 2 + limitIsLocal; }
 constexpr int kVMStepKinds = kStepArith + VMArithShape(3, 3, 3, 9) + 1;
 
-struct VMStep {
+// A loop step (kStepForLoop) keeps the local in destRef and the increment
+// in rightConst; its test's limit is leftConst or the local in slot
+// rightRef, its branch goes to target2 and its fall-through to next.
+struct alignas(64) VMStep {
   VMStepKind kind = kStepGeneric;
   uint8_t op = 0;
   VMPlace left = kPlaceStack, right = kPlaceStack, dest = kPlaceStack;
@@ -75,15 +78,15 @@ struct VMStep {
   uint8_t resultType = 0;               // of the item pushed when dest is the stack
   bool branchIf = false;                // kPlaceBranch: taken when the comparison gives this
   bool thenBranch = false;              // a store followed by b: go on at `target`
-  VMPlace place2 = kPlaceConst;         // kStepForLoop: the limit
-  int32_t ref2 = 0, target2 = 0, next2 = 0;
-  double const2 = 0;
   int32_t leftRef = 0, rightRef = 0, destRef = 0;  // a local's slot, else a variable id
   int32_t sourceRef = 0;
   int32_t next = 0;                     // byte offset past the run
   int32_t target = 0;                   // of the branch
+  int32_t target2 = 0;
   double leftConst = 0, rightConst = 0;
 };
+// One cache line, and an index the machine finds with a shift.
+static_assert(sizeof(VMStep) == 64);
 
 class VMPlan {
  public:
