@@ -5,15 +5,19 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/instances.h"
 #include "script/builtin_vars.h"
 #include "script/builtins_math.h"
+#include "script/builtins_string.h"
 #include "script/code.h"
 #include "script/code_run.h"
 #include "script/constants.h"
 #include "script/errors.h"
 #include "script/function_registry.h"
+#include "script/scripts.h"
 #include "script/value.h"
 #include "script/variables.h"
 #include "script/vm.h"
@@ -40,11 +44,14 @@ class VMSteps : public testing::Test {
     BuiltinVar_RegisterAll();
     FunctionRegistry_Free();
     InitMathFunctions();
+    InitStringFunctions();
+    VM_Init();
     g_UseVM = true;
     g_MathEpsilon = 1e-16;
   }
   void TearDown() override {
     VMPlan_SetEnabled(true);
+    Script_DeleteAll();
     FunctionRegistry_Free();
     Constant_FreeAll();
     Code_ClearPendingError();
@@ -53,9 +60,19 @@ class VMSteps : public testing::Test {
     g_MathEpsilon = 1e-16;
   }
 
+  // Scripts the programs may call, compiled afresh for each run.
+  std::vector<std::pair<std::string, std::string>> scripts_;
+
   // Runs the program with fresh variables (globals and self's) each time.
   Outcome Run(const std::string& text, bool planned) {
     VMPlan_SetEnabled(planned);
+    Script_DeleteAll();
+    for (const auto& [name, body] : scripts_) {
+      auto script = std::make_unique<CScript>(name);
+      script->SetText(body);
+      Script_AddForTests(std::move(script));
+    }
+    for (int32_t i = 0; i < Script_Count(); ++i) EXPECT_TRUE(Script_Get(i)->Compile()) << Script_Get(i)->Name();
     GlobalVar_Init();
     g_MathEpsilon = 1e-16;
     CObjInstance self(0, 0, 100001, -1, false);
@@ -130,6 +147,40 @@ TEST_F(VMSteps, PlannedAndGenericRunsAgree) {
     EXPECT_EQ(planned.error, generic.error) << p;
     EXPECT_EQ(planned.branches, generic.branches) << p;
   }
+}
+
+TEST_F(VMSteps, ScriptCallsArgumentsAndReturnsAgree) {
+  scripts_ = {
+      {"sfib", "if (argument0 < 2) return argument0; return sfib(argument0 - 1) + sfib(argument0 - 2);"},
+      {"sargs", "return string(argument_count) + \":\" + string(argument0) + string(argument1) + string(argument2);"},
+      {"snoret", "var a; a = argument0 * 2;"},
+      {"sstr", "return argument0 + \"!\";"},
+      {"sinner", "return argument0 * 10 + argument1;"},
+      {"souter", "var t; t = sinner(argument0 + 1, argument0) + argument0; argument0 = \"w\"; return t;"},
+      {"sdeep", "if (argument0 <= 0) return 0; return 1 + sdeep(argument0 - 1);"},
+  };
+  const char* const programs[] = {
+      "return sfib(15);",
+      "return sargs(\"a\", 2);",
+      "return sargs();",
+      "var r; r = snoret(3); return r;",
+      "return sstr(\"hi\") + sstr(\"yo\");",
+      "return sstr(1);",
+      "var t, i; t = 0; for (i = 0; i < 12; i += 1) t += sfib(i); return t;",
+      "return souter(4) + souter(5);",
+      "return sdeep(300);",
+      "return sdeep(5000);",
+  };
+  for (const char* p : programs) {
+    const Outcome generic = Run(p, false);
+    const Outcome planned = Run(p, true);
+    EXPECT_EQ(planned.ran, generic.ran) << p;
+    EXPECT_EQ(planned.value, generic.value) << p;
+    EXPECT_EQ(planned.error, generic.error) << p;
+    EXPECT_EQ(planned.branches, generic.branches) << p;
+  }
+  EXPECT_EQ(Run("return sfib(15);", true).value, Run("return 610;", true).value);
+  EXPECT_EQ(Run("return sargs(\"a\", 2);", true).value, "string 2:a20");
 }
 
 TEST_F(VMSteps, TheResultsAreTheExpectedOnes) {
