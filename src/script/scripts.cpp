@@ -14,6 +14,7 @@
 #include "script/function_registry.h"
 
 ScriptValue g_ArgumentSlots[kScriptArgumentSlots];
+uint64_t g_ScriptTableGeneration = 0;
 int32_t g_ArgumentCount = 0;
 int32_t g_ArgumentSlotsUsed = kScriptArgumentSlots;
 
@@ -52,9 +53,10 @@ std::string Hex(uint32_t v) {
 }  // namespace
 
 CScript::CScript(std::string name) : name_(std::move(name)) {}
-CScript::~CScript() = default;
+CScript::~CScript() { ++g_ScriptTableGeneration; }
 
 void CScript::SetCodeIndex(int32_t index) {
+  ++g_ScriptTableGeneration;
   code_.reset();
   native_ = nullptr;
   text_.clear();
@@ -62,6 +64,7 @@ void CScript::SetCodeIndex(int32_t index) {
 }
 
 void CScript::SetText(std::string text) {
+  ++g_ScriptTableGeneration;
   code_.reset();
   native_ = nullptr;
   text_ = std::move(text);
@@ -69,6 +72,7 @@ void CScript::SetText(std::string text) {
 }
 
 bool CScript::Compile() {
+  ++g_ScriptTableGeneration;
   const NativeGameHeader& native = NativeGame_Header();
   if (native.code_table) {
     native_ = index_ >= 0 && index_ < native.code_count ? &native.code_table[index_] : nullptr;
@@ -88,6 +92,7 @@ bool CScript::Compile() {
 void Script_SetCompiler(ScriptCompiler compiler) { g_compiler = compiler; }
 
 void Script_DeleteAll() {
+  ++g_ScriptTableGeneration;
   g_scripts.clear();
   g_names.clear();
 }
@@ -125,6 +130,7 @@ bool Script_Load(const ChunkBody& body) {
   }
   g_scripts = std::move(scripts);
   g_names = std::move(names);
+  ++g_ScriptTableGeneration;
   InstallLookup();
   return true;
 }
@@ -215,6 +221,7 @@ bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc
 int32_t Script_AddForTests(std::unique_ptr<CScript> script) {
   g_names.push_back(script ? script->Name() : std::string());
   g_scripts.push_back(std::move(script));
+  ++g_ScriptTableGeneration;
   InstallLookup();
   return int32_t(g_scripts.size() - 1);
 }

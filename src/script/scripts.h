@@ -75,6 +75,10 @@ void Script_Shutdown();
 // Releases what the argument slots hold.
 void Arguments_FreeAll();
 
+// Changes whenever a script is added, removed or given other code, so that
+// what callers found of a script can be known to still hold.
+extern uint64_t g_ScriptTableGeneration;
+
 int32_t Script_Count();
 bool Script_Exists(int32_t index);
 CScript* Script_Get(int32_t index);

@@ -368,18 +368,56 @@ void Overflow(VMFrame* f) {
   Stop(f);
 }
 
-uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
-  const ScriptValue zero{};
+// What a call of a script needs of it, found once while the script table
+// stays as it is; a call would otherwise walk script, code, bytecode and
+// check in turn, each a load waiting for the one before.
+struct CallTarget {
+  CScript* script = nullptr;
+  CCode* code = nullptr;
+  const VMBuffer* bytecode = nullptr;
+  const VMCodeInfo* info = nullptr;  // null: not found yet
+};
+std::vector<CallTarget>& g_callTargets = *new std::vector<CallTarget>;
+uint64_t g_callTargetsOf = ~uint64_t(0);  // the script table's generation they belong to
+
+// The target of a call of script `index`; null, after reporting anything
+// to report, when the call has nothing to run and yields 0.
+__attribute__((noinline)) const CallTarget* FindCallTarget(VMFrame* f, int32_t index) {
   CScript* script = Script_Get(index);
   if (!script) {
     VM_FatalError(f, "call to non-existent script\n");
-    return PutResult(sp, argc, zero);
+    return nullptr;
   }
   CCode* code = script->Code();
   const VMBuffer* bytecode = code ? code->Bytecode() : nullptr;
-  if (!bytecode || bytecode->Size() <= 0) return PutResult(sp, argc, zero);
+  if (!bytecode || bytecode->Size() <= 0) return nullptr;
   const VMCodeInfo* info = CheckedInfo(bytecode, code->Name().c_str());
-  if (!info) return PutResult(sp, argc, zero);
+  if (!info) return nullptr;
+  if (g_callTargets.size() <= size_t(index)) g_callTargets.resize(size_t(index) + 1);
+  g_callTargets[size_t(index)] = {script, code, bytecode, info};
+  return &g_callTargets[size_t(index)];
+}
+
+inline const CallTarget* CallTargetOf(VMFrame* f, int32_t index) {
+  if (g_callTargetsOf != g_ScriptTableGeneration) [[unlikely]] {
+    g_callTargets.clear();
+    g_callTargetsOf = g_ScriptTableGeneration;
+  }
+  if (size_t(index) < g_callTargets.size()) [[likely]] {
+    const CallTarget& t = g_callTargets[size_t(index)];
+    if (t.info && t.bytecode->Info() == t.info) [[likely]] return &t;
+  }
+  return FindCallTarget(f, index);
+}
+
+uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
+  const ScriptValue zero{};
+  const CallTarget* target = CallTargetOf(f, index);
+  if (!target) return PutResult(sp, argc, zero);
+  CScript* script = target->script;
+  CCode* code = target->code;
+  const VMBuffer* bytecode = target->bytecode;
+  const VMCodeInfo* info = target->info;
   // Only the caller's slots in use are kept; the others hold real 0. The
   // run's own slots may have been written by anyone: they are counted once.
   if (!f->slotsCounted) {

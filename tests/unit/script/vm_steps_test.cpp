@@ -183,6 +183,35 @@ TEST_F(VMSteps, ScriptCallsArgumentsAndReturnsAgree) {
   EXPECT_EQ(Run("return sargs(\"a\", 2);", true).value, "string 2:a20");
 }
 
+TEST_F(VMSteps, ACallFindsTheScriptsCodeAsItIsNow) {
+  // The caller's code stays; the script it calls is given new code.
+  scripts_ = {{"s", "return 1;"}};
+  Run("return 0;", true);  // makes the script table
+  CCode caller("return s() * 10 + s();", false);
+  ASSERT_TRUE(caller.Compile("caller"));
+  CObjInstance self(0, 0, 100001, -1, false);
+  auto run = [&] {
+    ScriptValue result;
+    EXPECT_TRUE(Code_Run(&self, &self, &caller, &result));
+    const double r = result.Real();
+    ScriptValue_Free(&result);
+    return r;
+  };
+  EXPECT_EQ(run(), 11);
+  Script_Get(0)->SetText("return 2;");
+  ASSERT_TRUE(Script_Get(0)->Compile());
+  EXPECT_EQ(run(), 22);
+  Script_Get(0)->SetText("return argument_count + 3;");
+  ASSERT_TRUE(Script_Get(0)->Compile());
+  EXPECT_EQ(run(), 33);
+  Script_DeleteAll();
+  auto other = std::make_unique<CScript>("s");
+  other->SetText("return 4;");
+  Script_AddForTests(std::move(other));
+  ASSERT_TRUE(Script_Get(0)->Compile());
+  EXPECT_EQ(run(), 44);
+}
+
 TEST_F(VMSteps, TheResultsAreTheExpectedOnes) {
   // A few anchors, so that agreeing on a wrong answer fails too.
   EXPECT_EQ(Run("var i, t; t = 0; for (i = 0; i < 5000; i += 1) t += i; return t;", true).value,
