@@ -2,7 +2,9 @@
 // only, so every program ends) run on the machine and on the tree
 // interpreter: neither may crash, hang or leak, whatever the values. Where
 // a program keeps to whole numbers below 2^20, no comparisons of reals and no
-// errors, both paths must print the same.
+// errors, both paths must print the same. The machine also runs each program
+// a second time on its generic handlers alone, which must agree with its
+// planned steps on everything: lines printed, errors and their texts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include "script/function_registry.h"
 #include "script/variables.h"
 #include "script/vm.h"
+#include "script/vm_plan.h"
 
 namespace {
 
@@ -137,7 +140,7 @@ bool Init() {
 }
 
 // The lines printed, or empty with `failed` set when the run reported an error.
-std::vector<std::string> Run(const std::string& text, bool machine, bool* failed) {
+std::vector<std::string> Run(const std::string& text, bool machine, bool* failed, std::string* error = nullptr) {
   g_UseVM = machine;
   g_out->clear();
   Error_ResetForTests();
@@ -150,6 +153,7 @@ std::vector<std::string> Run(const std::string& text, bool machine, bool* failed
     *failed = !Code_Run(&self, &self, &code, &result) || Error_Occurred();
     ScriptValue_Free(&result);
   }
+  if (error) *error = Error_Occurred() ? Error_LastText() : std::string();
   Code_ClearPendingError();
   g_UseVM = true;
   return *g_out;
@@ -162,9 +166,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)ready;
   Gen gen(data, size);
   const std::string text = gen.Program();
-  bool machineFailed, treeFailed;
-  const std::vector<std::string> machine = Run(text, true, &machineFailed);
+  bool machineFailed, treeFailed, genericFailed;
+  std::string machineError, genericError;
+  const std::vector<std::string> machine = Run(text, true, &machineFailed, &machineError);
   const std::vector<std::string> tree = Run(text, false, &treeFailed);
+  VMPlan_SetEnabled(false);
+  const std::vector<std::string> generic = Run(text, true, &genericFailed, &genericError);
+  VMPlan_SetEnabled(true);
+  if (machine != generic || machineFailed != genericFailed || machineError != genericError) {
+    std::fprintf(stderr, "planned steps and generic handlers disagree on:\n%s\nerrors:\n%s\n%s\n", text.c_str(),
+                 machineError.c_str(), genericError.c_str());
+    for (size_t i = 0; i < machine.size() || i < generic.size(); ++i) {
+      std::fprintf(stderr, "  %s | %s\n", i < machine.size() ? machine[i].c_str() : "-",
+                   i < generic.size() ? generic[i].c_str() : "-");
+    }
+    std::abort();
+  }
   if (gen.exact && !machineFailed && !treeFailed && machine != tree) {
     std::fprintf(stderr, "the paths disagree on:\n%s\n", text.c_str());
     for (size_t i = 0; i < machine.size() || i < tree.size(); ++i) {

@@ -180,7 +180,8 @@ void CSprite::ComputeRadius() {
   const int32_t corners[4][2] = {{0, 0}, {width, 0}, {0, height}, {width, height}};
   int32_t best = 0;
   for (const auto& c : corners) {
-    const float dx = float(c[0] - xOrigin), dy = float(c[1] - yOrigin);
+    // Origins from the file may lie anywhere in 32 bits: the difference needs 64.
+    const float dx = float(int64_t(c[0]) - xOrigin), dy = float(int64_t(c[1]) - yOrigin);
     best = std::max(best, Real_ToInt32(std::ceil(std::sqrt(dx * dx + dy * dy))));
   }
   radius = best;
