@@ -1,13 +1,15 @@
 // What the machine works out once per checked code record so that common
 // instruction runs need no decoding: a step per word of code. A step either
 // sends its instruction to the generic handlers or runs a whole run of
-// instructions at once (a variable read, a variable write, or an arithmetic
-// or comparison with the pushes before it and the store or branch after it).
+// instructions at once: a variable read or write, an array element read or
+// write, an arithmetic or comparison with the pushes before it and the
+// store or branch after it, a loop's step and test, a script call, a return.
 //
-// A step only ever takes its fast way when every operand is a real and every
-// variable it writes already holds one; otherwise the machine runs the
-// step's first instruction on the generic handlers, so results, errors and
-// the stack at every instruction stay exactly those of the generic path.
+// A step only takes its fast way in the plain case (operands that are reals,
+// variables that exist and hold reals, elements inside their rows);
+// otherwise the machine runs the step's first instruction on the generic
+// handlers, so results, errors and the stack at every instruction stay
+// exactly those of the generic path.
 #pragma once
 #include <cstdint>
 #include <memory>
