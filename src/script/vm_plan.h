@@ -48,9 +48,7 @@ enum VMStepKind : uint16_t {
   kStepElementPush,  // push.e instance, index, push.v [indexed]
   kStepCall,         // call.i of script `destRef` with `rightRef` arguments
   kStepReturn,       // ret.v with the value alone on the code's stack
-  // A loop's step and test: local `destRef` += rightConst, then the jump to
-  // `target`, where the local is compared with the limit (place2) and the
-  // branch taken to target2 or not (next2); + VMForLoopShape(...).
+  // A loop's step and test (see VMStep); + VMForLoopShape(...).
   kStepForLoop,
   kStepArith = kStepForLoop + 12,  // left op right into dest; + VMArithShape(...)
 };
