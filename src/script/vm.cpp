@@ -344,11 +344,21 @@ __attribute__((noinline)) const VMCodeInfo* CheckNow(const VMBuffer* code, const
   return checked.get();
 }
 
+// Plans code at its first run: loading binds variable and function
+// operands after the load-time check, and the plan must see them bound.
+__attribute__((noinline)) void PlanNow(const VMBuffer* code, const VMCodeInfo* info) {
+  info->SetPlan(VMPlan_Build(*code, *info));
+}
+
 // The code's facts from the load-time check, checking it now when it has
-// not been; null (after a report) when it fails.
+// not been, and its plan; null (after a report) when it fails the check.
 inline const VMCodeInfo* CheckedInfo(const VMBuffer* code, const char* name) {
-  if (const VMCodeInfo* info = code->Info()) return info;
-  return CheckNow(code, name);
+  const VMCodeInfo* info = code->Info();
+  if (!info) [[unlikely]] {
+    if (!(info = CheckNow(code, name))) return nullptr;
+  }
+  if (!info->Plan()) [[unlikely]] PlanNow(code, info);
+  return info;
 }
 
 // Replaces the call's arguments by its result.

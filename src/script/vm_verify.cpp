@@ -5,7 +5,6 @@
 
 #include "script/bytecode.h"
 #include "script/vm.h"
-#include "script/vm_plan.h"
 
 namespace {
 
@@ -60,7 +59,6 @@ class VMVerifier {
       if (why) *why = f.text;
       return nullptr;
     }
-    info->plan_ = VMPlan_Build(code_, *info);
     return info;
   }
 

@@ -58,8 +58,11 @@ class VMCodeInfo {
     int32_t drop;   // pop.e: bytes dropped after the move
   };
   const Move& MoveAt(int32_t pc) const { return moves_.at(pc); }
-  // The machine's steps for this code (vm_plan.h).
+  // The machine's steps for this code (vm_plan.h), made when the code first
+  // runs: null until then. Code bound or changed after it ran must be
+  // checked again.
   const VMPlan* Plan() const { return plan_.get(); }
+  void SetPlan(std::shared_ptr<const VMPlan> plan) const { plan_ = std::move(plan); }
 
  private:
   friend class VMVerifier;
@@ -67,7 +70,7 @@ class VMCodeInfo {
   std::vector<Node> nodes_;
   std::unordered_map<int32_t, Move> moves_;
   int32_t maxStack_ = 0;
-  std::shared_ptr<const VMPlan> plan_;
+  mutable std::shared_ptr<const VMPlan> plan_;
 };
 
 // Checks a whole code buffer. On success returns the facts the machine uses;

@@ -71,7 +71,8 @@ class VMElements : public testing::Test {
     EXPECT_TRUE(info) << why;
     std::vector<VMStepKind> kinds;
     if (!info) return kinds;
-    const VMStep* steps = info->Plan()->Steps();
+    const std::shared_ptr<const VMPlan> plan = VMPlan_Build(*code.Bytecode(), *info);
+    const VMStep* steps = plan->Steps();
     for (int32_t pc = 0; pc <= code.Bytecode()->Size(); pc += 4) kinds.push_back(steps[pc / 4].kind);
     return kinds;
   }

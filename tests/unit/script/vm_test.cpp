@@ -22,6 +22,7 @@
 #include "script/value.h"
 #include "script/variable_names.h"
 #include "script/variables.h"
+#include "script/vm_plan.h"
 #include "script/vm_verify.h"
 
 namespace {
@@ -429,6 +430,18 @@ TEST_F(VM, LocalsAndGlobalsKeepWhatIsStored) {
   EXPECT_EQ(result_.real, 0.0);
   EXPECT_EQ(Run("push.d 1\npush.e -4\npop.v.d stack.x\npush.v noone.x"), "");
   EXPECT_EQ(result_.real, 0.0);
+}
+
+TEST_F(VM, CodeIsPlannedWithItsVariableOperandsBound) {
+  // Loading binds the variable operands after the load-time check; the plan
+  // made at the first run must name the bound variables.
+  ASSERT_EQ(Run("push.d 1\npop.v.d local.i\npush.d 5\npop.v.d global.g\n"
+                "push.v local.i\npush.v global.g\nadd.v.v\npop.v.v local.i\npush.v local.i"),
+            "");
+  EXPECT_EQ(result_.real, 6.0);
+  const VMCodeInfo* info = Code_GetRecord(0)->code->Info();
+  ASSERT_TRUE(info && info->Plan());
+  EXPECT_EQ(info->Plan()->LocalIds(), std::vector<int32_t>{VariableName_Lookup("i")});
 }
 
 TEST_F(VM, CallsPassArgumentZeroOnTopAndReleaseThem) {
