@@ -97,6 +97,15 @@ class VMSteps : public testing::Test {
     ScriptValue_Free(&result);
     return o;
   }
+
+  void ExpectAgree(const char* program) {
+    const Outcome generic = Run(program, false);
+    const Outcome planned = Run(program, true);
+    EXPECT_EQ(planned.ran, generic.ran) << program;
+    EXPECT_EQ(planned.value, generic.value) << program;
+    EXPECT_EQ(planned.error, generic.error) << program;
+    EXPECT_EQ(planned.branches, generic.branches) << program;
+  }
 };
 
 TEST_F(VMSteps, PlannedAndGenericRunsAgree) {
@@ -139,14 +148,7 @@ TEST_F(VMSteps, PlannedAndGenericRunsAgree) {
       "return undefinedvar + 1;",
       "global.s = \"a\"; global.s += \"b\"; return global.s;",
   };
-  for (const char* p : programs) {
-    const Outcome generic = Run(p, false);
-    const Outcome planned = Run(p, true);
-    EXPECT_EQ(planned.ran, generic.ran) << p;
-    EXPECT_EQ(planned.value, generic.value) << p;
-    EXPECT_EQ(planned.error, generic.error) << p;
-    EXPECT_EQ(planned.branches, generic.branches) << p;
-  }
+  for (const char* p : programs) ExpectAgree(p);
 }
 
 TEST_F(VMSteps, ScriptCallsArgumentsAndReturnsAgree) {
@@ -171,14 +173,7 @@ TEST_F(VMSteps, ScriptCallsArgumentsAndReturnsAgree) {
       "return sdeep(300);",
       "return sdeep(5000);",
   };
-  for (const char* p : programs) {
-    const Outcome generic = Run(p, false);
-    const Outcome planned = Run(p, true);
-    EXPECT_EQ(planned.ran, generic.ran) << p;
-    EXPECT_EQ(planned.value, generic.value) << p;
-    EXPECT_EQ(planned.error, generic.error) << p;
-    EXPECT_EQ(planned.branches, generic.branches) << p;
-  }
+  for (const char* p : programs) ExpectAgree(p);
   EXPECT_EQ(Run("return sfib(15);", true).value, Run("return 610;", true).value);
   EXPECT_EQ(Run("return sargs(\"a\", 2);", true).value, "string 2:a20");
 }
