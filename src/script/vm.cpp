@@ -971,16 +971,6 @@ TW_STEP_INLINE bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
 
 // ---- Element steps ----------------------------------------------------------------
 
-// A copy of a real value, flags and all, read field by field: the value was
-// most likely just written that way, and one wide read of it would wait for
-// those writes to reach the cache.
-TW_STEP_INLINE ScriptValue RealValue(const ScriptValue* v) {
-  ScriptValue x;
-  x.kind = v->kind;
-  x.real = v->real;
-  return x;
-}
-
 // A part of an element index as conv.v.i gives it; false when the variable
 // does not exist or holds no real.
 TW_STEP_INLINE bool IndexPart(VMFrame* f, VMPlace place, int32_t ref, int32_t* out) {
@@ -1021,7 +1011,7 @@ TW_STEP_INLINE bool RunElementPop(VMFrame* f, const VMStep& st, uint8_t*& sp, in
       switch (st.rightType) {
         case kVMVariable:
           if (!ValueAt(s)->IsReal()) return false;
-          x = RealValue(ValueAt(s));
+          MoveValue(&x, s);
           break;
         case kVMDouble: x.real = Load<double>(s); break;
         default: x.real = Load<int32_t>(s); break;
@@ -1032,7 +1022,7 @@ TW_STEP_INLINE bool RunElementPop(VMFrame* f, const VMStep& st, uint8_t*& sp, in
     default: {
       const ScriptValue* from = PlaceValue(f, st.source, st.sourceRef);
       if (!from || !from->IsReal()) return false;
-      x = RealValue(from);
+      MoveValue(&x, from);
       break;
     }
   }
@@ -1065,7 +1055,7 @@ TW_STEP_INLINE bool RunElementPush(VMFrame* f, const VMStep& st, uint8_t*& sp, i
   if (!array->owner) array->owner = v;
   ArrayIndexError.error = 0;
   sp -= 16;
-  *new (sp) ScriptValue = RealValue(&e);
+  MoveValue(sp, &e);
   pc = st.next;
   return true;
 }
@@ -1297,7 +1287,7 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   push:
     if (const ScriptValue* v = PlaceValue(f, cur->left, cur->leftRef); v && v->IsReal()) {
       sp -= 16;
-      *new (sp) ScriptValue = RealValue(v);
+      MoveValue(sp, v);
       pc = cur->next;
       TW_NEXT_STEP();
     }
@@ -1311,7 +1301,7 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
       goto generic;
     }
     // A value moves as it is, flags and all.
-    if (cur->rightType == kVMVariable) *v = RealValue(ValueAt(sp));
+    if (cur->rightType == kVMVariable) MoveValue(v, sp);
     else *v = ScriptValue::FromReal(x);
     sp = s;
     pc = cur->next;
