@@ -88,7 +88,9 @@ struct VMCallRecord {
   CVariableList* locals;
   VariableNode** localNodes;
   int32_t savedSlots;  // of the caller's argument slots, kept right above the record
-  int32_t codeSize;    // the caller's, as the frame had them
+  // Derived from code and info, but kept: the caller's next step waits on
+  // them, and reading them back is quicker than walking code and plan again.
+  int32_t codeSize;
   const uint8_t* codeWords;
   const VMStep* steps;
 };
