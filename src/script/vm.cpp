@@ -240,13 +240,6 @@ __attribute__((noinline)) uint8_t* PushVariableGeneric(uint32_t word, const uint
   Target t;
   sp = PopTarget(word, ref, sp, &t);
   sp -= 16;
-  if (t.instance == kInstanceLocal && t.index < 0) {
-    // A plain real local is copied as it is: nothing to share or duplicate.
-    if (const VariableNode* n = f->locals->Find(ref.Id()); n && n->value.IsReal()) {
-      std::memcpy(sp, static_cast<const void*>(&n->value), 16);
-      return sp;
-    }
-  }
   ScriptValue* v = new (sp) ScriptValue;
   ArrayIndexError.error = 0;
   if (!ReadVariable(f, t.instance, ref.Id(), t.index, v)) {
@@ -312,12 +305,6 @@ uint8_t* PopVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame
   if (!ok) {
     VM_FatalError(f, "Pop :: Execution Engine");
     return sp;
-  }
-  if (t.instance == kInstanceLocal && t.index < 0 && value.IsReal()) {
-    if (VariableNode* n = f->locals->Find(ref.Id()); n && n->value.IsReal()) {
-      n->value = value;
-      return sp;
-    }
   }
   ArrayIndexError.error = 0;
   const bool written = WriteVariable(f, t.instance, ref.Id(), t.index, &value);
@@ -787,30 +774,18 @@ TW_STEP_INLINE ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
   return n ? &n->value : nullptr;
 }
 
-// A real operand; false when it is anything else. Stack operands are taken
-// from `s`, which moves past them.
-TW_STEP_INLINE bool RealOperand(VMFrame* f, VMPlace place, uint8_t type, int32_t ref, double constant, uint8_t*& s,
-                        double* out) {
-  switch (place) {
-    case kPlaceConst: *out = constant; return true;
-    case kPlaceStack:
-      if (type == kVMVariable) {
-        const ScriptValue* v = ValueAt(s);
-        if (!v->IsReal()) return false;
-        *out = v->real;
-        s += 16;
-        return true;
-      }
-      *out = type == kVMDouble ? Load<double>(s) : double(Load<int32_t>(s));
-      s += kVMSlotBytes;
-      return true;
-    default: {
-      const ScriptValue* v = PlaceValue(f, place, ref);
-      if (!v || !v->IsReal()) return false;
-      *out = v->real;
-      return true;
-    }
+// A stack item of type .v, .d or .i as a real (a value keeps its flags);
+// false for a value holding anything else. `s` moves past the item.
+TW_STEP_INLINE bool StackReal(uint8_t type, uint8_t*& s, ScriptValue* out) {
+  if (type == kVMVariable) {
+    if (!ValueAt(s)->IsReal()) return false;
+    MoveValue(out, s);
+    s += 16;
+    return true;
   }
+  *out = ScriptValue::FromReal(type == kVMDouble ? Load<double>(s) : double(Load<int32_t>(s)));
+  s += kVMSlotBytes;
+  return true;
 }
 
 // Counts a branch already taken to `pc`; the message pump may stop the run.
@@ -884,7 +859,9 @@ TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t
   if constexpr (kRight == kClassConst) {
     r = st.rightConst;
   } else if constexpr (kRight == kClassStack) {
-    if (!RealOperand(f, kPlaceStack, st.rightType, 0, 0, s, &r)) return false;
+    ScriptValue item;
+    if (!StackReal(st.rightType, s, &item)) return false;
+    r = item.real;
   } else {
     if (!rv->IsReal()) return false;
     r = rv->real;
@@ -892,7 +869,9 @@ TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t
   if constexpr (kLeft == kClassConst) {
     l = st.leftConst;
   } else if constexpr (kLeft == kClassStack) {
-    if (!RealOperand(f, kPlaceStack, st.leftType, 0, 0, s, &l)) return false;
+    ScriptValue item;
+    if (!StackReal(st.leftType, s, &item)) return false;
+    l = item.real;
   } else {
     if (!lv->IsReal()) return false;
     l = lv->real;
@@ -1008,15 +987,7 @@ TW_STEP_INLINE bool RunElementPop(VMFrame* f, const VMStep& st, uint8_t*& sp, in
   uint8_t* s = sp;
   switch (st.source) {
     case kPlaceStack:
-      switch (st.rightType) {
-        case kVMVariable:
-          if (!ValueAt(s)->IsReal()) return false;
-          MoveValue(&x, s);
-          break;
-        case kVMDouble: x.real = Load<double>(s); break;
-        default: x.real = Load<int32_t>(s); break;
-      }
-      s += SlotBytes(st.rightType);
+      if (!StackReal(st.rightType, s, &x)) return false;
       break;
     case kPlaceConst: x.real = st.leftConst; break;
     default: {
@@ -1294,15 +1265,13 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
     goto generic;
   pop: {
     uint8_t* s = sp;
-    double x;
+    ScriptValue x;
     ScriptValue* v;
-    if (!RealOperand(f, kPlaceStack, cur->rightType, 0, 0, s, &x) || !(v = PlaceValue(f, cur->dest, cur->destRef)) ||
-        !v->IsReal()) {
+    if (!StackReal(cur->rightType, s, &x) || !(v = PlaceValue(f, cur->dest, cur->destRef)) || !v->IsReal()) {
       goto generic;
     }
     // A value moves as it is, flags and all.
-    if (cur->rightType == kVMVariable) MoveValue(v, sp);
-    else *v = ScriptValue::FromReal(x);
+    MoveValue(v, &x);
     sp = s;
     pc = cur->next;
     TW_NEXT_STEP();

@@ -27,8 +27,6 @@ class Planner {
 
   void Run() {
     const int32_t size = code_.Size();
-    steps_.assign(size_t(size) / 4 + 1, VMStep{});
-    steps_.back().kind = kStepEnd;
     std::vector<bool> target(size_t(size) / 4 + 1, false);
     for (int32_t pc = 0; pc < size;) {
       const uint32_t word = code_.WordAt(uint32_t(pc));
@@ -102,7 +100,6 @@ class Planner {
       if (!usable(t1) || !usable(t2) || (t1 == kVMInt && t2 == kVMInt)) continue;
 
       VMStep run;
-      run.kind = kStepArith;
       run.op = op;
       run.leftType = t2;
       run.rightType = t1;
@@ -192,13 +189,16 @@ class Planner {
   }
 
   // A push.v or pop.v.* of a whole variable whose scope the word names.
-  // Reads may also take argument0 ... argument15, whose writes go through
-  // their setters.
   bool Variable(const Instruction& in, VMPlace* place, int32_t* ref, bool read = false) {
     const VariableRef v{in.operand};
     if (v.Indexed() || !v.InstanceFromImmediate() || v.InstanceIsId()) return false;
-    const int32_t id = v.Id();
-    switch (VM_Immediate(in.word)) {
+    return Scope(VM_Immediate(in.word), v.Id(), read, place, ref);
+  }
+
+  // The place of variable `id` of an instance number. Reads may also take
+  // argument0 ... argument15, whose writes go through their setters.
+  bool Scope(int32_t instance, int32_t id, bool read, VMPlace* place, int32_t* ref) {
+    switch (instance) {
       case kInstanceLocal:
         *place = kPlaceLocal;
         *ref = Slot(id);
@@ -212,7 +212,7 @@ class Planner {
         }
         // Built-in variables have their own getters and setters.
         if (id < kFirstUserVariableId) return false;
-        *place = VM_Immediate(in.word) == kInstanceSelf ? kPlaceSelf : kPlacePlain;
+        *place = instance == kInstanceSelf ? kPlaceSelf : kPlacePlain;
         *ref = id;
         return true;
       case kInstanceGlobal:
@@ -269,55 +269,14 @@ class Planner {
     } else {
       return false;
     }
-    const int32_t id = v.Id();
-    switch (instance) {
-      case kInstanceLocal:
-        run.dest = kPlaceLocal;
-        run.destRef = Slot(id);
-        break;
-      case kInstanceGlobal:
-        run.dest = kPlaceGlobal;
-        run.destRef = id;
-        break;
-      default:
-        // Built-in variables have their own getters and setters.
-        if (id < kFirstUserVariableId) return false;
-        run.dest = instance == kInstanceSelf ? kPlaceSelf : kPlacePlain;
-        run.destRef = id;
-        break;
-    }
+    if (!Scope(instance, v.Id(), false, &run.dest, &run.destRef)) return false;
     run.next = access.pc + int32_t(VM_InstructionLength(access.word));
     *step = run;
     // The value pushed just before joins the store.
     if (run.kind == kStepElementPop && i >= 1 && joinable(i) && info_.StackAt(list_[i - 1].pc) != VMCodeInfo::kNone &&
-        Source(list_[i - 1], run.rightType, &run.source, &run.sourceRef, &run.leftConst)) {
+        Operand(list_[i - 1], run.rightType, &run.source, &run.sourceRef, &run.leftConst)) {
       steps_[size_t(list_[i - 1].pc) >> 2] = run;
     }
-    return true;
-  }
-
-  // A push of a variable or a constant whose item is of type `type`.
-  bool Source(const Instruction& in, uint8_t type, VMPlace* place, int32_t* ref, double* constant) {
-    if (VM_Opcode(in.word) != kOpPush) return false;
-    switch (VM_Type1(in.word)) {
-      case kVMVariable: return type == kVMVariable && Variable(in, place, ref, true);
-      case kVMImmediate:
-        if (type != kVMInt) return false;
-        *constant = VM_Immediate(in.word);
-        break;
-      case kVMInt:
-        if (type != kVMInt) return false;
-        *constant = int32_t(in.operand);
-        break;
-      case kVMDouble: {
-        if (type != kVMDouble) return false;
-        const uint64_t bits = uint64_t(in.operand) | uint64_t(code_.WordAt(uint32_t(in.pc) + 8)) << 32;
-        std::memcpy(constant, &bits, 8);
-        break;
-      }
-      default: return false;
-    }
-    *place = kPlaceConst;
     return true;
   }
 
@@ -351,7 +310,8 @@ class Planner {
     }
   }
 
-  // A push the arithmetic after it can take as its operand of type `type`.
+  // A push of a variable or a number whose item is of type `type`: an
+  // operand of the arithmetic after it, or the value of an element store.
   bool Operand(const Instruction& in, uint8_t type, VMPlace* place, int32_t* ref, double* constant) {
     if (VM_Opcode(in.word) != kOpPush) return false;
     const uint8_t t = VM_Type1(in.word);
@@ -390,12 +350,9 @@ class Planner {
 
 std::shared_ptr<const VMPlan> VMPlan_Build(const VMBuffer& code, const VMCodeInfo& info) {
   auto plan = std::make_shared<VMPlan>();
-  if (g_enabled) {
-    Planner(code, info, plan->steps_, plan->localIds_).Run();
-  } else {
-    plan->steps_.assign(size_t(code.Size()) / 4 + 1, VMStep{});
-    plan->steps_.back().kind = kStepEnd;
-  }
+  plan->steps_.assign(size_t(code.Size()) / 4 + 1, VMStep{});
+  plan->steps_.back().kind = kStepEnd;
+  if (g_enabled) Planner(code, info, plan->steps_, plan->localIds_).Run();
   return plan;
 }
 
