@@ -13,6 +13,7 @@ from twtest import RunnerTest
 
 FIXTURE = os.environ.get("TW_FIXTURE_RUNNER", "")
 LOG = 0
+END_GAME = 5
 FRAME_SIZE = 2939
 KEYS_RELEASED, KEYS_PRESSED = 2316, 2572
 MOUSE_PRESSED = 2898  # device 0: buttons 1, 2, 3
@@ -22,6 +23,7 @@ GAME = f"""GEN8 version=13 debug=1 name="KeysX" display="{CAPTION}" width=200 he
 OPTN
 OBJECT "keys" depth=0
   EVENT 9 65 code={LOG}
+  EVENT 9 27 code={END_GAME}
 END
 ROOM "room0" width=200 height=150 speed=30
   INSTANCE x=0 y=0 object=0 id=100001
@@ -55,7 +57,9 @@ class X11Window(RunnerTest):
         self.env.update({"DISPLAY": self.display, "SDL_VIDEODRIVER": "x11"})
         # Real time: the window must live while the keys are typed.
         self.env.pop("TARNWICKE_UNPACED", None)
-        self.env["TARNWICKE_FRAMES"] = "150"
+        # The test ends the game with Escape once everything is typed; the
+        # frame limit only bounds a run whose window never got the key.
+        self.env["TARNWICKE_FRAMES"] = "1800"
         # The X libraries (the session bus, the GLX driver) keep blocks past
         # the end that are not the engine's; leaks are checked on the
         # offscreen runs.
@@ -89,7 +93,10 @@ class X11Window(RunnerTest):
                 if up:
                     self.xdotool(*up)
                     time.sleep(0.15)
-            _, err = runner.communicate(timeout=30)
+            self.xdotool("keydown", "Escape")
+            time.sleep(0.15)
+            self.xdotool("keyup", "Escape")
+            _, err = runner.communicate(timeout=90)
         finally:
             if runner.poll() is None:
                 runner.kill()
