@@ -119,11 +119,14 @@ struct MousePoint {
 };
 MousePoint g_mouse, g_previousMouse;
 
-bool Contains(CObjInstance* i, const MousePoint& p) { return p.known && i->CollidesWithPoint(float(p.x), float(p.y), true); }
+bool Contains(CObjInstance* i, const MousePoint& p) {
+  return p.known && i->CollidesWithPoint(float(p.x), float(p.y), true);
+}
 
 // Instances under the mouse.
 void Run_DispatchMouseLocal(int32_t subtype) {
-  DispatchListed(kEventMouse, subtype, Snapshots::kOnePerObject, [](CObjInstance* i) { return Contains(i, g_mouse); });
+  DispatchListed(kEventMouse, subtype, Snapshots::kOnePerObject,
+                 [](CObjInstance* i) { return Contains(i, g_mouse); });
 }
 
 // Every instance, wherever the mouse is.
