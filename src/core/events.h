@@ -25,6 +25,23 @@ enum EventType : int {
   kEventKeyPress = 9,
   kEventKeyRelease = 10,
 };
+// Mouse subtypes (type 6). Each button group runs left, right, middle from
+// its first subtype.
+enum MouseEventSubtype : int32_t {
+  kMouseButton = 0,  // held: 0 left, 1 right, 2 middle
+  kMouseNoButton = 3,
+  kMousePress = 4,
+  kMouseRelease = 7,
+  kMouseEnter = 10,
+  kMouseLeave = 11,
+  kMouseGlobalPress = 12,    // any button
+  kMouseGlobalRelease = 13,  // any button
+  kMouseGlobalButton = 50,
+  kMouseGlobalButtonPress = 53,
+  kMouseGlobalButtonRelease = 56,
+  kMouseWheelUp = 60,
+  kMouseWheelDown = 61,
+};
 // The event type the run globals show while a timeline moment runs.
 constexpr int32_t kEventTimelineMoment = 100000;
 

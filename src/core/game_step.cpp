@@ -28,18 +28,27 @@ uint64_t Snapshot() { return g_DispatchStamp++; }
 
 bool Eligible(const CObjInstance* i, uint64_t snapshot) { return i->IsLive() && i->creation_stamp <= snapshot; }
 
+enum class Snapshots { kOnePerDispatch, kOnePerObject };
+
 // The common pattern: the listed objects of (type, subtype), each object's
-// own instances, self and other the same instance.
-void DispatchListed(int type, int32_t subtype, uint64_t snapshot) {
+// own instances that `accept` takes, self and other the same instance. With
+// a snapshot per object, an instance made by an earlier object's event gets
+// a later object's event of the same dispatch.
+template <typename Accept>
+void DispatchListed(int type, int32_t subtype, Snapshots snapshots, Accept&& accept) {
+  uint64_t snapshot = snapshots == Snapshots::kOnePerDispatch ? Snapshot() : 0;
   for (int32_t index : ObjectLists_Get(type, subtype)) {
+    if (snapshots == Snapshots::kOnePerObject) snapshot = Snapshot();
     CObject* object = Object_Find(index);
     if (!object) continue;
     for (CObjInstance* i : object->OwnInstances())
-      if (Eligible(i, snapshot)) Instance_PerformEvent(i, i, type, subtype);
+      if (Eligible(i, snapshot) && accept(i)) Instance_PerformEvent(i, i, type, subtype);
   }
 }
 
-void Dispatch(int type, int32_t subtype) { DispatchListed(type, subtype, Snapshot()); }
+void Dispatch(int type, int32_t subtype) {
+  DispatchListed(type, subtype, Snapshots::kOnePerDispatch, [](CObjInstance*) { return true; });
+}
 
 void DispatchAlarms() {
   uint64_t snapshot = Snapshot();
@@ -101,6 +110,65 @@ void DispatchKeys() {
   Dispatch(kEventKeyRelease, anyReleased ? 1 : 0);
 }
 
+// The mouse in room coordinates at this step's mouse dispatch and at the
+// one before. Until the first dispatch there is no earlier point: it lies
+// in no instance, so nothing is left at the first sight of the mouse.
+struct MousePoint {
+  bool known = false;
+  int32_t x = 0, y = 0;
+};
+MousePoint g_mouse, g_previousMouse;
+
+bool Contains(CObjInstance* i, const MousePoint& p) {
+  return p.known && i->CollidesWithPoint(float(p.x), float(p.y), true);
+}
+
+// Instances under the mouse.
+void Run_DispatchMouseLocal(int32_t subtype) {
+  DispatchListed(kEventMouse, subtype, Snapshots::kOnePerObject,
+                 [](CObjInstance* i) { return Contains(i, g_mouse); });
+}
+
+// Every instance, wherever the mouse is.
+void Run_DispatchMouseGlobal(int32_t subtype) {
+  DispatchListed(kEventMouse, subtype, Snapshots::kOnePerObject, [](CObjInstance*) { return true; });
+}
+
+void Run_DispatchMouseEnterLeave() {
+  DispatchListed(kEventMouse, kMouseEnter, Snapshots::kOnePerObject,
+                 [](CObjInstance* i) { return Contains(i, g_mouse) && !Contains(i, g_previousMouse); });
+  DispatchListed(kEventMouse, kMouseLeave, Snapshots::kOnePerObject,
+                 [](CObjInstance* i) { return Contains(i, g_previousMouse) && !Contains(i, g_mouse); });
+}
+
+void Run_DispatchMouse(int32_t roomX, int32_t roomY) {
+  g_previousMouse = g_mouse;
+  g_mouse = {true, roomX, roomY};
+  bool anyHeld = false;
+  for (int b = 0; b < kMouseButtons; ++b) {
+    if (!IO_MouseIsDown(b + 1, 0) && !IO_MouseWasPressed(b + 1, 0)) continue;
+    anyHeld = true;
+    Run_DispatchMouseLocal(kMouseButton + b);
+    Run_DispatchMouseGlobal(kMouseGlobalButton + b);
+  }
+  if (!anyHeld) Run_DispatchMouseLocal(kMouseNoButton);
+  for (int b = 0; b < kMouseButtons; ++b) {
+    if (!IO_MouseWasPressed(b + 1, 0)) continue;
+    Run_DispatchMouseLocal(kMousePress + b);
+    Run_DispatchMouseGlobal(kMouseGlobalPress);
+    Run_DispatchMouseGlobal(kMouseGlobalButtonPress + b);
+  }
+  for (int b = 0; b < kMouseButtons; ++b) {
+    if (!IO_MouseWasReleased(b + 1, 0)) continue;
+    Run_DispatchMouseLocal(kMouseRelease + b);
+    Run_DispatchMouseGlobal(kMouseGlobalRelease);
+    Run_DispatchMouseGlobal(kMouseGlobalButtonRelease + b);
+  }
+  Run_DispatchMouseEnterLeave();
+  if (IO_WheelUp(0)) Run_DispatchMouseGlobal(kMouseWheelUp);
+  if (IO_WheelDown(0)) Run_DispatchMouseGlobal(kMouseWheelDown);
+}
+
 bool HasExtent(const CObjInstance* i) {
   SpriteShape shape;
   return Instance_LookUpSprite(i->sprite_index, &shape) || Instance_LookUpSprite(i->mask_index, &shape);
@@ -134,13 +202,7 @@ Area ViewArea(const RoomView& v) {
 
 template <typename Test>
 void DispatchBoundary(int32_t subtype, Test&& test) {
-  uint64_t snapshot = Snapshot();
-  for (int32_t index : ObjectLists_Get(kEventOther, subtype)) {
-    CObject* object = Object_Find(index);
-    if (!object) continue;
-    for (CObjInstance* i : object->OwnInstances())
-      if (Eligible(i, snapshot) && test(i)) Instance_PerformEvent(i, i, kEventOther, subtype);
-  }
+  DispatchListed(kEventOther, subtype, Snapshots::kOnePerDispatch, test);
 }
 
 void DispatchOutsideBoundary() {
@@ -298,9 +360,10 @@ void Run_GameStep() {
   if (FlushAndCheck()) return;
   DispatchKeys();
   if (FlushAndCheck()) return;
-  // Joysticks and the mouse dispatch once the window and the gamepad layer
-  // exist; their flush points stay in place.
+  // Joysticks dispatch once the gamepad layer exists; their flush point
+  // stays in place.
   if (FlushAndCheck()) return;
+  if (Window_IsVisible()) Run_DispatchMouse(Window_ViewsMouseGetX(0), Window_ViewsMouseGetY(0));
   if (FlushAndCheck()) return;
   Dispatch(kEventStep, 0);
   if (FlushAndCheck()) return;

@@ -341,6 +341,11 @@ bool Window_ShowPending() {
   return true;
 }
 
+bool Window_IsVisible() {
+  if (!g_window.gl || g_window.showPending) return false;
+  return (SDL_GetWindowFlags(g_window.gl->Window()) & SDL_WINDOW_SHOWN) != 0;
+}
+
 bool Window_IsActive() { return g_window.focus; }
 void Window_SetFocusForTests(bool focus) { g_window.focus = focus; }
 void Window_SetClientSizeForTests(int width, int height) {

@@ -50,6 +50,9 @@ int Window_GetScreenWidth();
 int Window_GetScreenHeight();
 // Shows the window the first time it is called; true then.
 bool Window_ShowPending();
+// Whether the window has been shown (with the first frame) and is not
+// hidden now.
+bool Window_IsVisible();
 // Whether the window has the keyboard focus or its application is active.
 bool Window_IsActive();
 void Window_SetFocusForTests(bool focus);

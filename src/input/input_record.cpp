@@ -128,6 +128,11 @@ void IO_PlaybackFrame() {
   size_t got = std::fread(record, 1, sizeof record, s_file);
   if (got == sizeof record) {
     IO_DecodeFrame(record, g_InputState);
+    // The room position of the mouse (mouse_x, the mouse events) is read
+    // from device 0's entry: it follows the recorded mouse, as the live
+    // step update makes it follow the live one.
+    g_InputState.device_x[0] = g_InputState.mouse_x;
+    g_InputState.device_y[0] = g_InputState.mouse_y;
     return;
   }
   // The end of the file, or a cut-off last record: nothing more to play.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "input/input.h"
@@ -90,11 +91,14 @@ TEST_F(RecordTest, PlaybackReproducesEveryRecordedStep) {
   fs::path file = dir_ / "run.rec";
   Start(true, false, file);
   std::vector<Frame> recorded;
+  std::vector<std::pair<int32_t, int32_t>> positions;  // device 0, read by mouse_x and the mouse events
   for (int step = 0; step < kSteps; ++step) {
     FeedStep(step);
     IO_Update();
     recorded.push_back(Encode(g_InputState));
+    positions.emplace_back(g_InputState.device_x[0], g_InputState.device_y[0]);
   }
+  ASSERT_EQ(positions.back(), std::make_pair(300, 7));
   IO_Shutdown();
   ASSERT_EQ(fs::file_size(file), kSteps * kIORecordFrameSize);
 
@@ -108,6 +112,7 @@ TEST_F(RecordTest, PlaybackReproducesEveryRecordedStep) {
     Input_OnChar('z');
     IO_Update();
     EXPECT_EQ(Encode(g_InputState), recorded[step]) << "step " << step;
+    EXPECT_EQ(std::make_pair(g_InputState.device_x[0], g_InputState.device_y[0]), positions[step]) << "step " << step;
   }
   EXPECT_STREQ(IO_GetKeyboardString(), "a");
   EXPECT_TRUE(IO_KeyIsDown(0x27));
