@@ -1,4 +1,4 @@
-// Decoders for PNG, JPEG and GIF data held in memory, and the PNG writer.
+// Decoders for PNG, JPEG, GIF and DDS data held in memory, and the PNG writer.
 // Every decoder gives a block of width x height words 0xAARRGGBB (rows top to
 // bottom) from the engine allocator, or nothing: corrupt, truncated or
 // oversized data is refused, never half-decoded. BMP data goes through
@@ -28,6 +28,12 @@ uint32_t* JPEG_Load(const uint8_t* data, size_t size, int* width, int* height);
 // of its graphic-control extension gets alpha 0. The caller frees the result
 // with MemoryManager::Release. Width and height are set only on success.
 uint32_t* GIF_Load(const uint8_t* data, size_t size, int* width, int* height);
+
+// The top level of a DDS image: DXT1 to DXT5 blocks (DXT2 and DXT4 read as
+// DXT3 and DXT5) or 16-, 24- or 32-bit pixels with channel masks. The
+// caller frees the result with MemoryManager::Release. Width and height are
+// set only on success.
+uint32_t* DDS_Load(const uint8_t* data, size_t size, int* width, int* height);
 
 // 0xAARRGGBB words (read-backs) as the R,G,B,A bytes PNG rows are made of.
 std::vector<uint8_t> Image_ArgbToRgba(const uint32_t* words, size_t count);

@@ -42,7 +42,9 @@ struct RenderSettings {
   uint32_t destBlend = gfx::Blend_InvSrcAlpha;
   bool alphaTest = false;
   uint32_t alphaRef = 0;
-  uint32_t alphaFunc = gfx::Cmp_GreaterEqual;
+  // Greater: with the default reference 0 a fully transparent pixel is
+  // discarded, so it writes no depth either.
+  uint32_t alphaFunc = gfx::Cmp_Greater;
   uint32_t colourWriteMask = 15;
   bool culling = false;
   bool depthTest = true;

@@ -1,6 +1,7 @@
 #include "graphics/textures.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -297,6 +298,8 @@ TextureD3D* TextureD3D_CreateFromImage(const uint8_t* data, size_t size, Texture
     px = JPEG_Load(data, size, &w, &h);
   } else if (size >= 6 && std::memcmp(data, "GIF8", 4) == 0) {
     px = GIF_Load(data, size, &w, &h);
+  } else if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) {
+    px = DDS_Load(data, size, &w, &h);
   }
   if (!px || w < 1 || h < 1 || w > 8192 || h > 8192) {
     if (px) fromPng ? PNG_Free(px) : MemoryManager::Release(px);
@@ -375,9 +378,82 @@ void TextureD3D_Free(TextureD3D* t) {
   delete t;
 }
 
+bool Graphics_ReadTexturePixels(TextureD3D* t, int x, int y, int width, int height, std::vector<uint32_t>* out) {
+  gfx::Device* device = Graphics_Device();
+  if (!device || !t || !out || width <= 0 || height <= 0) return false;
+  x = std::max(x, 0);
+  y = std::max(y, 0);
+  const int tw = t->Width(), th = t->Height();
+  if (x >= tw || y >= th) return false;
+  const int cw = std::min(width, tw - x), ch = std::min(height, th - y);
+  if (size_t(width) * size_t(height) > size_t(Image_MaxSide()) * size_t(Image_MaxSide())) return false;
+  std::vector<uint32_t> result(size_t(width) * size_t(height), 0);
+  if (t->flags & 16) {
+    // Everything an ordinary texture holds came through its kept copy.
+    for (int r = 0; r < ch; ++r)
+      std::copy_n(&t->kept[size_t(y + r) * size_t(tw) + size_t(x)], cw, &result[size_t(r) * size_t(width)]);
+  } else {
+    if (!t->texture) return false;
+    VertexBatch_Flush();
+    std::vector<uint32_t> clipped(size_t(cw) * size_t(ch));
+    if (!device->ReadPixels(t->texture, x, y, cw, ch, clipped.data())) return false;
+    for (int r = 0; r < ch; ++r)
+      std::copy_n(&clipped[size_t(r) * size_t(cw)], cw, &result[size_t(r) * size_t(width)]);
+  }
+  *out = std::move(result);
+  return true;
+}
+
 void TextureD3D_Flush(TextureD3D*) {}
 int Texture_GetMaxSize() { return 4096; }
 size_t TextureD3D_LiveCount() { return g_textureCount; }
+
+// ---- Images built into the program -----------------------------------------------------
+
+namespace {
+const uint8_t* g_embedded = nullptr;
+size_t g_embeddedSize = 0;
+
+uint32_t TableWord(size_t at) {
+  uint32_t v;
+  std::memcpy(&v, g_embedded + at, 4);
+  return v;
+}
+}  // namespace
+
+void Texture_SetEmbeddedTable(const uint8_t* table, size_t size) {
+  g_embedded = table;
+  g_embeddedSize = table ? size : 0;
+}
+
+int Texture_EmbeddedCount() {
+  if (g_embeddedSize < 4) return 0;
+  const size_t records = (g_embeddedSize - 4) / 8;
+  return int(std::min<size_t>(TableWord(0), std::min<size_t>(records, INT32_MAX)));
+}
+
+TextureD3D* Texture_LoadEmbedded(int n) {
+  if (n < 0 || n >= Texture_EmbeddedCount()) return nullptr;
+  const size_t bytes = TableWord(4 + size_t(n) * 8), offset = TableWord(8 + size_t(n) * 8);
+  if (offset > g_embeddedSize || bytes > g_embeddedSize - offset) return nullptr;
+  TextureImageInfo info;
+  return TextureD3D_CreateFromImage(g_embedded + offset, bytes, &info, kTexFormatDefault, 1);
+}
+
+std::vector<uint8_t> Texture_BuildEmbeddedTable(const std::vector<std::vector<uint8_t>>& images) {
+  std::vector<uint8_t> table;
+  auto put = [&](size_t at, uint32_t v) { std::memcpy(table.data() + at, &v, 4); };
+  size_t offset = 4 + images.size() * 8;
+  table.resize(offset);
+  put(0, uint32_t(images.size()));
+  for (size_t i = 0; i < images.size(); ++i) {
+    put(4 + i * 8, uint32_t(images[i].size()));
+    put(8 + i * 8, uint32_t(offset));
+    offset += images[i].size();
+  }
+  for (const auto& image : images) table.insert(table.end(), image.begin(), image.end());
+  return table;
+}
 
 // ---- The texture table -----------------------------------------------------------------
 
@@ -508,7 +584,13 @@ void Texture_Flush() {
   for (TextureD3D* t = g_textures; t; t = t->next) TextureD3D_Flush(t);
 }
 
-void Texture_InitBuiltins() { Texture_ClearTable(); }
+void Texture_InitBuiltins() {
+  // The images built into the program; the particle shapes and the profiler
+  // overlay's image take their places in it as those parts arrive.
+  static const std::vector<uint8_t> builtin = Texture_BuildEmbeddedTable({});
+  Texture_SetEmbeddedTable(builtin.data(), builtin.size());
+  Texture_ClearTable();
+}
 void Texture_Shutdown() {
   Texture_FreeAll();
   TPage_Clear();
@@ -589,6 +671,27 @@ int TPage_Add(const TexturePageEntry& entry) {
 }
 
 const std::vector<int>& Texture_PageIds() { return g_pageIds; }
+
+bool TPage_ReadImage(const TexturePageEntry* e, CBitmap32* out) {
+  if (!e || !out) return false;
+  const int ow = e->originalWidth, oh = e->originalHeight;
+  if (ow < 1 || oh < 1 || ow > Image_MaxSide() || oh > Image_MaxSide()) return false;
+  std::vector<uint32_t> page;
+  if (!Graphics_GetTexturePixels(Texture_GetD3D(e->texture), e->x, e->y, e->width, e->height, &page)) return false;
+  // Placed at its offset and clipped to the image, whatever the entry claims.
+  std::vector<uint32_t> px(size_t(ow) * size_t(oh), 0);
+  for (int r = 0; r < e->height; ++r) {
+    const int64_t y = int64_t(e->yOffset) + r;
+    if (y < 0 || y >= oh) continue;
+    for (int c = 0; c < e->width; ++c) {
+      const int64_t x = int64_t(e->xOffset) + c;
+      if (x < 0 || x >= ow) continue;
+      px[size_t(y) * size_t(ow) + size_t(x)] = page[size_t(r) * size_t(e->width) + size_t(c)];
+    }
+  }
+  *out = CBitmap32::FromPixels(ow, oh, std::move(px));
+  return out->IsValid();
+}
 
 // ---- Textured quads --------------------------------------------------------------------
 

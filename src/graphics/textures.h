@@ -63,6 +63,31 @@ int Texture_GetMaxSize();
 // Live device textures, for tests.
 size_t TextureD3D_LiveCount();
 
+// A rectangle of a texture as width x height words 0xAARRGGBB; what lies
+// outside the texture reads 0. Ordinary textures are read from their kept
+// copy, render targets from the device. False without a device, for an
+// empty rectangle or one wholly outside, or when the device cannot read.
+bool Graphics_ReadTexturePixels(TextureD3D* texture, int x, int y, int width, int height,
+                                std::vector<uint32_t>* out);
+inline bool Graphics_GetTexturePixels(TextureD3D* texture, int x, int y, int width, int height,
+                                      std::vector<uint32_t>* out) {
+  return Graphics_ReadTexturePixels(texture, x, y, width, height, out);
+}
+
+// ---- Images built into the program ----------------------------------------------------
+//
+// The table: a uint32 count, then per image {uint32 byte size, uint32
+// offset from the table's start}, then the images (any file the texture
+// creator reads). The table is only remembered, so it must outlive its use.
+void Texture_SetEmbeddedTable(const uint8_t* table, size_t size);
+// The records the table holds that lie wholly inside it.
+int Texture_EmbeddedCount();
+// A new texture of image n; none for an n outside the table or an image
+// that cannot be read.
+TextureD3D* Texture_LoadEmbedded(int n);
+// A table of these images, in this order.
+std::vector<uint8_t> Texture_BuildEmbeddedTable(const std::vector<std::vector<uint8_t>>& images);
+
 // ---- The texture table ----------------------------------------------------------
 
 struct TextureEntry {
@@ -108,6 +133,14 @@ struct TexturePageEntry {
   int32_t pageIndex = 0;  // as stored in the container
 };
 
+// What an image is drawn from: its own texture-table slot, or the page
+// entry it lies on. Script code is handed a validated handle made from this,
+// never an address.
+struct TextureSource {
+  int32_t texture = -1;
+  TexturePageEntry* entry = nullptr;
+};
+
 // TPAG: copies every listed entry; DataError when one lies outside the
 // container.
 void TPage_Load(const ChunkBody& body);
@@ -126,6 +159,10 @@ uint32_t TPage_Generation();
 int TPage_Add(const TexturePageEntry& entry);
 // Texture ids of the loaded pages, in page order.
 const std::vector<int>& Texture_PageIds();
+// The entry's whole untrimmed image read back from its page, the stored
+// rectangle placed at its offset (clipped to the image) and the rest clear.
+// False when the page cannot be read or the image has no sane size.
+bool TPage_ReadImage(const TexturePageEntry* entry, CBitmap32* out);
 
 // ---- Textured quads ------------------------------------------------------------------
 

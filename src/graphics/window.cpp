@@ -169,7 +169,7 @@ void Window_Create(int width, int height) {
   g_window.clientHeight = clientH;
   g_window.showPending = true;
   g_window.focus = true;
-  Window_SetCaption(GameInfo_Get().display_name.empty() ? "Tarnwicke" : GameInfo_Get().display_name.c_str());
+  Window_SetCaption(GameInfo_Get().display_name.c_str());
   for (int i = 0; i < kStockCursors; ++i)
     g_window.cursors[i] =
         kStockSystem[i] < 0 ? nullptr : SDL_CreateSystemCursor(static_cast<SDL_SystemCursor>(kStockSystem[i]));

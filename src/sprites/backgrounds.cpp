@@ -126,6 +126,43 @@ void CBackgroundImage::CreateColour(int width, int height, uint32_t colour, bool
   InitTexture();
 }
 
+void CBackgroundImage::CreateGradient(int width, int height, uint32_t colour1, uint32_t colour2, int kind,
+                                      bool preload) {
+  Reset();
+  width_ = width;
+  height_ = height;
+  preload_ = preload;
+  bitmap_ = std::make_unique<CBitmap32>(CBitmap32::Gradient(width, height, colour1, colour2, kind));
+  InitTexture();
+}
+
+bool CBackgroundImage::CopyFromPage() {
+  if (bitmap_) return false;
+  CBitmap32 image;
+  if (!TPage_ReadImage(Entry(), &image)) return false;
+  bitmap_ = std::make_unique<CBitmap32>(std::move(image));
+  width_ = bitmap_->GetWidth();
+  height_ = bitmap_->GetHeight();
+  entryOffset_ = 0;
+  entryIndex_ = -1;
+  InitTexture();
+  return true;
+}
+
+void CBackgroundImage::SetAlphaFrom(const CBackgroundImage& other) {
+  if (!bitmap_ || !other.bitmap_) {
+    g_DebugConsole->Output("Both bitmaps need to be duplicated first\n");
+    return;
+  }
+  bitmap_->SetAlphaFrom(*other.bitmap_);
+  InitTexture();
+}
+
+TextureSource CBackgroundImage::GetTexture() const {
+  if (TexturePageEntry* e = Entry()) return {-1, e};
+  return {texture_, nullptr};
+}
+
 void CBackgroundImage::Draw(float x, float y) {
   if (TexturePageEntry* e = Entry()) {
     TPage_Draw(e, x, y);
@@ -253,7 +290,10 @@ bool Background_Delete(int index) {
 int Background_Duplicate(int index) {
   if (!Background_Exists(index)) return -1;
   int added = Background_CreateNew();
-  Background_Get(added)->Assign(*Background_Get(index));
+  CBackgroundImage* copy = Background_Get(added);
+  copy->Assign(*Background_Get(index));
+  // The copy gets pixels of its own, so changing it leaves the page alone.
+  copy->CopyFromPage();
   return added;
 }
 

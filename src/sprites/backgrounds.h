@@ -8,8 +8,7 @@
 
 #include "core/game_data.h"
 #include "graphics/bitmap.h"
-
-struct TexturePageEntry;
+#include "graphics/textures.h"
 
 class CBackgroundImage {
  public:
@@ -27,6 +26,17 @@ class CBackgroundImage {
   // The image made from a bitmap (clamped to the largest texture side).
   void CreateFromBitmap(const TBitmap& image, bool transparent, bool smooth, bool preload, bool plainCopy);
   void CreateColour(int width, int height, uint32_t colour, bool preload);
+  // Kinds as CBitmap32::Gradient takes them.
+  void CreateGradient(int width, int height, uint32_t colour1, uint32_t colour2, int kind, bool preload);
+  // A background on a data-file page gets the page's pixels as a bitmap and
+  // texture of its own and lets go of the entry. False when it already has
+  // a bitmap or the page cannot be read.
+  bool CopyFromPage();
+  // Both need bitmaps of their own; otherwise the debug console is told and
+  // nothing changes.
+  void SetAlphaFrom(const CBackgroundImage& other);
+  // The page entry when there is one, else the own texture.
+  TextureSource GetTexture() const;
   // The page entry the image lives on, or null.
   TexturePageEntry* Entry() const;
   int GetWidth() const { return width_; }

@@ -18,27 +18,6 @@ uint8_t AlphaAt(const CBitmap32* bitmap, int x, int y) {
   return uint8_t(bitmap->At(x, y) >> 24);
 }
 
-// A rectangle of a page texture as 0xAARRGGBB words; the part outside the
-// texture reads 0. False without a device or a readable texture.
-bool ReadPagePixels(int texture, int x, int y, int width, int height, std::vector<uint32_t>* out) {
-  gfx::Device* device = Graphics_Device();
-  TextureD3D* t = Texture_GetD3D(texture);
-  if (!device || !t || !t->texture || width <= 0 || height <= 0) return false;
-  VertexBatch_Flush();
-  x = std::max(x, 0);
-  y = std::max(y, 0);
-  int tw = 0, th = 0;
-  if (!device->TextureSize(t->texture, &tw, &th)) return false;
-  const int cw = std::min(width, tw - x), ch = std::min(height, th - y);
-  if (cw <= 0 || ch <= 0) return false;
-  std::vector<uint32_t> clipped(size_t(cw) * size_t(ch));
-  if (!device->ReadPixels(t->texture, x, y, cw, ch, clipped.data())) return false;
-  out->assign(size_t(width) * size_t(height), 0);
-  for (int r = 0; r < ch; ++r)
-    std::copy_n(&clipped[size_t(r) * size_t(cw)], cw, &(*out)[size_t(r) * size_t(width)]);
-  return true;
-}
-
 }  // namespace
 
 void CSprite::ComputeBoundingBox() {
@@ -287,26 +266,10 @@ void CSprite::Copy(const CSprite& s) {
 bool CSprite::CopyFramesFromPages() {
   std::vector<CBitmap32> frames;
   frames.reserve(size_t(std::max(frameCount, 0)));
-  std::vector<uint32_t> page;
   for (int f = 0; f < frameCount; ++f) {
-    const TexturePageEntry* e = FrameEntry(f);
-    if (!e || !ReadPagePixels(e->texture, e->x, e->y, e->width, e->height, &page)) return false;
-    const int ow = e->originalWidth, oh = e->originalHeight;
-    if (ow < 0 || oh < 0 || ow > Image_MaxSide() || oh > Image_MaxSide()) return false;
-    // The stored rectangle is placed at its offset and clipped to the
-    // frame, whatever the entry claims.
-    std::vector<uint32_t> px(size_t(ow) * size_t(oh), 0);
-    for (int r = 0; r < e->height; ++r) {
-      const int64_t y = int64_t(e->yOffset) + r;
-      if (y < 0 || y >= oh) continue;
-      for (int c = 0; c < e->width; ++c) {
-        const int64_t x = int64_t(e->xOffset) + c;
-        if (x < 0 || x >= ow) continue;
-        px[size_t(y) * size_t(ow) + size_t(x)] = page[size_t(r) * size_t(e->width) + size_t(c)];
-      }
-    }
-    frames.push_back(CBitmap32::FromPixels(ow, oh, std::move(px)));
-    if (!frames.back().IsValid()) return false;
+    CBitmap32 frame;
+    if (!TPage_ReadImage(FrameEntry(f), &frame)) return false;
+    frames.push_back(std::move(frame));
   }
   bitmaps = std::move(frames);
   return true;

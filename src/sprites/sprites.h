@@ -13,13 +13,9 @@
 
 class CObjInstance;
 
-// What a frame is drawn from: its own texture-table slot (sprites made at
-// run time), or the page entry it lies on (frames on the data file's pages).
-// Script code is handed a validated handle made from this, never an address.
-struct SpriteTexture {
-  int32_t texture = -1;
-  TexturePageEntry* entry = nullptr;
-};
+// What a frame is drawn from: its own texture (sprites made at run time) or
+// the page entry it lies on (frames on the data file's pages).
+using SpriteTexture = TextureSource;
 
 struct SpriteRect {
   int32_t left = 0, top = 0, right = 0, bottom = 0;

@@ -4,7 +4,7 @@ among them, views side by side and the GUI layer over them."""
 
 import os
 
-from twtest import RunnerTest, read_png
+from twtest import RUNNER, RunnerTest, read_png
 
 FIXTURE = os.environ.get("TW_FIXTURE_RUNNER", "")
 DRAW_SELF = 21  # fixture code: draws the instance's sprite where it stands
@@ -56,12 +56,12 @@ class RoomDrawing(RunnerTest):
         if not FIXTURE:
             self.skipTest("TW_FIXTURE_RUNNER not set")
 
-    def frame(self, description, env=None):
+    def frame(self, description, env=None, program=None):
         self.pack(description)
         self.env["TARNWICKE_CAPTURE_FRAME"] = "2"
         self.env["TARNWICKE_CAPTURE_FILE"] = self.path("frame.png")
         self.env.update(env or {})
-        r = self.run_runner(["-game", "game.win"], program=FIXTURE)
+        r = self.run_runner(["-game", "game.win"], program=program or FIXTURE)
         self.assertEqual(r.returncode, 0, r.stderr)
         return read_png(self.path("frame.png"))
 
@@ -131,3 +131,22 @@ class RoomDrawing(RunnerTest):
         self.assertEqual(rows[5][25], GREY)
         self.assertEqual(rows[4][18], BLUE)        # the GUI ignores the views
         self.assertEqual(rows[4][23], BLUE)
+
+    def test_the_alpha_test_drops_clear_pixels_at_the_default_reference(self):
+        # A 6x2 sprite: columns 0-1 alpha 0, 2-3 alpha 1, 4-5 opaque. With
+        # source-only blending, whatever passes the test replaces the room's
+        # grey outright, alpha and all.
+        texels = ["ff000000", "ff000000", "00ff0001", "00ff0001", "0000ffff", "0000ffff"] * 2
+        images = ("ENTRY x=0 y=0 width=6 height=2 page=0\n"
+                  f"PAGE width=6 height=2 rgba={''.join(texels)}\n"
+                  'SPRITE "s" width=6 height=2 right=5 bottom=1 frames=0\n')
+        create = "draw_set_alpha_test(true); draw_set_blend_mode_ext(bm_one, bm_zero);"
+        description = ('GEN8 version=13 debug=1 last_instance=100010 name="A" display="A" width=16 height=8 '
+                       'flags=0 rooms=0\nOPTN\n' + images +
+                       f'OBJECT "o" sprite=0\n  EVENT 0 0 text="{create}"\nEND\n'
+                       f'ROOM "room0" width=16 height=8 colour={ROOM_COLOUR} show_colour=1 speed=30 code=0\n'
+                       "  INSTANCE x=4 y=2 object=0 id=100001 code=0\nEND\nEMPTY CODE\nSTRG\n")
+        w, h, rows = self.frame(description, program=RUNNER)
+        self.assertEqual([rows[2][x][:3] for x in range(3, 11)],
+                         [GREY[:3], GREY[:3], GREY[:3], (0, 255, 0), (0, 255, 0), (0, 0, 255), (0, 0, 255),
+                          GREY[:3]])

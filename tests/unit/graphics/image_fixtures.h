@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -41,6 +43,35 @@ inline std::vector<uint32_t> Expected(const std::string& base) {
   };
   for (size_t i = 0; i + 7 < b->size(); i += 8) words.push_back(ch(i + 6) << 24 | ch(i) << 16 | ch(i + 2) << 8 | ch(i + 4));
   return words;
+}
+
+// A DDS file of width x height: with a four-character code `fourCC` the
+// payload is its blocks; without one ("") it is pixels of `bits` bits with
+// the masks red, green, blue, alpha (alpha 0: none).
+inline std::vector<uint8_t> Dds(uint32_t width, uint32_t height, const char* fourCC,
+                                const std::vector<uint8_t>& payload, uint32_t bits = 0,
+                                std::array<uint32_t, 4> masks = {}) {
+  std::vector<uint8_t> f(128, 0);
+  auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
+  };
+  std::memcpy(f.data(), "DDS ", 4);
+  put(4, 124);
+  put(8, 0x1007);  // caps, height, width, pixel format
+  put(12, height);
+  put(16, width);
+  put(76, 32);
+  if (fourCC[0]) {
+    put(80, 0x4);
+    std::memcpy(&f[84], fourCC, 4);
+  } else {
+    put(80, 0x40 | (masks[3] ? 0x1 : 0));
+    put(88, bits);
+    for (int i = 0; i < 4; ++i) put(92 + 4 * size_t(i), masks[size_t(i)]);
+  }
+  put(108, 0x1000);
+  f.insert(f.end(), payload.begin(), payload.end());
+  return f;
 }
 
 // A fresh directory under the test's temporary directory, removed after.

@@ -236,6 +236,9 @@ TEST_F(RenderStates, ApplyAllAfterAResetRestoresEveryState) {
   EXPECT_EQ(device.RenderStateValue(gfx::RS_DestBlend), gfx::Blend_One);
   EXPECT_EQ(device.RenderStateValue(gfx::RS_AlphaBlendEnable), 1u);
   EXPECT_EQ(device.RenderStateValue(gfx::RS_FogEnd), Bits(1.0f));
+  // Strictly greater: with the default reference 0 a clear pixel is dropped.
+  EXPECT_EQ(device.RenderStateValue(gfx::RS_AlphaFunc), gfx::Cmp_Greater);
+  EXPECT_EQ(device.RenderStateValue(gfx::RS_AlphaRef), 0u);
   // The reset cleared every stage; all eight get their samplers back.
   for (int stage = 0; stage < 8; ++stage) {
     EXPECT_EQ(device.SamplerValue(stage, gfx::SS_MagFilter), gfx::Filter_Point) << stage;

@@ -9,10 +9,12 @@
 #include <cstring>
 
 #include "core/instances.h"
+#include "graphics/image_codecs.h"
 #include "graphics/room_draw.h"
 #include "pack.h"
 #include "sprites/sprites.h"
 #include "unit/graphics/graphics_fixture.h"
+#include "unit/graphics/image_fixtures.h"
 
 namespace {
 
@@ -225,6 +227,89 @@ TEST_F(TextureTest, UpdateRectSendsOnlyTheClippedRectangle) {
   EXPECT_TRUE(TextureD3D_UpdateRect(t, 20, 0, 5, 5));
   EXPECT_EQ(device.CountOf(gfx::RecordingDevice::Op::UpdateTexture), 1u);
   TextureD3D_Free(t);
+}
+
+TEST_F(TextureTest, ReadBackClipsToTheTextureForBothKinds) {
+  // 64 x 64 textures whose pixel (x, y) is 0xFF000000 | y << 8 | x.
+  std::vector<uint32_t> px(64 * 64);
+  for (uint32_t i = 0; i < px.size(); ++i) px[i] = 0xFF000000u | (i / 64) << 8 | (i % 64);
+  TextureD3D* managed = TextureD3D_CreateFromPixels(px.data(), 64, 64, nullptr);
+  TextureD3D* target = TextureD3D_Create(64, 64, 1, kTextureFlagRenderTarget, kTexFormatA8R8G8B8);
+  ASSERT_NE(managed, nullptr);
+  ASSERT_NE(target, nullptr);
+  ASSERT_TRUE(device.UpdateTexture(target->texture, 0, 0, 64, 64, px.data(), 64));
+  for (TextureD3D* t : {managed, target}) {
+    SCOPED_TRACE(t == managed ? "managed" : "render target");
+    std::vector<uint32_t> out;
+    ASSERT_TRUE(Graphics_ReadTexturePixels(t, 60, 60, 10, 10, &out));
+    ASSERT_EQ(out.size(), 100u);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 10; ++x)
+        EXPECT_EQ(out[size_t(y * 10 + x)], x < 4 && y < 4 ? 0xFF000000u | uint32_t(60 + y) << 8 | uint32_t(60 + x) : 0u)
+            << x << "," << y;
+    // Negative corners start at 0; nothing inside, or an empty rectangle, is none.
+    ASSERT_TRUE(Graphics_GetTexturePixels(t, -5, -5, 2, 1, &out));
+    EXPECT_EQ(out, (std::vector<uint32_t>{0xFF000000u, 0xFF000001u}));
+    EXPECT_FALSE(Graphics_ReadTexturePixels(t, 64, 0, 4, 4, &out));
+    EXPECT_FALSE(Graphics_ReadTexturePixels(t, 0, 0, 0, 4, &out));
+  }
+  Graphics_SetDevice(nullptr);
+  std::vector<uint32_t> out;
+  EXPECT_FALSE(Graphics_ReadTexturePixels(managed, 0, 0, 1, 1, &out));
+  Graphics_SetDevice(&device);
+  TextureD3D_Free(managed);
+  TextureD3D_Free(target);
+}
+
+TEST_F(TextureTest, EmbeddedImagesLoadByNumber) {
+  const uint8_t raw[] = {'R', 'A', 'W', ' ', 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0x11, 0x22, 0x33, 0x44};
+  std::vector<uint8_t> png;
+  const uint8_t rgba[] = {1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255};
+  ASSERT_TRUE(PNG_Encode(rgba, 3, 1, &png));
+  // A 64 x 64 DXT5 image of one colour, as the particle shapes are.
+  std::vector<uint8_t> blocks;
+  for (int i = 0; i < 256; ++i) blocks.insert(blocks.end(), {255, 255, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0, 0, 0, 0, 0, 0});
+  const std::vector<uint8_t> dds = image_fixtures::Dds(64, 64, "DXT5", blocks);
+  const std::vector<uint8_t> table = Texture_BuildEmbeddedTable({std::vector<uint8_t>(raw, raw + sizeof raw), png, dds});
+
+  Texture_SetEmbeddedTable(nullptr, 0);
+  EXPECT_EQ(Texture_LoadEmbedded(0), nullptr) << "no table";
+  Texture_SetEmbeddedTable(table.data(), table.size());
+  EXPECT_EQ(Texture_EmbeddedCount(), 3);
+  const size_t live = TextureD3D_LiveCount();
+  TextureD3D* a = Texture_LoadEmbedded(0);
+  TextureD3D* b = Texture_LoadEmbedded(1);
+  TextureD3D* c = Texture_LoadEmbedded(2);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(a->kept[0], 0x44112233u);
+  EXPECT_EQ(b->Width(), 3);
+  EXPECT_EQ(b->kept[2], 0xFF070809u);
+  EXPECT_EQ(c->Width(), 64);
+  EXPECT_EQ(c->Height(), 64);
+  EXPECT_EQ(c->kept[64 * 63 + 63], 0xFFFF0000u);
+  ASSERT_NE(c->texture, 0u);
+  EXPECT_EQ((*device.TexturePixels(c->texture))[0], 0xFFFF0000u);
+  EXPECT_EQ(Texture_LoadEmbedded(3), nullptr);
+  EXPECT_EQ(Texture_LoadEmbedded(-1), nullptr);
+  EXPECT_EQ(TextureD3D_LiveCount(), live + 3);
+  for (TextureD3D* t : {a, b, c}) TextureD3D_Free(t);
+
+  // A count beyond the records, and a record reaching past the table.
+  std::vector<uint8_t> damaged = table;
+  std::fill(damaged.begin(), damaged.begin() + 4, 0xFF);
+  Texture_SetEmbeddedTable(damaged.data(), damaged.size());
+  EXPECT_EQ(Texture_EmbeddedCount(), int((damaged.size() - 4) / 8));
+  damaged = table;
+  damaged[4 + 2 * 8] += 1;  // image 2 one byte longer than the table holds
+  Texture_SetEmbeddedTable(damaged.data(), damaged.size());
+  EXPECT_EQ(Texture_LoadEmbedded(2), nullptr);
+  TextureD3D* again = Texture_LoadEmbedded(1);
+  EXPECT_NE(again, nullptr);
+  TextureD3D_Free(again);
+  Texture_SetEmbeddedTable(nullptr, 0);
+  EXPECT_EQ(TextureD3D_LiveCount(), live);
 }
 
 // ---- Sprites -------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "core/game_info.h"
 #include "core/options.h"
 #include "graphics/display.h"
 #include "graphics/window.h"
@@ -181,6 +182,18 @@ TEST_F(WindowEvents, SizeCaptionAndColour) {
   EXPECT_EQ(Window_GetCaption(), "Ping \xE2\x80\x94 Pong");
   Window_SetColor(0x12345678u);
   EXPECT_EQ(Window_GetColor(), 0x345678u);
+}
+
+TEST_F(WindowEvents, AGameWithoutACaptionGetsAnEmptyOne) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  GameInfo_Reset();
+  ASSERT_TRUE(GameInfo_Get().display_name.empty());
+  Window_SetCaption("left over");
+  Window_Create(32, 24);
+  if (!Window_Exists()) GTEST_SKIP() << "no window on the offscreen driver";
+  EXPECT_EQ(Window_GetCaption(), "");
+  EXPECT_STREQ(SDL_GetWindowTitle(Window_Handle()), "");
+  Window_Destroy();
 }
 
 }  // namespace
