@@ -95,8 +95,17 @@ class Writer {
   void AddEmptyChunk(std::string_view tag);
   // A chunk whose body is exactly these bytes.
   void AddRawChunk(std::string_view tag, const std::vector<uint8_t>& body);
-  // Places the string-pool chunk (STRG) here; without a call it goes last.
+  // Places the string-pool chunk (STRG) here; without a call it goes last
+  // (or, in container order, where STRG belongs).
   void PlaceStringPool();
+
+  // How Build lays the chunks out. kAsAdded keeps the order of the calls
+  // (fixtures of damaged containers need that); kContainer sorts them into
+  // the order the runner's chunk walk relies on (kContainerOrder), keeping
+  // the order of the calls among chunks of one tag. A chunk of a tag outside
+  // that list stays right after the chunk added before it.
+  enum class Order { kAsAdded, kContainer };
+  void SetOrder(Order order) { order_ = order; }
 
   // Adds a string to the pool (once per distinct text); returns its index.
   uint32_t AddString(std::string_view s);
@@ -116,7 +125,15 @@ class Writer {
   struct LabelPos { int chunk = -1; size_t pos = 0; };
   std::vector<LabelPos> label_pos_;
   bool pool_placed_ = false;
+  Order order_ = Order::kAsAdded;
 };
+
+// The chunk order of a container as the authoring tool writes it. The walk
+// depends on parts of it: OPTN before SOND and AUDO (the audio choice), TPAG
+// before TXTR (pages give the entries their textures).
+inline constexpr std::string_view kContainerOrder[] = {
+    "GEN8", "OPTN", "EXTN", "SOND", "SPRT", "BGND", "PATH", "SCPT", "SHDR", "FONT", "TMLN",
+    "OBJT", "ROOM", "DAFL", "TPAG", "CODE", "VARI", "FUNC", "STRG", "TXTR", "AUDO"};
 
 // ---- The general-information chunk (GEN8), every format version ----------
 
@@ -145,6 +162,8 @@ struct Gen8 {
 
 // Appends a GEN8 chunk (or `tag`, for GEN7/GENL) laid out for g.version.
 void AddGen8(Writer& w, const Gen8& g, std::string_view tag = "GEN8");
+// The same into the body of an (empty) chunk.
+void WriteGen8(ChunkBuilder& c, const Gen8& g);
 
 // ---- The options chunk (OPTN) ---------------------------------------------
 
