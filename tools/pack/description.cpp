@@ -682,6 +682,10 @@ void FinishResources(State& st) {
   if (r.tmln) WriteTimelines(*r.tmln, r.timelines, resolve);
   if (r.room) WriteRooms(*r.room, r.rooms, st.version, resolve);
   if (r.scpt) WriteScripts(*r.scpt, r.scripts, resolve);
+  const bool rooms = std::any_of(r.rooms.begin(), r.rooms.end(), [](const auto& room) { return room.has_value(); });
+  if (rooms && st.headers.empty()) {
+    throw PackError("the rooms need a GEN8 line: without the header the game has no room order to start from");
+  }
 }
 
 // SCRIPT "name" [code=C] [text="t"], or SCRIPT none.
