@@ -59,6 +59,20 @@ std::string Refusal(const std::string& text) {
   return "(accepted)";
 }
 
+// Each case's text, between `before` and `after`, is refused with a message
+// holding its error.
+struct RefusedCase {
+  const char* text;
+  const char* error;
+};
+template <size_t N>
+void ExpectRefused(const std::string& before, const RefusedCase (&cases)[N], const std::string& after = "") {
+  for (const RefusedCase& c : cases) {
+    const std::string got = Refusal(before + c.text + after);
+    EXPECT_NE(got.find(c.error), std::string::npos) << c.text << " -> " << got;
+  }
+}
+
 // ---- Chunk order -------------------------------------------------------------------
 
 const char kBackwards[] =
@@ -138,10 +152,7 @@ TEST(DescriptionCode, ScriptsWithoutCodeAreEmptyTextOrRefused) {
 
 TEST(DescriptionCode, FieldsTheCompiledRunnerWouldRefuseAreRefused) {
   const std::string compiled = "CODE \"c\"\n  push.e 1\n  popz.e\nEND\n";
-  const struct {
-    const char* text;
-    const char* error;
-  } cases[] = {
+  const RefusedCase cases[] = {
       {"ROOM \"r\" text=\"x = 1;\"\nEND\n", "room \"r\" has text=, but needs code="},
       {"ROOM \"r\"\n  INSTANCE object=0 text=\"x\"\nEND\n", "instance 0 of room \"r\" has text="},
       {"SCRIPT \"s\" text=\"x\"\n", "script \"s\" has text="},
@@ -150,10 +161,7 @@ TEST(DescriptionCode, FieldsTheCompiledRunnerWouldRefuseAreRefused) {
       {"OBJECT \"o\"\n  EVENT 0 0 code=\"c\"\n  ACTION text=\"x\"\nEND\n", "event 0 0 of object \"o\""},
       {"TIMELINE \"t\"\n  MOMENT 4\nEND\n", "moment 4 of timeline \"t\""},
   };
-  for (const auto& c : cases) {
-    EXPECT_NE(Refusal("GEN8\n" + compiled + c.text).find(c.error), std::string::npos)
-        << c.text << " -> " << Refusal("GEN8\n" + compiled + c.text);
-  }
+  ExpectRefused("GEN8\n" + compiled, cases);
 }
 
 // ---- Header fields left out --------------------------------------------------------
@@ -234,10 +242,7 @@ TEST(DescriptionEvents, TypesAndSubtypesByName) {
 }
 
 TEST(DescriptionEvents, NamesOfTheWrongKindAreRefused) {
-  const struct {
-    const char* line;
-    const char* error;
-  } cases[] = {
+  const RefusedCase cases[] = {
       {"EVENT ev_step_begin 0", "line 2: unknown event type 'ev_step_begin'"},
       {"EVENT c_red 0", "unknown event type 'c_red'"},
       {"EVENT ev_step ev_left_button", "'ev_left_button' is not a subtype of event type 3"},
@@ -251,10 +256,7 @@ TEST(DescriptionEvents, NamesOfTheWrongKindAreRefused) {
       {"EVENT ev_step \"a\"", "one letter or digit of a key event"},
       {"EVENT ev_draw", "EVENT needs a type and a subtype"},
   };
-  for (const auto& c : cases) {
-    const std::string got = Refusal(std::string("OBJECT \"o\"\n  ") + c.line + "\nEND\n");
-    EXPECT_NE(got.find(c.error), std::string::npos) << c.line << " -> " << got;
-  }
+  ExpectRefused("OBJECT \"o\"\n  ", cases, "\nEND\n");
 }
 
 }  // namespace
