@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Configures and builds the project in build/ (Ninja, g++).
+# Configures and builds the project in build/ (Ninja, g++): the targets named
+# as arguments, or everything (every test and benchmark too) without any.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --build build "${targets[@]}"

@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0
+  zenity  # SDL shows its message boxes through it; no dialog appears without it
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev
   imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures
   xvfb xauth xdotool libglx-mesa0  # tests: a real X window driven by simulated keys and clicks

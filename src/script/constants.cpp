@@ -299,6 +299,16 @@ const ScriptValue* Constant_Find(std::string_view name) {
   return nullptr;
 }
 
+bool Constant_BuiltinValue(std::string_view name, double* value) {
+  for (const Builtin& b : kBuiltins) {
+    if (name == b.name) {
+      *value = b.value;
+      return true;
+    }
+  }
+  return false;
+}
+
 void Constant_RegisterBuiltins() {
   for (const Builtin& b : kBuiltins) Constant_AddReal(b.name, b.value);
 }

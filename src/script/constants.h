@@ -26,6 +26,9 @@ bool Constant_Resolve(std::string_view name, ScriptValue* out);
 // The newest constant whose name matches ignoring ASCII case; null if none.
 const ScriptValue* Constant_Find(std::string_view name);
 void Constant_RegisterBuiltins();
+// The value of the engine's own constant of exactly this name, whatever has
+// been registered (the data-file writer reads event and key names here).
+bool Constant_BuiltinValue(std::string_view name, double* value);
 void Constant_FreeAll();
 int32_t Constant_Count();
 

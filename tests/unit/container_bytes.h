@@ -31,4 +31,11 @@ inline size_t Body(const Bytes& b, const char* tag) {
   return 0;
 }
 
+// The chunk tags in the order they stand.
+inline std::vector<std::string> Tags(const Bytes& b) {
+  std::vector<std::string> tags;
+  for (size_t pos = 8; pos + 8 <= b.size(); pos += 8 + Rd32(b, pos + 4)) tags.emplace_back(b.begin() + pos, b.begin() + pos + 4);
+  return tags;
+}
+
 }  // namespace testbytes

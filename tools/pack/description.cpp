@@ -1,12 +1,16 @@
 // The text description read by tw-pack and by tests (format in pack.h).
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 
 #include "code.h"
+#include "core/events.h"
 #include "numbers.h"
 #include "pack.h"
 #include "resources.h"
 #include "scripts.h"
+#include "script/constants.h"
 #include "textures.h"
 
 namespace twpack {
@@ -115,8 +119,16 @@ void CheckKeyed(const Tok& t) {
   if (!t.has_key) throw PackError("expected key=value, got '" + t.Show() + "'");
 }
 
-Gen8 ParseGen8(const std::vector<Tok>& args) {
+// One GEN8 (GEN7, GENL) line. Its chunk is written last, so that the room
+// order and the id counters it leaves out can follow the rooms.
+struct HeaderLine {
+  ChunkBuilder* chunk = nullptr;
   Gen8 g;
+  bool rooms = false, last_instance = false, last_tile = false;  // given
+};
+
+void ParseGen8(const std::vector<Tok>& args, HeaderLine& h) {
+  Gen8& g = h.g;
   for (const Tok& t : args) {
     CheckKeyed(t);
     const std::string& k = t.key;
@@ -129,19 +141,18 @@ Gen8 ParseGen8(const std::vector<Tok>& args) {
     else if (k == "height") g.height = Num(t);
     else if (k == "flags") g.flags = Num(t);
     else if (k == "game_id") g.game_id = Num(t);
-    else if (k == "last_instance") g.last_instance_id = Num(t);
-    else if (k == "last_tile") g.last_tile_id = Num(t);
+    else if (k == "last_instance") g.last_instance_id = Num(t), h.last_instance = true;
+    else if (k == "last_tile") g.last_tile_id = Num(t), h.last_tile = true;
     else if (k == "steam") g.steam_app_id = Num(t);
     else if (k == "word25") g.word25 = Text(t);
     else if (k == "word26") g.word26 = Num(t);
     else if (k == "word27") g.word27 = Num(t);
     else if (k == "feature_lo") g.feature_lo = Num(t);
     else if (k == "feature_hi") g.feature_hi = Num(t);
-    else if (k == "rooms") g.room_order = Rooms(t);
-    else if (k == "room_count") g.room_count_override = Num(t);
+    else if (k == "rooms") g.room_order = Rooms(t), h.rooms = true;
+    else if (k == "room_count") g.room_count_override = Num(t), h.rooms = true;
     else throw PackError("unknown key '" + k + "'");
   }
-  return g;
 }
 
 Optn ParseOptn(const std::vector<Tok>& args) {
@@ -216,6 +227,8 @@ struct State {
   Resources res;
   ImageSet images{w};
   std::string base_dir;
+  std::vector<HeaderLine> headers;
+  bool raw_code = false;  // a RAW CODE chunk with a body
 };
 
 int32_t Int(const Tok& t) { return int32_t(Num(t)); }
@@ -232,6 +245,7 @@ CodeRef Code(const Tok& t) {
   CodeRef ref;
   if (t.quoted) ref.name = t.value;
   else ref.index = Int(t);
+  ref.given = true;
   return ref;
 }
 
@@ -378,6 +392,84 @@ void ParseTileKey(RoomTile& r, const Tok& t) {
   }
 }
 
+// ---- Event names -------------------------------------------------------------------
+//
+// Event types and subtypes are numbers or the script's own constant names;
+// the values come from the engine's constant table.
+
+// The names that are event types (each name's value is its type).
+constexpr std::string_view kEventTypeNames[] = {"ev_create",    "ev_destroy", "ev_alarm", "ev_step",
+                                                "ev_collision", "ev_keyboard", "ev_mouse", "ev_other",
+                                                "ev_draw",      "ev_keypress", "ev_keyrelease"};
+// The subtypes of "other" events apart from ev_user0 to ev_user15.
+constexpr std::string_view kOtherEventNames[] = {
+    "ev_outside",       "ev_boundary",     "ev_game_start",     "ev_game_end",       "ev_room_start",
+    "ev_room_end",      "ev_no_more_lives", "ev_animation_end", "ev_end_of_path",    "ev_no_more_health",
+    "ev_close_button"};
+
+bool Listed(std::string_view name, const std::string_view* names, size_t n) {
+  return std::find(names, names + n, name) != names + n;
+}
+
+std::optional<int32_t> BuiltinConstant(std::string_view name) {
+  double v = 0;
+  if (!Constant_BuiltinValue(name, &v)) return std::nullopt;
+  return int32_t(v);
+}
+
+bool IsNumber(const Tok& t) {
+  int64_t n = 0;
+  return !t.quoted && ParseInteger(t.value, &n);
+}
+
+uint32_t EventType(const Tok& t) {
+  if (t.has_key || t.quoted) throw PackError("expected an event type, got '" + t.Show() + "'");
+  if (IsNumber(t)) return Num(Tok{"type", true, t.value, false});
+  const std::optional<int32_t> v = BuiltinConstant(t.value);
+  if (!v || !Listed(t.value, kEventTypeNames, std::size(kEventTypeNames))) {
+    throw PackError("unknown event type '" + t.value + "' (a number 0 to 11, or ev_create ... ev_keyrelease)");
+  }
+  return uint32_t(*v);
+}
+
+// Whether `name` names a subtype of events of `type`.
+bool SubtypeFits(uint32_t type, std::string_view name) {
+  const bool user = name.starts_with("ev_user");
+  const bool other = user || Listed(name, kOtherEventNames, std::size(kOtherEventNames));
+  switch (type) {
+    case kEventKeyboard:
+    case kEventKeyPress:
+    case kEventKeyRelease: return name.starts_with("vk_");
+    case kEventStep: return name.starts_with("ev_step_");
+    case kEventDraw: return name == "ev_gui";
+    case kEventOther: return other;
+    case kEventMouse:
+      return name.starts_with("ev_") && !other && !name.starts_with("ev_step_") && name != "ev_gui" &&
+             !Listed(name, kEventTypeNames, std::size(kEventTypeNames));
+    default: return false;
+  }
+}
+
+// A number, the constant name of a subtype of `type`, or for the key events
+// a quoted letter or digit (its upper-case character code).
+int32_t EventSubtype(uint32_t type, const Tok& t) {
+  if (t.has_key) throw PackError("expected an event subtype, got '" + t.Show() + "'");
+  const bool keys = type == kEventKeyboard || type == kEventKeyPress || type == kEventKeyRelease;
+  if (t.quoted) {
+    const unsigned char c = t.value.size() == 1 ? static_cast<unsigned char>(t.value[0]) : 0;
+    if (!keys || !std::isalnum(c)) {
+      throw PackError("a quoted subtype is one letter or digit of a key event, got \"" + t.value + "\"");
+    }
+    return std::toupper(c);
+  }
+  if (IsNumber(t)) return Int(Tok{"subtype", true, t.value, false});
+  const std::optional<int32_t> v = BuiltinConstant(t.value);
+  if (!v || !SubtypeFits(type, t.value)) {
+    throw PackError("'" + t.value + "' is not a subtype of event type " + std::to_string(type));
+  }
+  return *v;
+}
+
 // OBJECT, TIMELINE or ROOM: a block up to END, or "none" for an empty slot.
 void ResourceDirective(State& st, const std::string& name, const std::vector<Tok>& args) {
   Resources& r = st.res;
@@ -431,12 +523,12 @@ void ResourceLine(State& st, const std::vector<Tok>& toks) {
     return;
   }
   if (r.block == Block::kObject && what == "EVENT") {
-    const Tok type = {"type", true, BareArg(toks, 1, "an event type 0 to 11"), false};
-    const uint32_t n = Num(type);
+    if (toks.size() < 3) throw PackError("EVENT needs a type and a subtype");
+    const uint32_t n = EventType(toks[1]);
     Object& o = *r.objects.back();
-    if (n >= o.events.size()) throw PackError("event type must be 0 to 11, got '" + type.value + "'");
+    if (n >= o.events.size()) throw PackError("event type must be 0 to 11, got '" + toks[1].value + "'");
     ObjectEvent& e = o.events[n].emplace_back();
-    e.subtype = Int(Tok{"subtype", true, BareArg(toks, 2, "an event subtype"), false});
+    e.subtype = EventSubtype(n, toks[2]);
     e.actions.push_back(ParseAction(toks, 3));
     r.actions = &e.actions;
   } else if (r.block == Block::kTimeline && what == "MOMENT") {
@@ -462,7 +554,124 @@ void ResourceLine(State& st, const std::vector<Tok>& toks) {
   }
 }
 
+// ---- What the description leaves out ---------------------------------------------
+
+// Whether the game's code fields are CODE indices (compiled) rather than
+// source text. The runner decides by its CODE chunk (or compiled events of
+// its own); the writer sees the CODE records, and takes a numbered code=
+// (other than -1 none, and 0 where it may mean none) as naming compiled events.
+bool CodeIsCompiled(const State& st) {
+  if (st.code.RecordCount() > 0 || st.raw_code) return true;
+  const Resources& r = st.res;
+  auto names = [](const CodeRef& c, bool zero_names) {
+    return c.given && (!c.name.empty() || (c.index != -1 && (zero_names || c.index != 0)));
+  };
+  auto actions = [&](const std::vector<Action>& list) {
+    return std::any_of(list.begin(), list.end(), [&](const Action& a) { return names(a.code, true); });
+  };
+  for (const auto& o : r.objects) {
+    if (!o) continue;
+    for (const auto& type : o->events)
+      for (const ObjectEvent& e : type)
+        if (actions(e.actions)) return true;
+  }
+  for (const auto& t : r.timelines) {
+    if (!t) continue;
+    for (const Moment& m : t->moments)
+      if (actions(m.actions)) return true;
+  }
+  for (const auto& room : r.rooms) {
+    if (!room) continue;
+    if (names(room->code.code, false)) return true;
+    for (const RoomInstance& e : room->instances)
+      if (names(e.code.code, false)) return true;
+  }
+  for (const auto& sc : r.scripts)
+    if (sc && names(sc->code, false)) return true;
+  return false;
+}
+
+// Code fields left out get the "none" of the game's code form: -1 where the
+// runner reads a CODE index, the null text where it reads source text.
+// Where a left-out field has no "none" (a compiled script or action) or a
+// field holds the other form, the container would be refused: so is the
+// description.
+void SettleCode(State& st) {
+  const bool compiled = CodeIsCompiled(st);
+  const std::string form = " (this game's code is compiled: it has CODE records or names compiled events)";
+  auto creation = [&](CreationCode& c, const std::string& who) {
+    if (compiled && c.text) throw PackError(who + " has text=, but needs code=" + form);
+    if (!compiled && !c.code.given) c.code.index = 0;
+  };
+  auto actions = [&](std::vector<Action>& list, const std::string& who) {
+    for (const Action& a : list)
+      if (compiled && !a.code.given) throw PackError(who + " has an action without code=" + form);
+  };
+  Resources& r = st.res;
+  for (auto& o : r.objects) {
+    if (!o) continue;
+    for (size_t type = 0; type < o->events.size(); ++type)
+      for (ObjectEvent& e : o->events[type])
+        actions(e.actions, "event " + std::to_string(type) + " " + std::to_string(e.subtype) + " of object \"" +
+                               o->name + "\"");
+  }
+  for (auto& t : r.timelines) {
+    if (!t) continue;
+    for (Moment& m : t->moments)
+      actions(m.actions, "moment " + std::to_string(m.step) + " of timeline \"" + t->name + "\"");
+  }
+  for (auto& room : r.rooms) {
+    if (!room) continue;
+    creation(room->code, "room \"" + room->name + "\"");
+    for (size_t i = 0; i < room->instances.size(); ++i) {
+      creation(room->instances[i].code, "instance " + std::to_string(i) + " of room \"" + room->name + "\"");
+    }
+  }
+  for (auto& sc : r.scripts) {
+    if (!sc) continue;
+    const std::string who = "script \"" + sc->name + "\"";
+    if (compiled && sc->text) throw PackError(who + " has text=, but needs code=" + form);
+    if (compiled && !sc->code.given) throw PackError(who + " has no code=" + form);
+    if (!compiled && !sc->text && !sc->code.given) sc->code.index = 0;
+  }
+}
+
+// Room instances and tiles without an id (0) get fresh ones above every id
+// the description uses; a header that does not set the id counters or the
+// room order gets counters past every id and the rooms in index order, so
+// that new instances never take a room instance's id and the game has a room
+// to start in.
+void SettleHeaders(State& st) {
+  const Gen8 defaults;
+  const HeaderLine* last = st.headers.empty() ? nullptr : &st.headers.back();
+  int64_t instance_top = last ? last->g.last_instance_id : defaults.last_instance_id;
+  int64_t tile_top = last ? last->g.last_tile_id : defaults.last_tile_id;
+  std::vector<int32_t> order;
+  for (size_t i = 0; i < st.res.rooms.size(); ++i) {
+    const auto& room = st.res.rooms[i];
+    if (!room) continue;
+    order.push_back(int32_t(i));
+    for (const RoomInstance& e : room->instances) instance_top = std::max<int64_t>(instance_top, e.id);
+    for (const RoomTile& t : room->tiles) tile_top = std::max<int64_t>(tile_top, t.id);
+  }
+  for (auto& room : st.res.rooms) {
+    if (!room) continue;
+    for (RoomInstance& e : room->instances)
+      if (e.id == 0) e.id = int32_t(++instance_top);
+    for (RoomTile& t : room->tiles)
+      if (t.id == 0) t.id = int32_t(++tile_top);
+  }
+  for (HeaderLine& h : st.headers) {
+    if (!h.rooms) h.g.room_order = order;
+    if (!h.last_instance) h.g.last_instance_id = uint32_t(std::max<int64_t>(h.g.last_instance_id, instance_top));
+    if (!h.last_tile) h.g.last_tile_id = uint32_t(std::max<int64_t>(h.g.last_tile_id, tile_top));
+    WriteGen8(*h.chunk, h.g);
+  }
+}
+
 void FinishResources(State& st) {
+  SettleCode(st);
+  SettleHeaders(st);
   const CodeResolver resolve = [&](std::string_view name) {
     auto it = st.code_index.find(name);
     if (it == st.code_index.end()) throw PackError("no code record named '" + std::string(name) + "'");
@@ -473,6 +682,10 @@ void FinishResources(State& st) {
   if (r.tmln) WriteTimelines(*r.tmln, r.timelines, resolve);
   if (r.room) WriteRooms(*r.room, r.rooms, st.version, resolve);
   if (r.scpt) WriteScripts(*r.scpt, r.scripts, resolve);
+  const bool rooms = std::any_of(r.rooms.begin(), r.rooms.end(), [](const auto& room) { return room.has_value(); });
+  if (rooms && st.headers.empty()) {
+    throw PackError("the rooms need a GEN8 line: without the header the game has no room order to start from");
+  }
 }
 
 // SCRIPT "name" [code=C] [text="t"], or SCRIPT none.
@@ -517,9 +730,25 @@ void Directive(State& st, const std::vector<Tok>& toks) {
   const std::string name = BareArg(toks, 0, "a directive");
   const std::vector<Tok> args(toks.begin() + 1, toks.end());
   if (name == "GEN8" || name == "GEN7" || name == "GENL") {
-    const Gen8 g = ParseGen8(args);
-    st.version = g.version;
-    AddGen8(w, g, name);
+    HeaderLine h;
+    h.chunk = &w.AddChunk(name);
+    ParseGen8(args, h);
+    // The chunk is written at the end; its texts join the pool now, in the
+    // order the description gives them.
+    const Gen8& g = h.g;
+    for (const std::string* text : {&g.name, &g.config, &g.display_name, &g.word25}) {
+      if (text == &g.display_name && g.version < 8) continue;
+      if (text == &g.word25 && (g.version < 10 || g.version > 13 || g.word25.empty())) continue;
+      w.AddString(*text);
+    }
+    st.version = h.g.version;
+    st.headers.push_back(std::move(h));
+  } else if (name == "ORDER") {
+    const std::string order = BareArg(args, 0, "container or written");
+    NoMoreArgs(args, 1);
+    if (order == "container") w.SetOrder(Writer::Order::kContainer);
+    else if (order == "written") w.SetOrder(Writer::Order::kAsAdded);
+    else throw PackError("ORDER takes container or written, got '" + order + "'");
   } else if (name == "OPTN") {
     AddOptn(w, ParseOptn(args));
   } else if (name == "STRINGS") {
@@ -553,6 +782,7 @@ void Directive(State& st, const std::vector<Tok>& toks) {
     if (args.size() > 1) hex = BareArg(args, 1, "hex bytes");
     NoMoreArgs(args, 2);
     w.AddRawChunk(tag, Hex(hex));
+    if (tag == "CODE" && !hex.empty()) st.raw_code = true;
   } else {
     std::vector<DescriptionWord> words;
     for (const Tok& t : args) words.push_back({t.key, t.has_key, t.value, t.quoted});
@@ -565,6 +795,7 @@ void Directive(State& st, const std::vector<Tok>& toks) {
 std::vector<uint8_t> BuildFromDescription(std::string_view text, const std::string& base_dir) {
   State st;
   st.base_dir = base_dir;
+  st.w.SetOrder(Writer::Order::kContainer);
   int line_no = 0, code_line = 0;
   while (!text.empty()) {
     const size_t nl = text.find('\n');

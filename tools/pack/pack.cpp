@@ -1,5 +1,7 @@
 #include "pack.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -138,22 +140,54 @@ Label Writer::NewLabel() {
   return Label{labels_++};
 }
 
+namespace {
+
+// The place of `tag` in kContainerOrder (GEN7 and GENL share GEN8's), or -1.
+int ContainerRank(std::string_view tag) {
+  if (tag == "GEN7" || tag == "GENL") tag = "GEN8";
+  for (size_t i = 0; i < std::size(kContainerOrder); ++i) {
+    if (kContainerOrder[i] == tag) return int(i);
+  }
+  return -1;
+}
+
+}  // namespace
+
 std::vector<uint8_t> Writer::Build() const {
   size_t pool_size = 4 + 4 * strings_.size();
   for (const std::string& s : strings_) pool_size += 4 + s.size() + 1;
 
+  // The chunks in the order they are written; kPool stands for a pool that
+  // was never placed.
+  constexpr size_t kPool = SIZE_MAX;
+  std::vector<size_t> order(chunks_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (!pool_placed_) order.push_back(kPool);
+  if (order_ == Order::kContainer) {
+    std::vector<int> rank(chunks_.size() + 1);
+    int previous = -1;
+    for (size_t k = 0; k < order.size(); ++k) {
+      const std::string_view tag = order[k] == kPool ? "STRG" : std::string_view(chunks_[order[k]]->tag_);
+      const int r = ContainerRank(tag);
+      rank[k] = previous = r >= 0 ? r : previous;
+    }
+    std::vector<size_t> by(order.size());
+    for (size_t k = 0; k < by.size(); ++k) by[k] = k;
+    std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return rank[a] < rank[b]; });
+    std::vector<size_t> sorted;
+    for (size_t k : by) sorted.push_back(order[k]);
+    order.swap(sorted);
+  }
+
   // Lay out: where each chunk body (and the pool body) starts.
   std::vector<size_t> body_at(chunks_.size());
   size_t pos = 8, pool_at = 0;
-  for (size_t i = 0; i < chunks_.size(); ++i) {
+  for (size_t i : order) {
     pos += 8;
-    body_at[i] = pos;
-    if (chunks_[i]->is_pool_) pool_at = pos;
-    pos += chunks_[i]->is_pool_ ? pool_size : chunks_[i]->body_.size();
-  }
-  if (!pool_placed_) {
-    pool_at = pos + 8;
-    pos = pool_at + pool_size;
+    const bool pool = i == kPool || chunks_[i]->is_pool_;
+    if (pool) pool_at = pos;
+    else body_at[i] = pos;
+    pos += pool ? pool_size : chunks_[i]->body_.size();
   }
   if (pos > std::numeric_limits<uint32_t>::max()) throw PackError("container larger than 4 GiB");
 
@@ -182,12 +216,12 @@ std::vector<uint8_t> Writer::Build() const {
   };
 
   header("FORM", pos - 8);
-  for (size_t i = 0; i < chunks_.size(); ++i) {
-    const ChunkBuilder& c = *chunks_[i];
-    if (c.is_pool_) {
+  for (size_t i : order) {
+    if (i == kPool || chunks_[i]->is_pool_) {
       pool();
       continue;
     }
+    const ChunkBuilder& c = *chunks_[i];
     header(c.tag_, c.body_.size());
     const size_t base = out.size();
     out.insert(out.end(), c.body_.begin(), c.body_.end());
@@ -198,14 +232,14 @@ std::vector<uint8_t> Writer::Build() const {
       Put32(out, base + f.pos, uint32_t(body_at[l.chunk] + l.pos));
     }
   }
-  if (!pool_placed_) pool();
   return out;
 }
 
 // ---- GEN8 ------------------------------------------------------------------
 
-void AddGen8(Writer& w, const Gen8& g, std::string_view tag) {
-  ChunkBuilder& c = w.AddChunk(tag);
+void AddGen8(Writer& w, const Gen8& g, std::string_view tag) { WriteGen8(w.AddChunk(tag), g); }
+
+void WriteGen8(ChunkBuilder& c, const Gen8& g) {
   const unsigned v = g.version;
   c.U32(g.debug | uint32_t(v) << 8)
       .StringRef(g.name)

@@ -95,8 +95,17 @@ class Writer {
   void AddEmptyChunk(std::string_view tag);
   // A chunk whose body is exactly these bytes.
   void AddRawChunk(std::string_view tag, const std::vector<uint8_t>& body);
-  // Places the string-pool chunk (STRG) here; without a call it goes last.
+  // Places the string-pool chunk (STRG) here; without a call it goes last
+  // (or, in container order, where STRG belongs).
   void PlaceStringPool();
+
+  // How Build lays the chunks out. kAsAdded keeps the order of the calls
+  // (fixtures of damaged containers need that); kContainer sorts them into
+  // the order the runner's chunk walk relies on (kContainerOrder), keeping
+  // the order of the calls among chunks of one tag. A chunk of a tag outside
+  // that list stays right after the chunk added before it.
+  enum class Order { kAsAdded, kContainer };
+  void SetOrder(Order order) { order_ = order; }
 
   // Adds a string to the pool (once per distinct text); returns its index.
   uint32_t AddString(std::string_view s);
@@ -116,7 +125,15 @@ class Writer {
   struct LabelPos { int chunk = -1; size_t pos = 0; };
   std::vector<LabelPos> label_pos_;
   bool pool_placed_ = false;
+  Order order_ = Order::kAsAdded;
 };
+
+// The chunk order of a container as the authoring tool writes it. The walk
+// depends on parts of it: OPTN before SOND and AUDO (the audio choice), TPAG
+// before TXTR (pages give the entries their textures).
+inline constexpr std::string_view kContainerOrder[] = {
+    "GEN8", "OPTN", "EXTN", "SOND", "SPRT", "BGND", "PATH", "SCPT", "SHDR", "FONT", "TMLN",
+    "OBJT", "ROOM", "DAFL", "TPAG", "CODE", "VARI", "FUNC", "STRG", "TXTR", "AUDO"};
 
 // ---- The general-information chunk (GEN8), every format version ----------
 
@@ -145,6 +162,8 @@ struct Gen8 {
 
 // Appends a GEN8 chunk (or `tag`, for GEN7/GENL) laid out for g.version.
 void AddGen8(Writer& w, const Gen8& g, std::string_view tag = "GEN8");
+// The same into the body of an (empty) chunk.
+void WriteGen8(ChunkBuilder& c, const Gen8& g);
 
 // ---- The options chunk (OPTN) ---------------------------------------------
 
@@ -163,23 +182,34 @@ void AddOptn(Writer& w, const Optn& o);
 //
 // One directive per line; '#' starts a comment; blank lines are ignored.
 // Numbers are decimal or 0x-hexadecimal, optionally negative; texts are in
-// double quotes with \" \\ \n \t escapes.
+// double quotes with \" \\ \n \t escapes. tools/pack/examples/ holds a
+// worked example of a whole game.
+//
+// Chunk order: whatever order the lines come in, the chunks are laid out in
+// the container's own order (kContainerOrder), which the runner's chunk walk
+// relies on; a chunk of another tag stays after the chunk written before
+// it. "ORDER written" (for fixtures of damaged containers) keeps the chunks
+// where their first lines are; "ORDER container" is the default.
 //
 //   GEN8 key=value ...     (also GEN7, GENL) keys: debug version name config
 //                          display width height flags game_id last_instance
 //                          last_tile steam word25 word26 word27 feature_lo
-//                          feature_hi rooms=0,1,2 room_count
+//                          feature_hi rooms=0,1,2 room_count. Left out, the
+//                          room order is every room in index order, and
+//                          last_instance and last_tile are raised past every
+//                          instance and tile id of the rooms. A description
+//                          with rooms needs a GEN8 line.
 //   OPTN key=value ...     keys: word0 ... word34, word26="text",
 //                          const.NAME="value" (repeatable, in order),
 //                          const_count
 //   STRINGS "a" "b" ...    extra strings added to the pool
-//   STRG                   places the string pool here (else it goes last)
+//   STRG                   places the string pool here with ORDER written
+//                          (else it goes last)
 //   EMPTY TAG              a chunk of length 0
 //   RAW TAG hexbytes       a chunk with exactly these bytes (may be empty)
-//   CODE "name"            a code record, up to a line END; the CODE chunk
-//                          goes where the first record is (see code.h)
+//   CODE "name"            a code record, up to a line END (see code.h)
 //   VARI, FUNC             the reference chunks of the variables the code
-//                          uses and the functions it calls, placed here
+//                          uses and the functions it calls
 //   OBJECT "name" k=v ...  an object, up to a line END; keys: sprite visible
 //                          solid depth persistent parent mask physics sensor
 //                          shape group density restitution linear_damping
@@ -190,18 +220,18 @@ void AddOptn(Writer& w, const Optn& o);
 //                          height speed persistent colour show_colour code
 //                          text flags physics gravity_x gravity_y scale
 //   SCRIPT "name" [code=C] [text="t"]
-//                          a script of the SCPT chunk, which goes where the
-//                          first SCRIPT line is; SCRIPT none: an absent one
+//                          a script of the SCPT chunk; SCRIPT none: an
+//                          absent one
 //   OBJECT none, TIMELINE none, ROOM none
 //                          an empty slot (no END)
-//   The OBJT, TMLN and ROOM chunks go where their first block is and are
-//   laid out for the version of the last GEN8 line, 13 without one (see
-//   resources.h).
+//   The OBJT, TMLN and ROOM chunks are laid out for the version of the last
+//   GEN8 line, 13 without one (see resources.h).
 //
 // Inside the resource blocks, one line each:
 //   EVENT TYPE SUBTYPE [code=C] [text="t"]
-//                          (OBJECT) an event entry, TYPE 0 to 11, with one
-//                          action
+//                          (OBJECT) an event entry with one action; TYPE
+//                          and SUBTYPE are numbers or the script's constant
+//                          names (see Event types below)
 //   MOMENT STEP [code=C] [text="t"]
 //                          (TIMELINE) a moment with one action
 //   ACTION [code=C] [text="t"]
@@ -215,10 +245,49 @@ void AddOptn(Writer& w, const Optn& o);
 //                          yscale colour angle
 //   TILE k=v ...           (ROOM) keys: x y background left top width
 //                          height depth id xscale yscale colour
-//   C is the quoted name of a CODE record or a number (-1: none, the
-//   default; in games whose code is source text, 0 is none); text="t"
-//   writes source text in place of a code entry. Unset room fields take the
-//   defaults of a new room.
+//   An instance or tile without an id (or id=0) gets the next id above all
+//   the ids in use. Unset room fields take the defaults of a new room.
+//
+// Code: C is the quoted name of a CODE record or a number; text="t" gives
+// source text. A game's code is compiled when the description has CODE
+// records (or a RAW CODE chunk with bytes), or names compiled events by
+// number (any code= on an EVENT, MOMENT or ACTION other than -1, or a code=
+// above 0 elsewhere); otherwise it is source text. Left out, a room's or an
+// instance's code is none: -1 in a compiled game, the null text in a
+// source-text one (where code=0 also means none), and a script's is the
+// empty text. A compiled game refuses text= on rooms, instances and
+// scripts, and actions or scripts without code=, since its runner reads
+// CODE indices there.
+//
+// Event types (TYPE): ev_create 0, ev_destroy 1, ev_alarm 2, ev_step 3,
+// ev_collision 4, ev_keyboard 5, ev_mouse 6, ev_other 7, ev_draw 8,
+// ev_keypress 9, ev_keyrelease 10, and 11 by number. Subtypes by type:
+//   ev_alarm               the alarm number 0 to 11
+//   ev_collision           the other object's index
+//   ev_step                ev_step_normal 0, ev_step_begin 1, ev_step_end 2
+//   ev_keyboard, ev_keypress, ev_keyrelease
+//                          a key: vk_nokey 0, vk_anykey 1, vk_backspace 8,
+//                          vk_tab 9, vk_enter 13, vk_shift 16, vk_control
+//                          17, vk_alt 18, vk_escape 27, vk_space 32,
+//                          vk_pageup 33, vk_pagedown 34, vk_end 35, vk_home
+//                          36, vk_left 37, vk_up 38, vk_right 39, vk_down 40,
+//                          vk_insert 45, vk_delete 46, vk_numpad0 to 9 (96
+//                          to 105), vk_f1 to vk_f12 (112 to 123), and the
+//                          rest of the script's vk_ names; or a quoted letter
+//                          or digit, its upper-case code ("a" and "A": 65)
+//   ev_mouse               ev_left_button 0 ... ev_mouse_leave 11,
+//                          ev_global_press 12, ev_global_release 13, the
+//                          joystick events 16 to 43, ev_global_left_button
+//                          50 ... ev_global_middle_release 58,
+//                          ev_mouse_wheel_up 60, ev_mouse_wheel_down 61
+//   ev_other               ev_outside 0, ev_boundary 1, ev_game_start 2,
+//                          ev_game_end 3, ev_room_start 4, ev_room_end 5,
+//                          ev_no_more_lives 6, ev_animation_end 7,
+//                          ev_end_of_path 8, ev_no_more_health 9, ev_user0
+//                          to ev_user15 (10 to 25), ev_close_button 30
+//   ev_draw                0 the draw event, ev_gui 64
+// A name must belong to its type ("EVENT ev_step ev_left_button" is
+// refused); numbers are taken as they are.
 //
 // Inside a CODE record, one instruction or label per line:
 //   label:                 a label for the record's branches

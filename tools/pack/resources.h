@@ -45,6 +45,7 @@ namespace twpack {
 struct CodeRef {
   int32_t index = -1;
   std::string name;  // when not empty, looked up when the chunk is written
+  bool given = false;  // the description named it (else its default applies)
 };
 
 // Turns a code record's name into its index; throws PackError when unknown.

@@ -24,6 +24,8 @@ std::vector<uint8_t> PackMask(const std::vector<uint8_t>& cells, int width, int 
 }
 
 void ImageSet::Finish() {
+  // Only the texture pages give the entries their textures.
+  if (!entries.empty() && !txtr_) throw PackError("page entries need the texture pages they lie on: no PAGE line");
   std::vector<Label> labels;
   for (size_t i = 0; i < entries.size(); ++i) labels.push_back(w_.NewLabel());
   auto entryLabel = [&](int32_t index, const std::string& who) {

@@ -368,6 +368,7 @@ TEST(PackDescription, MatchesTheSameContainerBuiltThroughTheApi) {
   const std::string good =
       "# a fixture\r\n"
       "\n"
+      "ORDER written\n"
       "GEN8 debug=0 version=12 name=\"My \\\"Game\\\"\" config=\"Cfg # not a comment\" display=\"Tab\\there\" "
       "width=0x280 height=360 flags=-1 game_id=42 last_instance=0x7 last_tile=8 steam=9 "
       "word25=\"w25\" word26=26 word27=0x1B feature_lo=0 feature_hi=0xFFFF rooms=3,-1,0x10 room_count=2\r\n"

@@ -316,21 +316,21 @@ TEST(RoomChunk, OldVersionsHaveNoPhysicsFields) {
 
 // ---- The text description -----------------------------------------------------------
 
-TEST(ResourceDescription, BlocksBuildChunksWhereTheyStartWithCodeByName) {
+TEST(ResourceDescription, BlocksBuildChunksInContainerOrderWithCodeByName) {
   const Bytes b = twpack::BuildFromDescription(R"(
 GEN8 version=8
 ROOM "first" caption="C" width=100 code="late" flags=2 physics=1 gravity_y=2.5 scale=0.25
   BACKGROUND 3 visible=1 index=2 stretch=1
   VIEW 7 visible=1 object=5
   INSTANCE x=1 y=2 object=3 id=100001 code="early" xscale=-1 colour=0x80FFFFFF angle=30
-  INSTANCE object=4 text="src"
+  INSTANCE object=4 id=100002
   TILE x=5 depth=-20 id=10000001 xscale=2
 END
 ROOM none
 OBJECT "o" sprite=0x80000002 depth=-5 parent=1 physics=1 friction=0.5 points=0,0,8,0.5
   EVENT 3 1 code="early"
   ACTION code=7 text="t"
-  EVENT 11 12
+  EVENT 11 12 code=-1
 END
 OBJECT none
 TIMELINE "tl"
@@ -345,7 +345,7 @@ CODE "late"
   popz.e
 END
 )");
-  EXPECT_EQ(Tags(b), (std::vector<std::string>{"GEN8", "ROOM", "OBJT", "TMLN", "CODE", "STRG"}));
+  EXPECT_EQ(Tags(b), (std::vector<std::string>{"GEN8", "TMLN", "OBJT", "ROOM", "CODE", "STRG"}));
 
   const Chunk room = Find(b, "ROOM");
   const std::vector<uint32_t> rooms = List(b, room.body, room);
@@ -368,7 +368,7 @@ END
   EXPECT_EQ(F32(b, inst[0] + 20), -1.0f);
   EXPECT_EQ(Rd32(b, inst[0] + 28), 0x80FFFFFFu);
   EXPECT_EQ(F32(b, inst[0] + 32), 30.0f);
-  EXPECT_EQ(Str(b, Rd32(b, inst[1] + 16)), "src");
+  EXPECT_EQ(S32(b, inst[1] + 16), -1);  // unset: none in a compiled game
   const uint32_t tile = List(b, Rd32(b, r + 52), room)[0];
   EXPECT_EQ(S32(b, tile), 5);
   EXPECT_EQ(S32(b, tile + 28), -20);
