@@ -39,6 +39,10 @@ bool ReadPagePixels(int texture, int x, int y, int width, int height, std::vecto
   return true;
 }
 
+// The last column or row of a size; a size from a damaged data file may
+// be INT32_MIN, whose predecessor does not exist.
+int32_t LastPixel(int32_t size) { return size > INT32_MIN ? size - 1 : size; }
+
 }  // namespace
 
 void CSprite::ComputeBoundingBox() {
@@ -46,8 +50,8 @@ void CSprite::ComputeBoundingBox() {
   if (bboxMode == 2) return;
   if (bboxMode == 1 || !transparent) {
     bboxLeft = bboxTop = 0;
-    bboxRight = width - 1;
-    bboxBottom = height - 1;
+    bboxRight = LastPixel(width);
+    bboxBottom = LastPixel(height);
     return;
   }
   if (frameCount < 1) {
@@ -154,8 +158,8 @@ void CSprite::CreateMaskExt(bool separate, int boxMode, int left, int top, int r
   if (HasSharedEntries() && (kind < 1 || kind > 3)) return;
   if (boxMode == 0 || boxMode == 1) {
     bboxLeft = bboxTop = 0;
-    bboxRight = width - 1;
-    bboxBottom = height - 1;
+    bboxRight = LastPixel(width);
+    bboxBottom = LastPixel(height);
   } else if (boxMode == 2) {
     bboxLeft = left;
     bboxTop = top;
