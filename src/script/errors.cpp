@@ -112,8 +112,11 @@ void ActionFromCodeName(const char* name, int* action) {
   if (digits < end) *action = std::atoi(digits);
 }
 
+// The line of the instruction before `pc`: a frame's program counter and a
+// call record's saved one are already past the instruction that failed or
+// called, which may be the last of its line.
 int LineOf(const VMBuffer* lineTable, int32_t pc, const char* source, std::string* text) {
-  const VMLineRecord* record = VMDebugInfo_Find(lineTable, pc);
+  const VMLineRecord* record = VMDebugInfo_Find(lineTable, pc > 0 ? pc - 1 : 0);
   const char* src = source ? source : "";
   if (text) *text = SourceText_LineText(record, src);
   return SourceText_LineNumber(record, src, nullptr);

@@ -153,8 +153,8 @@ bool Precise_Point(const MaskView& s, const MaskPlacement& p, int px, int py) {
   if (s.frames < 1) return false;
   const std::vector<uint8_t>* mask = MaskOf(s, p.frame);
   if (std::fabs(p.angle) < 0.0001f) {
-    float lx = float(px - p.x) / p.xscale + float(s.originX);
-    float ly = float(py - p.y) / p.yscale + float(s.originY);
+    float lx = float(int64_t(px) - p.x) / p.xscale + float(s.originX);
+    float ly = float(int64_t(py) - p.y) / p.yscale + float(s.originY);
     return CellAt(s, mask, std::floor(lx), std::floor(ly));
   }
   return Mapper(s, p, false).HitFloor(float(px), float(py));
@@ -178,8 +178,9 @@ bool Precise_Rectangle(const MaskView& s, const MaskPlacement& p, const MaskRect
 bool Precise_Ellipse(const MaskView& s, const MaskPlacement& p, const MaskRect& r) {
   if (!s.hasMasks) return true;
   if (s.frames < 1) return false;
-  float cx = float((r.left + r.right) / 2), cy = float((r.top + r.bottom) / 2);
-  float rx = float((r.right - r.left) / 2), ry = float((r.bottom - r.top) / 2);
+  // In 64 bits: the rectangle's edges may lie anywhere in 32.
+  float cx = float((int64_t(r.left) + r.right) / 2), cy = float((int64_t(r.top) + r.bottom) / 2);
+  float rx = float((int64_t(r.right) - r.left) / 2), ry = float((int64_t(r.bottom) - r.top) / 2);
   Mapper m(s, p, Plain(p));
   Range w = Walk(s, p, std::max(p.left, r.left), std::min(p.right, r.right), std::max(p.top, r.top),
                  std::min(p.bottom, r.bottom));
@@ -205,7 +206,7 @@ bool Precise_Line(const MaskView& s, const MaskPlacement& p, int x1, int y1, int
       std::swap(xa, xb);
       std::swap(ya, yb);
     }
-    float slope = float(xb - xa) / float(yb - ya);
+    float slope = float(int64_t(xb) - xa) / float(int64_t(yb) - ya);
     int64_t budget = kWalkBudget;
     for (int64_t py = std::max(p.top, ya); py <= std::min(p.bottom, yb); ++py) {
       if (--budget < 0) return false;
@@ -216,7 +217,7 @@ bool Precise_Line(const MaskView& s, const MaskPlacement& p, int x1, int y1, int
       std::swap(x1, x2);
       std::swap(y1, y2);
     }
-    float slope = float(y2 - y1) / float(x2 - x1);
+    float slope = float(int64_t(y2) - y1) / float(int64_t(x2) - x1);
     int64_t budget = kWalkBudget;
     for (int64_t px = std::max(p.left, x1); px <= std::min(p.right, x2); ++px) {
       if (--budget < 0) return false;

@@ -18,6 +18,10 @@ uint8_t AlphaAt(const CBitmap32* bitmap, int x, int y) {
   return uint8_t(bitmap->At(x, y) >> 24);
 }
 
+// The last column or row of a size; a size from a damaged data file may
+// be INT32_MIN, whose predecessor does not exist.
+int32_t LastPixel(int32_t size) { return size > INT32_MIN ? size - 1 : size; }
+
 }  // namespace
 
 void CSprite::ComputeBoundingBox() {
@@ -25,8 +29,8 @@ void CSprite::ComputeBoundingBox() {
   if (bboxMode == 2) return;
   if (bboxMode == 1 || !transparent) {
     bboxLeft = bboxTop = 0;
-    bboxRight = width - 1;
-    bboxBottom = height - 1;
+    bboxRight = LastPixel(width);
+    bboxBottom = LastPixel(height);
     return;
   }
   if (frameCount < 1) {
@@ -133,8 +137,8 @@ void CSprite::CreateMaskExt(bool separate, int boxMode, int left, int top, int r
   if (HasSharedEntries() && (kind < 1 || kind > 3)) return;
   if (boxMode == 0 || boxMode == 1) {
     bboxLeft = bboxTop = 0;
-    bboxRight = width - 1;
-    bboxBottom = height - 1;
+    bboxRight = LastPixel(width);
+    bboxBottom = LastPixel(height);
   } else if (boxMode == 2) {
     bboxLeft = left;
     bboxTop = top;

@@ -225,3 +225,57 @@ game_end();
                     continue
                 self.assertTrue(any(message in l for l in lines), lines)
                 self.assertNotIn("went on", lines)
+
+    def test_a_refused_value_is_reported_and_the_game_goes_on(self):
+        # room_speed turns away values below 1 with its own report; that is
+        # not a failed write, so neither path ends the event or the game.
+        main = """
+var before;
+before = room_speed;
+room_speed = 0;
+show_debug_message("kept " + string(room_speed == before));
+room_speed = -4.5;
+room_speed = 45;
+show_debug_message("speed " + string(room_speed));
+game_end();
+"""
+        refusal = "Trying to set the room speed to a value <= 0."
+        for mode in (MACHINE, TREE):
+            with self.subTest(mode=mode or "machine"):
+                lines = self.output(game(main), mode)
+                self.assertEqual(lines.count(refusal), 2, lines)
+                self.assertNotIn("FATAL ERROR in", lines)
+                self.assertEqual([l for l in lines if l.startswith(("kept", "speed"))], ["kept 1", "speed 45"])
+
+    def test_a_read_only_variable_still_refuses_the_write(self):
+        # Only a variable without a setter fails the write: the interpreter
+        # ends the event with its report. (The machine's failed store is
+        # fatal; the unit tests show its report and line.)
+        main = 'instance_count = 3;\nshow_debug_message("went on");\ngame_end();'
+        lines = self.output(game(main), TREE)
+        self.assertIn("at position 1: Cannot assign to the variable", lines)
+        self.assertNotIn("went on", lines)
+
+    def test_run_time_errors_name_the_line_of_the_event_and_of_the_script(self):
+        # The machine reports the refusal where it happens, with the script
+        # calls that led there; the interpreter names the line of its error.
+        scripts = {"slow": "var s;\ns = argument0;\nroom_speed = s - 2;\nreturn s;"}
+        main = 'var r;\nr = 2;\nroom_speed = 0;\nr = slow(r);\nshow_debug_message("went on " + string(r));\ngame_end();'
+        lines = self.output(game(main, scripts), MACHINE)
+        self.assertIn(" at Object.main.Create.0 (line 3) - room_speed = 0;", lines)
+        self.assertIn(" at Script.slow (line 3) - room_speed = s - 2;", lines)
+        stack = lines.index("stack frame is")
+        self.assertEqual(lines[stack:stack + 3],
+                         ["stack frame is", "Script.slow (line 3)",
+                          "called from - Object.main.Create.0 (line 4) - r = slow(r);"])
+        self.assertIn("went on 2", lines)
+
+        scripts = {"boom": "var z;\nz = 0;\nreturn 1 / z;"}
+        objects = [("thing", "var a;\na = 1;\n\na = a / (a - 1);")]
+        main = 'var r;\nr = boom();\nshow_debug_message("went on");'
+        lines = self.output(game(main, scripts, objects, [(0, 100001)]), TREE)
+        event = lines.index("for object thing:")
+        self.assertEqual(lines[event + 3:event + 5], ["Error in code at line 4:", "   a = a / (a - 1);"])
+        script = lines.index("In script boom:")
+        self.assertEqual(lines[script + 1:script + 3], ["Error in code at line 3:", "   return 1 / z;"])
+        self.assertNotIn("went on", lines)

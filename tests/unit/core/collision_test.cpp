@@ -127,6 +127,48 @@ TEST_F(Collisions, InstancesAndPreciseMasks) {
   EXPECT_TRUE(p->CollidesWithInstance(r, true));
 }
 
+// A huge scale or position saturates a box edge at the ends of 32 bits;
+// the tests compare such boxes without stepping past them.
+TEST_F(Collisions, BoxesReachingTheEndsOfThirtyTwoBits) {
+  CObjInstance* wide = At(plain_, 0, 0);
+  wide->SetImageXScale(1e12f);
+  wide->SetImageYScale(1e12f);
+  wide->EnsureBoundingBox();
+  ASSERT_EQ(wide->bbox_right, INT32_MAX);
+  ASSERT_EQ(wide->bbox_bottom, INT32_MAX);
+  struct Case {
+    float x, y;
+    bool hits;
+  } cases[] = {
+      {100, 100, true},     // inside the wide box
+      {3e9f, 3e9f, true},   // its own box saturates at the far corner
+      {-3e9f, 0, false},    // wholly left of it
+      {0, -3e9f, false},    // wholly above it
+  };
+  for (const Case& c : cases) {
+    CObjInstance* other = At(plain_, c.x, c.y);
+    EXPECT_EQ(wide->CollidesWithInstance(other, true), c.hits) << c.x << ", " << c.y;
+    EXPECT_EQ(other->CollidesWithInstance(wide, true), c.hits) << c.x << ", " << c.y;
+  }
+  EXPECT_TRUE(Instance_PlaceMeeting(At(plain_, 50, 50), plain_, 60, 60));
+
+  const IntRect all{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  EXPECT_TRUE(Ellipse_ContainsPoint(all, 0, 0));
+  EXPECT_FALSE(Ellipse_ContainsPoint(all, 2.2e9, 2.2e9));
+
+  // The precise tests against the corner pixel at (0, 0), from far away.
+  MaskView corner;
+  ASSERT_TRUE(Masks(1, &corner));
+  MaskPlacement at{0, 0, 0, 3, 3, 0, 0, 1, 1, 0};
+  EXPECT_TRUE(Precise_Line(corner, at, INT32_MIN, 0, INT32_MAX, 1));
+  EXPECT_TRUE(Precise_Line(corner, at, 0, INT32_MIN, 1, INT32_MAX));
+  EXPECT_TRUE(Precise_Ellipse(corner, at, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}));
+  MaskPlacement scaled = at;
+  scaled.x = INT32_MIN;
+  scaled.xscale = 2;
+  EXPECT_FALSE(Precise_Point(corner, scaled, INT32_MAX, 0));
+}
+
 TEST_F(Collisions, QueriesOverTargets) {
   CObjInstance* a = At(plain_, 0, 0);
   CObjInstance* kid = At(child_, 5, 5);

@@ -9,9 +9,17 @@ namespace {
 using fixture::AddObject;
 
 constexpr int32_t kVar = 100003;
-// Built-in variable 5 reads the instance's x and writes its y; 6 is read-only.
+// Built-in variable 5 reads the instance's x and writes its y; 6 is read-only;
+// 8 refuses negative values and keeps the rest in y.
 BuiltinVarAccess TestBuiltins(int32_t id) {
   BuiltinVarAccess a;
+  if (id == 8) {
+    a.set = [](CObjInstance* i, int32_t, ScriptValue* v) {
+      if (v->Real() < 0) return false;
+      i->y = float(v->Real());
+      return true;
+    };
+  }
   if (id == 5 || id == 6) {
     a.get = [](CObjInstance* i, int32_t, ScriptValue* out) {
       *out = ScriptValue::FromReal(i->x);
@@ -72,6 +80,12 @@ TEST_F(InstanceVars, UserVariablesAndBuiltins) {
   EXPECT_TRUE(Instance_SetVar(i, 5, -1, &v));
   EXPECT_FLOAT_EQ(i->y, 8);
   EXPECT_FALSE(Instance_SetVar(i, 6, -1, &v));  // read-only
+  // A refused value is the setter's to report: the write itself went
+  // through, so the code that made it goes on.
+  ScriptValue negative = ScriptValue::FromReal(-1);
+  EXPECT_TRUE(Instance_SetVar(i, 8, -1, &negative));
+  EXPECT_FLOAT_EQ(i->y, 8);
+  EXPECT_FALSE(Instance_SetVar(nullptr, 5, -1, &v));
   EXPECT_FALSE(Instance_GetVar(i, 7, -1, &out));
   EXPECT_FALSE(Instance_GetVar(nullptr, kVar, -1, &out));
 }

@@ -42,6 +42,14 @@ TEST(SourceText, LineTextAndNumber) {
   EXPECT_EQ(SourceText_LineNumber(&negative, text, nullptr), -1);
 }
 
+TEST(SourceText, PositionsAreByteOffsetsForTheTextAsForTheNumber) {
+  // Two-byte characters before the line: the text and the number agree.
+  const char* text = "\xC3\xA9\xC3\xA9\na\nb";
+  VMLineRecord r{0, 5};  // the a
+  EXPECT_EQ(SourceText_LineText(&r, text), "a");
+  EXPECT_EQ(SourceText_LineNumber(&r, text, nullptr), 2);
+}
+
 TEST(SourceText, LineDirectivesRenumber) {
   std::string text = "first\n#line other 10\nx\ny\nz";
   VMLineRecord r{0, int32_t(text.find('z'))};  // two lines below the directive's next line

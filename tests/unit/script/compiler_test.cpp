@@ -398,6 +398,56 @@ TEST_F(Compiler, GeneratedCodeHasTheSpecifiedShape) {
   EXPECT_EQ(far.Bytecode()->WordAt(8), 250000u);
 }
 
+TEST_F(Compiler, MachineErrorsNameTheLineOfCodeCompiledFromText) {
+  struct Case {
+    const char* text;
+    const char* message;
+    const char* at;
+  };
+  const Case cases[] = {
+      // The failing store is the last instruction of its line.
+      {"var a;\na = 1;\ninstance_count = a;\na = 2;", "read only variable?", " at run (line 3) - instance_count = a;"},
+      // An expression over two lines fails on the second.
+      {"var a, z;\nz = 0;\na = 1 +\n  2 / z;", "DoDiv :: Divide by zero", " at run (line 4) -   2 / z;"},
+      // Two-byte characters before the line leave its text right.
+      {"// \xC3\xA9\xC3\xA9\xC3\xA9\nvar z; z = 0;\nreturn 1 / z;", "DoDiv :: Divide by zero",
+       " at run (line 3) - return 1 / z;"},
+      {"var a;\nfor (a = 0; a < 3; a += 1) {\n  if (a == 2)\n    a = a mod (a - a);\n}", "DoMod :: Divide by zero",
+       " at run (line 4) -     a = a mod (a - a);"},
+  };
+  for (const Case& c : cases) {
+    CCode code(std::string(c.text), false);
+    ASSERT_TRUE(code.Compile("run")) << c.text << "\n" << Code_PendingErrorText();
+    ASSERT_NE(code.LineTable(), nullptr) << c.text;
+    Error_ResetForTests();
+    ScriptValue result;
+    Code_Run(nullptr, nullptr, &code, &result);
+    ScriptValue_Free(&result);
+    const std::string text = Error_LastText();
+    EXPECT_NE(text.find(c.message), std::string::npos) << c.text << "\n" << text;
+    EXPECT_NE(text.find(c.at), std::string::npos) << c.text << "\n" << text;
+  }
+}
+
+TEST_F(Compiler, TheLineTableHasARecordPerRunOfOneLine) {
+  CCode code(std::string("x = 1;\ny = 2; z = 3;\n\nx = 4;"), false);
+  ASSERT_TRUE(code.Compile("t"));
+  const VMBuffer* table = code.LineTable();
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(table->Size(), 3 * int(sizeof(VMLineRecord)));
+  const auto* r = reinterpret_cast<const VMLineRecord*>(table->Data());
+  // Each assignment of a small constant is 12 bytes.
+  const int32_t offsets[] = {0, 12, 36}, lines[] = {1, 2, 4};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(r[i].offset, offsets[i]) << i;
+    EXPECT_EQ(SourceText_LineNumber(&r[i], code.GetText(), nullptr), lines[i]) << i;
+  }
+  // A program that generates no code has no table either.
+  CCode empty(std::string("var a;\n"), false);
+  ASSERT_TRUE(empty.Compile("t"));
+  EXPECT_EQ(empty.LineTable(), nullptr);
+}
+
 TEST_F(Compiler, ScriptsCompileTheirTextThroughTheInstalledCompiler) {
   VM_Init();
   CScript script("five");

@@ -411,6 +411,22 @@ TEST_F(SpriteFramesTest, FrameRectsComeFromEntriesElseFromThePixels) {
 // Page pixel (x, y) of kPages as the device holds it.
 uint32_t PagePixel(const std::vector<uint32_t>& page, int x, int y) { return page[size_t(y) * 4 + size_t(x)]; }
 
+TEST_F(SpriteFramesTest, ABoxOverADamagedSizeStaysInRange) {
+  // A data file may give any 32-bit size; the whole-sprite box of a size
+  // with no predecessor keeps the size rather than stepping below it.
+  CSprite s;
+  s.width = INT32_MIN;
+  s.height = 4;
+  s.CreateMaskExt(true, 1, 0, 0, 0, 0, 1, 0);
+  EXPECT_EQ(BoxOf(s), (Box{0, 0, INT32_MIN, 3}));
+  EXPECT_FALSE(s.hasMasks);
+  s.bboxMode = 1;
+  s.transparent = true;
+  s.height = INT32_MIN;
+  s.ComputeBoundingBox();
+  EXPECT_EQ(BoxOf(s), (Box{0, 0, INT32_MIN, INT32_MIN}));
+}
+
 TEST_F(SpriteFramesTest, FramesAreReadBackFromThePagesAtTheirOffsets) {
   Load(kPages);
   CSprite* a = Sprite_Get(0);
