@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <utility>
 
 #include "core/console.h"
 #include "core/entry.h"
@@ -26,6 +28,8 @@ namespace {
 bool g_aborting = false;
 bool g_errorOccurred = false;
 std::string g_lastError;
+void (*g_fatalShutdown)() = nullptr;
+std::thread::id g_shutdownThread;
 
 std::string Format(const char* format, ...) TW_PRINTF(1, 2);
 std::string Format(const char* format, ...) {
@@ -54,6 +58,23 @@ void Error_ResetForTests() {
   g_aborting = false;
   g_errorOccurred = false;
   g_lastError.clear();
+}
+
+void Error_SetFatalShutdown(void (*shutdown)()) {
+  g_fatalShutdown = shutdown;
+  g_shutdownThread = std::this_thread::get_id();
+}
+
+void Error_FatalExit() {
+  // Taken, not read: a fatal error inside the shutdown must not start it again.
+  void (*shutdown)() = nullptr;
+  if (std::this_thread::get_id() == g_shutdownThread) shutdown = std::exchange(g_fatalShutdown, nullptr);
+  if (shutdown) {
+    shutdown();
+    std::exit(kFatalExitStatus);
+  }
+  std::fflush(nullptr);
+  std::_Exit(kFatalExitStatus);
 }
 
 std::string Error_DialogText(const std::string& message) {
