@@ -4,6 +4,7 @@ cannot be made and exhausted memory end with status 255 and their message
 script that never ends gives way to a quit request."""
 
 import os
+import shutil
 import signal
 import subprocess
 import time
@@ -54,6 +55,10 @@ class Ending(RunnerTest):
         (a shell that starts jobs in the background ignores it for them)."""
         if os.path.exists(self.out):
             os.remove(self.out)
+        # What a run killed by an earlier failure left is no concern of this one.
+        for name in os.listdir(self.dir):
+            if name.startswith("tarnwicke-"):
+                shutil.rmtree(self.path(name))
         proc = subprocess.Popen([os.environ["TW_RUNNER"], "-game", "game.win", "-output", self.out] + list(args),
                                 cwd=self.dir, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                 text=True, errors="replace",
@@ -160,6 +165,11 @@ class Display(Ending):
 
 
 class QuitRequests(Ending):
+    def setUp(self):
+        super().setUp()
+        # Only the quit request ends these runs.
+        self.env.pop("TARNWICKE_FRAMES")
+
     def test_a_signal_ends_a_script_that_never_ends_as_closing_the_window_does(self):
         # Create runs while the game starts, step inside the main loop.
         for event in ((0, 0), (3, 0)):
