@@ -1,11 +1,11 @@
 #include "script/errors.h"
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <utility>
 
 #include "core/console.h"
 #include "core/entry.h"
@@ -28,8 +28,10 @@ namespace {
 bool g_aborting = false;
 bool g_errorOccurred = false;
 std::string g_lastError;
-void (*g_fatalShutdown)() = nullptr;
-std::thread::id g_shutdownThread;
+// Read by whichever thread meets a fatal error (running out of memory can
+// happen on any).
+std::atomic<void (*)()> g_fatalShutdown{nullptr};
+std::atomic<std::thread::id> g_shutdownThread{};
 
 std::string Format(const char* format, ...) TW_PRINTF(1, 2);
 std::string Format(const char* format, ...) {
@@ -68,7 +70,7 @@ void Error_SetFatalShutdown(void (*shutdown)()) {
 void Error_FatalExit() {
   // Taken, not read: a fatal error inside the shutdown must not start it again.
   void (*shutdown)() = nullptr;
-  if (std::this_thread::get_id() == g_shutdownThread) shutdown = std::exchange(g_fatalShutdown, nullptr);
+  if (std::this_thread::get_id() == g_shutdownThread.load()) shutdown = g_fatalShutdown.exchange(nullptr);
   if (shutdown) {
     shutdown();
     std::exit(kFatalExitStatus);
