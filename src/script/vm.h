@@ -127,9 +127,9 @@ CVariableList* VM_AcquireLocals();
 void VM_ReleaseLocals();
 int VM_LocalsInUse();
 
-// A machine error: reported as fatal, then the process ends with -1; while
-// the debugger evaluates an expression (or when tests ask for it) the frame
-// stops instead and the run unwinds.
+// A machine error: reported as fatal, then the program ends in order with -1
+// (Error_FatalExit); while the debugger evaluates an expression (or when
+// tests ask for it) the frame stops instead and the run unwinds.
 void VM_FatalError(VMFrame* frame, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // For tests: fatal errors stop the run instead of ending the process.
 void VM_SetFatalErrorsEndProcess(bool end);
