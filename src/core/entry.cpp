@@ -21,6 +21,11 @@ std::optional<std::string> g_GameDataPath;
 bool g_RunFlag = true;
 bool g_DebugMode = false;
 
+namespace {
+// From a quit request until the main loop has ended.
+bool g_quitPending = false;
+}  // namespace
+
 void Main_UnpackAtFiles() {
   DIR* dir = opendir(".");
   if (!dir) return;
@@ -61,9 +66,15 @@ bool Main_UnpackAtFile(const std::string& name) {
   return std::rename(name.c_str(), target.c_str()) == 0;
 }
 
-void Main_ProcessMessages() {
-  if (!Events_Pump()) g_RunFlag = false;
+bool Main_ProcessMessages() {
+  if (!Events_Pump()) {
+    g_RunFlag = false;
+    g_quitPending = true;
+  }
+  return !g_quitPending;
 }
+
+bool Main_QuitPending() { return g_quitPending; }
 
 const std::string& Main_GetExePath() { return Path_Executable(); }
 
@@ -98,6 +109,7 @@ int Runner_Main(int argc, const char* const* argv) {
   if (File_CanRead(dataWin)) g_GameDataPath = dataWin;
   Runner_ParseCommandLine(commandLine);
   if (!Runner_InitSubsystems()) return 0;
+  Error_SetFatalShutdown(Runner_End);
   bool started = Runner_StartUp();
   if (started) {
     while (g_RunFlag) {
@@ -105,10 +117,11 @@ int Runner_Main(int argc, const char* const* argv) {
       Main_ProcessMessages();
     }
   }
+  // The quit is taken: the game's end events run whole, unless the player
+  // asks again.
+  g_quitPending = false;
   EndGame();
-  Runner_EndInput();
-  Main_PostQuit();
-  Runner_Shutdown();
+  Runner_End();
   // A game that ended by aborting on an error reports it in its status.
   return started && !Game_StartFailed() && !Error_Aborting() ? 0 : 1;
 }

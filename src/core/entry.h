@@ -17,8 +17,11 @@ int Runner_Main(int argc, const char* const* argv);
 void Main_UnpackAtFiles();
 // Returns true when the file was moved.
 bool Main_UnpackAtFile(const std::string& name);
-// Drains the window-event queue; a quit request clears g_RunFlag.
-void Main_ProcessMessages();
+// Drains the window-event queue; a quit request clears g_RunFlag. False from
+// a quit request until the main loop has ended: running code stops at its
+// next pump, so a script that never ends cannot keep the game from ending.
+bool Main_ProcessMessages();
+bool Main_QuitPending();
 const std::string& Main_GetExePath();
 // The directory of the game data, ending in '/'.
 const std::string& Main_GetProgramDirectory();

@@ -96,7 +96,8 @@ void Run_Start() {
     g_RunFlag = false;
     return;
   }
-  g_RunFlag = true;
+  // A quit asked for while the game started still ends it.
+  g_RunFlag = !Main_QuitPending();
   g_Run.paused = false;
   Run_EnterMainLoop();
 }

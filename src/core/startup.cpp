@@ -28,6 +28,7 @@
 #include "physics/physics.h"
 #include "script/builtin_vars.h"
 #include "script/constants.h"
+#include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/scripts.h"
 #include "script/variables.h"
@@ -189,7 +190,7 @@ bool Runner_StartUp() {
   Window_Create(int(GameInfo_Get().width), int(GameInfo_Get().height));
   Log("Init Graphics\n");
   if (!InitGraphics()) {
-    Console_Error("The graphics device could not be started\n");
+    Console_Error("%s\n", Display_WithStartFailure("The graphics device could not be started").c_str());
     return false;
   }
   Log("IO Init\n");
@@ -250,6 +251,15 @@ void Runner_Shutdown() {
   Graphics_Shutdown();
   Window_Destroy();
   Main_StopGdiPlus();
+}
+
+void Runner_End() {
+  // A fatal error from here on ends the process at once rather than stopping
+  // half-stopped subsystems again.
+  Error_SetFatalShutdown(nullptr);
+  Runner_EndInput();
+  Main_PostQuit();
+  Runner_Shutdown();
 }
 
 void Code_SetReleaseMode(bool checked) {

@@ -13,5 +13,9 @@ bool PrepareGame();
 bool InitGraphics();
 void Runner_EndInput();
 void Runner_Shutdown();
+// Everything after the game has ended: input and sound, the quit message,
+// then every subsystem in order. The normal end and a fatal error both end
+// through it.
+void Runner_End();
 // Re-points the grid and vertex built-ins to their checked or fast handlers.
 void Code_SetReleaseMode(bool checked);

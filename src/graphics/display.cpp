@@ -19,6 +19,7 @@
 #include "platform/gfx/gl/gl_device.h"
 #include "platform/leaks_ignored.h"
 #include "platform/message_box.h"
+#include "script/errors.h"
 
 bool g_SoftwareVertexProcessing = false;
 bool g_IntelWorkarounds = false;
@@ -37,15 +38,19 @@ std::vector<AdapterInfo> g_adapters;
 std::unique_ptr<gfx::GLDevice> g_glDevice;
 gfx::Device* g_testDevice = nullptr;
 bool g_resetRequested = false;
+std::string g_startFailure;
 
 gfx::Device* Device() { return Graphics_Device(); }
 
 // Video for the display queries; without a display, the offscreen driver.
 bool StartVideo() {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-  if (std::getenv("SDL_VIDEODRIVER")) return false;
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (!std::getenv("SDL_VIDEODRIVER")) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+  }
+  Display_NoteStartFailure(std::string("SDL video: ") + SDL_GetError());
+  return false;
 }
 
 bool EnsureVideo() {
@@ -195,6 +200,16 @@ DisplayModeEntry Display_FindBestMode(int width, int height) {
 
 void Display_FatalError(const std::string& text) { MessageBox_Show(Window_GetCaption(), text); }
 
+const std::string& Display_StartFailure() { return g_startFailure; }
+
+void Display_NoteStartFailure(const std::string& reason) {
+  if (g_startFailure.empty()) g_startFailure = reason;
+}
+
+std::string Display_WithStartFailure(const std::string& text) {
+  return g_startFailure.empty() ? text : text + " (" + g_startFailure + ")";
+}
+
 bool Display_CreateDevice(int width, int height, uint32_t flags) {
   g_display.vsync = (flags & kFlagVSync) != 0;
   g_display.interpolate = (flags & kFlagInterpolate) != 0;
@@ -204,7 +219,7 @@ bool Display_CreateDevice(int width, int height, uint32_t flags) {
 
   Log("Create D3D9 interface\n");
   if (!g_testDevice && (!Window_Exists() || !EnsureVideo())) {
-    Display_FatalError("Failed to create Direct3D 9 device");
+    Display_FatalError(Display_WithStartFailure("Failed to create Direct3D 9 device"));
     return false;
   }
   Log("Enumerate Adapters\n");
@@ -222,7 +237,7 @@ bool Display_CreateDevice(int width, int height, uint32_t flags) {
   Log("Get Current Desktop Display Mode\n");
   SDL_DisplayMode desktop;
   if (!g_testDevice && !DesktopMode(0, &desktop)) {
-    Display_FatalError("Failed to retrieve display mode.");
+    Display_FatalError(Display_WithStartFailure("Failed to retrieve display mode."));
     return false;
   }
   Log("Prepare to create device\n");
@@ -259,7 +274,7 @@ bool Display_CreateDevice(int width, int height, uint32_t flags) {
     std::snprintf(text, sizeof text, "Unable to create a screen that is %d x %d - please ensure settings are correct",
                   bbW, bbH);
     Display_FatalError(text);
-    std::exit(-1);
+    Error_FatalExit();
   }
   Log("Get Device Caps\n");
   // The context's multisampling is fixed when it is made: no level to offer.
@@ -276,9 +291,10 @@ bool GR_D3D_Init(int width, int height, uint32_t flags) {
   int renderH = screenH > 0 ? std::min(height, screenH) : height;
   int depth = g_testDevice ? 32 : Display_GetColorDepth();
   if (depth != 16 && depth != 32) {
+    // Without a display the depth reads -1: the reason says what is wrong.
     MessageBox_Show(Window_GetCaption(),
-                    "This program requires 16-bit (High Color) or 32-bit (Full Color) mode. Please change this in "
-                    "your display properties and run again.");
+                    Display_WithStartFailure("This program requires 16-bit (High Color) or 32-bit (Full Color) mode. "
+                                             "Please change this in your display properties and run again."));
     return false;
   }
   bool ok = Display_CreateDevice(renderW, renderH, flags);

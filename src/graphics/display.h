@@ -65,6 +65,13 @@ bool Display_ShadersSupported();
 // Bits 2, 4, 8 and 16 for the supported multisample levels.
 int Display_MultisampleMask();
 void Display_FatalError(const std::string& text);
+// Why video, the window or the device could not be started, in the
+// platform's own words; empty while nothing failed. The first reason is kept:
+// later failures follow from it.
+const std::string& Display_StartFailure();
+void Display_NoteStartFailure(const std::string& reason);
+// The text followed by the start failure in brackets, when there is one.
+std::string Display_WithStartFailure(const std::string& text);
 void Display_Shutdown();
 void Graphics_InitState();
 void Graphics_ReleaseDevice();

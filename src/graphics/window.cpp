@@ -160,6 +160,7 @@ void Window_Create(int width, int height) {
   }
   if (!g_window.gl) {
     g_DebugConsole->Output("Window: %s\n", error.c_str());
+    Display_NoteStartFailure(error);
     return;
   }
   SDL_Window* w = g_window.gl->Window();

@@ -16,12 +16,14 @@ bool MessageBox_CanShowWindows() {
   return (x && *x) || (wl && *wl);
 }
 
-void MessageBox_Show(const std::string& caption, const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+void MessageBox_Show(const char* caption, const char* text) {
+  std::fprintf(stderr, "%s: %s\n", caption, text);
   std::fflush(stderr);
-  if (MessageBox_CanShowWindows()) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
-  }
+  if (MessageBox_CanShowWindows()) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+}
+
+void MessageBox_Show(const std::string& caption, const std::string& text) {
+  MessageBox_Show(caption.c_str(), text.c_str());
 }
 
 bool MessageBox_AskAbort(const std::string& caption, const std::string& text, bool ignoreAllowed) {

@@ -5,6 +5,8 @@
 #include <string>
 
 void MessageBox_Show(const std::string& caption, const std::string& text);
+// The same without allocating: what the out-of-memory handler can still do.
+void MessageBox_Show(const char* caption, const char* text);
 // A question with Abort (and, when allowed, Ignore); true for Abort. Without
 // windows the text goes to stderr and the answer is TARNWICKE_ERROR_ANSWER
 // ("abort" or "ignore"), else Ignore when allowed, else Abort.

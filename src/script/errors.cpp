@@ -1,9 +1,11 @@
 #include "script/errors.h"
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "core/console.h"
 #include "core/entry.h"
@@ -26,6 +28,10 @@ namespace {
 bool g_aborting = false;
 bool g_errorOccurred = false;
 std::string g_lastError;
+// Read by whichever thread meets a fatal error (running out of memory can
+// happen on any).
+std::atomic<void (*)()> g_fatalShutdown{nullptr};
+std::atomic<std::thread::id> g_shutdownThread{};
 
 std::string Format(const char* format, ...) TW_PRINTF(1, 2);
 std::string Format(const char* format, ...) {
@@ -54,6 +60,23 @@ void Error_ResetForTests() {
   g_aborting = false;
   g_errorOccurred = false;
   g_lastError.clear();
+}
+
+void Error_SetFatalShutdown(void (*shutdown)()) {
+  g_fatalShutdown = shutdown;
+  g_shutdownThread = std::this_thread::get_id();
+}
+
+void Error_FatalExit() {
+  // Taken, not read: a fatal error inside the shutdown must not start it again.
+  void (*shutdown)() = nullptr;
+  if (std::this_thread::get_id() == g_shutdownThread.load()) shutdown = g_fatalShutdown.exchange(nullptr);
+  if (shutdown) {
+    shutdown();
+    std::exit(kFatalExitStatus);
+  }
+  std::fflush(nullptr);
+  std::_Exit(kFatalExitStatus);
 }
 
 std::string Error_DialogText(const std::string& message) {

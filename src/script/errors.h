@@ -27,6 +27,17 @@ void Error_SetOccurred(bool flag);
 void Error_SetLastText(const std::string& text);
 const std::string& Error_LastText();
 bool Error_Aborting();
+
+// The one way out after a fatal error: the installed shutdown (the runner's
+// ordered end, the same one a normal end runs) runs once, then the process
+// exits with -1 (status 255). Before a shutdown is installed, while it runs,
+// and on any thread but the one that installed it, the process ends at once
+// without running destructors: half-stopped subsystems are not stopped again.
+[[noreturn]] void Error_FatalExit();
+// Installs the shutdown a fatal error runs (null: none, end at once); the
+// calling thread becomes the one allowed to run it.
+void Error_SetFatalShutdown(void (*shutdown)());
+constexpr int kFatalExitStatus = 255;  // -1 as the process sees it
 // For tests: forget the aborting state.
 void Error_ResetForTests();
 

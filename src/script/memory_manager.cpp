@@ -1,11 +1,14 @@
 #include "script/memory_manager.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "core/console.h"
 #include "platform/message_box.h"
+#include "script/errors.h"
 
 namespace {
 uint32_t g_liveBytes = 0;
@@ -91,8 +94,15 @@ void Tick() {}
 void Dump() {}
 
 void OutOfMemory() {
+  // Memory may run out again while this says so or while the program shuts
+  // down: that second time it ends at once.
+  static std::atomic_flag reported = ATOMIC_FLAG_INIT;
+  if (reported.test_and_set()) {
+    std::fflush(nullptr);
+    std::_Exit(kFatalExitStatus);
+  }
   MessageBox_Show("Fatal Memory Error", "Out of Memory!");
-  std::_Exit(-1);
+  Error_FatalExit();
 }
 
 void InstallHandler() {

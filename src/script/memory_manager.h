@@ -36,7 +36,8 @@ void ReportUsage();
 void Tick();
 void Dump();
 
-// Shows "Out of Memory!" and ends the process with exit code -1.
+// Shows "Out of Memory!" and ends the program as every fatal error does
+// (status 255).
 [[noreturn]] void OutOfMemory();
 // Makes a failing operator new fatal through OutOfMemory.
 void InstallHandler();

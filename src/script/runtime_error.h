@@ -1,19 +1,10 @@
-// Fatal script errors raised outside the virtual machine's own dispatch.
+// Fatal script errors raised outside the virtual machine's own dispatch (by
+// compiled game code and the value routines it shares with the machine).
 #pragma once
-#include <cstdarg>
-#include <cstdio>
 
 #include "core/console.h"
 
-// For now the message only reaches the output console and the caller carries
-// on; the virtual machine replaces this with the real report, which ends the
-// program except while the debugger evaluates an expression.
-inline void Runtime_FatalError(const char* format, ...) TW_PRINTF(1, 2);
-inline void Runtime_FatalError(const char* format, ...) {
-  char text[1024];
-  va_list ap;
-  va_start(ap, format);
-  std::vsnprintf(text, sizeof text, format, ap);
-  va_end(ap);
-  g_OutputConsole->Output("%s\n", text);
-}
+// Reported as fatal, then the program ends in order with -1; while the
+// debugger evaluates an expression (or when tests ask for it) it returns
+// and the caller carries on.
+void Runtime_FatalError(const char* format, ...) TW_PRINTF(1, 2);

@@ -24,10 +24,12 @@
 #include "script/scripts.h"
 #include "script/variable_names.h"
 #include "script/variables.h"
+#include "script/vm.h"
 
 namespace {
 
-// Statement results.
+// Statement results. A quit request seen by a loop's pump ends the code as
+// exit does; code that ran it stops at its own next pump.
 constexpr int kNormal = 0;
 constexpr int kError = -1;
 constexpr int kExit = -2;
@@ -248,6 +250,7 @@ class Walker {
       }
       case kNodeWhile:
         for (;;) {
+          if (!Code_CountBranch()) return kExit;
           bool truth;
           if (Condition(n.children[0], "bool expression expected", &truth, true) != kNormal) return kError;
           if (!truth) return kNormal;
@@ -258,6 +261,7 @@ class Walker {
         }
       case kNodeDo:
         for (;;) {
+          if (!Code_CountBranch()) return kExit;
           const int r = Statement(n.children[0], result);
           if (r == kBreak) return kNormal;
           if (r != kNormal && r != kContinue) return r;
@@ -268,6 +272,7 @@ class Walker {
       case kNodeFor: {
         if (const int r = Statement(n.children[0], result)) return r;
         for (;;) {
+          if (!Code_CountBranch()) return kExit;
           bool truth;
           if (Condition(n.children[1], "Expression expected", &truth, true) != kNormal) return kError;
           if (!truth) return kNormal;
@@ -283,6 +288,7 @@ class Walker {
         if (count.v.IsString()) return Fail(n.children[0].position, "Repeat count must be a number");
         const int32_t times = Real_RoundToInt32(count.v.Real());
         for (int32_t i = 0; i < times; ++i) {
+          if (!Code_CountBranch()) return kExit;
           const int r = Statement(n.children[1], result);
           if (r == kBreak) return kNormal;
           if (r != kNormal && r != kContinue) return r;

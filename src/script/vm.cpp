@@ -27,6 +27,7 @@
 #include "script/compiler.h"
 #include "script/convert.h"
 #include "script/memory_manager.h"
+#include "script/runtime_error.h"
 #include "script/scripts.h"
 #include "script/variable_names.h"
 #include "script/variables.h"
@@ -45,7 +46,7 @@ using vm::ValueAt;
 namespace {
 
 bool g_fatalEndsProcess = true;
-void (*g_pump)() = Main_ProcessMessages;
+bool (*g_pump)() = Main_ProcessMessages;
 // Branches are counted down to the next pump of the window messages, every
 // kPumpEvery branches; the count so far is worked out from the pumps done.
 constexpr int64_t kPumpEvery = 4096;
@@ -720,8 +721,14 @@ inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, ui
 #define TW_LOOP_ALL(M) \
   M(4, 0) M(4, 1) M(5, 0) M(5, 1) M(6, 0) M(6, 1) M(7, 0) M(7, 1) M(8, 0) M(8, 1) M(9, 0) M(9, 1)
 
-void Branched() {
-  if (CountBranches(1)) g_pump();
+// Pumps the window messages; a quit request seen there stops the run where
+// it stands (f->pc holds where it would go on).
+[[gnu::cold, gnu::noinline]] void Pump(VMFrame* f) {
+  if (!g_pump()) Stop(f);
+}
+
+void Branched(VMFrame* f) {
+  if (CountBranches(1)) Pump(f);
 }
 
 // ---- Steps (vm_plan.h) ---------------------------------------------------------------
@@ -792,7 +799,7 @@ TW_STEP_INLINE bool StackReal(uint8_t type, uint8_t*& s, ScriptValue* out) {
 TW_STEP_INLINE void StepBranched(VMFrame* f, int32_t& pc) {
   if (CountBranches(1)) [[unlikely]] {
     f->pc = pc;
-    g_pump();
+    Pump(f);
     pc = f->pc;
   }
 }
@@ -942,7 +949,7 @@ TW_STEP_INLINE bool RunForLoop(VMFrame* f, const VMStep& st, int32_t& pc) {
   // found it, so a stop at either point unwinds the same items.
   if (CountBranches(2)) [[unlikely]] {
     f->pc = pc;
-    g_pump();
+    Pump(f);
     pc = f->pc;
   }
   return true;
@@ -1042,25 +1049,42 @@ void VM_ReleaseLocals() { ReleaseLocals(); }
 int VM_LocalsInUse() { return g_localsInUse; }
 
 void VM_SetFatalErrorsEndProcess(bool end) { g_fatalEndsProcess = end; }
-void VM_SetMessagePump(void (*pump)()) { g_pump = pump; }
+void VM_SetMessagePump(bool (*pump)()) { g_pump = pump; }
+
+bool Code_CountBranch() { return !CountBranches(1) || g_pump(); }
 uint64_t VM_BranchCount() { return g_pumpRounds * uint64_t(kPumpEvery) + uint64_t(kPumpEvery - g_branchesLeft); }
 
-void VM_FatalError(VMFrame* frame, const char* format, ...) {
+namespace {
+// Reports a fatal error of running code and ends the program in order; where
+// it returns (debugger evaluation, tests), the frame, if any, stops.
+void FatalError(VMFrame* frame, const char* format, va_list ap) {
   if (g_DebugEvaluating) {
     if (frame) Stop(frame);
     return;
   }
   char text[1024];
-  va_list ap;
-  va_start(ap, format);
   std::vsnprintf(text, sizeof text, format, ap);
-  va_end(ap);
   VMFrame* saved = VM_CurrentFrame;
   if (frame) VM_CurrentFrame = frame;
   Error_ReportRuntime(text, true);
   VM_CurrentFrame = saved;
-  if (g_fatalEndsProcess) std::exit(-1);
+  if (g_fatalEndsProcess) Error_FatalExit();
   if (frame) Stop(frame);
+}
+}  // namespace
+
+void VM_FatalError(VMFrame* frame, const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  FatalError(frame, format, ap);
+  va_end(ap);
+}
+
+void Runtime_FatalError(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  FatalError(nullptr, format, ap);
+  va_end(ap);
 }
 
 void VM_Init() { Compiler_Install(); }
@@ -1384,14 +1408,14 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
       // matches the layout where the run stops.
       case kOpB:
         f->pc = pc + 4 * VM_BranchOffset(word);
-        Branched();
+        Branched(f);
         break;
       case kOpBt:
       case kOpBf: {
         const bool taken = (sp[0] != 0) == (op == kOpBt);
         sp += 8;
         if (taken) f->pc = pc + 4 * VM_BranchOffset(word);
-        Branched();
+        Branched(f);
         break;
       }
       case kOpConv:

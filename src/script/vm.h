@@ -127,14 +127,18 @@ CVariableList* VM_AcquireLocals();
 void VM_ReleaseLocals();
 int VM_LocalsInUse();
 
-// A machine error: reported as fatal, then the process ends with -1; while
-// the debugger evaluates an expression (or when tests ask for it) the frame
-// stops instead and the run unwinds.
+// A machine error: reported as fatal, then the program ends in order with -1
+// (Error_FatalExit); while the debugger evaluates an expression (or when
+// tests ask for it) the frame stops instead and the run unwinds.
 void VM_FatalError(VMFrame* frame, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // For tests: fatal errors stop the run instead of ending the process.
 void VM_SetFatalErrorsEndProcess(bool end);
-// The window messages are pumped through this every 4096 branches.
-void VM_SetMessagePump(void (*pump)());
+// The window messages are pumped through this every 4096 branches; when it
+// answers false (a quit request) the running code stops there.
+void VM_SetMessagePump(bool (*pump)());
+// One branch of code run outside the machine (the tree interpreter's loops),
+// counted with the machine's own; false when the code must stop.
+bool Code_CountBranch();
 uint64_t VM_BranchCount();
 
 void VM_Init();

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "core/options.h"
 #include "core/run_loop.h"
@@ -150,6 +152,36 @@ TEST_F(ErrorDisplay, RuntimeReportDumpsTheGlobals) {
             std::string::npos)
       << out;
   Variable_FreeAll();
+}
+
+int g_shutdowns = 0;
+void CountedShutdown() {
+  std::fprintf(stderr, "shutdown %d\n", ++g_shutdowns);
+  // A second fatal error while shutting down must not start it again.
+  Error_FatalExit();
+}
+
+TEST(FatalExitDeathTest, RunsTheInstalledShutdownOnceThenEndsWith255) {
+  EXPECT_EXIT(
+      {
+        Error_SetFatalShutdown(CountedShutdown);
+        Error_FatalExit();
+      },
+      testing::ExitedWithCode(255), "^shutdown 1\n$");
+  // Nothing installed, or the shutdown already taken by the normal end.
+  EXPECT_EXIT(
+      {
+        Error_SetFatalShutdown(nullptr);
+        Error_FatalExit();
+      },
+      testing::ExitedWithCode(255), "^$");
+  // Another thread never runs the main thread's shutdown.
+  EXPECT_EXIT(
+      {
+        Error_SetFatalShutdown(CountedShutdown);
+        std::thread([] { Error_FatalExit(); }).join();
+      },
+      testing::ExitedWithCode(255), "^$");
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "script/errors.h"
 
 namespace {
 
@@ -87,6 +90,31 @@ TEST(MemoryManagerDeathTest, ResizeOfAForeignPointerStops) {
   char* s = strdup("x");
   EXPECT_DEATH(MemoryManager::Resize(s, 100, __FILE__, __LINE__), "not an engine block");
   std::free(s);
+}
+
+void SayShutdown() { std::fputs("ordered shutdown\n", stderr); }
+
+// A shutdown that runs out of memory itself.
+void ShutdownOutOfMemory() {
+  SayShutdown();
+  TW_ALLOC(0x80000000u, false);
+}
+
+TEST(MemoryManagerDeathTest, ExhaustionSaysSoAndEndsThroughTheOrderedShutdownWith255) {
+  // A size the header cannot record is as fatal as an exhausted heap.
+  EXPECT_EXIT(
+      {
+        Error_SetFatalShutdown(SayShutdown);
+        TW_ALLOC(0x80000000u, false);
+      },
+      testing::ExitedWithCode(255), "^Fatal Memory Error: Out of Memory!\nordered shutdown\n$");
+  // Running out again while shutting down ends at once, with the same status.
+  EXPECT_EXIT(
+      {
+        Error_SetFatalShutdown(ShutdownOutOfMemory);
+        MemoryManager::OutOfMemory();
+      },
+      testing::ExitedWithCode(255), "^Fatal Memory Error: Out of Memory!\nordered shutdown\n$");
 }
 
 TEST(List, GrowsBeforeSearchingAndKeepsFirstPositions) {

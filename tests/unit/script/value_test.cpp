@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "ds/buffer.h"
+#include "script/errors.h"
 #include "script/memory_manager.h"
+#include "script/vm.h"
 
 namespace {
 
@@ -251,12 +253,31 @@ TEST(ScriptValue, ReadingAnOwnerlessArrayAdoptsIt) {
   ScriptValue_Free(&b);
 }
 
-TEST(ScriptValue, IndexingANonArrayIsReportedAndReadsTheValue) {
+TEST(ScriptValue, IndexingANonArrayIsFatalAndWhereTheReportReturnsReadsTheValue) {
   ScriptValue five = ScriptValue::FromReal(5), out;
+  g_ShowErrors = false;
+  VM_SetFatalErrorsEndProcess(false);
+  Error_ResetForTests();
   testing::internal::CaptureStdout();
   EXPECT_TRUE(ScriptValue_GetElement(&out, &five, 3));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "trying to index variable that is not an array\n");
+  testing::internal::GetCapturedStdout();
+  const std::string report = Error_LastText();
+  VM_SetFatalErrorsEndProcess(true);
+  Error_ResetForTests();
+  g_ShowErrors = true;
+  EXPECT_NE(report.find("FATAL ERROR in"), std::string::npos) << report;
+  EXPECT_NE(report.find("trying to index variable that is not an array"), std::string::npos) << report;
   EXPECT_EQ(out.real, 5.0);
+}
+
+TEST(ScriptValueDeathTest, IndexingANonArrayEndsTheProgramWith255) {
+  ScriptValue five = ScriptValue::FromReal(5), out;
+  EXPECT_EXIT(
+      {
+        g_ShowErrors = false;
+        ScriptValue_GetElement(&out, &five, 3);
+      },
+      testing::ExitedWithCode(255), "");
 }
 
 TEST(ScriptValue, NestedOwnerFollowsItsElementWhenTheRowMoves) {

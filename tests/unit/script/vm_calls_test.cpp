@@ -570,7 +570,25 @@ TEST_F(VMCalls, WithLoopOfCompiledCodeVisitsLikeTheMachine) {
   EXPECT_EQ(self, me);
 }
 
+int g_quitPumps = 0;
+// The player asks to quit while the second pump runs.
+bool QuitAtSecondPump() { return ++g_quitPumps < 2; }
+
 }  // namespace
+
+TEST_F(VMCalls, AQuitSeenInsideACalledScriptEndsTheWholeRun) {
+  VM_SetMessagePump(QuitAtSecondPump);
+  const std::string spin = "CODE \"spin\"\npush.s \"held\"\nconv.s.v\ntop:\nb top\nEND\nSCRIPT \"spin\" code=\"spin\"\n";
+  const std::string result =
+      LoadAndRun("push.s \"kept\"\nconv.s.v\ncall.i spin 0\ncall.i tw_log 0\npush.d 1\nconv.d.v", spin);
+  VM_SetMessagePump(nullptr);
+  EXPECT_EQ(result, "") << "a quit is no error";
+  EXPECT_EQ(g_quitPumps, 2);
+  EXPECT_TRUE(g_log.empty()) << "the caller ends with the script";
+  EXPECT_TRUE(result_.IsReal() && result_.real == 0) << "a stopped run has no value";
+  EXPECT_EQ(leaked_, 0);
+  EXPECT_EQ(VM_LocalsInUse(), 0);
+}
 
 // ---- Instance built-in variables through the machine ------------------------------
 

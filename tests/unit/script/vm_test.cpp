@@ -44,7 +44,10 @@ void TestNest(ScriptValue*, CObjInstance*, CObjInstance*, int, ScriptValue*) {
 }
 
 int g_pumps = 0;
-void CountPump() { ++g_pumps; }
+bool CountPump() {
+  ++g_pumps;
+  return true;
+}
 
 class VM : public testing::Test {
  protected:
@@ -401,7 +404,10 @@ TEST_F(VM, AnErrorStopsTheRunAndReleasesWhatItHeld) {
   EXPECT_EQ(VM_CurrentFrame, nullptr);
 }
 
-void StopRun() { VM_FatalError(VM_CurrentFrame, "stopped from the pump"); }
+bool StopRun() {
+  VM_FatalError(VM_CurrentFrame, "stopped from the pump");
+  return true;
+}
 
 TEST_F(VM, ALoopStoppedWhileBranchingReleasesWhatItHeld) {
   VM_SetMessagePump(StopRun);
@@ -409,6 +415,32 @@ TEST_F(VM, ALoopStoppedWhileBranchingReleasesWhatItHeld) {
   EXPECT_EQ(leaked_, 0);
   EXPECT_EQ(Run("push.s \"held\"\ntop:\npush.b 1\nbt top"), "stopped from the pump");
   EXPECT_EQ(leaked_, 0);
+}
+
+// The player asks to quit while the second pump runs.
+bool QuitAtSecondPump() { return ++g_pumps < 2; }
+
+TEST_F(VM, AQuitSeenByThePumpEndsARunawayLoopQuietly) {
+  VM_SetMessagePump(QuitAtSecondPump);
+  const char* const programs[] = {
+      "push.s \"held\"\nconv.s.v\ntop:\nb top",
+      "push.s \"held\"\ntop:\npush.b 1\nbt top",
+      // A counting loop whose test and jump run as one step.
+      "push.d 0\npop.v.d local.i\ntop:\npush.v local.i\npush.d 1e15\nslt.d.v\nbf done\n"
+      "push.v local.i\npush.d 1\nadd.d.v\npop.v.v local.i\nb top\ndone:",
+  };
+  for (const char* program : programs) {
+    SCOPED_TRACE(program);
+    g_pumps = 0;
+    ScriptValue_Free(&result_);
+    result_ = ScriptValue::FromReal(-1);
+    EXPECT_EQ(Run(program), "") << "a quit is no error";
+    EXPECT_EQ(g_pumps, 2) << "the run ends at the pump that saw the quit";
+    EXPECT_EQ(leaked_, 0);
+    EXPECT_EQ(result_.real, -1.0) << "a stopped run has no value";
+    EXPECT_EQ(VM_CurrentFrame, nullptr);
+    EXPECT_EQ(VM_LocalsInUse(), 0);
+  }
 }
 
 TEST_F(VM, TheArrayIndexCheckLooksWithoutPopping) {
