@@ -47,7 +47,7 @@ int RoundSide(int side) {
 }
 
 uint32_t Pack(int width, int height, int levels) {
-  return uint32_t(width - 1) & 0x1FFF | (uint32_t(height - 1) & 0x1FFF) << 13 | (uint32_t(levels - 1) & 0x3F) << 26;
+  return (uint32_t(width - 1) & 0x1FFF) | (uint32_t(height - 1) & 0x1FFF) << 13 | (uint32_t(levels - 1) & 0x3F) << 26;
 }
 
 void Link(TextureD3D* t) {
@@ -63,7 +63,7 @@ TextureD3D* MakeExact(int width, int height, int levels, int kind, bool renderTa
   if (width < 1 || height < 1 || width > 8192 || height > 8192) return nullptr;
   gfx::TextureHandle handle = 0;
   if (gfx::Device* device = Graphics_Device()) {
-    handle = device->CreateTexture(width, height, renderTarget ? gfx::TexUsage_RenderTarget : 0);
+    handle = device->CreateTexture(width, height, renderTarget ? uint32_t(gfx::TexUsage_RenderTarget) : 0u);
     if (handle == 0) {
       g_DebugConsole->Output("CreateTexture failed - %08x\n", 0x8876086Cu);
       return nullptr;

@@ -120,7 +120,7 @@ class CodeGen {
     bytes_ -= Bytes(t);
     return t;
   }
-  uint8_t Top() const { return types_.empty() ? kVMImmediate : types_.back(); }
+  uint8_t Top() const { return types_.empty() ? uint8_t(kVMImmediate) : types_.back(); }
   void To(uint8_t want) {
     if (Failed()) return;
     const uint8_t have = Pop();
