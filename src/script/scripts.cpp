@@ -25,9 +25,7 @@ ScriptCompiler g_compiler = nullptr;
 
 int FindForRegistry(std::string_view name) { return Script_Find(name); }
 
-void InstallLookup() {
-  FunctionRegistry_SetBandLookups({FindForRegistry, nullptr, nullptr});
-}
+void InstallLookup() { FunctionRegistry_SetScriptLookup(FindForRegistry); }
 
 // The error text of a failed call prefixed with the script's name. The
 // message itself is never cut off, and a recursion that failed deep down
