@@ -159,6 +159,22 @@ std::vector<uint32_t> ChunkBody::OffsetList() const {
   return list;
 }
 
+std::vector<std::optional<std::string>> ChunkBody::RecordNames(uint32_t field, const char* what) const {
+  const std::vector<uint32_t> records = OffsetList();
+  std::vector<std::optional<std::string>> names(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (!records[i]) continue;
+    try {
+      const uint64_t at = uint64_t(records[i]) + field;
+      if (at > UINT32_MAX) throw DataError("its record runs past the container");
+      names[i] = std::string(file_.String(file_.U32(uint32_t(at))));
+    } catch (const DataError& e) {
+      throw DataError(std::string(chunk_.tag) + " " + what + " " + std::to_string(i) + ": " + e.what());
+    }
+  }
+  return names;
+}
+
 void GameData_ReportFailure(const DataError& e) {
   if (dynamic_cast<const LoadError*>(&e)) {
     g_DebugConsole->Output("%s", e.what());

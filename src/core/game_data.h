@@ -88,6 +88,10 @@ class ChunkBody {
   // The counted offset list at the start of the body: each entry 0 or an
   // offset inside the container.
   std::vector<uint32_t> OffsetList() const;
+  // For each entry of the offset list, the string referenced by the word
+  // `field` bytes into its record; none for an empty slot. A DataError names
+  // the record as `what` and its position.
+  std::vector<std::optional<std::string>> RecordNames(uint32_t field, const char* what) const;
 
  private:
   const GameDataFile& file_;
