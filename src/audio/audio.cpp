@@ -30,11 +30,7 @@ bool Audio_Load(const ChunkBody& body) {
   return true;
 }
 
-int32_t Sound_Find(std::string_view name) {
-  for (size_t i = 0; i < g_sounds.size(); ++i)
-    if (g_sounds[i] && *g_sounds[i] == name) return int32_t(i);
-  return -1;
-}
+int32_t Sound_Find(std::string_view name) { return RecordNames_Find(g_sounds, name); }
 
 int32_t Audio_FindAsset(std::string_view name) {
   for (size_t i = 0; i < g_assets.size(); ++i) {

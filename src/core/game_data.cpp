@@ -175,6 +175,12 @@ std::vector<std::optional<std::string>> ChunkBody::RecordNames(uint32_t field, c
   return names;
 }
 
+int32_t RecordNames_Find(const std::vector<std::optional<std::string>>& names, std::string_view name) {
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i] && *names[i] == name) return int32_t(i);
+  return -1;
+}
+
 void GameData_ReportFailure(const DataError& e) {
   if (dynamic_cast<const LoadError*>(&e)) {
     g_DebugConsole->Output("%s", e.what());

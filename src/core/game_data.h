@@ -98,6 +98,9 @@ class ChunkBody {
   ChunkRef chunk_;
 };
 
+// The position of the first of RecordNames' names equal to `name`, or -1.
+int32_t RecordNames_Find(const std::vector<std::optional<std::string>>& names, std::string_view name);
+
 // The loaded container, the format generation and the INI file beside it.
 const GameDataFile& GameData_File();
 int GameData_FormatGeneration();

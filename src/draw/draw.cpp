@@ -16,11 +16,7 @@ bool Font_Load(const ChunkBody& body) {
   return true;
 }
 
-int32_t Font_Find(std::string_view name) {
-  for (size_t i = 0; i < g_fontNames.size(); ++i)
-    if (g_fontNames[i] && *g_fontNames[i] == name) return int32_t(i);
-  return -1;
-}
+int32_t Font_Find(std::string_view name) { return RecordNames_Find(g_fontNames, name); }
 
 bool Font_Exists(int32_t) { return false; }
 void Font_Clear() { g_fontNames.clear(); }

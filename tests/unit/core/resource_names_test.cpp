@@ -17,8 +17,11 @@
 #include "pack.h"
 #include "script/constants.h"
 #include "script/value.h"
+#include "unit/script/resolved.h"
 
 namespace {
+
+using fixture::Resolved;
 
 // A SOND record of 36 bytes with this name and file name; or an empty slot.
 struct Sound {
@@ -88,14 +91,6 @@ class ResourceNames : public testing::Test {
     Path_FreeAll();
     Constant_FreeAll();
     Constant_ResetResourceLookups();
-  }
-
-  static double Resolved(const char* name) {
-    ScriptValue v;
-    EXPECT_TRUE(Constant_Resolve(name, &v)) << name;
-    const double r = v.Real();
-    ScriptValue_Free(&v);
-    return r;
   }
 };
 

@@ -8,8 +8,11 @@
 #include "core/options.h"
 #include "script/constants.h"
 #include "script/value.h"
+#include "resolved.h"
 
 namespace {
+
+using fixture::Resolved;
 
 class Constants : public testing::Test {
  protected:
@@ -23,13 +26,6 @@ class Constants : public testing::Test {
     Constant_FreeAll();
     Constant_ResetResourceLookups();
     Options_Reset();
-  }
-  static double Resolved(const char* name) {
-    ScriptValue v;
-    EXPECT_TRUE(Constant_Resolve(name, &v)) << name;
-    double r = v.Real();
-    ScriptValue_Free(&v);
-    return r;
   }
 };
 
