@@ -1,6 +1,7 @@
 // Audio, as far as start-up and shutdown need it so far.
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "core/game_data.h"
 
@@ -10,6 +11,11 @@ void Sound_StartupHook();
 void Sound_Clear();
 bool Sound_Init(const ChunkBody& body);
 bool Audio_Load(const ChunkBody& body);
+// The legacy sound of exactly this name, or -1.
+int32_t Sound_Find(std::string_view name);
+// The audio asset whose file name is this name followed by "." (its
+// extension), or -1.
+int32_t Audio_FindAsset(std::string_view name);
 bool Wave_Init(const ChunkBody& body);
 bool Audio_WAVs(const ChunkBody& body);
 void Sound_InitHardware();

@@ -159,6 +159,28 @@ std::vector<uint32_t> ChunkBody::OffsetList() const {
   return list;
 }
 
+std::vector<std::optional<std::string>> ChunkBody::RecordNames(uint32_t field, const char* what) const {
+  const std::vector<uint32_t> records = OffsetList();
+  std::vector<std::optional<std::string>> names(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (!records[i]) continue;
+    try {
+      const uint64_t at = uint64_t(records[i]) + field;
+      if (at > UINT32_MAX) throw DataError("its record runs past the container");
+      names[i] = std::string(file_.String(file_.U32(uint32_t(at))));
+    } catch (const DataError& e) {
+      throw DataError(std::string(chunk_.tag) + " " + what + " " + std::to_string(i) + ": " + e.what());
+    }
+  }
+  return names;
+}
+
+int32_t RecordNames_Find(const std::vector<std::optional<std::string>>& names, std::string_view name) {
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i] && *names[i] == name) return int32_t(i);
+  return -1;
+}
+
 void GameData_ReportFailure(const DataError& e) {
   if (dynamic_cast<const LoadError*>(&e)) {
     g_DebugConsole->Output("%s", e.what());

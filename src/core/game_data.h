@@ -88,11 +88,18 @@ class ChunkBody {
   // The counted offset list at the start of the body: each entry 0 or an
   // offset inside the container.
   std::vector<uint32_t> OffsetList() const;
+  // For each entry of the offset list, the string referenced by the word
+  // `field` bytes into its record; none for an empty slot. A DataError names
+  // the record as `what` and its position.
+  std::vector<std::optional<std::string>> RecordNames(uint32_t field, const char* what) const;
 
  private:
   const GameDataFile& file_;
   ChunkRef chunk_;
 };
+
+// The position of the first of RecordNames' names equal to `name`, or -1.
+int32_t RecordNames_Find(const std::vector<std::optional<std::string>>& names, std::string_view name);
 
 // The loaded container, the format generation and the INI file beside it.
 const GameDataFile& GameData_File();

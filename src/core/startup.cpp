@@ -23,6 +23,7 @@
 #include "graphics/graphics.h"
 #include "input/input.h"
 #include "motion/motion.h"
+#include "motion/paths.h"
 #include "net/debugger.h"
 #include "particles/particles.h"
 #include "physics/physics.h"
@@ -33,6 +34,7 @@
 #include "script/scripts.h"
 #include "script/variables.h"
 #include "script/vm.h"
+#include "sprites/backgrounds.h"
 #include "sprites/sprites.h"
 #include "steam/steam.h"
 #include "platform/events.h"
@@ -42,7 +44,32 @@ namespace {
 void Main_StartGdiPlus() {}
 void Main_StopGdiPlus() { Events_Shutdown(); }
 
+// The tables whose look-ups take a std::string.
+template <int (*Find)(const std::string&)>
+int32_t ByString(std::string_view name) {
+  return Find(std::string(name));
+}
+
 }  // namespace
+
+void Runner_InstallResourceLookups() {
+  static const struct {
+    ResourceKind kind;
+    ResourceFindFn find;
+  } kLookups[] = {
+      {ResourceKind::kObject, Object_FindByName},
+      {ResourceKind::kSprite, ByString<Sprite_Find>},
+      {ResourceKind::kSound, Sound_Find},
+      {ResourceKind::kAudioAsset, Audio_FindAsset},
+      {ResourceKind::kBackground, ByString<Background_Find>},
+      {ResourceKind::kPath, ByString<Path_FindByName>},
+      {ResourceKind::kFont, Font_Find},
+      {ResourceKind::kTimeline, TimeLine_FindByName},
+      {ResourceKind::kScript, Script_Find},
+      {ResourceKind::kRoom, Room_FindByName},
+  };
+  for (const auto& l : kLookups) Constant_SetResourceLookup(l.kind, l.find);
+}
 
 bool Runner_InitSubsystems() {
   Texture_InitBuiltins();
@@ -51,6 +78,7 @@ bool Runner_InitSubsystems() {
   Support_CreateTempDirectory();
   Draw_SetCirclePrecision(24);
   Constant_RegisterBuiltins();
+  Runner_InstallResourceLookups();
   Window_ClearViewMappings();
   PartType_FreeAll();
   PartSystem_FreeAll();

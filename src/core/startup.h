@@ -1,6 +1,9 @@
 // The fixed order in which the runner brings its subsystems up and down.
 #pragma once
 
+// Lets script names resolve to resources: every resource table's name
+// look-up, in the order resolution asks them.
+void Runner_InstallResourceLookups();
 // Base services before any window exists; never fails.
 bool Runner_InitSubsystems();
 // The logged start-up sequence; false (after saying why) when the game could

@@ -5,11 +5,12 @@
 #include <cstdio>
 
 #include "core/run_loop.h"
+#include "script/code_run.h"
+#include "script/scripts.h"
 
 namespace {
 std::vector<std::unique_ptr<CTimeLine>> g_timelines;
 std::vector<std::string> g_names;
-MomentScriptRunner g_scriptRunner = nullptr;
 
 std::string Hex(uint32_t v) {
   char buf[16];
@@ -119,8 +120,6 @@ void CTimeLine::DeleteMoment(int32_t step) {
 
 // ---- The table -------------------------------------------------------------------
 
-void TimeLine_SetScriptRunner(MomentScriptRunner runner) { g_scriptRunner = runner; }
-
 void TimeLine_Init() { TimeLine_Clear(); }
 
 void TimeLine_Clear() {
@@ -201,7 +200,10 @@ bool TimeLine_PerformMoment(CObjInstance* self, CObjInstance* other, int32_t tim
   g_Run.event_object = timeline;
   bool result = false;
   if (code.IsScript()) {
-    if (g_scriptRunner) result = g_scriptRunner(self, other, code.script);
+    ScriptValue value;
+    result = Script_Run(code.script, self, other, 0, &value, nullptr);
+    ScriptValue_Free(&value);
+    if (!result) Code_ReportPendingError();
   } else {
     result = code.event->Execute(self, other);
   }

@@ -60,11 +60,6 @@ class CTimeLine {
   std::vector<Moment> moments_;  // ascending step, no two equal
 };
 
-// Scripts run through here; the script table installs its runner. Until
-// then a script moment runs nothing.
-using MomentScriptRunner = bool (*)(CObjInstance* self, CObjInstance* other, int32_t script);
-void TimeLine_SetScriptRunner(MomentScriptRunner runner);
-
 void TimeLine_Init();
 // The TMLN chunk; DataError on bad data.
 bool TimeLine_Load(const ChunkBody& body);
@@ -84,6 +79,8 @@ bool TimeLine_Delete(int32_t index);
 int32_t TimeLine_Add();
 
 // Runs moment `moment` of timeline `timeline` with the run globals showing
-// the moment (type 100000, its step, the timeline). Nothing runs while a
-// room change is pending. The code's result, false when nothing ran.
+// the moment (type 100000, its step, the timeline). A script moment runs its
+// script without arguments; a failure of either kind is reported as an
+// event's is. Nothing runs while a room change is pending. The code's
+// result, false when nothing ran.
 bool TimeLine_PerformMoment(CObjInstance* self, CObjInstance* other, int32_t timeline, int32_t moment);

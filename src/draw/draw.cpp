@@ -1,12 +1,27 @@
 #include "draw/draw.h"
 
-// Fonts are not loaded yet: no font index names a font, and the built-in
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+// Fonts are not made yet, only named: scripts can name a font and get the
+// index it keeps, while no font index draws (Font_Exists) and the built-in
 // font needs nothing made.
-bool Font_Load(const ChunkBody&) { return true; }
+std::vector<std::optional<std::string>> g_fontNames;
+}  // namespace
+
+bool Font_Load(const ChunkBody& body) {
+  g_fontNames = body.RecordNames(0, "font");
+  return true;
+}
+
+int32_t Font_Find(std::string_view name) { return RecordNames_Find(g_fontNames, name); }
+
 bool Font_Exists(int32_t) { return false; }
-void Font_Clear() {}
+void Font_Clear() { g_fontNames.clear(); }
 void Font_InitTextures() {}
-void Font_Shutdown() {}
+void Font_Shutdown() { Font_Clear(); }
 void Text_EnsureDefaultFont() {}
 void Text_FreeDefaultFont() {}
 void InitGraphicFunctions() { Draw_RegisterStateFunctions(); }

@@ -3,6 +3,7 @@
 // colour.h.
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "core/game_data.h"
 
@@ -34,6 +35,8 @@ void Direct_DrawSetVAlign(int32_t align);
 void Draw_RegisterStateFunctions();
 
 bool Font_Load(const ChunkBody& body);
+// The first font of exactly this name, or -1.
+int32_t Font_Find(std::string_view name);
 bool Font_Exists(int32_t font);
 void Font_Clear();
 void Font_InitTextures();

@@ -81,9 +81,14 @@ bool Code_Run(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue*
 
 bool Code_RunReportingErrors(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result) {
   if (Code_Run(self, other, code, result)) return true;
+  Code_ReportPendingError();
+  return false;
+}
+
+void Code_ReportPendingError() {
+  if (!g_pendingError) return;
   Error_ReportRuntime(g_pendingText.c_str(), false);
   g_pendingError = false;
-  return false;
 }
 
 bool Code_RunOrErrorValue(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result) {

@@ -11,6 +11,9 @@ struct ScriptValue;
 bool Code_Run(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result);
 // Code_Run; a failure is reported as a non-fatal runtime error.
 bool Code_RunReportingErrors(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result);
+// Reports the pending error, if any, as a non-fatal runtime error and clears
+// it: the report of Code_RunReportingErrors for a failure found elsewhere.
+void Code_ReportPendingError();
 // Code_Run; a failure makes the result the string "ERROR".
 bool Code_RunOrErrorValue(CObjInstance* self, CObjInstance* other, CCode* code, ScriptValue* result);
 

@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "core/console.h"
-#include "core/objects.h"
 #include "core/options.h"
-#include "core/rooms.h"
-#include "core/timelines.h"
 #include "files/files.h"
 #include "script/value.h"
 
@@ -21,11 +18,8 @@ struct ConstantTable {
 };
 ConstantTable g_table;
 
-// Object, sprite, sound, audio asset, background, path, font, timeline,
-// script, room.
-ResourceFindFn g_lookups[int(ResourceKind::kCount)] = {
-    Object_FindByName, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, TimeLine_FindByName, nullptr,
-    Room_FindByName};
+// In ResourceKind order; each table's owner installs its look-up.
+ResourceFindFn g_lookups[int(ResourceKind::kCount)] = {};
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -108,13 +102,6 @@ bool ValueFromText(std::string_view text, ScriptValue* out) {
   }
   if (Constant_IsValidName(text)) return Constant_Resolve(text, out);
   return false;
-}
-
-void InstallStartLookups() {
-  for (auto& f : g_lookups) f = nullptr;
-  g_lookups[int(ResourceKind::kObject)] = Object_FindByName;
-  g_lookups[int(ResourceKind::kTimeline)] = TimeLine_FindByName;
-  g_lookups[int(ResourceKind::kRoom)] = Room_FindByName;
 }
 
 struct Builtin {
@@ -227,6 +214,34 @@ const Builtin kBuiltins[] = {
     {"lb_disp_none", 0}, {"lb_disp_numeric", 1}, {"lb_disp_time_sec", 2}, {"lb_disp_time_ms", 3},
 };
 
+// The platform's families, registered after the engine's own.
+const Builtin kPlatformConstants[] = {
+    {"os_unknown", -1}, {"os_win32", 0}, {"os_windows", 0}, {"os_macosx", 1}, {"os_psp", 2}, {"os_ios", 3},
+    {"os_android", 4}, {"os_symbian", 5}, {"os_linux", 6}, {"os_winphone", 7}, {"os_tizen", 8},
+    {"os_win8native", 9},
+    {"os_llvm_win32", 65536}, {"os_llvm_macosx", 65537}, {"os_llvm_psp", 65538}, {"os_llvm_ios", 65539},
+    {"os_llvm_android", 65540}, {"os_llvm_symbian", 65541}, {"os_llvm_linux", 65542},
+    {"os_llvm_winphone", 65543},
+    {"device_ios_unknown", -1}, {"device_ios_iphone", 0}, {"device_ios_iphone_retina", 1}, {"device_ios_ipad", 2},
+    {"device_ios_ipad_retina", 3}, {"device_ios_iphone5", 4}, {"device_emulator", 256}, {"device_tablet", 2},
+    {"browser_not_a_browser", -1}, {"browser_unknown", 0}, {"browser_ie", 1}, {"browser_firefox", 2},
+    {"browser_chrome", 3}, {"browser_safari", 4}, {"browser_safari_mobile", 5}, {"browser_opera", 6},
+    {"browser_android_default", 7}, {"browser_windows_store", 8}, {"browser_tizen", 9},
+    {"browser_ie_mobile", 10},
+    {"of_challenge_win", 0}, {"of_challenge_lose", 1}, {"of_challenge_tie", 2}, {"leaderboard_type_number", 0},
+    {"leaderboard_type_time_mins_secs", 1},
+    {"achievement_our_info", 1002}, {"achievement_friends_info", 1003}, {"achievement_leaderboard_info", 1004},
+    {"achievement_achievement_info", 1005}, {"achievement_pic_loaded", 1006},
+    {"achievement_challenge_completed", 1007}, {"achievement_challenge_completed_by_remote", 1008},
+    {"achievement_challenge_received", 1009}, {"achievement_challenge_list_received", 1010},
+    {"achievement_challenge_launched", 1011},
+    {"achievement_filter_all_players", 0}, {"achievement_filter_friends_only", 1},
+    {"achievement_type_achievement_challenge", 0}, {"achievement_type_achievement_score", 1},
+    {"asset_unknown", -1}, {"asset_object", 0}, {"asset_sprite", 1}, {"asset_sound", 2}, {"asset_room", 3},
+    {"asset_background", 4}, {"asset_path", 5}, {"asset_script", 6}, {"asset_font", 7}, {"asset_timeline", 8},
+    {"ds_type_map", 1}, {"ds_type_list", 2}, {"ds_type_stack", 3}, {"ds_type_queue", 4},
+};
+
 }  // namespace
 
 int32_t Constant_Count() { return int32_t(g_table.names.size()); }
@@ -309,8 +324,13 @@ bool Constant_BuiltinValue(std::string_view name, double* value) {
   return false;
 }
 
+void Platform_RegisterConstants() {
+  for (const Builtin& b : kPlatformConstants) Constant_AddReal(b.name, b.value);
+}
+
 void Constant_RegisterBuiltins() {
   for (const Builtin& b : kBuiltins) Constant_AddReal(b.name, b.value);
+  Platform_RegisterConstants();
 }
 
 void Constant_FreeAll() {
@@ -323,4 +343,6 @@ void Constant_SetResourceLookup(ResourceKind kind, ResourceFindFn find) {
   g_lookups[int(kind)] = find;
 }
 
-void Constant_ResetResourceLookups() { InstallStartLookups(); }
+void Constant_ResetResourceLookups() {
+  for (ResourceFindFn& find : g_lookups) find = nullptr;
+}

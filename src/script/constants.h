@@ -25,10 +25,13 @@ bool Code_Constant_Prepare();
 bool Constant_Resolve(std::string_view name, ScriptValue* out);
 // The newest constant whose name matches ignoring ASCII case; null if none.
 const ScriptValue* Constant_Find(std::string_view name);
+// The engine's constants, then the platform's (Platform_RegisterConstants).
 void Constant_RegisterBuiltins();
 // The value of the engine's own constant of exactly this name, whatever has
 // been registered (the data-file writer reads event and key names here).
 bool Constant_BuiltinValue(std::string_view name, double* value);
+// The os_, device_, browser_, achievement_, asset_ and ds_type_ families.
+void Platform_RegisterConstants();
 void Constant_FreeAll();
 int32_t Constant_Count();
 
@@ -48,8 +51,8 @@ enum class ResourceKind {
 };
 // The index of the resource of that exact name, or -1.
 using ResourceFindFn = int32_t (*)(std::string_view name);
-// Each resource table installs its look-up; objects, timelines and rooms are
-// installed from the start. Null removes one.
+// The look-up of one kind of resource; null removes it. None is installed
+// until start-up installs every table's (the runtime knows no resources).
 void Constant_SetResourceLookup(ResourceKind kind, ResourceFindFn find);
-// Back to the start-up look-ups (tests).
+// Removes every look-up (tests).
 void Constant_ResetResourceLookups();

@@ -18,7 +18,9 @@ constexpr int kGrowBy = 500;
 
 int NoName(std::string_view) { return -1; }
 int NoArgCount(int) { return kNoSuchFunction; }
-FunctionBandLookups g_bands = {NoName, NoName, NoArgCount};
+int (*g_findScript)(std::string_view) = NoName;
+int (*g_findExtension)(std::string_view) = NoName;
+int (*g_extensionArgCount)(int) = NoArgCount;
 
 int Position(std::string_view name) {
   for (int i = 0; i < g_registry.count; ++i)
@@ -52,14 +54,14 @@ void FunctionRegistry_Replace(std::string_view name, BuiltinHandler handler) {
 int FunctionRegistry_Find(std::string_view name) {
   if (name.empty()) return -1;
   // A script hides an extension function or built-in of the same name.
-  if (int n = g_bands.findScript(name); n >= 0) return kFirstScriptFunction + n;
-  if (int n = g_bands.findExtension(name); n >= 0) return kFirstExtensionFunction + n;
+  if (int n = g_findScript(name); n >= 0) return kFirstScriptFunction + n;
+  if (int n = g_findExtension(name); n >= 0) return kFirstExtensionFunction + n;
   return Position(name);
 }
 
 int FunctionRegistry_GetArgCount(int index) {
   if (index >= kFirstExtensionFunction)
-    return g_bands.extensionArgCount(index - kFirstExtensionFunction);
+    return g_extensionArgCount(index - kFirstExtensionFunction);
   if (index >= kFirstScriptFunction) return kAnyArgCount;
   const FunctionEntry* e = FunctionRegistry_Get(index);
   return e ? e->argCount : kNoSuchFunction;
@@ -86,8 +88,11 @@ void FunctionRegistry_Free() {
   g_registry = {};
 }
 
-void FunctionRegistry_SetBandLookups(const FunctionBandLookups& lookups) {
-  g_bands = {lookups.findScript ? lookups.findScript : NoName,
-             lookups.findExtension ? lookups.findExtension : NoName,
-             lookups.extensionArgCount ? lookups.extensionArgCount : NoArgCount};
+void FunctionRegistry_SetScriptLookup(int (*findScript)(std::string_view)) {
+  g_findScript = findScript ? findScript : NoName;
+}
+
+void FunctionRegistry_SetExtensionLookups(int (*findExtension)(std::string_view), int (*extensionArgCount)(int)) {
+  g_findExtension = findExtension ? findExtension : NoName;
+  g_extensionArgCount = extensionArgCount ? extensionArgCount : NoArgCount;
 }

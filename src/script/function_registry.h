@@ -55,12 +55,11 @@ int FunctionRegistry_Capacity();
 void FunctionRegistry_Free();
 
 // Name look-ups of the script and extension bands. Until the script table and
-// the extension packages install theirs, those bands are empty.
-struct FunctionBandLookups {
-  int (*findScript)(std::string_view name);     // script index, or -1
-  int (*findExtension)(std::string_view name);  // extension function id, or -1
-  int (*extensionArgCount)(int id);             // kAnyArgCount, a count, or kNoSuchFunction
-};
-void FunctionRegistry_SetBandLookups(const FunctionBandLookups& lookups);
+// the extension packages install theirs, those bands are empty. Each owner
+// sets only its own band, so loading one never forgets the other; null
+// empties the band.
+void FunctionRegistry_SetScriptLookup(int (*findScript)(std::string_view name));  // script index, or -1
+void FunctionRegistry_SetExtensionLookups(int (*findExtension)(std::string_view name),  // id, or -1
+                                          int (*extensionArgCount)(int id));  // a count or kNoSuchFunction
 
 void InitMathFunctions();

@@ -25,9 +25,7 @@ ScriptCompiler g_compiler = nullptr;
 
 int FindForRegistry(std::string_view name) { return Script_Find(name); }
 
-void InstallLookup() {
-  FunctionRegistry_SetBandLookups({FindForRegistry, nullptr, nullptr});
-}
+void InstallLookup() { FunctionRegistry_SetScriptLookup(FindForRegistry); }
 
 // The error text of a failed call prefixed with the script's name. The
 // message itself is never cut off, and a recursion that failed deep down
@@ -71,11 +69,17 @@ void CScript::SetText(std::string text) {
   index_ = -1;
 }
 
+void CScript::BindNative(const NativeCodeEntry* entry) {
+  ++g_ScriptTableGeneration;
+  code_.reset();
+  native_ = entry;
+}
+
 bool CScript::Compile() {
   ++g_ScriptTableGeneration;
   const NativeGameHeader& native = NativeGame_Header();
   if (native.code_table) {
-    native_ = index_ >= 0 && index_ < native.code_count ? &native.code_table[index_] : nullptr;
+    BindNative(index_ >= 0 && index_ < native.code_count ? &native.code_table[index_] : nullptr);
     return true;
   }
   if (index_ >= 0) {
@@ -207,8 +211,15 @@ bool Script_Run(int32_t index, CObjInstance* self, CObjInstance* other, int argc
       ok = false;
     }
   } else if (const NativeCodeEntry* native = script->Native()) {
-    // The compiled body reads its arguments from the slots.
-    if (native->fn) native->fn(self, other);
+    if (native->script) {
+      ScriptValue* slots[kScriptArgumentSlots];
+      for (int i = 0; i < kScriptArgumentSlots; ++i) slots[i] = &g_ArgumentSlots[i];
+      // The count handed on is the one the slots hold, so the body never
+      // reads past them.
+      native->script(self, other, result, used, slots);
+    } else if (native->fn) {
+      native->fn(self, other);
+    }
   }
   for (ScriptValue& v : g_ArgumentSlots)
     if (!v.IsReal()) ScriptValue_Free(&v);  // reals own nothing

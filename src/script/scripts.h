@@ -42,6 +42,9 @@ class CScript {
 
   void SetCodeIndex(int32_t index);
   void SetText(std::string text);
+  // Binds a compiled body in place of any code (Compile does so from the
+  // compiled-code table).
+  void BindNative(const NativeCodeEntry* entry);
   // Binds or compiles the code; false when text does not compile.
   bool Compile();
 

@@ -408,10 +408,23 @@ inline const CallTarget* CallTargetOf(VMFrame* f, int32_t index) {
   return FindCallTarget(f, index);
 }
 
+// A script without bytecode: a compiled body runs through the script
+// table; anything else yields 0.
+__attribute__((noinline)) uint8_t* CallScriptWithoutBytecode(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
+  ScriptValue result;
+  const CScript* script = Script_Get(index);
+  if (script && script->Native()) {
+    f->sp = sp;
+    Script_Run(index, f->self, f->other, argc, &result, ValueAt(sp));
+    VM_CurrentFrame = f;
+  }
+  return PutResult(sp, argc, result);
+}
+
 uint8_t* CallScript(VMFrame* f, int32_t index, int argc, uint8_t* sp) {
   const ScriptValue zero{};
   const CallTarget* target = CallTargetOf(f, index);
-  if (!target) return PutResult(sp, argc, zero);
+  if (!target) return CallScriptWithoutBytecode(f, index, argc, sp);
   CScript* script = target->script;
   CCode* code = target->code;
   const VMBuffer* bytecode = target->bytecode;

@@ -11,7 +11,7 @@ FIXTURE = os.environ.get("TW_FIXTURE_RUNNER", "")
 # Codes of the fixture's compiled events (tests/fixture_game/fixture_game.cpp).
 LOG, CREATE_CHILD, DESTROY_SELF, SINK_ONCE, ALARM0, END_GAME, NEXT_ROOM, RESTART_ONCE = range(8)
 RECURSE, ERROR, MOVE_RIGHT, CREATION_CODE, ROOM_CODE, PERSIST, TIMELINE0, TIMELINE1, PING_PONG, GOTO_MISSING = range(8, 18)
-GOTO_NEXT, LAUNCH_DOWN, LOG_MOTION = range(18, 21)
+GOTO_NEXT, LAUNCH_DOWN, LOG_MOTION, DRAW_SELF, SCRIPT_SUM, CALL_SUM = range(18, 24)
 
 
 def game(name, body, rooms="0"):
@@ -128,6 +128,24 @@ class GameLoop(RunnerTest):
         r, out = self.play(GOLDEN)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(out, GOLDEN_TRANSCRIPT)
+
+    def test_a_compiled_script_takes_arguments_and_returns_its_result(self):
+        # The object's compiled create event calls the compiled script
+        # scr_sum with two arguments through the function id bound at load.
+        r, out = self.play(game("Sum", f"""
+SCRIPT none
+SCRIPT "scr_sum" code={SCRIPT_SUM}
+OBJECT "caller"
+  EVENT 0 0 code={CALL_SUM}
+  EVENT 3 0 code={END_GAME}
+END
+ROOM "room0"
+  INSTANCE x=0 y=0 object=0 id=100001
+END
+"""))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(out.splitlines(), ["Create caller 100001", "scr_sum got 2 arguments",
+                                            "scr_sum (2, 40) + 1 = 43", "Step caller 100001"])
 
     def test_room_flow_with_a_persistent_room(self):
         # Room 0 is persistent: re-entering it runs no create events and no

@@ -104,6 +104,41 @@ game_end();
 """
         self.both(game(main, scripts), ["1,2,21,3", "a,4,41,2", "3628800", "0"])
 
+    def test_resource_and_platform_names_are_constants(self):
+        # Every kind of resource at an index of its own, so that a name
+        # resolved to the wrong table or not at all shows.
+        main = """
+sprite_index = spr_player;
+show_debug_message(string(sprite_index) + " " + string(bg_sky) + " " + string(scr_twice) + " " + string(tl_intro)
+                   + " " + string(main) + " " + string(rm_main));
+show_debug_message(scr_twice(21) + spr_player);
+show_debug_message(string(os_linux) + " " + string(ds_type_queue) + " " + string(asset_timeline) + " "
+                   + string(browser_not_a_browser));
+game_end();
+"""
+        description = "\n".join([
+            'GEN8 version=13 debug=1 name="P" display="P" last_instance=100100 rooms=2',
+            "OPTN",
+            "ENTRY x=0 y=0 width=2 height=2 page=0",
+            "PAGE width=2 height=2 fill=0xFF0000FF",
+            "SPRITE none",
+            'SPRITE "spr_player" width=2 height=2 right=1 bottom=1 frames=0',
+            "BGND none",
+            "BGND none",
+            'BGND "bg_sky" entry=0',
+            "SCRIPT none",
+            'SCRIPT "scr_other" text="return 0;"',
+            'SCRIPT "scr_twice" text="return argument0 * 2;"',
+            "TIMELINE none", "TIMELINE none", "TIMELINE none",
+            'TIMELINE "tl_intro"', "END",
+            "OBJECT none", "OBJECT none", "OBJECT none", "OBJECT none",
+            'OBJECT "main" depth=0', f'  EVENT 0 0 text="{quoted(main)}"', "END",
+            "ROOM none",
+            'ROOM "rm_spare" code=0', "END",
+            'ROOM "rm_main" code=0', "  INSTANCE x=0 y=0 object=4 id=100099 code=0", "END",
+            "EMPTY CODE", "STRG", ""])
+        self.both(description, ["1 2 2 3 4 2", "43", "6 4 8 -1"])
+
     def test_with_over_objects_other_all_and_instance_ids(self):
         objects = [("thing", "global.made += 1; v = global.made;")]
         instances = [(0, 100001), (0, 100002), (0, 100003)]

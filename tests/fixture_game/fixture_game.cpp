@@ -15,6 +15,8 @@
 #include "game/native_game.h"
 #include "script/builtin_vars.h"
 #include "script/errors.h"
+#include "script/function_registry.h"
+#include "script/scripts.h"
 #include "script/value.h"
 #include "sprites/sprites.h"
 
@@ -170,6 +172,33 @@ void LogMotion(CObjInstance* s, CObjInstance* o) {
 // draw event would; quiet, since draw events run every frame.
 void DrawSelf(CObjInstance* s, CObjInstance*) { Sprite_DrawInstanceDefault(s); }
 
+// scr_sum (...): the sum of its arguments, with a line naming their count.
+void SumArguments(CObjInstance*, CObjInstance*, ScriptValue* result, int argc, ScriptValue** args) {
+  double sum = 0;
+  for (int i = 0; i < argc; ++i) sum += args[i]->Real();
+  g_OutputConsole->Output("scr_sum got %d arguments\n", argc);
+  result->real = sum;
+}
+
+// The functions the compiled code calls, bound by name at load.
+NativeFuncRef g_scrSum{"scr_sum", -1};
+NativeFuncRef* const kFuncRefs[] = {&g_scrSum, nullptr};
+
+// scr_sum (2, 40) + 1 through the function id bound at load.
+void CallSum(CObjInstance* s, CObjInstance* o) {
+  Log(s, o);
+  ScriptValue args[2] = {ScriptValue::FromReal(2), ScriptValue::FromReal(40)};
+  ScriptValue result;
+  const int32_t id = g_scrSum.id;
+  if (id >= kFirstScriptFunction && id < kFirstExtensionFunction &&
+      Script_Run(id - kFirstScriptFunction, s, o, 2, &result, args)) {
+    g_OutputConsole->Output("scr_sum (2, 40) + 1 = %g\n", result.Real() + 1);
+  } else {
+    g_OutputConsole->Output("scr_sum did not run (id %d)\n", id);
+  }
+  ScriptValue_Free(&result);
+}
+
 const NativeCodeEntry kTable[] = {
     {"tws_Object_log_0", LogOnly},                   // 0
     {"tws_Object_create_child_1", CreateChildOnce},  // 1
@@ -193,12 +222,14 @@ const NativeCodeEntry kTable[] = {
     {"tws_Object_launch_down_19", LaunchDown},        // 19
     {"tws_Object_log_motion_20", LogMotion},          // 20
     {"tws_Object_draw_self_21", DrawSelf},           // 21
+    {"tws_Script_scr_sum_22", nullptr, SumArguments},  // 22
+    {"tws_Object_call_sum_23", CallSum},             // 23
 };
 
 }  // namespace
 
 const NativeGameHeader& NativeGame_Header() {
   static const NativeGameHeader header{0,       0, 0, nullptr, kTable, int32_t(sizeof kTable / sizeof kTable[0]),
-                                       nullptr, nullptr};
+                                       nullptr, kFuncRefs};
   return header;
 }

@@ -5,15 +5,21 @@
 #include <cmath>
 #include <vector>
 
+#include "core/rooms.h"
 #include "core/run_loop.h"
 #include "object_fixtures.h"
+#include "script/code_run.h"
+#include "script/compiler.h"
+#include "script/errors.h"
+#include "script/function_registry.h"
+#include "script/scripts.h"
+#include "script/vm.h"
 
 namespace {
 
 class TimeLines : public fixture::Loaded {
  protected:
   void TearDown() override {
-    TimeLine_SetScriptRunner(nullptr);
     Event_SetCompiler(nullptr);
     g_Run = RunGlobals();
     fixture::Loaded::TearDown();
@@ -124,33 +130,66 @@ TEST_F(TimeLines, DeletingKeepsTheOtherIndices) {
 }
 
 struct Seen {
-  int32_t type, number, object, script;
+  int32_t type, number, object, tag, argc;
 };
-std::vector<Seen> g_seen;
 
-bool RecordScript(CObjInstance*, CObjInstance*, int32_t script) {
-  g_seen.push_back({g_Run.event_type, g_Run.event_number, g_Run.event_object, script});
-  return true;
+// tl_record (tag): what a script moment saw of the run globals and of its
+// arguments, with the tag its script gave.
+std::vector<Seen> g_seen;
+void RecordBuiltin(ScriptValue*, CObjInstance*, CObjInstance*, int, ScriptValue* args) {
+  g_seen.push_back({g_Run.event_type, g_Run.event_number, g_Run.event_object, int32_t(args[0].Real()),
+                    g_ArgumentCount});
 }
 
-TEST_F(TimeLines, AMomentRunsWithItsOwnEventGlobals) {
-  g_seen.clear();
-  TimeLine_SetScriptRunner(RecordScript);
+// A script of the table compiled from text.
+int32_t AddTextScript(const char* name, const char* text) {
+  auto script = std::make_unique<CScript>(name);
+  script->SetText(text);
+  EXPECT_TRUE(script->Compile()) << Code_PendingErrorText();
+  return Script_AddForTests(std::move(script));
+}
+
+class TimeLineScripts : public TimeLines {
+ protected:
+  void SetUp() override {
+    g_seen.clear();
+    Error_ResetForTests();
+    g_ShowErrors = false;
+    VM_SetFatalErrorsEndProcess(false);
+    Compiler_Install();
+    if (FunctionRegistry_Find("tl_record") < 0) FunctionRegistry_Add("tl_record", RecordBuiltin, 1);
+  }
+  void TearDown() override {
+    Script_DeleteAll();
+    Script_SetCompiler(nullptr);
+    Room_SetCompiler(nullptr);
+    Error_ResetForTests();
+    g_ShowErrors = true;
+    VM_SetFatalErrorsEndProcess(true);
+    TimeLines::TearDown();
+  }
+};
+
+TEST_F(TimeLineScripts, AScriptMomentRunsItsScriptWithTheMomentsEventGlobals) {
+  AddTextScript("scr_pad", "");
+  const int32_t first = AddTextScript("scr_first", "tl_record(7);");
+  const int32_t second = AddTextScript("scr_second", "tl_record(8);");
   fixture::Game g;
   g.tmln = true;
   g.timelines = {fixture::TimeLine{"a"}, fixture::TimeLine{"b"}};
   Load(g);
-  TimeLine_Get(1)->AddMomentScript(25, 9);
-  TimeLine_Get(1)->AddMomentScript(40, 3);
+  TimeLine_Get(1)->AddMomentScript(25, first);
+  TimeLine_Get(1)->AddMomentScript(40, second);
   g_Run.event_type = kEventStep;
   g_Run.event_number = 2;
   g_Run.event_object = 6;
   EXPECT_TRUE(TimeLine_PerformMoment(nullptr, nullptr, 1, 0));
-  ASSERT_EQ(g_seen.size(), 1u);
+  ASSERT_EQ(g_seen.size(), 1u) << "the moment ran its script";
   EXPECT_EQ(g_seen[0].type, kEventTimelineMoment);
   EXPECT_EQ(g_seen[0].number, 25);
   EXPECT_EQ(g_seen[0].object, 1);
-  EXPECT_EQ(g_seen[0].script, 9);
+  EXPECT_EQ(g_seen[0].tag, 7);
+  EXPECT_EQ(g_seen[0].argc, 0) << "the script got no arguments";
   EXPECT_EQ(g_Run.event_type, kEventStep);
   EXPECT_EQ(g_Run.event_number, 2);
   EXPECT_EQ(g_Run.event_object, 6);
@@ -161,6 +200,40 @@ TEST_F(TimeLines, AMomentRunsWithItsOwnEventGlobals) {
   g_Run.new_room = 3;
   EXPECT_FALSE(TimeLine_PerformMoment(nullptr, nullptr, 1, 1));
   EXPECT_EQ(g_seen.size(), 1u);
+  g_Run.new_room = kNewRoomNone;
+  EXPECT_TRUE(TimeLine_PerformMoment(nullptr, nullptr, 1, 1));
+  ASSERT_EQ(g_seen.size(), 2u);
+  EXPECT_EQ(g_seen[1].number, 40);
+  EXPECT_EQ(g_seen[1].tag, 8);
+  EXPECT_FALSE(Error_Occurred());
+}
+
+TEST_F(TimeLineScripts, AFailingMomentScriptIsReportedAndAMissingOneSkipped) {
+  // The machine reports its own errors; the tree interpreter leaves the
+  // failure to whoever ran the script.
+  for (const bool machine : {false, true}) {
+    SCOPED_TRACE(machine ? "machine" : "tree");
+    g_UseVM = machine;
+    Error_ResetForTests();
+    Script_DeleteAll();
+    const int32_t failing = AddTextScript("scr_fails", "var n; n = 1; n.b.c = 3;");
+    fixture::Game g;
+    g.tmln = true;
+    g.timelines = {fixture::TimeLine{"tl_fails"}};
+    Load(g);
+    TimeLine_Get(0)->AddMomentScript(30, failing);
+    TimeLine_Get(0)->AddMomentScript(31, 99);
+    EXPECT_FALSE(TimeLine_PerformMoment(nullptr, nullptr, 0, 1)) << "no script 99";
+    EXPECT_FALSE(Error_Occurred());
+    const bool ran = TimeLine_PerformMoment(nullptr, nullptr, 0, 0);
+    ASSERT_TRUE(Error_Occurred()) << "the failure is reported, not dropped";
+    if (!machine) {
+      EXPECT_FALSE(ran);
+      EXPECT_NE(Error_LastText().find("In script scr_fails"), std::string::npos) << Error_LastText();
+    }
+    EXPECT_FALSE(Code_HasPendingError());
+  }
+  g_UseVM = true;
 }
 
 TEST_F(TimeLines, PrepareCompilesEachMomentUnderItsStep) {

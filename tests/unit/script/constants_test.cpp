@@ -8,8 +8,11 @@
 #include "core/options.h"
 #include "script/constants.h"
 #include "script/value.h"
+#include "resolved.h"
 
 namespace {
+
+using fixture::Resolved;
 
 class Constants : public testing::Test {
  protected:
@@ -24,13 +27,6 @@ class Constants : public testing::Test {
     Constant_ResetResourceLookups();
     Options_Reset();
   }
-  static double Resolved(const char* name) {
-    ScriptValue v;
-    EXPECT_TRUE(Constant_Resolve(name, &v)) << name;
-    double r = v.Real();
-    ScriptValue_Free(&v);
-    return r;
-  }
 };
 
 int32_t SpriteLookup(std::string_view name) { return name == "c_red" ? 4 : name == "spr_both" ? 9 : -1; }
@@ -38,7 +34,7 @@ int32_t ScriptLookup(std::string_view name) { return name == "spr_both" ? 2 : -1
 
 TEST_F(Constants, BuiltinsHaveTheirValues) {
   Constant_RegisterBuiltins();
-  EXPECT_EQ(Constant_Count(), 363);
+  EXPECT_EQ(Constant_Count(), 363 + 73) << "the engine's own, then the platform's";
   struct Case {
     const char* name;
     double value;
@@ -53,6 +49,44 @@ TEST_F(Constants, BuiltinsHaveTheirValues) {
   ScriptValue v;
   EXPECT_FALSE(Constant_Resolve("bm_inv_dest_color", &v));
   EXPECT_FALSE(Constant_Resolve("cr_size", &v));
+}
+
+TEST_F(Constants, PlatformFamiliesFollowTheEnginesOwn) {
+  Constant_RegisterBuiltins();
+  struct Case {
+    const char* name;
+    double value;
+  } cases[] = {
+      {"os_unknown", -1},
+      {"os_win32", 0},
+      {"os_windows", 0},
+      {"os_linux", 6},
+      {"os_win8native", 9},
+      {"os_llvm_win32", 65536},
+      {"os_llvm_winphone", 65543},
+      {"device_ios_unknown", -1},
+      {"device_ios_iphone5", 4},
+      {"device_emulator", 256},
+      {"device_tablet", 2},
+      {"browser_not_a_browser", -1},
+      {"browser_ie_mobile", 10},
+      {"of_challenge_tie", 2},
+      {"leaderboard_type_time_mins_secs", 1},
+      {"achievement_our_info", 1002},
+      {"achievement_challenge_launched", 1011},
+      {"achievement_filter_friends_only", 1},
+      {"achievement_type_achievement_score", 1},
+      {"asset_unknown", -1},
+      {"asset_object", 0},
+      {"asset_sound", 2},
+      {"asset_timeline", 8},
+      {"ds_type_map", 1},
+      {"ds_type_queue", 4},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Resolved(c.name), c.value) << c.name;
+  ScriptValue v;
+  EXPECT_FALSE(Constant_Resolve("ds_type_grid", &v)) << "only the four listed kinds";
+  EXPECT_FALSE(Constant_Resolve("os_llvm_tizen", &v));
 }
 
 TEST_F(Constants, NamesAreCheckedAndTrimmed) {

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "script/scripts.h"
 
 namespace {
 
@@ -40,7 +43,8 @@ class FunctionRegistryTest : public testing::Test {
     g_a = g_b = {};
   }
   void TearDown() override {
-    FunctionRegistry_SetBandLookups({nullptr, nullptr, nullptr});
+    FunctionRegistry_SetScriptLookup(nullptr);
+    FunctionRegistry_SetExtensionLookups(nullptr, nullptr);
     FunctionRegistry_Free();
   }
 };
@@ -174,7 +178,8 @@ TEST_F(FunctionRegistryTest, ScriptsThenExtensionsHideBuiltins) {
   FunctionRegistry_Add("fr_ext", HandlerA, 1);
   EXPECT_EQ(FunctionRegistry_Find("fr_abs"), pos);
 
-  FunctionRegistry_SetBandLookups({FakeScriptFind, FakeExtensionFind, FakeExtensionArgCount});
+  FunctionRegistry_SetScriptLookup(FakeScriptFind);
+  FunctionRegistry_SetExtensionLookups(FakeExtensionFind, FakeExtensionArgCount);
   EXPECT_EQ(FunctionRegistry_Find("fr_abs"), 100007);
   EXPECT_EQ(FunctionRegistry_Find("fr_ext"), 500003);
   EXPECT_EQ(FunctionRegistry_Find("fr_shared"), 100002);
@@ -185,6 +190,18 @@ TEST_F(FunctionRegistryTest, ScriptsThenExtensionsHideBuiltins) {
   EXPECT_EQ(FunctionRegistry_GetArgCount(100007), -1);
   // The built-ins stay reachable by index.
   EXPECT_EQ(FunctionRegistry_GetArgCount(pos), 1);
+}
+
+TEST_F(FunctionRegistryTest, LoadingScriptsKeepsTheExtensionLookups) {
+  Script_DeleteAll();
+  FunctionRegistry_SetExtensionLookups(FakeExtensionFind, FakeExtensionArgCount);
+  Script_AddForTests(std::make_unique<CScript>("fr_loaded"));
+  EXPECT_EQ(FunctionRegistry_Find("fr_loaded"), 100000) << "the script band is the table's";
+  EXPECT_EQ(FunctionRegistry_Find("fr_ext"), 500003) << "the extension band survives the script load";
+  EXPECT_EQ(FunctionRegistry_GetArgCount(500003), 2);
+  Script_DeleteAll();
+  EXPECT_EQ(FunctionRegistry_Find("fr_loaded"), -1);
+  EXPECT_EQ(FunctionRegistry_Find("fr_ext"), 500003);
 }
 
 TEST_F(FunctionRegistryTest, GrowsBy500KeepingEveryEntry) {

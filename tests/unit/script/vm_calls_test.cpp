@@ -15,6 +15,7 @@
 #include "core/objects.h"
 #include "core/rooms.h"
 #include "core/run_loop.h"
+#include "game/native_game.h"
 #include "pack.h"
 #include "script/builtin_vars.h"
 #include "script/code.h"
@@ -233,6 +234,56 @@ TEST_F(VMCalls, ScriptRunSavesTheCallersArgumentsAndNamesTheScriptOnFailure) {
   g_ArgumentSlots[0] = ScriptValue();
   g_ArgumentSlots[4] = ScriptValue();
   g_ArgumentCount = 0;
+}
+
+// A compiled script: (a, b [, text]) gives argc * 10000 + a * 100 + b, or
+// the text doubled when there is a third argument; it checks that its
+// arguments are the slots themselves and that argument_count agrees.
+int g_nativeMismatches = 0;
+void NativeScript(CObjInstance*, CObjInstance*, ScriptValue* result, int argc, ScriptValue** args) {
+  for (int i = 0; i < kScriptArgumentSlots; ++i)
+    if (args[i] != &g_ArgumentSlots[i]) ++g_nativeMismatches;
+  if (argc != g_ArgumentCount) ++g_nativeMismatches;
+  if (argc >= 3 && args[2]->IsString()) {
+    ScriptValue_SetText(result, (std::string(args[2]->Text()) + args[2]->Text()).c_str());
+    return;
+  }
+  result->real = argc * 10000 + args[0]->Real() * 100 + args[1]->Real();
+}
+const NativeCodeEntry kNativeScript{"tws_Script_native", nullptr, NativeScript};
+
+TEST_F(VMCalls, CompiledScriptsTakeArgumentsAndGiveTheirResult) {
+  g_nativeMismatches = 0;
+  const std::string scripts = "CODE \"stub\"\nEND\nSCRIPT \"native\" code=\"stub\"\n";
+  ASSERT_EQ(Load("CODE \"main\"\nEND\n" + scripts + "VARI\nFUNC\nSTRG\n"), "");
+  Script_Get(0)->BindNative(&kNativeScript);
+
+  // Called by the table, as the tree interpreter and compiled code call it.
+  g_ArgumentSlots[0] = ScriptValue::FromReal(11);
+  g_ArgumentCount = 1;
+  ScriptValue args[3] = {ScriptValue::FromReal(4), ScriptValue::FromReal(2), ScriptValue()};
+  ScriptValue_SetText(&args[2], "ab");
+  ScriptValue result;
+  ASSERT_TRUE(Script_Run(0, nullptr, nullptr, 2, &result, args));
+  EXPECT_EQ(result.Real(), 20402.0);
+  ASSERT_TRUE(Script_Run(0, nullptr, nullptr, 3, &result, args));
+  ASSERT_TRUE(result.IsString());
+  EXPECT_STREQ(result.Text(), "abab");
+  ScriptValue_Free(&result);
+  ScriptValue_Free(&args[2]);
+  EXPECT_EQ(g_ArgumentSlots[0].Real(), 11.0) << "the caller's slots are back";
+  EXPECT_EQ(g_ArgumentCount, 1);
+  g_ArgumentSlots[0] = ScriptValue();
+  g_ArgumentCount = 0;
+
+  // Called by the machine, which uses the result: native (7, 5) + 1.
+  ASSERT_EQ(LoadAndRun(Real(5) + Real(7) + "call.i native 2\npush.d 1\nadd.d.v\nret.v", scripts), "");
+  Script_Get(0)->BindNative(&kNativeScript);
+  ASSERT_EQ(Run(), "");
+  EXPECT_EQ(result_.Real(), 20000.0 + 700 + 5 + 1);
+  EXPECT_EQ(leaked_, 0);
+  EXPECT_EQ(g_nativeMismatches, 0);
+  for (const ScriptValue& v : g_ArgumentSlots) EXPECT_TRUE(v.IsReal() && v.real == 0.0);
 }
 
 // ---- Script calls ----------------------------------------------------------------
