@@ -50,7 +50,9 @@ TEST_F(Backgrounds, LoadsRecordsWithTheirEntrySizes) {
   GameDataFile file(Container(true, false));
   for (const ChunkRef& c : file.Chunks()) {
     if (!std::memcmp(c.tag, "TPAG", 4)) TPage_Load(ChunkBody(file, c));
-    if (!std::memcmp(c.tag, "BGND", 4)) ASSERT_TRUE(Background_Load(ChunkBody(file, c)));
+    if (!std::memcmp(c.tag, "BGND", 4)) {
+      ASSERT_TRUE(Background_Load(ChunkBody(file, c)));
+    }
   }
   ASSERT_EQ(Background_Count(), 3);
   EXPECT_FALSE(Background_Exists(1));
@@ -76,7 +78,9 @@ TEST_F(Backgrounds, LoadsRecordsWithTheirEntrySizes) {
 TEST_F(Backgrounds, RecordsPastTheContainerAreRefused) {
   GameDataFile file(Container(true, true));
   for (const ChunkRef& c : file.Chunks())
-    if (!std::memcmp(c.tag, "BGND", 4)) EXPECT_THROW(Background_Load(ChunkBody(file, c)), DataError);
+    if (!std::memcmp(c.tag, "BGND", 4)) {
+      EXPECT_THROW(Background_Load(ChunkBody(file, c)), DataError);
+    }
 }
 
 TEST_F(Backgrounds, TableOperations) {
@@ -143,8 +147,12 @@ class PageBackgrounds : public Backgrounds {
     for (const ChunkRef& c : file_->Chunks()) {
       ChunkBody body(*file_, c);
       if (!std::memcmp(c.tag, "TPAG", 4)) TPage_Load(body);
-      if (!std::memcmp(c.tag, "TXTR", 4)) ASSERT_TRUE(Texture_LoadPages(body));
-      if (!std::memcmp(c.tag, "BGND", 4)) ASSERT_TRUE(Background_Load(body));
+      if (!std::memcmp(c.tag, "TXTR", 4)) {
+        ASSERT_TRUE(Texture_LoadPages(body));
+      }
+      if (!std::memcmp(c.tag, "BGND", 4)) {
+        ASSERT_TRUE(Background_Load(body));
+      }
     }
   }
   static uint32_t OwnPixel(const CBackgroundImage& b, int x, int y) {
