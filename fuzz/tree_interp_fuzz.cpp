@@ -131,6 +131,9 @@ class Gen {
 
 bool Init() {
   VM_SetFatalErrorsEndProcess(false);
+  // A fatal report asks the game to end, which a pump would apply to every
+  // later input: runs here are compared, never pumped.
+  VM_SetMessagePump(nullptr);
   g_ShowErrors = false;
   GlobalVar_Init();
   Constant_RegisterBuiltins();
