@@ -17,7 +17,6 @@
 #include "graphics/render_targets.h"
 #include "graphics/window.h"
 #include "platform/gfx/gl/gl_device.h"
-#include "platform/leaks_ignored.h"
 #include "platform/message_box.h"
 #include "script/errors.h"
 
@@ -55,15 +54,7 @@ bool StartVideo() {
 
 bool EnsureVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-  if (!StartVideo()) return false;
-#ifdef TW_HAS_LSAN
-  // Under the leak checker the OpenGL driver stays loaded to the end (one
-  // more hold on it than windows release): once unloaded, the blocks its own
-  // globals hold would read as our leaks.
-  LeaksIgnored heldOnPurpose;
-  SDL_GL_LoadLibrary(nullptr);
-#endif
-  return true;
+  return StartVideo();
 }
 
 bool DesktopMode(int display, SDL_DisplayMode* mode) {

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "platform/leaks_ignored.h"
+
 namespace gfx {
 
 std::unique_ptr<GLWindow> GLWindow::Create(const char* title, int width, int height, bool visible,
@@ -43,6 +45,8 @@ std::unique_ptr<GLWindow> GLWindow::Create(const char* title, int width, int hei
     if (error) *error = "OpenGL 3.3 not available";
     return nullptr;
   }
+  // The driver is loaded now; it may unload when the last window goes.
+  Leaks_KeepLoadedLibraries();
   return w;
 }
 
