@@ -1,3 +1,3 @@
-#include "core/entry.h"
+#include "runner/entry.h"
 
 int main(int argc, char** argv) { return Runner_Main(argc, argv); }

@@ -11,7 +11,7 @@
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 
 namespace {
 

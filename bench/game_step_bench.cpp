@@ -6,12 +6,12 @@
 
 #include "core/game_data.h"
 #include "core/game_info.h"
-#include "core/game_start.h"
-#include "core/game_step.h"
+#include "runner/game_start.h"
+#include "runner/game_step.h"
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "game/native_game.h"
 #include "pack.h"
 

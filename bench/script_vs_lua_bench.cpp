@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/instances.h"
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/builtins_math.h"
 #include "script/builtins_string.h"
 #include "script/code.h"

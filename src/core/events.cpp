@@ -5,7 +5,7 @@
 
 #include "core/code_chunks.h"
 #include "core/objects.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "game/native_game.h"
 #include "script/code.h"
 #include "script/code_run.h"

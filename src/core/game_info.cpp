@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "core/code_chunks.h"
-#include "core/command_line.h"
-#include "core/console.h"
+#include "runner/command_line.h"
+#include "script/console.h"
 #include "core/rooms.h"
-#include "core/startup.h"
+#include "runner/startup.h"
 
 namespace {
 GameInfoHeader g_info;

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/game_info.h"
 #include "core/instances.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 
 namespace {
 std::vector<std::unique_ptr<CObject>> g_objects;

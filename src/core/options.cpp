@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "core/command_line.h"
+#include "runner/command_line.h"
 #include "core/game_info.h"
 #include "graphics/graphics.h"
 

@@ -4,7 +4,7 @@
 
 #include "core/code_chunks.h"
 #include "core/game_info.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "game/native_game.h"
 #include "script/code.h"
 #include "script/convert.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "script/code_run.h"
 #include "script/scripts.h"
 

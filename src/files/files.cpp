@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "script/function_registry.h"
 #include "script/memory_manager.h"
 #include "script/value.h"

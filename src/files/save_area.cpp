@@ -4,12 +4,12 @@
 #include <cstring>
 #include <vector>
 
-#include "core/console.h"
-#include "core/entry.h"
+#include "script/console.h"
+#include "runner/entry.h"
 #include "files/files.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "graphics/batching.h"
 #include "graphics/frame.h"
 #include "graphics/matrices.h"

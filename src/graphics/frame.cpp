@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/console.h"
-#include "core/run_loop.h"
+#include "script/console.h"
+#include "core/run_state.h"
 #include "graphics/batching.h"
 #include "graphics/bitmap.h"
 #include "graphics/display.h"

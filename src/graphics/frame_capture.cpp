@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "graphics/image_codecs.h"
 #include "graphics/render_states.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "files/files.h"
 #include "graphics/image_codecs.h"
 #include "platform/files.h"

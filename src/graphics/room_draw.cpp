@@ -8,7 +8,7 @@
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "draw/draw.h"
 #include "graphics/batching.h"
 #include "graphics/display.h"

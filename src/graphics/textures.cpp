@@ -8,7 +8,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "graphics/batching.h"
 #include "graphics/bitmap.h"
 #include "graphics/image_codecs.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "graphics/display.h"
 #include "graphics/frame.h"
 #include "graphics/room_draw.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/game_info.h"
 #include "core/options.h"
 #include "files/files.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/console.h"
+#include "script/console.h"
 
 namespace {
 

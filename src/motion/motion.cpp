@@ -1,7 +1,7 @@
 #include "motion/motion.h"
 
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "script/convert.h"
 #include "script/function_registry.h"
 #include "script/value.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/options.h"
 #include "files/files.h"
 #include "script/value.h"

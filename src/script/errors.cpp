@@ -7,12 +7,12 @@
 #include <cstring>
 #include <thread>
 
-#include "core/console.h"
-#include "core/entry.h"
+#include "script/console.h"
+#include "runner/entry.h"
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/options.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "core/timelines.h"
 #include "graphics/graphics.h"
 #include "input/input.h"

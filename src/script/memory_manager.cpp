@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "platform/message_box.h"
 #include "script/errors.h"
 

@@ -2,7 +2,7 @@
 // compiled game code and the value routines it shares with the machine).
 #pragma once
 
-#include "core/console.h"
+#include "script/console.h"
 
 // Reported as fatal, then the program ends in order with -1; while the
 // debugger evaluates an expression (or when tests ask for it) it returns

@@ -11,7 +11,7 @@
 #include "core/objects.h"
 #include "core/options.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "ext/extensions.h"
 #include "script/bytecode.h"
 #include "script/code.h"

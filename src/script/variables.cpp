@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/options.h"
 #include "ds/buffer.h"
 #include "script/memory_manager.h"

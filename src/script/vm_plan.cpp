@@ -3,7 +3,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/bytecode.h"
 #include "script/function_registry.h"
 #include "script/value.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/events.h"
 #include "core/rooms.h"
 #include "graphics/textures.h"

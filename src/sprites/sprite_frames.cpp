@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "graphics/batching.h"
 #include "graphics/image_codecs.h"
 #include "graphics/render_states.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/instances.h"
 #include "graphics/matrices.h"
 #include "graphics/room_draw.h"

@@ -5,15 +5,15 @@
 #include <set>
 #include <string>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/event_dispatch.h"
 #include "core/instance_commands.h"
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "game/native_game.h"
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/scripts.h"

@@ -10,7 +10,7 @@
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "object_fixtures.h"
 #include "script/errors.h"
 #include "sprites/precise.h"

@@ -1,4 +1,4 @@
-#include "core/console.h"
+#include "script/console.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/command_line.h"
+#include "runner/command_line.h"
 #include "core/game_info.h"
 #include "core/options.h"
 #include "core/rooms.h"

@@ -7,7 +7,7 @@
 #include "core/instance_commands.h"
 #include "core/instances.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "motion/paths.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "object_fixtures.h"
 #include "script/errors.h"
 

@@ -11,7 +11,7 @@
 #include "audio/audio.h"
 #include "unit/container_bytes.h"
 #include "core/game_data.h"
-#include "core/startup.h"
+#include "runner/startup.h"
 #include "draw/draw.h"
 #include "motion/paths.h"
 #include "pack.h"

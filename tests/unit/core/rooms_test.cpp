@@ -13,7 +13,7 @@
 
 #include "core/code_chunks.h"
 #include "core/game_info.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "pack.h"
 #include "resources.h"
 #include "script/code.h"

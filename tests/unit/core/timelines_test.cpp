@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "object_fixtures.h"
 #include "script/code_run.h"
 #include "script/compiler.h"

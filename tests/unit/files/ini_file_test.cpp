@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/entry.h"
+#include "runner/entry.h"
 #include "core/game_data.h"
-#include "core/profiler.h"
+#include "runner/profiler.h"
 #include "script/vm.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "graphics/textures.h"
 #include "graphics_fixture.h"
 #include "pack.h"

@@ -1,7 +1,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "graphics_fixture.h"
 #include "script/errors.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "graphics/bitmap.h"
 #include "graphics/display.h"
 #include "graphics/frame.h"

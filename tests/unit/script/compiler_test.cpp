@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/code.h"
 #include "script/code_run.h"
 #include "script/compiler.h"

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "core/options.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "script/variables.h"
 
 namespace {

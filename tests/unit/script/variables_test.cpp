@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/options.h"
 #include "ds/buffer.h"
 

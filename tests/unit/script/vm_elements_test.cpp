@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/entry.h"
+#include "runner/entry.h"
 #include "core/instances.h"
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/code.h"
 #include "script/code_run.h"
 #include "script/constants.h"

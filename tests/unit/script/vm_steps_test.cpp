@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/entry.h"
+#include "runner/entry.h"
 #include "core/instances.h"
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/builtins_math.h"
 #include "script/builtins_string.h"
 #include "script/code.h"

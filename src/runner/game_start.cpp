@@ -1,19 +1,19 @@
-#include "core/game_start.h"
+#include "runner/game_start.h"
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "core/console.h"
-#include "core/entry.h"
+#include "script/console.h"
+#include "runner/entry.h"
 #include "core/event_dispatch.h"
 #include "core/events.h"
 #include "core/instances.h"
 #include "core/object_lists.h"
 #include "core/options.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "runner/run_loop.h"
 #include "ext/extensions.h"
 #include "graphics/graphics.h"
 #include "input/input.h"

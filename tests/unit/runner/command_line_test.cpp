@@ -1,11 +1,11 @@
-#include "core/command_line.h"
+#include "runner/command_line.h"
 
 #include <gtest/gtest.h>
 
 #include "audio/audio.h"
-#include "core/console.h"
-#include "core/entry.h"
-#include "core/profiler.h"
+#include "script/console.h"
+#include "runner/entry.h"
+#include "runner/profiler.h"
 #include "ext/extensions.h"
 #include "input/input.h"
 #include "script/errors.h"

@@ -1,8 +1,8 @@
-#include "core/run_loop.h"
+#include "runner/run_loop.h"
 
 #include <gtest/gtest.h>
 
-#include "core/entry.h"
+#include "runner/entry.h"
 #include "core/rooms.h"
 #include "platform/clock.h"
 #include "platform/events.h"

@@ -1,3 +1,3 @@
-#include "core/profiler.h"
+#include "runner/profiler.h"
 
 int g_ProfilerOverlayFlags = 0;

@@ -1,4 +1,4 @@
-#include "core/entry.h"
+#include "runner/entry.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/command_line.h"
+#include "runner/command_line.h"
 #include "core/game_info.h"
-#include "core/game_start.h"
-#include "core/run_loop.h"
-#include "core/startup.h"
+#include "runner/game_start.h"
+#include "runner/run_loop.h"
+#include "runner/startup.h"
 #include "platform/events.h"
 #include "platform/files.h"
 #include "platform/paths.h"

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "input/input.h"
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/errors.h"
 #include "script/value.h"
 

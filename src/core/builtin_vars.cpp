@@ -1,4 +1,4 @@
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 
 #include <sys/utsname.h>
 
@@ -6,12 +6,12 @@
 #include <ctime>
 #include <vector>
 
-#include "core/console.h"
+#include "script/console.h"
 #include "core/event_dispatch.h"
 #include "core/events.h"
 #include "core/game_info.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "files/files.h"
 #include "graphics/room_draw.h"
 #include "graphics/view_mapping.h"

@@ -1,4 +1,5 @@
-// The main loop and the run globals.
+// The state of the running game that the world and every subsystem read:
+// the room, the score, the event being dispatched, the step's clock.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -40,26 +41,10 @@ struct RunGlobals {
 
 extern RunGlobals g_Run;
 
-void RunGlobals_Init();
 
-// The microsecond clock of the run.
+// The microsecond clock of the run, from its start.
 void Time_Init();
 int64_t Time_Microseconds();
-// Waits `us` microseconds (at most 3 s), sleeping and then spinning while it
-// pumps messages; a clock that goes back ends the wait.
-void Time_Wait(int64_t us);
-
-// Starts the game and prepares the frame timing.
-void Run_Start();
-void Run_EnterMainLoop();
-// One paced frame of the main loop.
-void Run_Frame();
-// One frame without pacing (debugger stepping).
-void Run_DebugFrame();
-void Run_Pause();
-void Run_StepFrame();
-void Run_Stop();
-// The wait before the next frame, from the frame base, now and the speed.
-int64_t Run_FrameWait(int64_t now, int64_t lastFrame, int32_t roomSpeed);
-// Frames run so far (the frame-limit test hook counts them).
-int64_t Run_FrameCount();
+// Microseconds between the last two steps; the runner sets it each step.
+int64_t Run_DeltaTime();
+void Run_SetDeltaTime(int64_t us);

@@ -1,9 +1,9 @@
-#include "core/game_step.h"
+#include "runner/game_step.h"
 
 #include <cmath>
 #include <span>
 
-#include "core/entry.h"
+#include "runner/entry.h"
 #include "core/event_dispatch.h"
 #include "core/events.h"
 #include "core/instances.h"
@@ -11,7 +11,7 @@
 #include "core/objects.h"
 #include "core/options.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "runner/run_loop.h"
 #include "core/timelines.h"
 #include "files/files.h"
 #include "graphics/graphics.h"
@@ -22,7 +22,6 @@
 
 namespace {
 int64_t g_previousStepTime = 0;
-int64_t g_deltaTime = 0;
 
 uint64_t Snapshot() { return g_DispatchStamp++; }
 
@@ -295,8 +294,6 @@ bool FlushAndCheck() {
 }
 }  // namespace
 
-int64_t Run_DeltaTime() { return g_deltaTime; }
-
 void Run_ApplyObjectChanges() { Instance_ApplyObjectChanges(); }
 
 void Run_ApplyDepthChanges() {
@@ -323,7 +320,7 @@ void Run_ClearPendingChanges() {
 
 void Run_GameStep() {
   int64_t now = Time_Microseconds();
-  g_deltaTime = now - g_previousStepTime;
+  Run_SetDeltaTime(now - g_previousStepTime);
   g_previousStepTime = now;
   CGameRoom* room = g_Run.room;
   if (!room) return;

@@ -3,13 +3,12 @@
 // state, with the readings of its physics body.
 #include <cmath>
 
-#include "core/game_step.h"
 #include "core/instances.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "graphics/display.h"
 #include "physics/physics.h"
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/convert.h"
 #include "script/value.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/entry.h"
+#include "runner/entry.h"
 
 namespace fs = std::filesystem;
 

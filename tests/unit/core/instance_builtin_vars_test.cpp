@@ -12,9 +12,9 @@
 
 #include "core/instances.h"
 #include "core/rooms.h"
-#include "core/run_loop.h"
+#include "core/run_state.h"
 #include "physics/physics.h"
-#include "script/builtin_vars.h"
+#include "core/builtin_vars.h"
 #include "script/errors.h"
 #include "script/value.h"
 

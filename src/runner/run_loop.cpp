@@ -1,12 +1,12 @@
-#include "core/run_loop.h"
+#include "runner/run_loop.h"
 
 #include <cstdlib>
 
 #include "audio/audio.h"
-#include "core/console.h"
-#include "core/entry.h"
-#include "core/game_start.h"
-#include "core/game_step.h"
+#include "script/console.h"
+#include "runner/entry.h"
+#include "runner/game_start.h"
+#include "runner/game_step.h"
 #include "core/rooms.h"
 #include "graphics/graphics.h"
 #include "input/input.h"
@@ -14,10 +14,7 @@
 #include "platform/clock.h"
 #include "script/memory_manager.h"
 
-RunGlobals g_Run;
-
 namespace {
-int64_t g_timeBase = 0;
 int64_t g_lastFrameTime = 0;
 int64_t g_secondStart = 0;
 int32_t g_framesThisSecond = 0;
@@ -64,10 +61,6 @@ void RunGlobals_Init() {
   g_Run = RunGlobals();
   g_RunFlag = false;
 }
-
-void Time_Init() { g_timeBase = Clock_Microseconds(); }
-
-int64_t Time_Microseconds() { return Clock_Microseconds() - g_timeBase; }
 
 void Time_Wait(int64_t t) {
   if (t <= 0) return;

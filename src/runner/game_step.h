@@ -10,5 +10,3 @@ void Run_ApplyObjectChanges();
 void Run_ApplyDepthChanges();
 // Empties the object-change and depth-change lists.
 void Run_ClearPendingChanges();
-// Microseconds between the last two steps.
-int64_t Run_DeltaTime();
