@@ -7,6 +7,7 @@
 #include <fcntl.h>
 
 #include "core/game_data.h"
+#include "runner/load_game.h"
 #include "core/game_info.h"
 #include "pack.h"
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "core/game_data.h"
+#include "runner/load_game.h"
 #include "core/game_info.h"
 #include "runner/game_start.h"
 #include "runner/game_step.h"
@@ -12,7 +13,7 @@
 #include "core/objects.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
-#include "game/native_game.h"
+#include "core/native_game.h"
 #include "pack.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "core/code_chunks.h"
 #include "core/game_data.h"
+#include "runner/load_game.h"
 #include "core/game_info.h"
 #include "script/bytecode.h"
 #include "script/function_registry.h"

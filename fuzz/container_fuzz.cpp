@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/game_data.h"
+#include "runner/load_game.h"
 #include "core/game_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,4 +1,4 @@
-#include "game/native_game.h"
+#include "core/native_game.h"
 
 // The container is linked in from embedded_container.S.
 extern "C" const uint8_t tw_embedded_container[];

@@ -1,4 +1,4 @@
-#include "game/native_game.h"
+#include "core/native_game.h"
 
 // The plain runner: no compiled code and no built-in container.
 const NativeGameHeader& NativeGame_Header() {

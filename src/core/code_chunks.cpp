@@ -6,9 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "game/native_game.h"
-#include "graphics/textures.h"
+#include "core/events.h"
+#include "core/native_game.h"
 #include "script/function_registry.h"
+#include "script/scripts.h"
 #include "script/value.h"
 #include "script/variable_names.h"
 #include "script/vm_verify.h"
@@ -366,11 +367,6 @@ void Code_AllocateGlobalSlots() {
 
 ScriptValue* Code_GlobalSlots() { return g_globalSlots.empty() ? nullptr : g_globalSlots.data(); }
 
-bool TPAG_Load(const ChunkBody& body) {
-  TPage_Load(body);
-  return true;
-}
-
 bool Code_PatchAllStrings(const ChunkBody& body) {
   if (!TableBelongsTo(body.File())) throw DataError("the CODE chunk was not read before the chunk walk");
   // The machine looks strings up by index, so the operands stay as they are;
@@ -396,7 +392,6 @@ bool FUNC_Load(const ChunkBody& body) {
   return true;
 }
 
-bool TXTR_Load(const ChunkBody& body) { return Texture_LoadPages(body); }
 
 // The native game code's name lists are not linked into the program yet, so
 // there is nothing to resolve.
@@ -408,4 +403,42 @@ void Code_ResolveNativeReferences() {
   if (h.func_refs)
     for (NativeFuncRef* const* r = h.func_refs; *r; ++r)
       (*r)->id = FunctionRegistry_Find((*r)->name ? (*r)->name : "");
+}
+
+namespace {
+std::string HexText(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", v);
+  return buf;
+}
+}  // namespace
+
+bool Script_Load(const ChunkBody& body) {
+  const GameDataFile& file = body.File();
+  const std::vector<uint32_t> records = body.OffsetList();
+  const bool fromTable = Event_CodeFromTable();
+  const NativeGameHeader& native = NativeGame_Header();
+  const int64_t codeCount = native.code_table ? native.code_count : int64_t(Code_Count());
+  std::vector<std::unique_ptr<CScript>> scripts(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (!records[i]) continue;
+    try {
+      auto script = std::make_unique<CScript>(std::string(file.String(file.U32(records[i]))));
+      const uint32_t second = file.U32(records[i] + 4);
+      if (fromTable) {
+        if (int64_t(int32_t(second)) < 0 || int64_t(second) >= codeCount) {
+          throw DataError("it names code entry " + std::to_string(int32_t(second)) + ", but the code table has " +
+                          std::to_string(codeCount) + " entries");
+        }
+        script->SetCodeIndex(int32_t(second));
+      } else {
+        script->SetText(std::string(file.String(second)));
+      }
+      scripts[i] = std::move(script);
+    } catch (const DataError& e) {
+      throw DataError("SCPT script " + std::to_string(i) + " at " + HexText(records[i]) + ": " + e.what());
+    }
+  }
+  Script_SetTable(std::move(scripts));
+  return true;
 }

@@ -28,11 +28,11 @@ void Code_AllocateGlobalSlots();
 // once per process and kept across game restarts.
 struct ScriptValue;
 ScriptValue* Code_GlobalSlots();
-bool TPAG_Load(const ChunkBody& body);
 // Checks that every string operand of the loaded code names a string.
 bool Code_PatchAllStrings(const ChunkBody& body);
 bool FUNC_Load(const ChunkBody& body);
-bool TXTR_Load(const ChunkBody& body);
+// The SCPT chunk; DataError when a record does not fit the container.
+bool Script_Load(const ChunkBody& body);
 void Code_ResolveNativeReferences();
 
 // The code table, in the order of the CODE chunk's list.

@@ -6,7 +6,7 @@
 #include "core/code_chunks.h"
 #include "core/objects.h"
 #include "core/run_state.h"
-#include "game/native_game.h"
+#include "core/native_game.h"
 #include "script/code.h"
 #include "script/code_run.h"
 #include "script/errors.h"

@@ -105,22 +105,16 @@ int32_t RecordNames_Find(const std::vector<std::optional<std::string>>& names, s
 const GameDataFile& GameData_File();
 int GameData_FormatGeneration();
 void GameData_SetFormatGeneration(int generation);
-
-// Start-up: find and read the container, "options.ini" and the debug file.
-// False (after saying why) when no usable container was found.
-bool RunnerLoadGame();
-// For tests and tools: makes `file` the loaded container.
+// Makes `file` the loaded container.
 void GameData_Use(GameDataFile file);
 
-// "LoadGameData()": the main chunk walk over the loaded container.
-bool LoadGameData();
-// The main chunk walk; false when a chunk was foreign or damaged.
-bool GameData_ProcessChunks(const GameDataFile& file);
 void GameData_LoadDebugInfo(const GameDataFile& debugFile);
+// Keeps `file` as the debug-information file and reads its tables; on a
+// DataError the tables are empty and the error goes on to the caller.
+void GameData_UseDebugFile(GameDataFile file);
+// The four characters of a chunk tag, '?' for any that is not printable.
+std::string GameData_TagText(const uint8_t* tag);
 // From the debug-information file, when one was loaded: the source text of
 // code entry `index` ("" when none) and its line table (null when none).
 std::string_view GameData_DebugSourceText(int index);
 std::unique_ptr<VMBuffer> GameData_DebugLineTable(int index);
-
-class IniFile;
-void Options_ReadIni(const IniFile& ini);

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "game/native_game.h"
+#include "core/native_game.h"
 #include "script/convert.h"
 #include "script/errors.h"
 

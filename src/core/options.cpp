@@ -5,6 +5,7 @@
 #include "runner/command_line.h"
 #include "core/game_info.h"
 #include "graphics/graphics.h"
+#include "script/variables.h"
 
 namespace {
 GameOptions g_options;
@@ -29,6 +30,7 @@ void Name(GameOptions& o) {
   o.freeze_inactive = w[22];
   o.abort_on_error = w[32];
   o.unset_variable_error = w[33];
+  Variables_SetUnsetIsError(o.unset_variable_error);
 }
 }  // namespace
 

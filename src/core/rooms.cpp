@@ -5,7 +5,7 @@
 #include "core/code_chunks.h"
 #include "core/game_info.h"
 #include "core/run_state.h"
-#include "game/native_game.h"
+#include "core/native_game.h"
 #include "script/code.h"
 #include "script/convert.h"
 #include "script/errors.h"

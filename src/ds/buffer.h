@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "script/value.h"
+#include "script/value_stream.h"
 
 enum BufferKind : int {
   eBuffer_Fixed = 0,  // writes that do not fit fail with -2
@@ -13,53 +14,34 @@ enum BufferKind : int {
   eBuffer_Fast = 3,
 };
 
-enum BufferDataType : int {
-  eBuffer_U8 = 1,
-  eBuffer_S8 = 2,
-  eBuffer_U16 = 3,
-  eBuffer_S16 = 4,
-  eBuffer_U32 = 5,
-  eBuffer_S32 = 6,
-  eBuffer_F16 = 7,  // neither writable nor readable
-  eBuffer_F32 = 8,
-  eBuffer_F64 = 9,
-  eBuffer_Bool = 10,
-  eBuffer_String = 11,
-};
-
 // Bytes of a data type for codes 1 to 10; 0 for any other code (strings too).
 int Buffer_SizeOfType(int type);
 
 // Wrapping and the fast byte buffer are not here yet: a buffer of any kind
 // but grow refuses at its end as a fixed one does.
-class IBuffer {
+class IBuffer : public ValueStream {
  public:
   // The alignment is rounded up to a power of two from 1 to 1024; the bytes
   // start zeroed.
   IBuffer(int size, int kind, int alignment);
-  virtual ~IBuffer();
+  ~IBuffer() override;
   IBuffer(const IBuffer&) = delete;
   IBuffer& operator=(const IBuffer&) = delete;
 
   // Status 0 done, -1 bad type, -2 no room. Numbers are taken from the
   // value's real, type 11 from its text.
-  virtual int Write(int type, const ScriptValue* value);
+  int Write(int type, const ScriptValue* value) override;
   // Status 0, or -1 for a bad type. Past the end the value is real -3.
-  virtual int Read(int type, ScriptValue* out);
+  int Read(int type, ScriptValue* out) override;
   // Base 0 start, 1 current, 2 end; returns the new position.
   virtual int Seek(int base, int offset);
   // Keeps min(old, new) bytes; the rest is zero.
   virtual void Resize(int newSize);
 
-  // A null text travels as the one-byte text 4.
-  int WriteString(const char* text);
-  // A new engine block, or null for the null text or when nothing was read.
-  char* ReadString();
-
-  // For readers of untrusted records: both align the position as a read
-  // would, then tell whether the next item is wholly present.
-  int BytesLeft();
-  bool HasTerminatedString();
+  int WriteString(const char* text) override;
+  char* ReadString() override;
+  int BytesLeft() override;
+  bool HasTerminatedString() override;
 
   uint8_t* Data() const { return data_; }
   int Size() const { return size_; }

@@ -7,6 +7,7 @@
 #include "script/console.h"
 #include "runner/entry.h"
 #include "core/game_data.h"
+#include "runner/load_game.h"
 #include "core/game_info.h"
 #include "runner/game_start.h"
 #include "runner/game_step.h"
@@ -14,6 +15,7 @@
 #include "core/objects.h"
 #include "core/options.h"
 #include "core/rooms.h"
+#include "core/script_world.h"
 #include "runner/run_loop.h"
 #include "core/timelines.h"
 #include "draw/draw.h"
@@ -34,6 +36,7 @@
 #include "script/scripts.h"
 #include "script/variables.h"
 #include "script/vm.h"
+#include "script/world.h"
 #include "sprites/backgrounds.h"
 #include "sprites/sprites.h"
 #include "steam/steam.h"
@@ -79,6 +82,8 @@ bool Runner_InitSubsystems() {
   Draw_SetCirclePrecision(24);
   Constant_RegisterBuiltins();
   Runner_InstallResourceLookups();
+  World_InstallScriptHooks();
+  g_ScriptWorld.callExternal = Extension_CallExternal;
   Window_ClearViewMappings();
   PartType_FreeAll();
   PartSystem_FreeAll();
@@ -127,6 +132,19 @@ void InitTWSFunctions() {
       if (fn) fn();
   }
   Log("Fini\n");
+}
+
+bool Code_Constant_Prepare() {
+  const GameOptions& options = Options_Get();
+  for (size_t i = 0; i < options.constant_names.size(); ++i) {
+    const std::string& name = options.constant_names[i];
+    const std::string& value = i < options.constant_values.size() ? options.constant_values[i] : std::string();
+    if (!Constant_AddFromText(name, value)) {
+      Support_MessageBox("Constant name " + name + "  is not valid.");
+      return false;
+    }
+  }
+  return true;
 }
 
 bool InitGraphics() {

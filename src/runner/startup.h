@@ -22,3 +22,6 @@ void Runner_Shutdown();
 void Runner_End();
 // Re-points the grid and vertex built-ins to their checked or fast handlers.
 void Code_SetReleaseMode(bool checked);
+// The game's constants from its options; a bad name is shown in a message
+// box and stops the walk (false).
+bool Code_Constant_Prepare();

@@ -3,16 +3,30 @@
 #include <cctype>
 #include <cstring>
 
-#include "core/code_chunks.h"
-#include "core/game_data.h"
-#include "game/native_game.h"
 #include "script/bytecode.h"
+#include "script/native_code.h"
 #include "script/parse_tree.h"
 
 namespace {
 CCode* g_codeList = nullptr;
 int g_codeCount = 0;
+CodeRecordLookup g_recordLookup = nullptr;
+const NativeCodeEntry* g_nativeTable = nullptr;
+int32_t g_nativeCount = 0;
 }  // namespace
+
+void Code_SetRecordLookup(CodeRecordLookup lookup) { g_recordLookup = lookup; }
+
+void Code_SetNativeTable(const NativeCodeEntry* table, int32_t count) {
+  g_nativeTable = table;
+  g_nativeCount = table ? count : 0;
+}
+
+bool Code_HasNativeTable() { return g_nativeTable != nullptr; }
+
+const NativeCodeEntry* Code_NativeEntry(int index) {
+  return g_nativeTable && index >= 0 && index < g_nativeCount ? &g_nativeTable[index] : nullptr;
+}
 
 CCode* Code_ListHead() { return g_codeList; }
 int Code_ListCount() { return g_codeCount; }
@@ -21,17 +35,13 @@ CCode::CCode(std::string text, bool asExpression) : kind_(asExpression ? kExpres
 
 CCode::CCode(int index, bool asExpression) : kind_(asExpression ? kExpression : kProgram), index_(index) {
   unlisted_ = false;
-  const NativeGameHeader& native = NativeGame_Header();
-  if (native.code_table) {
-    if (index >= 0 && index < native.code_count) {
-      native_ = &native.code_table[index];
-      name_ = native_->name ? native_->name : "";
-    }
-  } else if (const CodeRecord* rec = Code_GetRecord(index)) {
-    bytecode_ = rec->code.get();
-    name_ = rec->name;
-    source_ = std::string(GameData_DebugSourceText(index));
-    lineTable_ = GameData_DebugLineTable(index);
+  if (g_nativeTable) {
+    if ((native_ = Code_NativeEntry(index))) name_ = native_->name ? native_->name : "";
+  } else if (IndexedCode record; g_recordLookup && g_recordLookup(index, &record)) {
+    bytecode_ = record.bytecode;
+    name_ = std::move(record.name);
+    source_ = std::move(record.source);
+    lineTable_ = std::move(record.lineTable);
   }
   compiled_ = true;
   if (index >= 0) {

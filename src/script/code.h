@@ -61,6 +61,23 @@ class CCode {
   bool unlisted_ = true;
 };
 
+// Where code objects made from an index find their body. The world installs
+// both when the game loads; until then such code objects have no body.
+struct IndexedCode {
+  const VMBuffer* bytecode = nullptr;  // borrowed from the world's code table
+  std::string name;
+  std::string source;  // from the debug information, "" when none
+  std::unique_ptr<VMBuffer> lineTable;
+};
+// The container's code entry `index`; false when there is none.
+using CodeRecordLookup = bool (*)(int index, IndexedCode* out);
+void Code_SetRecordLookup(CodeRecordLookup lookup);
+// The game's compiled code table, which, when present, holds every body.
+void Code_SetNativeTable(const NativeCodeEntry* table, int32_t count);
+bool Code_HasNativeTable();
+// Entry `index` of the compiled table; null outside it.
+const NativeCodeEntry* Code_NativeEntry(int index);
+
 // Every code object made from an index, newest first.
 CCode* Code_ListHead();
 int Code_ListCount();

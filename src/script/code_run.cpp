@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "game/native_game.h"
+#include "script/native_code.h"
 #include "graphics/graphics.h"
 #include "script/code.h"
 #include "script/errors.h"

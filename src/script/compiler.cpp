@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "core/events.h"
-#include "core/rooms.h"
 #include "script/code.h"
 #include "script/code_run.h"
 #include "script/codegen.h"
@@ -59,20 +57,13 @@ bool CCode::Compile(std::string_view name) {
 
 bool Compiler_CompileCode(CCode* code, const std::string& name) { return code && code->Compile(name); }
 
-namespace {
-bool CompileRoomCode(CCode& code, const std::string& name, std::string& error) {
+bool Compiler_CompileCodeOrError(CCode& code, const std::string& name, std::string& error) {
   if (code.Compile(name)) return true;
   error = Code_PendingErrorText();
   return false;
 }
-}  // namespace
 
-// Scripts, events, moments and room code made of text all compile here.
-void Compiler_Install() {
-  Script_SetCompiler(Compiler_CompileCode);
-  Event_SetCompiler(Compiler_CompileCode);
-  Room_SetCompiler(CompileRoomCode);
-}
+void Compiler_Install() { Script_SetCompiler(Compiler_CompileCode); }
 
 namespace {
 

@@ -9,4 +9,8 @@ class CCode;
 
 // The compiler that text scripts use (scripts.h); VM_Init installs it.
 bool Compiler_CompileCode(CCode* code, const std::string& name);
+// The same, giving the error text; false when the code did not compile.
+bool Compiler_CompileCodeOrError(CCode& code, const std::string& name, std::string& error);
+// Makes the compiler the script table's; the world installs it for its own
+// code (events, moments, room code) in World_InstallScriptHooks.
 void Compiler_Install();

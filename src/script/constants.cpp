@@ -6,8 +6,6 @@
 #include <vector>
 
 #include "script/console.h"
-#include "core/options.h"
-#include "files/files.h"
 #include "script/value.h"
 
 namespace {
@@ -263,10 +261,7 @@ bool Constant_IsValidName(std::string_view name) {
 
 bool Constant_AddFromText(std::string_view nameText, std::string_view valueText) {
   std::string_view name = Trim(nameText);
-  if (!Constant_IsValidName(name)) {
-    Support_MessageBox("Constant name " + std::string(nameText) + "  is not valid.");
-    return false;
-  }
+  if (!Constant_IsValidName(name)) return false;
   ScriptValue value;
   if (!ValueFromText(valueText, &value)) {
     ScriptValue_Free(&value);
@@ -276,15 +271,6 @@ bool Constant_AddFromText(std::string_view nameText, std::string_view valueText)
   }
   Constant_Add(name, value);
   ScriptValue_Free(&value);
-  return true;
-}
-
-bool Code_Constant_Prepare() {
-  const GameOptions& options = Options_Get();
-  for (size_t i = 0; i < options.constant_names.size(); ++i) {
-    const std::string& value = i < options.constant_values.size() ? options.constant_values[i] : std::string();
-    if (!Constant_AddFromText(options.constant_names[i], value)) return false;
-  }
   return true;
 }
 

@@ -13,13 +13,11 @@ void Constant_AddReal(std::string_view name, double value);
 // Not empty, a letter or "_" first, then letters, digits and "_" (ASCII).
 bool Constant_IsValidName(std::string_view name);
 // A constant the game or an extension defines. The name is trimmed and
-// checked (a bad one is shown in a message box: false). The value text is a
+// checked (false for a bad one, which the caller reports). The value text is a
 // number (decimal, or hexadecimal after "$" or "0x"), a quoted string, or
 // the name of a resource or constant defined before; other text reads as 0,
 // with a line in the debug console.
 bool Constant_AddFromText(std::string_view nameText, std::string_view valueText);
-// The game's constants from its options; false at the first bad name.
-bool Code_Constant_Prepare();
 // Resources first, in a fixed order of kinds, then the newest constant of
 // exactly that name. out becomes real 0 when nothing is found.
 bool Constant_Resolve(std::string_view name, ScriptValue* out);

@@ -5,13 +5,11 @@
 #include <new>
 #include <vector>
 
-#include "core/code_chunks.h"
-#include "core/events.h"
-#include "game/native_game.h"
 #include "script/code.h"
 #include "script/code_run.h"
 #include "script/errors.h"
 #include "script/function_registry.h"
+#include "script/native_code.h"
 
 ScriptValue g_ArgumentSlots[kScriptArgumentSlots];
 uint64_t g_ScriptTableGeneration = 0;
@@ -42,12 +40,6 @@ std::string WithScriptName(const std::string& name, const std::string& text) {
   if (lines >= 8) return text;
   return line + text;
 }
-
-std::string Hex(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%X", v);
-  return buf;
-}
 }  // namespace
 
 CScript::CScript(std::string name) : name_(std::move(name)) {}
@@ -77,9 +69,8 @@ void CScript::BindNative(const NativeCodeEntry* entry) {
 
 bool CScript::Compile() {
   ++g_ScriptTableGeneration;
-  const NativeGameHeader& native = NativeGame_Header();
-  if (native.code_table) {
-    BindNative(index_ >= 0 && index_ < native.code_count ? &native.code_table[index_] : nullptr);
+  if (Code_HasNativeTable()) {
+    BindNative(Code_NativeEntry(index_));
     return true;
   }
   if (index_ >= 0) {
@@ -103,40 +94,14 @@ void Script_DeleteAll() {
 
 void Script_Clear() { Script_DeleteAll(); }
 
-bool Script_Load(const ChunkBody& body) {
+void Script_SetTable(std::vector<std::unique_ptr<CScript>> scripts) {
   Script_DeleteAll();
-  const GameDataFile& file = body.File();
-  const std::vector<uint32_t> records = body.OffsetList();
-  const bool fromTable = Event_CodeFromTable();
-  const NativeGameHeader& native = NativeGame_Header();
-  const int64_t codeCount = native.code_table ? native.code_count : int64_t(Code_Count());
-  std::vector<std::unique_ptr<CScript>> scripts(records.size());
-  std::vector<std::string> names(records.size());
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (!records[i]) continue;
-    try {
-      auto script = std::make_unique<CScript>(std::string(file.String(file.U32(records[i]))));
-      const uint32_t second = file.U32(records[i] + 4);
-      if (fromTable) {
-        if (int64_t(int32_t(second)) < 0 || int64_t(second) >= codeCount) {
-          throw DataError("it names code entry " + std::to_string(int32_t(second)) + ", but the code table has " +
-                          std::to_string(codeCount) + " entries");
-        }
-        script->SetCodeIndex(int32_t(second));
-      } else {
-        script->SetText(std::string(file.String(second)));
-      }
-      names[i] = script->Name();
-      scripts[i] = std::move(script);
-    } catch (const DataError& e) {
-      throw DataError("SCPT script " + std::to_string(i) + " at " + Hex(records[i]) + ": " + e.what());
-    }
-  }
+  g_names.assign(scripts.size(), std::string());
+  for (size_t i = 0; i < scripts.size(); ++i)
+    if (scripts[i]) g_names[i] = scripts[i]->Name();
   g_scripts = std::move(scripts);
-  g_names = std::move(names);
   ++g_ScriptTableGeneration;
   InstallLookup();
-  return true;
 }
 
 bool Script_Prepare() {

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "core/game_data.h"
 #include "script/value.h"
 
 class CCode;
@@ -68,8 +68,8 @@ class CScript {
 using ScriptCompiler = bool (*)(CCode* code, const std::string& name);
 void Script_SetCompiler(ScriptCompiler compiler);
 
-// The SCPT chunk; DataError when a record does not fit the container.
-bool Script_Load(const ChunkBody& body);
+// Makes `scripts` the script table (absent scripts are null).
+void Script_SetTable(std::vector<std::unique_ptr<CScript>> scripts);
 // Forgets every script (before the chunks are loaded).
 void Script_Clear();
 void Script_DeleteAll();

@@ -6,13 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/instances.h"
-#include "core/instance_vars.h"
-#include "core/objects.h"
-#include "core/options.h"
-#include "core/rooms.h"
-#include "core/run_state.h"
-#include "ext/extensions.h"
 #include "script/bytecode.h"
 #include "script/code.h"
 #include "script/code_run.h"
@@ -25,6 +18,7 @@
 #include "script/variable_names.h"
 #include "script/variables.h"
 #include "script/vm.h"
+#include "script/world.h"
 
 namespace {
 
@@ -94,12 +88,6 @@ void WithTargets(int32_t target, CObjInstance* self, CObjInstance* other, std::v
   out.clear();
   switch (target) {
     case kInstanceNoone: return;
-    case kInstanceAll:
-      if (g_Run.room) {
-        for (CObjInstance* i : g_Run.room->active)
-          if (i->IsLive()) out.push_back(i);
-      }
-      return;
     case kInstanceOther:
       if (other) out.push_back(other);
       return;
@@ -110,14 +98,10 @@ void WithTargets(int32_t target, CObjInstance* self, CObjInstance* other, std::v
     default: break;
   }
   if (target >= kFirstInstanceId) {
-    CObjInstance* one = Instance_FindByID(target);
-    if (one && one->IsLive()) out.push_back(one);
+    if (CObjInstance* one = g_ScriptWorld.findLive(target)) out.push_back(one);
     return;
   }
-  CObject* object = Object_Find(target);
-  if (!object) return;
-  for (CObjInstance* i : object->AllInstances())
-    if (i->IsLive()) out.push_back(i);
+  g_ScriptWorld.gather(target, PendingTargets::kNone, out);
 }
 
 class Walker {
@@ -374,7 +358,7 @@ class Walker {
     const bool many = t != kInstanceSelf && t != kInstanceOther && t != kInstancePlain;
     for (CObjInstance* i : visit) {
       // Destroyed or deactivated by an earlier visit: skipped.
-      if (many && !i->IsLive()) continue;
+      if (many && !g_ScriptWorld.isLive(i)) continue;
       self_ = i;
       other_ = savedSelf;
       const int r = Statement(n.children[1], result);
@@ -413,12 +397,12 @@ class Walker {
       case kInstanceLocal: return locals_ && locals_->Read(id, index, out);
       case kInstancePlain:
         if (GlobalVar_IsDeclared(id)) return GlobalVar_List()->Read(id, index, out);
-        return Instance_GetVar(self_, id, index, out);
-      case kInstanceSelf: return Instance_GetVar(self_, id, index, out);
-      case kInstanceOther: return Instance_GetVar(other_, id, index, out);
+        return g_ScriptWorld.getVar(self_, id, index, out);
+      case kInstanceSelf: return g_ScriptWorld.getVar(self_, id, index, out);
+      case kInstanceOther: return g_ScriptWorld.getVar(other_, id, index, out);
       case kInstanceGlobal: return GlobalVar_List()->Read(id, index, out);
       case kInstanceNoone: return false;
-      default: return Target_GetVar(instance, id, index, out);
+      default: return g_ScriptWorld.getTargetVar(instance, id, index, out);
     }
   }
 
@@ -431,7 +415,7 @@ class Walker {
 
   int Read(int32_t instance, int32_t id, int32_t index, int position, ScriptValue* out) {
     if (ReadAt(instance, id, index, out)) return kNormal;
-    if (Options_Get().unset_variable_error) {
+    if (Variables_UnsetIsError()) {
       SetReal(out, 0);
       return kNormal;
     }
@@ -446,12 +430,12 @@ class Walker {
         return true;
       case kInstancePlain:
         if (GlobalVar_IsDeclared(id)) return GlobalVar_List()->Write(id, index, value);
-        return Instance_SetVar(self_, id, index, value);
+        return g_ScriptWorld.setVar(self_, id, index, value);
       case kInstanceGlobal: return GlobalVar_List()->Write(id, index, value);
       case kInstanceNoone: return false;
-      case kInstanceSelf: return Instance_SetVar(self_, id, index, value);
-      case kInstanceOther: return Instance_SetVar(other_, id, index, value);
-      default: return Target_SetVar(instance, id, index, value);
+      case kInstanceSelf: return g_ScriptWorld.setVar(self_, id, index, value);
+      case kInstanceOther: return g_ScriptWorld.setVar(other_, id, index, value);
+      default: return g_ScriptWorld.setTargetVar(instance, id, index, value);
     }
   }
 
@@ -469,7 +453,7 @@ class Walker {
     Temp current;
     if (n.operand != kTokAssign) {
       if (!ReadAt(instance, target.operand, index, &current.v)) {
-        if (Options_Get().unset_variable_error) return kNormal;
+        if (Variables_UnsetIsError()) return kNormal;
         return UnknownVariable(target.operand, index, target.position);
       }
       const int op = AssignOperator(n.operand);
@@ -508,7 +492,7 @@ class Walker {
     }
     if (f >= kFirstExtensionFunction) {
       // Nothing ran (no package loaded): the value stays 0, as on the machine.
-      if (!Extension_CallExternal(f - kFirstExtensionFunction, argc, args, out)) Empty(out);
+      if (!g_ScriptWorld.callExternal(f - kFirstExtensionFunction, argc, args, out)) Empty(out);
       return kNormal;
     }
     return Fail(n.position, "Unknown function.");

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "ds/buffer.h"
 #include "script/convert.h"
 #include "script/memory_manager.h"
 #include "script/runtime_error.h"
+#include "script/value_stream.h"
 
 ArrayIndexErrorRecord ArrayIndexError = {};
 
@@ -367,12 +367,12 @@ void AppendValue(char** cursor, char** buffer, int32_t* capacity, const ScriptVa
   }
 }
 
-bool WriteNumber(IBuffer* buffer, int type, double number) {
+bool WriteNumber(ValueStream* buffer, int type, double number) {
   ScriptValue v = ScriptValue::FromReal(number);
   return buffer->Write(type, &v) == 0;
 }
 
-bool SaveValue(const ScriptValue* value, IBuffer* buffer, int depth) {
+bool SaveValue(const ScriptValue* value, ValueStream* buffer, int depth) {
   if (value->IsArray() && depth >= kMaxValueNesting) {
     // Loading refuses anything deeper, so a real 0 stands in for it.
     ScriptValue zero;
@@ -405,7 +405,7 @@ bool SaveValue(const ScriptValue* value, IBuffer* buffer, int depth) {
 
 // Reads refuse items that are not wholly present, so a damaged record ends
 // the load instead of turning into a run of -3 markers.
-bool ReadInt(IBuffer* buffer, int32_t* out) {
+bool ReadInt(ValueStream* buffer, int32_t* out) {
   if (buffer->BytesLeft() < 4) return false;
   ScriptValue v;
   buffer->Read(eBuffer_S32, &v);
@@ -413,7 +413,7 @@ bool ReadInt(IBuffer* buffer, int32_t* out) {
   return true;
 }
 
-bool ReadDouble(IBuffer* buffer, double* out) {
+bool ReadDouble(ValueStream* buffer, double* out) {
   if (buffer->BytesLeft() < 8) return false;
   ScriptValue v;
   buffer->Read(eBuffer_F64, &v);
@@ -423,13 +423,13 @@ bool ReadDouble(IBuffer* buffer, double* out) {
 
 // Every element costs at least one 4-byte kind word, so a count can be
 // checked against the bytes left before anything is allocated for it.
-bool CountFits(IBuffer* buffer, int32_t count, int32_t limit) {
+bool CountFits(ValueStream* buffer, int32_t count, int32_t limit) {
   return count >= 0 && count <= limit && int64_t(count) * 4 <= buffer->BytesLeft();
 }
 
 // `value` is real 0 on entry. On failure it may hold a partial array, which
 // is always well formed, so the caller's single free releases everything.
-bool LoadValue(ScriptValue* value, IBuffer* buffer, int depth) {
+bool LoadValue(ScriptValue* value, ValueStream* buffer, int depth) {
   int32_t kindWord;
   if (!ReadInt(buffer, &kindWord)) return false;
   uint32_t kind = uint32_t(kindWord);
@@ -480,9 +480,9 @@ void ScriptValue_AppendText(char** cursor, char** buffer, int32_t* capacity, con
   AppendValue(cursor, buffer, capacity, value, 0);
 }
 
-bool ScriptValue_Save(const ScriptValue* value, IBuffer* buffer) { return SaveValue(value, buffer, 0); }
+bool ScriptValue_Save(const ScriptValue* value, ValueStream* buffer) { return SaveValue(value, buffer, 0); }
 
-bool ScriptValue_Load(ScriptValue* value, IBuffer* buffer) {
+bool ScriptValue_Load(ScriptValue* value, ValueStream* buffer) {
   ScriptValue_Free(value);
   *value = ScriptValue{};
   if (LoadValue(value, buffer, 0)) return true;

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-class IBuffer;
+class ValueStream;
 struct ScriptArray;
 
 // The low 24 bits of the kind word; the high bits carry the flags that the
@@ -117,11 +117,11 @@ void TextBuffer_Append(char** cursor, char** buffer, int32_t* capacity, const ch
 
 // The binary form. Save returns false when the buffer refused a write or an
 // array nested deeper than kMaxValueNesting had to be written as real 0.
-bool ScriptValue_Save(const ScriptValue* value, IBuffer* buffer);
+bool ScriptValue_Save(const ScriptValue* value, ValueStream* buffer);
 // Releases what the value held, then reads a value. The bytes are untrusted:
 // on any fault (short data, unterminated text, bad count, too deep) the
 // result is false and the value is real 0, with nothing leaked.
-bool ScriptValue_Load(ScriptValue* value, IBuffer* buffer);
+bool ScriptValue_Load(ScriptValue* value, ValueStream* buffer);
 
 // UTF-8 of at most three bytes per character, without validation; a NUL
 // inside a sequence ends it there, so decoding never runs past a terminator.

@@ -6,11 +6,11 @@
 #include <utility>
 
 #include "script/console.h"
-#include "core/options.h"
-#include "ds/buffer.h"
 #include "script/memory_manager.h"
+#include "script/value_stream.h"
 
 namespace {
+bool g_unsetIsError = false;
 // Nodes are recycled through one pool shared by every list; they are never
 // given back to the heap.
 VariableNode* g_nodePool = nullptr;
@@ -82,12 +82,12 @@ void DebugText(std::vector<char>& out, const ScriptValue* v, int depth) {
   }
 }
 
-bool WriteS32(IBuffer* b, int32_t v) {
+bool WriteS32(ValueStream* b, int32_t v) {
   ScriptValue s = ScriptValue::FromReal(v);
   return b->Write(eBuffer_S32, &s) >= 0;
 }
 
-bool ReadS32(IBuffer* b, int32_t* out) {
+bool ReadS32(ValueStream* b, int32_t* out) {
   // Past the end a read gives a value instead of failing: check first.
   if (b->BytesLeft() < 4) return false;
   ScriptValue s;
@@ -142,7 +142,7 @@ bool CVariableList::Read(int32_t id, int32_t arrayIndex, ScriptValue* out) {
   ArrayIndexError.error = 0;
   if (VariableNode* n = Find(id)) return ScriptValue_GetElement(out, &n->value, arrayIndex);
   ScriptValue_Free(out);
-  if (Options_Get().unset_variable_error) {
+  if (g_unsetIsError) {
     *out = ScriptValue::FromReal(kUnsetVariableReading);
     return false;
   }
@@ -166,7 +166,7 @@ void CVariableList::CopyFrom(const CVariableList& other) {
   }
 }
 
-bool CVariableList::Save(IBuffer* buffer) const {
+bool CVariableList::Save(ValueStream* buffer) const {
   bool ok = WriteS32(buffer, count_);
   for (int b = 0; b < kBuckets; ++b) {
     for (VariableNode* n = buckets_[b]; n; n = n->next) {
@@ -177,7 +177,7 @@ bool CVariableList::Save(IBuffer* buffer) const {
   return ok;
 }
 
-bool CVariableList::Load(IBuffer* buffer) {
+bool CVariableList::Load(ValueStream* buffer) {
   Clear();
   int32_t count = 0;
   if (!ReadS32(buffer, &count)) return false;
@@ -244,14 +244,14 @@ bool GlobalVar_IsDeclared(int32_t id) {
 
 int32_t GlobalVar_TableSize() { return int32_t(g_globalvarTable.size()); }
 
-bool GlobalVar_Save(IBuffer* buffer) {
+bool GlobalVar_Save(ValueStream* buffer) {
   bool ok = GlobalVar_List()->Save(buffer);
   ok = WriteS32(buffer, int32_t(g_globalvarTable.size())) && ok;
   for (uint8_t e : g_globalvarTable) ok = WriteS32(buffer, e) && ok;
   return ok;
 }
 
-bool GlobalVar_Load(IBuffer* buffer) {
+bool GlobalVar_Load(ValueStream* buffer) {
   auto list = std::make_unique<CVariableList>();
   if (!list->Load(buffer)) return false;
   int32_t count = 0;
@@ -272,3 +272,7 @@ void Variable_FreeAll() {
   g_globalvarTable.clear();
   g_globalvarTable.shrink_to_fit();
 }
+
+void Variables_SetUnsetIsError(bool on) { g_unsetIsError = on; }
+
+bool Variables_UnsetIsError() { return g_unsetIsError; }

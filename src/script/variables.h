@@ -7,7 +7,7 @@
 #include "script/value.h"
 #include "script/variable_names.h"
 
-class IBuffer;
+class ValueStream;
 class tagIConsole;
 
 struct VariableNode {
@@ -39,8 +39,8 @@ class CVariableList {
   // Variables are saved by name, so a saved game survives a change in the
   // order of ids. Load is all or nothing: on damaged bytes the list is left
   // empty and the result is false.
-  bool Save(IBuffer* buffer) const;
-  bool Load(IBuffer* buffer);
+  bool Save(ValueStream* buffer) const;
+  bool Load(ValueStream* buffer);
   void Dump(tagIConsole* console) const;
   int32_t Count() const { return count_; }
 
@@ -64,6 +64,11 @@ void GlobalVar_Init();
 VariableNode* GlobalVar_Declare(int32_t id);
 bool GlobalVar_IsDeclared(int32_t id);
 int32_t GlobalVar_TableSize();
-bool GlobalVar_Save(IBuffer* buffer);
-bool GlobalVar_Load(IBuffer* buffer);
+bool GlobalVar_Save(ValueStream* buffer);
+bool GlobalVar_Load(ValueStream* buffer);
 void Variable_FreeAll();
+
+// The game's option that makes unset variables errors: a read of one then
+// fails (and gives a marker value) instead of giving 0.
+void Variables_SetUnsetIsError(bool on);
+bool Variables_UnsetIsError();

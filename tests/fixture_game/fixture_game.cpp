@@ -12,7 +12,7 @@
 #include "core/objects.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
-#include "game/native_game.h"
+#include "core/native_game.h"
 #include "core/builtin_vars.h"
 #include "script/errors.h"
 #include "script/function_registry.h"

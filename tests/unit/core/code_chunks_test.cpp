@@ -10,6 +10,7 @@
 
 #include "code.h"
 #include "core/game_info.h"
+#include "runner/load_game.h"
 #include "pack.h"
 #include "script/bytecode.h"
 #include "script/function_registry.h"

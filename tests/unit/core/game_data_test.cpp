@@ -1,4 +1,5 @@
 #include "core/game_data.h"
+#include "runner/load_game.h"
 
 #include <gtest/gtest.h>
 

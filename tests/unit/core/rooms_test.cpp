@@ -13,6 +13,7 @@
 
 #include "core/code_chunks.h"
 #include "core/game_info.h"
+#include "runner/load_game.h"
 #include "core/run_state.h"
 #include "pack.h"
 #include "resources.h"

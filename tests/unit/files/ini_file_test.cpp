@@ -4,6 +4,7 @@
 
 #include "runner/entry.h"
 #include "core/game_data.h"
+#include "runner/load_game.h"
 #include "runner/profiler.h"
 #include "script/vm.h"
 

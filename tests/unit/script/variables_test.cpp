@@ -28,7 +28,7 @@ TEST_F(VariableList, UnsetVariablesReadAsZeroOrAsAnError) {
   ScriptValue out = Real(5);
   EXPECT_TRUE(list.Read(100003, -1, &out));
   EXPECT_EQ(out.Real(), 0.0);
-  Options_Mutable().unset_variable_error = true;
+  Variables_SetUnsetIsError(true);
   EXPECT_FALSE(list.Read(100003, -1, &out));
   EXPECT_DOUBLE_EQ(out.Real(), 12345678.9);
   EXPECT_EQ(list.Count(), 0);

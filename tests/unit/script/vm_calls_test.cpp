@@ -15,7 +15,7 @@
 #include "core/objects.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
-#include "game/native_game.h"
+#include "core/native_game.h"
 #include "pack.h"
 #include "core/builtin_vars.h"
 #include "script/code.h"

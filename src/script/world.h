@@ -1,0 +1,39 @@
+// What the script runtime asks of the world its code runs in: the variables
+// of instances, the instances a `with` names, and calls into external
+// libraries. The runtime knows instances only as opaque pointers. The world
+// installs its answers when it starts; until then code runs against an
+// empty world (no instances, every variable unset, no external library).
+#pragma once
+#include <cstdint>
+#include <vector>
+
+class CObjInstance;
+struct ScriptValue;
+
+// Which instances still waiting to change count as a with's targets.
+enum class PendingTargets { kNone, kObjectChanges, kObjectAndActivationChanges };
+
+struct ScriptWorld {
+  // Variable `id` (element `index`) of an instance, or of the instances a
+  // target names; false when there is no such variable.
+  bool (*getVar)(CObjInstance* instance, int32_t id, int32_t index, ScriptValue* out);
+  bool (*setVar)(CObjInstance* instance, int32_t id, int32_t index, ScriptValue* value);
+  bool (*getTargetVar)(int32_t target, int32_t id, int32_t index, ScriptValue* out);
+  bool (*setTargetVar)(int32_t target, int32_t id, int32_t index, ScriptValue* value);
+  // Replaces `out` with the live instances of `all` or of an object and its
+  // descendants, in the order a with visits them.
+  void (*gather)(int32_t target, PendingTargets pending, std::vector<CObjInstance*>& out);
+  // The live instance with this id, or null.
+  CObjInstance* (*findLive)(int32_t id);
+  // False once an instance is destroyed or deactivated.
+  bool (*isLive)(const CObjInstance* instance);
+  // Function `id` of the external libraries; false when the call failed.
+  bool (*callExternal)(int32_t id, int argc, ScriptValue* args, ScriptValue* result);
+};
+
+// The installed world; read on every variable access, so it is a plain
+// structure rather than a call away.
+extern ScriptWorld g_ScriptWorld;
+void ScriptWorld_Install(const ScriptWorld& world);
+// Back to the empty world.
+void ScriptWorld_Reset();
