@@ -10,6 +10,7 @@
 #include "runner/load_game.h"
 #include "core/game_info.h"
 #include "pack.h"
+#include "runner/startup.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ std::vector<uint8_t> MakeContainer(size_t megabytes) {
 }
 
 void BM_ChunkWalk(benchmark::State& state) {
+  Runner_InstallWorld();
   GameDataFile file(MakeContainer(size_t(state.range(0))));
   // The walk logs a line per chunk; keep the terminal out of the measure.
   int saved = dup(1);

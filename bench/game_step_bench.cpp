@@ -15,6 +15,7 @@
 #include "core/run_state.h"
 #include "core/native_game.h"
 #include "pack.h"
+#include "runner/startup.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ void BM_StepWithNativeEvents(benchmark::State& state) {
   int saved = dup(1);
   int null = open("/dev/null", O_WRONLY);
   dup2(null, 1);
+  Runner_InstallWorld();
   GameData_Use(GameDataFile(twpack::BuildFromDescription(kGame)));
   GameData_LoadHeader(GameData_File());
   GameData_ProcessChunks(GameData_File());

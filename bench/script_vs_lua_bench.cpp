@@ -27,6 +27,7 @@
 #include "script/value.h"
 #include "script/variables.h"
 #include "script/vm.h"
+#include "runner/startup.h"
 
 namespace {
 
@@ -139,6 +140,7 @@ int main(int argc, char** argv) {
   g_ShowErrors = false;
   GlobalVar_Init();
   Constant_RegisterBuiltins();
+  Runner_InstallWorld();
   BuiltinVar_RegisterAll();
   InitMathFunctions();
   InitStringFunctions();

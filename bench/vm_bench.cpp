@@ -17,6 +17,7 @@
 #include "script/value.h"
 #include "script/variables.h"
 #include "script/vm.h"
+#include "runner/startup.h"
 
 // Every heap allocation, the engine's blocks and operator new alike, goes
 // through malloc; counting here shows what a loop allocates.
@@ -50,6 +51,7 @@ class Program {
  public:
   explicit Program(const std::string& description)
       : file_(std::make_unique<GameDataFile>(twpack::BuildFromDescription(description))) {
+    Runner_InstallWorld();
     for (int pass = 0; pass < 2; ++pass) {
       for (const ChunkRef& c : file_->Chunks()) {
         if (c.length == 0) continue;

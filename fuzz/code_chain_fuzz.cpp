@@ -11,8 +11,11 @@
 #include "core/game_info.h"
 #include "script/bytecode.h"
 #include "script/function_registry.h"
+#include "runner/startup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool kWorld = (Runner_InstallWorld(), true);
+  (void)kWorld;
   // The header pass registers every built-in again; start each input afresh,
   // with the function the seeds call.
   FunctionRegistry_Free();

@@ -13,6 +13,7 @@
 #include "script/function_registry.h"
 #include "script/variables.h"
 #include "script/vm_verify.h"
+#include "runner/startup.h"
 
 namespace {
 void Nothing(ScriptValue*, CObjInstance*, CObjInstance*, int, ScriptValue*) {}
@@ -27,6 +28,8 @@ bool Init() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool kWorld = (Runner_InstallWorld(), true);
+  (void)kWorld;
   static const bool ready = Init();
   (void)ready;
   if (size == 0) return 0;

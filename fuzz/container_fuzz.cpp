@@ -6,8 +6,11 @@
 #include "core/game_data.h"
 #include "runner/load_game.h"
 #include "core/game_info.h"
+#include "runner/startup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool kWorld = (Runner_InstallWorld(), true);
+  (void)kWorld;
   try {
     GameDataFile file(std::vector<uint8_t>(data, data + size));
     GameData_LoadHeader(file);

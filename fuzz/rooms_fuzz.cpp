@@ -10,6 +10,7 @@
 #include "core/game_data.h"
 #include "core/game_info.h"
 #include "core/rooms.h"
+#include "runner/startup.h"
 
 namespace {
 
@@ -50,6 +51,8 @@ void Exercise() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool kWorld = (Runner_InstallWorld(), true);
+  (void)kWorld;
   Room_Clear();
   Code_Clear();
   GameInfo_Reset();

@@ -22,6 +22,7 @@
 #include "script/variables.h"
 #include "script/vm.h"
 #include "script/vm_plan.h"
+#include "runner/startup.h"
 
 namespace {
 
@@ -165,6 +166,8 @@ std::vector<std::string> Run(const std::string& text, bool machine, bool* failed
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool kWorld = (Runner_InstallWorld(), true);
+  (void)kWorld;
   static const bool ready = Init();
   (void)ready;
   Gen gen(data, size);

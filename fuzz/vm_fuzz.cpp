@@ -13,6 +13,7 @@
 #include "script/variables.h"
 #include "script/vm.h"
 #include "script/vm_verify.h"
+#include "runner/startup.h"
 
 namespace {
 
@@ -24,6 +25,8 @@ bool StopLongRuns() { return ++g_pumps <= 4; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool kWorld = (Runner_InstallWorld(), true);
+  (void)kWorld;
   static const bool ready = [] {
     VM_SetFatalErrorsEndProcess(false);
     VM_SetMessagePump(StopLongRuns);

@@ -1,7 +1,5 @@
 #include "core/builtin_vars.h"
 
-#include <sys/utsname.h>
-
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -12,12 +10,10 @@
 #include "core/game_info.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
-#include "files/files.h"
-#include "graphics/room_draw.h"
-#include "graphics/view_mapping.h"
-#include "graphics/window.h"
-#include "input/input.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
 #include "platform/paths.h"
+#include "platform/system.h"
 #include "script/convert.h"
 #include "script/errors.h"
 #include "script/value.h"
@@ -33,6 +29,7 @@ struct BuiltinVarEntry {
 };
 
 std::vector<BuiltinVarEntry> g_table;
+std::vector<BuiltinVarBinder> g_binders;
 std::string g_workingDirectory;
 
 ScriptArgumentSlots g_arguments{g_ArgumentSlots, &g_ArgumentCount, &g_ArgumentRelative};
@@ -64,9 +61,8 @@ CGameRoom* Room() { return g_Run.room; }
 // An index outside the room's 8 layers or views addresses the first.
 int Layer(int32_t index) { return index >= 0 && index < kRoomLayers ? index : 0; }
 
-#define GETTER(name) bool name([[maybe_unused]] CObjInstance* self, [[maybe_unused]] int32_t index, ScriptValue* out)
-#define SETTER_SIG(name) \
-  bool name([[maybe_unused]] CObjInstance* self, [[maybe_unused]] int32_t index, ScriptValue* value)
+#define GETTER(name) TW_VAR_GETTER(name)
+#define SETTER_SIG(name) TW_VAR_SETTER(name)
 
 // ---- Script arguments ----------------------------------------------------------
 
@@ -177,7 +173,6 @@ SETTER_SIG(SetErrorLast) {
 // ---- Directories -----------------------------------------------------------------
 
 GETTER(GetWorkingDirectory) { return SetText(out, g_workingDirectory); }
-GETTER(GetTempDirectory) { return SetText(out, Support_GetTempDirectory()); }
 GETTER(GetProgramDirectory) {
   std::string dir = Path_ExecutableDirectory();
   if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
@@ -245,7 +240,6 @@ SETTER_SIG(SetBackgroundColour) {
   if (Room()) Room()->colour = uint32_t(Rounded(value));
   return true;
 }
-GETTER(GetViewCurrent) { return SetReal(out, Graphics_ViewCurrent()); }
 
 // ---- Background layers and views ---------------------------------------------------
 
@@ -330,48 +324,6 @@ VIEW_FIELD(GetViewVSpeed, SetViewVSpeed, vspeed, IntValue, Rounded)
 VIEW_FIELD(GetViewObject, SetViewObject, object, IntValue, Rounded)
 VIEW_FIELD(GetViewSurfaceId, SetViewSurfaceId, surface, IntValue, NearSingle)
 
-// ---- Input ------------------------------------------------------------------------
-
-GETTER(GetMouseX) { return SetReal(out, Window_ViewsMouseGetX(0)); }
-GETTER(GetMouseY) { return SetReal(out, Window_ViewsMouseGetY(0)); }
-GETTER(GetMouseButton) { return SetReal(out, IO_GetMouseButton(0)); }
-SETTER_SIG(SetMouseButton) {
-  IO_SetMouseButton(Rounded(value), 0);
-  return true;
-}
-GETTER(GetMouseLastButton) { return SetReal(out, IO_GetMouseLastButton(0)); }
-SETTER_SIG(SetMouseLastButton) {
-  IO_SetMouseLastButton(Rounded(value), 0);
-  return true;
-}
-GETTER(GetKeyboardKey) { return SetReal(out, IO_GetCurrentKey()); }
-SETTER_SIG(SetKeyboardKey) {
-  IO_SetCurrentKey(Rounded(value));
-  return true;
-}
-GETTER(GetKeyboardLastKey) { return SetReal(out, IO_GetLastKey()); }
-SETTER_SIG(SetKeyboardLastKey) {
-  IO_SetLastKey(Rounded(value));
-  return true;
-}
-GETTER(GetKeyboardLastChar) {
-  char text[8] = {};
-  char* cursor = text;
-  UTF8_EncodeChar(&cursor, IO_GetLastChar());
-  *cursor = 0;
-  return SetText(out, text);
-}
-SETTER_SIG(SetKeyboardLastChar) {
-  const char* text = value->Text();
-  if (*text) IO_SetLastChar(static_cast<unsigned char>(*text));
-  return true;
-}
-GETTER(GetKeyboardString) { return SetText(out, IO_GetKeyboardString()); }
-SETTER_SIG(SetKeyboardString) {
-  IO_SetKeyboardString(value->Text());
-  return true;
-}
-
 // ---- Display state ------------------------------------------------------------------
 
 GETTER(GetCursorSprite) { return SetReal(out, g_Run.cursor_sprite); }
@@ -419,12 +371,7 @@ GETTER(GetFpsReal) { return SetReal(out, float(g_Run.fps)); }
 
 GETTER(GetCurrentTime) { return SetReal(out, double(Time_Microseconds() / 1000)); }
 
-std::tm LocalNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm t{};
-  localtime_r(&now, &t);
-  return t;
-}
+std::tm LocalNow() { return Clock_LocalTime(); }
 GETTER(GetCurrentYear) { return SetReal(out, LocalNow().tm_year + 1900); }
 GETTER(GetCurrentMonth) { return SetReal(out, LocalNow().tm_mon + 1); }
 GETTER(GetCurrentDay) { return SetReal(out, LocalNow().tm_mday); }
@@ -438,28 +385,27 @@ GETTER(GetCurrentSecond) { return SetReal(out, LocalNow().tm_sec); }
 GETTER(GetOsType) { return SetReal(out, 0); }
 GETTER(GetOsDevice) { return SetReal(out, -1); }
 GETTER(GetOsVersion) {
-  utsname name{};
   int major = 0, minor = 0;
-  if (uname(&name) != 0 || std::sscanf(name.release, "%d.%d", &major, &minor) != 2) return SetReal(out, -1);
+  if (!System_KernelVersion(&major, &minor)) return SetReal(out, -1);
   return SetReal(out, double(major) * 65536 + minor);
 }
 GETTER(GetOsBrowser) { return SetReal(out, -1); }
-GETTER(GetBrowserWidth) { return SetReal(out, Window_GetWidth()); }
-GETTER(GetBrowserHeight) { return SetReal(out, Window_GetHeight()); }
 
 void Platform_RegisterVariables() {
   BuiltinVar_Register("os_type", GetOsType, nullptr);
   BuiltinVar_Register("os_device", GetOsDevice, nullptr);
   BuiltinVar_Register("os_version", GetOsVersion, nullptr);
   BuiltinVar_Register("os_browser", GetOsBrowser, nullptr);
-  BuiltinVar_Register("browser_width", GetBrowserWidth, nullptr);
-  BuiltinVar_Register("browser_height", GetBrowserHeight, nullptr);
+  BuiltinVar_Register("browser_width", nullptr, nullptr);
+  BuiltinVar_Register("browser_height", nullptr, nullptr);
 }
 
 BuiltinVarAccess Access(int32_t id) { return BuiltinVar_Access(id); }
 int Find(std::string_view name) { return BuiltinVar_Find(name); }
 const char* Name(int id) { return BuiltinVar_GetName(id); }
 
+// Entries registered with null accessors hold their place for the subsystem
+// that binds them (files, graphics, input).
 void RegisterGeneral() {
   BuiltinVar_Register("argument_relative", GetArgumentRelative, nullptr);
   BuiltinVar_Register("argument", GetArgument, SetArgument);
@@ -488,7 +434,7 @@ void RegisterGeneral() {
   BuiltinVar_Register("error_last", GetErrorLast, SetErrorLast);
 
   BuiltinVar_Register("working_directory", GetWorkingDirectory, nullptr);
-  BuiltinVar_Register("temp_directory", GetTempDirectory, nullptr);
+  BuiltinVar_Register("temp_directory", nullptr, nullptr);
   BuiltinVar_Register("program_directory", GetProgramDirectory, nullptr);
   BuiltinVar_Register("instance_count", GetInstanceCount, nullptr);
   BuiltinVar_Register("instance_id", GetInstanceId, nullptr);
@@ -501,7 +447,7 @@ void RegisterGeneral() {
   BuiltinVar_Register("background_color", GetBackgroundColour, SetBackgroundColour);
   BuiltinVar_Register("background_showcolor", GetBackgroundShowColour, SetBackgroundShowColour);
   BuiltinVar_Register("view_enabled", GetViewEnabled, SetViewEnabled);
-  BuiltinVar_Register("view_current", GetViewCurrent, nullptr);
+  BuiltinVar_Register("view_current", nullptr, nullptr);
 
   BuiltinVar_Register("background_visible", GetBgVisible, SetBgVisible);
   BuiltinVar_Register("background_foreground", GetBgForeground, SetBgForeground);
@@ -536,14 +482,15 @@ void RegisterGeneral() {
   BuiltinVar_Register("view_object", GetViewObject, SetViewObject);
   BuiltinVar_Register("view_surface_id", GetViewSurfaceId, SetViewSurfaceId);
 
-  BuiltinVar_Register("mouse_x", GetMouseX, nullptr);
-  BuiltinVar_Register("mouse_y", GetMouseY, nullptr);
-  BuiltinVar_Register("mouse_button", GetMouseButton, SetMouseButton);
-  BuiltinVar_Register("mouse_lastbutton", GetMouseLastButton, SetMouseLastButton);
-  BuiltinVar_Register("keyboard_key", GetKeyboardKey, SetKeyboardKey);
-  BuiltinVar_Register("keyboard_lastkey", GetKeyboardLastKey, SetKeyboardLastKey);
-  BuiltinVar_Register("keyboard_lastchar", GetKeyboardLastChar, SetKeyboardLastChar);
-  BuiltinVar_Register("keyboard_string", GetKeyboardString, SetKeyboardString);
+  // The input subsystem binds these.
+  BuiltinVar_Register("mouse_x", nullptr, nullptr);
+  BuiltinVar_Register("mouse_y", nullptr, nullptr);
+  BuiltinVar_Register("mouse_button", nullptr, nullptr);
+  BuiltinVar_Register("mouse_lastbutton", nullptr, nullptr);
+  BuiltinVar_Register("keyboard_key", nullptr, nullptr);
+  BuiltinVar_Register("keyboard_lastkey", nullptr, nullptr);
+  BuiltinVar_Register("keyboard_lastchar", nullptr, nullptr);
+  BuiltinVar_Register("keyboard_string", nullptr, nullptr);
 
   BuiltinVar_Register("cursor_sprite", GetCursorSprite, SetCursorSprite);
   BuiltinVar_Register("show_score", GetShowScore, SetShowScore);
@@ -567,15 +514,26 @@ void RegisterGeneral() {
 
 }  // namespace
 
-BuiltinArgumentDoor g_BuiltinArgumentDoor{-1, g_ArgumentSlots};
-
 void BuiltinVar_Register(std::string_view name, BuiltinVarGetter getter, BuiltinVarSetter setter) {
   if (g_table.size() >= size_t(kBuiltinVarCapacity)) {
-    Support_MessageBox("INTERNAL ERROR: Adding too many variables");
+    MessageBox_Show(MessageBox_GameCaption(), "INTERNAL ERROR: Adding too many variables");
     return;
   }
   g_table.push_back(BuiltinVarEntry{std::string(name), getter, setter, uint8_t(setter ? 1 : 0)});
 }
+
+bool BuiltinVar_Bind(std::string_view name, BuiltinVarGetter getter, BuiltinVarSetter setter) {
+  const int id = BuiltinVar_Find(name);
+  if (id < 0) return false;
+  g_table[size_t(id)] = BuiltinVarEntry{std::string(name), getter, setter, uint8_t(setter ? 1 : 0)};
+  return true;
+}
+
+void BuiltinVar_SetBinders(std::initializer_list<BuiltinVarBinder> binders) { g_binders.assign(binders); }
+
+bool BuiltinVar_SetReal(ScriptValue* out, double x) { return SetReal(out, x); }
+bool BuiltinVar_SetText(ScriptValue* out, const std::string& text) { return SetText(out, text); }
+int32_t BuiltinVar_Rounded(const ScriptValue* v) { return Rounded(v); }
 
 int BuiltinVar_Find(std::string_view name) {
   for (size_t i = 0; i < g_table.size(); ++i)
@@ -607,6 +565,7 @@ void BuiltinVar_RegisterAll() {
   BuiltinVar_RegisterInstance();
   RegisterGeneral();
   Platform_RegisterVariables();
+  for (BuiltinVarBinder bind : g_binders) bind();
   InstanceVar_SetBuiltinLookup(Access);
   VariableName_SetBuiltinLookups(BuiltinVarLookups{Find, Name});
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include "script/scripts.h"
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,27 @@ void BuiltinVar_Clear();
 // The instance variables (x, speed, alarm ...), which take the lowest ids.
 void BuiltinVar_RegisterInstance();
 // Empties the table, registers every built-in variable and installs the
-// table's look-ups for variable access and name resolution.
+// table's look-ups for variable access and name resolution. The names of
+// variables that read the state of a subsystem above the world hold their
+// place in the table and are bound by that subsystem's binder.
 void BuiltinVar_RegisterAll();
+// Gives the entry named `name` its getter and setter (null: read-only);
+// false when no entry has the name. An entry nobody binds cannot be read.
+bool BuiltinVar_Bind(std::string_view name, BuiltinVarGetter getter, BuiltinVarSetter setter);
+// The subsystems' binders, run by every BuiltinVar_RegisterAll after the
+// table is made; the runner installs them.
+using BuiltinVarBinder = void (*)();
+void BuiltinVar_SetBinders(std::initializer_list<BuiltinVarBinder> binders);
+
+// Helpers of getters and setters: a getter's result, and a setter's value
+// as a rounded integer.
+bool BuiltinVar_SetReal(ScriptValue* out, double x);
+bool BuiltinVar_SetText(ScriptValue* out, const std::string& text);
+int32_t BuiltinVar_Rounded(const ScriptValue* v);
+#define TW_VAR_GETTER(name) \
+  bool name([[maybe_unused]] CObjInstance* self, [[maybe_unused]] int32_t index, ScriptValue* out)
+#define TW_VAR_SETTER(name) \
+  bool name([[maybe_unused]] CObjInstance* self, [[maybe_unused]] int32_t index, ScriptValue* value)
 
 // The argument slots the variables read: by default those of the running
 // script call and the relative flag of the running action; tests put
@@ -40,21 +60,6 @@ struct ScriptArgumentSlots {
   const int32_t* relative = nullptr;
 };
 void BuiltinVar_SetArgumentSlots(const ScriptArgumentSlots& slots);
-// What BuiltinVar_ArgumentSlot needs, kept up to date by the table and
-// BuiltinVar_SetArgumentSlots.
-struct BuiltinArgumentDoor {
-  int32_t firstId;     // of argument0, with argument1 ... argument15 after it; -1: not in the table
-  ScriptValue* slots;  // those in place now
-};
-extern BuiltinArgumentDoor g_BuiltinArgumentDoor;
-// The slot that built-in variable `id` reads and writes when it is one of
-// argument0 ... argument15, else null.
-inline ScriptValue* BuiltinVar_ArgumentSlot(int id) {
-  const BuiltinArgumentDoor& door = g_BuiltinArgumentDoor;
-  const uint32_t n = uint32_t(id) - uint32_t(door.firstId);
-  return door.firstId >= 0 && n < uint32_t(kScriptArgumentSlots) ? door.slots + n : nullptr;
-}
-
 // The game's working directory, set once from the game data's path.
 void WorkingDirectory_Init(const std::string& gamePath);
 const std::string& WorkingDirectory_Get();

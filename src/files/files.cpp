@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "core/builtin_vars.h"
 #include "script/console.h"
 #include "script/function_registry.h"
 #include "script/memory_manager.h"
@@ -11,7 +12,6 @@
 #include "platform/message_box.h"
 
 namespace {
-std::string g_caption = "Tarnwicke";
 std::string g_tempDirectory;
 HighScoreEntry g_highScores[10];
 }  // namespace
@@ -31,8 +31,8 @@ std::optional<std::vector<uint8_t>> LoadSave_ReadBundleFile(const std::string& p
 
 bool LoadSave_BundleFileExists(const std::string& path) { return File_CanRead(path); }
 
-void Support_SetCaption(const std::string& caption) { g_caption = caption; }
-void Support_MessageBox(const std::string& text) { MessageBox_Show(g_caption, text); }
+void Support_SetCaption(const std::string& caption) { MessageBox_SetGameCaption(caption); }
+void Support_MessageBox(const std::string& text) { MessageBox_Show(MessageBox_GameCaption(), text); }
 
 void Support_CreateTempDirectory() {
   const char* base = std::getenv("TMPDIR");
@@ -88,6 +88,12 @@ void F_ShowDebugMessage(ScriptValue*, CObjInstance*, CObjInstance*, int argc, Sc
   MemoryManager::Release(buffer);
 }
 }  // namespace
+
+namespace {
+TW_VAR_GETTER(GetTempDirectory) { return BuiltinVar_SetText(out, Support_GetTempDirectory()); }
+}  // namespace
+
+void Files_BindVariables() { BuiltinVar_Bind("temp_directory", GetTempDirectory, nullptr); }
 
 void InitMiscFunctions() { FunctionRegistry_Add("show_debug_message", F_ShowDebugMessage, 1); }
 void InitVeskFunctions() {}

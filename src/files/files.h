@@ -61,5 +61,7 @@ bool Platform_PausePending();
 void InitFileFunctions();
 void InitInteractionFunctions();
 void InitMiscFunctions();
+// Binds the files' built-in variables (temp_directory) in the table.
+void Files_BindVariables();
 void InitVeskFunctions();
 void InitWin8Functions();

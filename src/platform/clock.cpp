@@ -37,3 +37,10 @@ void Clock_SleepMicroseconds(int64_t us) {
   while (nanosleep(&ts, &ts) != 0) {
   }
 }
+
+std::tm Clock_LocalTime() {
+  std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  return t;
+}

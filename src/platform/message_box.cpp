@@ -22,6 +22,14 @@ void MessageBox_Show(const char* caption, const char* text) {
   if (MessageBox_CanShowWindows()) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
 }
 
+namespace {
+std::string g_gameCaption = "Tarnwicke";
+}  // namespace
+
+void MessageBox_SetGameCaption(const std::string& caption) { g_gameCaption = caption; }
+
+const std::string& MessageBox_GameCaption() { return g_gameCaption; }
+
 void MessageBox_Show(const std::string& caption, const std::string& text) {
   MessageBox_Show(caption.c_str(), text.c_str());
 }

@@ -5,6 +5,9 @@
 #include <string>
 
 void MessageBox_Show(const std::string& caption, const std::string& text);
+// The caption of the game's own boxes ("Tarnwicke" until the game names it).
+void MessageBox_SetGameCaption(const std::string& caption);
+const std::string& MessageBox_GameCaption();
 // The same without allocating: what the out-of-memory handler can still do.
 void MessageBox_Show(const char* caption, const char* text);
 // A question with Abort (and, when allowed, Ignore); true for Abort. Without

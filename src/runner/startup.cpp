@@ -23,12 +23,15 @@
 #include "ext/extensions.h"
 #include "files/files.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_builtins.h"
 #include "input/input.h"
+#include "input/input_builtins.h"
 #include "motion/motion.h"
 #include "motion/paths.h"
 #include "net/debugger.h"
 #include "particles/particles.h"
 #include "physics/physics.h"
+#include "physics/physics_builtins.h"
 #include "core/builtin_vars.h"
 #include "script/constants.h"
 #include "script/errors.h"
@@ -74,6 +77,12 @@ void Runner_InstallResourceLookups() {
   for (const auto& l : kLookups) Constant_SetResourceLookup(l.kind, l.find);
 }
 
+void Runner_InstallWorld() {
+  World_InstallScriptHooks();
+  g_ScriptWorld.callExternal = Extension_CallExternal;
+  BuiltinVar_SetBinders({Files_BindVariables, Graphics_BindVariables, Input_BindVariables, Physics_BindVariables});
+}
+
 bool Runner_InitSubsystems() {
   Texture_InitBuiltins();
   Main_StartGdiPlus();
@@ -82,8 +91,7 @@ bool Runner_InitSubsystems() {
   Draw_SetCirclePrecision(24);
   Constant_RegisterBuiltins();
   Runner_InstallResourceLookups();
-  World_InstallScriptHooks();
-  g_ScriptWorld.callExternal = Extension_CallExternal;
+  Runner_InstallWorld();
   Window_ClearViewMappings();
   PartType_FreeAll();
   PartSystem_FreeAll();

@@ -4,6 +4,9 @@
 // Lets script names resolve to resources: every resource table's name
 // look-up, in the order resolution asks them.
 void Runner_InstallResourceLookups();
+// Connects the world and the subsystems to the script runtime: its world
+// hooks, external calls and the binders of the built-in variables.
+void Runner_InstallWorld();
 // Base services before any window exists; never fails.
 bool Runner_InitSubsystems();
 // The logged start-up sequence; false (after saying why) when the game could

@@ -15,6 +15,7 @@ ScriptValue g_ArgumentSlots[kScriptArgumentSlots];
 uint64_t g_ScriptTableGeneration = 0;
 int32_t g_ArgumentCount = 0;
 int32_t g_ArgumentSlotsUsed = kScriptArgumentSlots;
+BuiltinArgumentDoor g_BuiltinArgumentDoor{-1, g_ArgumentSlots};
 
 namespace {
 std::vector<std::unique_ptr<CScript>> g_scripts;

@@ -30,6 +30,21 @@ extern int32_t g_ArgumentCount;
 // Script_Run set it for the calls they make, and the machine works it out
 // afresh at the first script call of a run.
 extern int32_t g_ArgumentSlotsUsed;
+// What BuiltinVar_ArgumentSlot needs, kept up to date by the built-in variable
+// table of the world.
+struct BuiltinArgumentDoor {
+  int32_t firstId;     // of argument0, with argument1 ... argument15 after it; -1: not in the table
+  ScriptValue* slots;  // those in place now
+};
+extern BuiltinArgumentDoor g_BuiltinArgumentDoor;
+// The slot that built-in variable `id` reads and writes when it is one of
+// argument0 ... argument15, else null.
+inline ScriptValue* BuiltinVar_ArgumentSlot(int id) {
+  const BuiltinArgumentDoor& door = g_BuiltinArgumentDoor;
+  const uint32_t n = uint32_t(id) - uint32_t(door.firstId);
+  return door.firstId >= 0 && n < uint32_t(kScriptArgumentSlots) ? door.slots + n : nullptr;
+}
+
 // The count of slots that hold anything but real 0.
 int32_t Arguments_CountUsed();
 

@@ -1,18 +1,13 @@
 // Every unit test runs in a process whose script runtime knows the world, as
-// the runner's start-up arranges; tests of the runtime alone reset it.
+// the runner's start-up arranges.
 #include <gtest/gtest.h>
 
-#include "core/script_world.h"
-#include "ext/extensions.h"
-#include "script/world.h"
+#include "runner/startup.h"
 
 namespace {
 class WorldEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override {
-    World_InstallScriptHooks();
-    g_ScriptWorld.callExternal = Extension_CallExternal;
-  }
+  void SetUp() override { Runner_InstallWorld(); }
 };
 
 [[maybe_unused]] ::testing::Environment* const kWorld = ::testing::AddGlobalTestEnvironment(new WorldEnvironment);
