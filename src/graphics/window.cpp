@@ -82,24 +82,22 @@ void OuterSize(int clientWidth, int clientHeight, int* outerWidth, int* outerHei
   *outerHeight = clientHeight + top + bottom;
 }
 
-void KeyDown(const SDL_KeyboardEvent& key) {
-  int vk = Keys_ToVirtualKey(key.keysym.sym);
+void KeyDown(const WindowEvent& key) {
+  int vk = key.key;
   if (vk == 0) return;
   uint8_t repeat = key.repeat ? 1 : 0;
   Input_OnKeyDown(vk, 0, repeat);
   // The generic modifiers are sent twice so left and right can be told apart.
-  if (int side = Keys_SideVirtualKey(key.keysym.sym)) Input_OnKeyDown(side, 0, repeat);
+  if (key.sideKey) Input_OnKeyDown(key.sideKey, 0, repeat);
   // Text input brings no control characters.
   if (int c = Keys_ControlCharacter(vk)) Input_OnChar(c);
-  if (vk == 13 && (key.keysym.mod & KMOD_ALT) && !repeat && Options_Get().alt_enter)
-    Window_SetFullscreen(!g_window.fullscreen);
+  if (vk == 13 && key.alt && !repeat && Options_Get().alt_enter) Window_SetFullscreen(!g_window.fullscreen);
 }
 
-void KeyUp(const SDL_KeyboardEvent& key) {
-  int vk = Keys_ToVirtualKey(key.keysym.sym);
-  if (vk == 0) return;
-  Input_OnKeyUp(vk, 0);
-  if (int side = Keys_SideVirtualKey(key.keysym.sym)) Input_OnKeyUp(side, 0);
+void KeyUp(const WindowEvent& key) {
+  if (key.key == 0) return;
+  Input_OnKeyUp(key.key, 0);
+  if (key.sideKey) Input_OnKeyUp(key.sideKey, 0);
 }
 
 void TextInput(const char* text) {
@@ -119,15 +117,6 @@ void TextInput(const char* text) {
       Input_OnChar(static_cast<int32_t>(c));
     }
   }
-}
-
-int MouseButton(uint8_t sdlButton) {
-  switch (sdlButton) {
-    case SDL_BUTTON_LEFT: return 1;
-    case SDL_BUTTON_RIGHT: return 2;
-    case SDL_BUTTON_MIDDLE: return 3;
-  }
-  return 0;
 }
 
 }  // namespace
@@ -198,41 +187,35 @@ bool Window_Exists() { return g_window.gl != nullptr; }
 SDL_Window* Window_Handle() { return g_window.gl ? g_window.gl->Window() : nullptr; }
 void* Window_GLContext() { return g_window.gl ? g_window.gl->Context() : nullptr; }
 
-void Window_HandleEvent(const SDL_Event& ev) {
-  switch (ev.type) {
-    case SDL_WINDOWEVENT:
-      switch (ev.window.event) {
-        case SDL_WINDOWEVENT_FOCUS_GAINED: g_window.focus = true; break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-          g_window.focus = false;
-          Platform_RaisePauseEvent();
-          break;
-        case SDL_WINDOWEVENT_CLOSE: Events_PostQuit(); break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: Window_RefreshClientSize(); break;
-      }
+void Window_HandleEvent(const WindowEvent& ev) {
+  switch (ev.kind) {
+    case WindowEventKind::FocusGained: g_window.focus = true; break;
+    case WindowEventKind::FocusLost:
+      g_window.focus = false;
+      Platform_RaisePauseEvent();
       break;
-    case SDL_KEYDOWN: KeyDown(ev.key); break;
-    case SDL_KEYUP: KeyUp(ev.key); break;
-    case SDL_TEXTINPUT: TextInput(ev.text.text); break;
-    case SDL_MOUSEMOTION:
+    case WindowEventKind::Close: Events_PostQuit(); break;
+    case WindowEventKind::SizeChanged: Window_RefreshClientSize(); break;
+    case WindowEventKind::KeyDown: KeyDown(ev); break;
+    case WindowEventKind::KeyUp: KeyUp(ev); break;
+    case WindowEventKind::Text: TextInput(ev.text); break;
+    case WindowEventKind::MouseMove:
       // Unsigned 16-bit words, as the window messages carry them.
-      g_InputPending.mouse_x = ev.motion.x & 0xFFFF;
-      g_InputPending.mouse_y = ev.motion.y & 0xFFFF;
+      g_InputPending.mouse_x = ev.x & 0xFFFF;
+      g_InputPending.mouse_y = ev.y & 0xFFFF;
       break;
-    case SDL_MOUSEBUTTONDOWN:
-      if (int b = MouseButton(ev.button.button)) Input_OnMouseDown(b, ev.button.x, ev.button.y);
+    case WindowEventKind::ButtonDown:
+      if (ev.button) Input_OnMouseDown(ev.button, ev.x, ev.y);
       break;
-    case SDL_MOUSEBUTTONUP:
-      if (int b = MouseButton(ev.button.button)) Input_OnMouseUp(b, ev.button.x, ev.button.y);
+    case WindowEventKind::ButtonUp:
+      if (ev.button) Input_OnMouseUp(ev.button, ev.x, ev.y);
       break;
-    case SDL_MOUSEWHEEL: {
-      int delta = ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -ev.wheel.y : ev.wheel.y;
-      if (delta > 0)
+    case WindowEventKind::Wheel:
+      if (ev.wheel > 0)
         Input_OnWheelUp();
-      else if (delta < 0)
+      else if (ev.wheel < 0)
         Input_OnWheelDown();
       break;
-    }
   }
 }
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-union SDL_Event;
 struct SDL_Window;
+struct WindowEvent;
 
 // Creates the window of the client size asked (capped to the screen); on
 // failure the window stays absent and nothing else happens.
@@ -19,7 +19,7 @@ SDL_Window* Window_Handle();
 void* Window_GLContext();
 
 // One window event: what the window procedure does with it.
-void Window_HandleEvent(const SDL_Event& event);
+void Window_HandleEvent(const WindowEvent& event);
 
 void Window_SetCaption(const char* text);
 const std::string& Window_GetCaption();
