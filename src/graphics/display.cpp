@@ -1,7 +1,6 @@
 #include "graphics/display.h"
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +17,7 @@
 #include "graphics/window.h"
 #include "platform/gfx/gl/gl_device.h"
 #include "platform/message_box.h"
+#include "platform/window.h"
 #include "script/errors.h"
 
 bool g_SoftwareVertexProcessing = false;
@@ -215,9 +215,8 @@ bool Display_CreateDevice(int width, int height, uint32_t flags) {
   }
   Log("Enumerate Adapters\n");
   Display_EnumerateAdapters();
-  if (!g_testDevice && Window_GLContext())
-    if (const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER)))
-      if (!g_adapters.empty()) g_adapters[0].description = renderer;
+  if (!g_testDevice && Window_GLContext() && !g_adapters.empty())
+    g_adapters[0].description = Window_Handle()->RendererName();
   Display_CheckAdapterVendor();
   Display_FindBestMode(width, height);
 
@@ -246,7 +245,7 @@ bool Display_CreateDevice(int width, int height, uint32_t flags) {
                                                             : "Hardware vertex processing");
   gfx::Device* device = g_testDevice;
   if (!device) {
-    g_glDevice = std::make_unique<gfx::GLDevice>(Window_Handle());
+    g_glDevice = Window_Handle()->CreateDevice();
     device = g_glDevice.get();
   }
   Graphics_SetDevice(device);
@@ -309,14 +308,8 @@ bool Display_SetAll(int width, int height, int frequency, int depth) {
   // The desktop's own mode is not ours to change; full screen takes a mode.
   if (width <= 0 && height <= 0 && frequency <= 0 && depth <= 0) return true;
   if (!Display_TestAll(width, height, frequency, depth)) return false;
-  SDL_Window* window = Window_Handle();
-  if (!window) return false;
-  SDL_DisplayMode m;
-  if (SDL_GetWindowDisplayMode(window, &m) != 0) return false;
-  if (width > 0) m.w = width;
-  if (height > 0) m.h = height;
-  if (frequency > 0) m.refresh_rate = frequency;
-  return SDL_SetWindowDisplayMode(window, &m) == 0;
+  PlatformWindow* window = Window_Handle();
+  return window && window->SetFullscreenMode(width, height, frequency);
 }
 
 bool Display_TestAll(int width, int height, int frequency, int depth) {

@@ -1,4 +1,4 @@
-// The game window: one SDL window with an OpenGL context, created hidden and
+// The game window: one window with an OpenGL context, created hidden and
 // shown with the first frame. Its events become the input layer's key,
 // character, mouse and wheel calls; the window built-ins read and change its
 // caption, place, size, full-screen wish, colour and cursor.
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-struct SDL_Window;
+class PlatformWindow;
 struct WindowEvent;
 
 // Creates the window of the client size asked (capped to the screen); on
@@ -14,7 +14,7 @@ struct WindowEvent;
 void Window_Create(int width, int height);
 void Window_Destroy();
 bool Window_Exists();
-SDL_Window* Window_Handle();
+PlatformWindow* Window_Handle();
 // The OpenGL context that goes with the window (null without one).
 void* Window_GLContext();
 
