@@ -12,8 +12,13 @@
 #include "graphics/window.h"
 #include "input/input.h"
 #include "platform/events.h"
+#include "unit/platform/sdl_events.h"
 
 namespace {
+
+using sdl_events::Button;
+using sdl_events::Key;
+using sdl_events::Wheel;
 
 class WindowEvents : public ::testing::Test {
  protected:
@@ -23,10 +28,7 @@ class WindowEvents : public ::testing::Test {
     IO_ResetKeyMap();
     IO_Clear();
     Graphics_TakeFullResetMark();
-    // Starts the queue and drops whatever earlier tests left in it.
-    Events_SetHandler(nullptr);
-    Events_Pump();
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    sdl_events::EmptyQueue();
     Events_SetHandler(Window_HandleEvent);
   }
   void TearDown() override {
@@ -39,30 +41,6 @@ class WindowEvents : public ::testing::Test {
   static void Feed(SDL_Event ev) {
     ASSERT_EQ(SDL_PushEvent(&ev), 1) << SDL_GetError();
     EXPECT_TRUE(Events_Pump());
-  }
-
-  static SDL_Event Key(Uint32 type, SDL_Keycode sym, Uint16 mod = 0, Uint8 repeat = 0) {
-    SDL_Event ev;
-    std::memset(&ev, 0, sizeof ev);
-    ev.type = type;
-    ev.key.keysym.sym = sym;
-    ev.key.keysym.mod = mod;
-    ev.key.repeat = repeat;
-    return ev;
-  }
-  static SDL_Event Button(Uint32 type, Uint8 button) {
-    SDL_Event ev;
-    std::memset(&ev, 0, sizeof ev);
-    ev.type = type;
-    ev.button.button = button;
-    return ev;
-  }
-  static SDL_Event Wheel(int y) {
-    SDL_Event ev;
-    std::memset(&ev, 0, sizeof ev);
-    ev.type = SDL_MOUSEWHEEL;
-    ev.wheel.y = y;
-    return ev;
   }
 };
 

@@ -8,7 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "unit/platform/sdl_events.h"
+
 namespace {
+
+using sdl_events::Blank;
+using sdl_events::Button;
+using sdl_events::Key;
+using sdl_events::Wheel;
+using sdl_events::Window;
 
 struct Seen {
   WindowEvent event;
@@ -18,60 +26,15 @@ struct Seen {
 class EventPump : public ::testing::Test {
  protected:
   void SetUp() override {
-    Events_SetHandler(nullptr);
-    Events_Pump();
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    sdl_events::EmptyQueue();
     Events_SetHandler([this](const WindowEvent& e) { seen.push_back(Seen{e, e.text ? e.text : "(null)"}); });
   }
   void TearDown() override { Events_SetHandler(nullptr); }
 
-  static SDL_Event Blank(Uint32 type) {
-    SDL_Event ev;
-    std::memset(&ev, 0, sizeof ev);
-    ev.type = type;
-    return ev;
-  }
   static void Push(SDL_Event ev) { ASSERT_EQ(SDL_PushEvent(&ev), 1) << SDL_GetError(); }
 
   std::vector<Seen> seen;
 };
-
-SDL_Event Key(Uint32 type, SDL_Keycode sym, Uint16 mod, Uint8 repeat) {
-  SDL_Event ev;
-  std::memset(&ev, 0, sizeof ev);
-  ev.type = type;
-  ev.key.keysym.sym = sym;
-  ev.key.keysym.mod = mod;
-  ev.key.repeat = repeat;
-  return ev;
-}
-
-SDL_Event Button(Uint32 type, Uint8 button, int x, int y) {
-  SDL_Event ev;
-  std::memset(&ev, 0, sizeof ev);
-  ev.type = type;
-  ev.button.button = button;
-  ev.button.x = x;
-  ev.button.y = y;
-  return ev;
-}
-
-SDL_Event Wheel(int y, Uint32 direction) {
-  SDL_Event ev;
-  std::memset(&ev, 0, sizeof ev);
-  ev.type = SDL_MOUSEWHEEL;
-  ev.wheel.y = y;
-  ev.wheel.direction = direction;
-  return ev;
-}
-
-SDL_Event Window(Uint8 what) {
-  SDL_Event ev;
-  std::memset(&ev, 0, sizeof ev);
-  ev.type = SDL_WINDOWEVENT;
-  ev.window.event = what;
-  return ev;
-}
 
 TEST_F(EventPump, KeysCarryTheEngineNumbersAndTheirModifiers) {
   struct Case {
