@@ -1,8 +1,5 @@
 #include "graphics/display.h"
 
-#include <SDL.h>
-#include <epoxy/gl.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,8 +13,10 @@
 #include "graphics/render_states.h"
 #include "graphics/render_targets.h"
 #include "graphics/window.h"
+#include "platform/displays.h"
 #include "platform/gfx/gl/gl_device.h"
 #include "platform/message_box.h"
+#include "platform/window.h"
 #include "script/errors.h"
 
 bool g_SoftwareVertexProcessing = false;
@@ -42,30 +41,14 @@ std::string g_startFailure;
 gfx::Device* Device() { return Graphics_Device(); }
 
 // Video for the display queries; without a display, the offscreen driver.
-bool StartVideo() {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-  if (!std::getenv("SDL_VIDEODRIVER")) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
-  }
-  Display_NoteStartFailure(std::string("SDL video: ") + SDL_GetError());
+bool EnsureVideo() {
+  std::string error;
+  if (Displays_StartVideo(&error)) return true;
+  Display_NoteStartFailure(error);
   return false;
 }
 
-bool EnsureVideo() {
-  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-  return StartVideo();
-}
-
-bool DesktopMode(int display, SDL_DisplayMode* mode) {
-  return EnsureVideo() && SDL_GetDesktopDisplayMode(display, mode) == 0;
-}
-
-int BitsOf(uint32_t format) {
-  // 24-bit colour kept in 32-bit pixels counts as 32, as the desktop reports it.
-  int bytes = SDL_BYTESPERPIXEL(format);
-  return bytes > 0 ? bytes * 8 : 32;
-}
+bool DesktopMode(int display, DisplayModeInfo* mode) { return EnsureVideo() && Displays_Desktop(display, mode); }
 
 }  // namespace
 
@@ -105,24 +88,24 @@ DisplayModeEntry Display_ChooseMode(const std::vector<DisplayModeEntry>& modes, 
 }
 
 int Display_GetWidth() {
-  SDL_DisplayMode m;
-  return DesktopMode(0, &m) ? m.w : 0;
+  DisplayModeInfo m;
+  return DesktopMode(0, &m) ? m.width : 0;
 }
 
 int Display_GetHeight() {
-  SDL_DisplayMode m;
-  return DesktopMode(0, &m) ? m.h : 0;
+  DisplayModeInfo m;
+  return DesktopMode(0, &m) ? m.height : 0;
 }
 
 int Display_GetFrequency() {
-  SDL_DisplayMode m;
+  DisplayModeInfo m;
   if (!DesktopMode(0, &m)) return -1;
-  return m.refresh_rate > 0 ? m.refresh_rate : 60;
+  return m.refresh > 0 ? m.refresh : 60;
 }
 
 int Display_GetColorDepth() {
-  SDL_DisplayMode m;
-  return DesktopMode(0, &m) ? BitsOf(m.format) : -1;
+  DisplayModeInfo m;
+  return DesktopMode(0, &m) ? m.bits : -1;
 }
 
 int Display_DesktopWidth() { return g_adapters.empty() ? Display_GetWidth() : g_adapters[0].desktopWidth; }
@@ -131,34 +114,29 @@ int Display_DesktopHeight() { return g_adapters.empty() ? Display_GetHeight() : 
 void Display_EnumerateAdapters() {
   g_adapters.clear();
   if (!EnsureVideo()) return;
-  int count = SDL_GetNumVideoDisplays();
+  int count = Displays_Count();
   for (int i = 0; i < count; ++i) {
     AdapterInfo a;
     a.index = i;
-    const char* name = SDL_GetDisplayName(i);
-    a.deviceName = name ? name : "";
-    SDL_Rect bounds;
-    SDL_DisplayMode desktop;
-    if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_GetDesktopDisplayMode(i, &desktop) == 0) {
-      a.desktopX = bounds.x;
-      a.desktopY = bounds.y;
-      a.desktopWidth = desktop.w;
-      a.desktopHeight = desktop.h;
-      a.desktopBits = BitsOf(desktop.format);
-      a.desktopRefresh = desktop.refresh_rate > 0 ? desktop.refresh_rate : 60;
+    a.deviceName = Displays_Name(i);
+    DisplayModeInfo desktop;
+    int x = 0, y = 0;
+    if (Displays_Desktop(i, &desktop, &x, &y)) {
+      a.desktopX = x;
+      a.desktopY = y;
+      a.desktopWidth = desktop.width;
+      a.desktopHeight = desktop.height;
+      a.desktopBits = desktop.bits;
+      a.desktopRefresh = desktop.refresh > 0 ? desktop.refresh : 60;
     }
-    int modes = SDL_GetNumDisplayModes(i);
-    for (int k = 0; k < modes; ++k) {
-      SDL_DisplayMode m;
-      if (SDL_GetDisplayMode(i, k, &m) != 0) continue;
-      int bits = BitsOf(m.format);
-      if (bits != 32 && bits != 16) continue;
+    for (const DisplayModeInfo& m : Displays_Modes(i)) {
+      if (m.bits != 32 && m.bits != 16) continue;
       DisplayModeEntry e;
-      e.width = static_cast<int16_t>(std::clamp(m.w, 0, 32767));
-      e.height = static_cast<int16_t>(std::clamp(m.h, 0, 32767));
-      e.bits = static_cast<uint8_t>(bits);
-      e.refresh = static_cast<uint8_t>(std::clamp(m.refresh_rate, 0, 255));
-      e.mode = static_cast<int16_t>(k);
+      e.width = static_cast<int16_t>(std::clamp(m.width, 0, 32767));
+      e.height = static_cast<int16_t>(std::clamp(m.height, 0, 32767));
+      e.bits = static_cast<uint8_t>(m.bits);
+      e.refresh = static_cast<uint8_t>(std::clamp(m.refresh, 0, 255));
+      e.mode = static_cast<int16_t>(m.index);
       a.modes.push_back(e);
     }
     // Some drivers list no modes: the desktop is one.
@@ -215,9 +193,8 @@ bool Display_CreateDevice(int width, int height, uint32_t flags) {
   }
   Log("Enumerate Adapters\n");
   Display_EnumerateAdapters();
-  if (!g_testDevice && Window_GLContext())
-    if (const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER)))
-      if (!g_adapters.empty()) g_adapters[0].description = renderer;
+  if (!g_testDevice && Window_GLContext() && !g_adapters.empty())
+    g_adapters[0].description = Window_Handle()->RendererName();
   Display_CheckAdapterVendor();
   Display_FindBestMode(width, height);
 
@@ -226,7 +203,7 @@ bool Display_CreateDevice(int width, int height, uint32_t flags) {
   int bbH = fullscreen ? Display_DesktopHeight() : height;
   g_DebugConsole->Output("Selected Resolution: %dx%d\n", bbW, bbH);
   Log("Get Current Desktop Display Mode\n");
-  SDL_DisplayMode desktop;
+  DisplayModeInfo desktop;
   if (!g_testDevice && !DesktopMode(0, &desktop)) {
     Display_FatalError(Display_WithStartFailure("Failed to retrieve display mode."));
     return false;
@@ -246,7 +223,7 @@ bool Display_CreateDevice(int width, int height, uint32_t flags) {
                                                             : "Hardware vertex processing");
   gfx::Device* device = g_testDevice;
   if (!device) {
-    g_glDevice = std::make_unique<gfx::GLDevice>(Window_Handle());
+    g_glDevice = Window_Handle()->CreateDevice();
     device = g_glDevice.get();
   }
   Graphics_SetDevice(device);
@@ -309,14 +286,8 @@ bool Display_SetAll(int width, int height, int frequency, int depth) {
   // The desktop's own mode is not ours to change; full screen takes a mode.
   if (width <= 0 && height <= 0 && frequency <= 0 && depth <= 0) return true;
   if (!Display_TestAll(width, height, frequency, depth)) return false;
-  SDL_Window* window = Window_Handle();
-  if (!window) return false;
-  SDL_DisplayMode m;
-  if (SDL_GetWindowDisplayMode(window, &m) != 0) return false;
-  if (width > 0) m.w = width;
-  if (height > 0) m.h = height;
-  if (frequency > 0) m.refresh_rate = frequency;
-  return SDL_SetWindowDisplayMode(window, &m) == 0;
+  PlatformWindow* window = Window_Handle();
+  return window && window->SetFullscreenMode(width, height, frequency);
 }
 
 bool Display_TestAll(int width, int height, int frequency, int depth) {
@@ -336,19 +307,19 @@ bool Display_SetColorDepth(int depth) { return Display_SetAll(0, 0, 0, depth); }
 
 int Display_MouseGetX() {
   int x = 0;
-  if (EnsureVideo()) SDL_GetGlobalMouseState(&x, nullptr);
+  if (EnsureVideo()) Displays_GlobalMouse(&x, nullptr);
   return x;
 }
 
 int Display_MouseGetY() {
   int y = 0;
-  if (EnsureVideo()) SDL_GetGlobalMouseState(nullptr, &y);
+  if (EnsureVideo()) Displays_GlobalMouse(nullptr, &y);
   return y;
 }
 
 void Display_MouseSet(int x, int y) {
   if (!Window_IsActive() || !Window_Exists()) return;
-  SDL_WarpMouseGlobal(x, y);
+  Displays_WarpMouseGlobal(x, y);
 }
 
 void Display_SetAntialias(int level) {

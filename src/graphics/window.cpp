@@ -1,7 +1,5 @@
 #include "graphics/window.h"
 
-#include <SDL.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,8 +12,8 @@
 #include "graphics/frame.h"
 #include "input/input.h"
 #include "platform/events.h"
-#include "platform/gfx/gl/gl_window.h"
 #include "platform/keys.h"
+#include "platform/window.h"
 
 void Main_ProcessMessages();
 
@@ -24,36 +22,22 @@ namespace {
 constexpr uint32_t kFlagFullscreen = 0x01;
 constexpr uint32_t kFlagShowCursor = 0x20;
 constexpr uint32_t kFlagSizeable = 0x40;
-constexpr int kStockCursors = 15;
+constexpr int kStockCursors = static_cast<int>(StockCursor::Count);
 
 struct WindowState {
-  std::unique_ptr<gfx::GLWindow> gl;
+  std::unique_ptr<PlatformWindow> host;
   int clientWidth = 0, clientHeight = 0;
   bool fullscreen = false;
   bool focus = true;
   std::string caption;
   uint32_t colour = 0xFF000000u;
   int cursorKind = 0;
-  int cursorInUse = 0;  // stock cursor index
+  int cursorInUse = 0;  // StockCursor number
   bool keepPosition = false;
   bool showPending = true;
-  SDL_Cursor* cursors[kStockCursors] = {};
 };
 
 WindowState g_window;
-
-// Stock cursor of the table for each system cursor slot; -1 is none.
-constexpr int kStockSystem[kStockCursors] = {
-    SDL_SYSTEM_CURSOR_ARROW,  -1,
-    SDL_SYSTEM_CURSOR_CROSSHAIR, SDL_SYSTEM_CURSOR_IBEAM,
-    SDL_SYSTEM_CURSOR_SIZENESW, SDL_SYSTEM_CURSOR_SIZENS,
-    SDL_SYSTEM_CURSOR_SIZENWSE, SDL_SYSTEM_CURSOR_SIZEWE,
-    SDL_SYSTEM_CURSOR_ARROW,  // up arrow: SDL has none
-    SDL_SYSTEM_CURSOR_WAIT,   SDL_SYSTEM_CURSOR_HAND,
-    SDL_SYSTEM_CURSOR_NO,     SDL_SYSTEM_CURSOR_WAITARROW,
-    SDL_SYSTEM_CURSOR_ARROW,  // help: SDL has none
-    SDL_SYSTEM_CURSOR_SIZEALL,
-};
 
 // The stock cursor a cursor kind selects; -1 for kinds outside the table.
 int StockCursorFor(int kind) {
@@ -63,43 +47,34 @@ int StockCursorFor(int kind) {
 }
 
 void ApplyCursor() {
-  int stock = g_window.cursorInUse;
-  if (!g_window.gl || !SDL_WasInit(SDL_INIT_VIDEO)) return;
-  if (stock < 0 || stock >= kStockCursors || kStockSystem[stock] < 0 || !g_window.cursors[stock]) {
-    SDL_ShowCursor(SDL_DISABLE);
-    return;
-  }
-  SDL_SetCursor(g_window.cursors[stock]);
-  SDL_ShowCursor(SDL_ENABLE);
+  if (g_window.host) g_window.host->ShowCursor(g_window.cursorInUse);
 }
 
 uint32_t WindowFlags() { return GameInfo_Get().flags; }
 
 void OuterSize(int clientWidth, int clientHeight, int* outerWidth, int* outerHeight) {
   int top = 0, left = 0, bottom = 0, right = 0;
-  if (g_window.gl) SDL_GetWindowBordersSize(g_window.gl->Window(), &top, &left, &bottom, &right);
+  if (g_window.host) g_window.host->GetBorders(&top, &left, &bottom, &right);
   *outerWidth = clientWidth + left + right;
   *outerHeight = clientHeight + top + bottom;
 }
 
-void KeyDown(const SDL_KeyboardEvent& key) {
-  int vk = Keys_ToVirtualKey(key.keysym.sym);
+void KeyDown(const WindowEvent& key) {
+  int vk = key.key;
   if (vk == 0) return;
   uint8_t repeat = key.repeat ? 1 : 0;
   Input_OnKeyDown(vk, 0, repeat);
   // The generic modifiers are sent twice so left and right can be told apart.
-  if (int side = Keys_SideVirtualKey(key.keysym.sym)) Input_OnKeyDown(side, 0, repeat);
+  if (key.sideKey) Input_OnKeyDown(key.sideKey, 0, repeat);
   // Text input brings no control characters.
   if (int c = Keys_ControlCharacter(vk)) Input_OnChar(c);
-  if (vk == 13 && (key.keysym.mod & KMOD_ALT) && !repeat && Options_Get().alt_enter)
-    Window_SetFullscreen(!g_window.fullscreen);
+  if (vk == 13 && key.alt && !repeat && Options_Get().alt_enter) Window_SetFullscreen(!g_window.fullscreen);
 }
 
-void KeyUp(const SDL_KeyboardEvent& key) {
-  int vk = Keys_ToVirtualKey(key.keysym.sym);
-  if (vk == 0) return;
-  Input_OnKeyUp(vk, 0);
-  if (int side = Keys_SideVirtualKey(key.keysym.sym)) Input_OnKeyUp(side, 0);
+void KeyUp(const WindowEvent& key) {
+  if (key.key == 0) return;
+  Input_OnKeyUp(key.key, 0);
+  if (key.sideKey) Input_OnKeyUp(key.sideKey, 0);
 }
 
 void TextInput(const char* text) {
@@ -119,15 +94,6 @@ void TextInput(const char* text) {
       Input_OnChar(static_cast<int32_t>(c));
     }
   }
-}
-
-int MouseButton(uint8_t sdlButton) {
-  switch (sdlButton) {
-    case SDL_BUTTON_LEFT: return 1;
-    case SDL_BUTTON_RIGHT: return 2;
-    case SDL_BUTTON_MIDDLE: return 3;
-  }
-  return 0;
 }
 
 }  // namespace
@@ -152,34 +118,25 @@ void Window_Create(int width, int height) {
   Log("RegisterClassEx\n");
   Log("CreateWindowEx\n");
   std::string error;
-  g_window.gl = gfx::GLWindow::Create("", clientW, clientH, false, &error);
-  if (!g_window.gl && !std::getenv("SDL_VIDEODRIVER")) {
-    // No display: run on the offscreen driver rather than not at all.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    g_window.gl = gfx::GLWindow::Create("", clientW, clientH, false, &error);
-  }
-  if (!g_window.gl) {
+  g_window.host = PlatformWindow::Create(clientW, clientH, &error);
+  if (!g_window.host) {
     g_DebugConsole->Output("Window: %s\n", error.c_str());
     Display_NoteStartFailure(error);
     return;
   }
-  SDL_Window* w = g_window.gl->Window();
-  SDL_SetWindowResizable(w, (WindowFlags() & kFlagSizeable) ? SDL_TRUE : SDL_FALSE);
-  SDL_SetWindowPosition(w, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  g_window.host->SetResizable((WindowFlags() & kFlagSizeable) != 0);
+  g_window.host->Center();
   g_window.clientWidth = clientW;
   g_window.clientHeight = clientH;
   g_window.showPending = true;
   g_window.focus = true;
   Window_SetCaption(GameInfo_Get().display_name.c_str());
-  for (int i = 0; i < kStockCursors; ++i)
-    g_window.cursors[i] =
-        kStockSystem[i] < 0 ? nullptr : SDL_CreateSystemCursor(static_cast<SDL_SystemCursor>(kStockSystem[i]));
   if (WindowFlags() & kFlagShowCursor) {
     g_window.cursorKind = 0;
     g_window.cursorInUse = 0;
   } else {
     g_window.cursorKind = -1;
-    g_window.cursorInUse = 1;
+    g_window.cursorInUse = static_cast<int>(StockCursor::None);
   }
   ApplyCursor();
   Events_SetHandler(Window_HandleEvent);
@@ -187,83 +144,73 @@ void Window_Create(int width, int height) {
 
 void Window_Destroy() {
   Events_SetHandler(nullptr);
-  for (SDL_Cursor*& c : g_window.cursors) {
-    if (c) SDL_FreeCursor(c);
-    c = nullptr;
-  }
-  g_window.gl.reset();
+  g_window.host.reset();
 }
 
-bool Window_Exists() { return g_window.gl != nullptr; }
-SDL_Window* Window_Handle() { return g_window.gl ? g_window.gl->Window() : nullptr; }
-void* Window_GLContext() { return g_window.gl ? g_window.gl->Context() : nullptr; }
+bool Window_Exists() { return g_window.host != nullptr; }
+PlatformWindow* Window_Handle() { return g_window.host.get(); }
+void* Window_GLContext() { return g_window.host ? g_window.host->GLContext() : nullptr; }
 
-void Window_HandleEvent(const SDL_Event& ev) {
-  switch (ev.type) {
-    case SDL_WINDOWEVENT:
-      switch (ev.window.event) {
-        case SDL_WINDOWEVENT_FOCUS_GAINED: g_window.focus = true; break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-          g_window.focus = false;
-          Platform_RaisePauseEvent();
-          break;
-        case SDL_WINDOWEVENT_CLOSE: Events_PostQuit(); break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: Window_RefreshClientSize(); break;
-      }
+void Window_HandleEvent(const WindowEvent& ev) {
+  switch (ev.kind) {
+    case WindowEventKind::FocusGained: g_window.focus = true; break;
+    case WindowEventKind::FocusLost:
+      g_window.focus = false;
+      Platform_RaisePauseEvent();
       break;
-    case SDL_KEYDOWN: KeyDown(ev.key); break;
-    case SDL_KEYUP: KeyUp(ev.key); break;
-    case SDL_TEXTINPUT: TextInput(ev.text.text); break;
-    case SDL_MOUSEMOTION:
+    case WindowEventKind::Close: Events_PostQuit(); break;
+    case WindowEventKind::SizeChanged: Window_RefreshClientSize(); break;
+    case WindowEventKind::KeyDown: KeyDown(ev); break;
+    case WindowEventKind::KeyUp: KeyUp(ev); break;
+    case WindowEventKind::Text: TextInput(ev.text); break;
+    case WindowEventKind::MouseMove:
       // Unsigned 16-bit words, as the window messages carry them.
-      g_InputPending.mouse_x = ev.motion.x & 0xFFFF;
-      g_InputPending.mouse_y = ev.motion.y & 0xFFFF;
+      g_InputPending.mouse_x = ev.x & 0xFFFF;
+      g_InputPending.mouse_y = ev.y & 0xFFFF;
       break;
-    case SDL_MOUSEBUTTONDOWN:
-      if (int b = MouseButton(ev.button.button)) Input_OnMouseDown(b, ev.button.x, ev.button.y);
+    case WindowEventKind::ButtonDown:
+      if (ev.button) Input_OnMouseDown(ev.button, ev.x, ev.y);
       break;
-    case SDL_MOUSEBUTTONUP:
-      if (int b = MouseButton(ev.button.button)) Input_OnMouseUp(b, ev.button.x, ev.button.y);
+    case WindowEventKind::ButtonUp:
+      if (ev.button) Input_OnMouseUp(ev.button, ev.x, ev.y);
       break;
-    case SDL_MOUSEWHEEL: {
-      int delta = ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -ev.wheel.y : ev.wheel.y;
-      if (delta > 0)
+    case WindowEventKind::Wheel:
+      if (ev.wheel > 0)
         Input_OnWheelUp();
-      else if (delta < 0)
+      else if (ev.wheel < 0)
         Input_OnWheelDown();
       break;
-    }
   }
 }
 
 void Window_SetCaption(const char* text) {
   g_window.caption = text ? text : "";
-  if (g_window.gl) SDL_SetWindowTitle(g_window.gl->Window(), g_window.caption.c_str());
+  if (g_window.host) g_window.host->SetTitle(g_window.caption);
 }
 
 const std::string& Window_GetCaption() { return g_window.caption; }
 
 void Window_SetPosition(int x, int y) {
-  if (!g_window.gl) return;
+  if (!g_window.host) return;
   int top = 0, left = 0;
-  SDL_GetWindowBordersSize(g_window.gl->Window(), &top, &left, nullptr, nullptr);
-  // Positions name the outer edge; SDL places the client area.
-  SDL_SetWindowPosition(g_window.gl->Window(), x + left, y + top);
+  g_window.host->GetBorders(&top, &left, nullptr, nullptr);
+  // Positions name the outer edge; the host places the client area.
+  g_window.host->SetPosition(x + left, y + top);
 }
 
 int Window_GetX() {
-  if (!g_window.gl) return 0;
+  if (!g_window.host) return 0;
   int x = 0, left = 0;
-  SDL_GetWindowPosition(g_window.gl->Window(), &x, nullptr);
-  SDL_GetWindowBordersSize(g_window.gl->Window(), nullptr, &left, nullptr, nullptr);
+  g_window.host->GetPosition(&x, nullptr);
+  g_window.host->GetBorders(nullptr, &left, nullptr, nullptr);
   return x - left;
 }
 
 int Window_GetY() {
-  if (!g_window.gl) return 0;
+  if (!g_window.host) return 0;
   int y = 0, top = 0;
-  SDL_GetWindowPosition(g_window.gl->Window(), nullptr, &y);
-  SDL_GetWindowBordersSize(g_window.gl->Window(), &top, nullptr, nullptr, nullptr);
+  g_window.host->GetPosition(nullptr, &y);
+  g_window.host->GetBorders(&top, nullptr, nullptr, nullptr);
   return y - top;
 }
 
@@ -271,7 +218,7 @@ int Window_GetWidth() { return g_window.clientWidth; }
 int Window_GetHeight() { return g_window.clientHeight; }
 
 void Window_Center() {
-  if (!g_window.gl) return;
+  if (!g_window.host) return;
   int outerW = 0, outerH = 0;
   OuterSize(g_window.clientWidth, g_window.clientHeight, &outerW, &outerH);
   Window_SetPosition((Display_DesktopWidth() - outerW) / 2, (Display_DesktopHeight() - outerH) / 2);
@@ -317,12 +264,12 @@ int Window_GetCursor() { return g_window.cursorKind; }
 
 bool Window_CursorVisible() {
   int stock = g_window.cursorInUse;
-  return stock >= 0 && stock < kStockCursors && kStockSystem[stock] >= 0;
+  return stock >= 0 && stock < kStockCursors && stock != static_cast<int>(StockCursor::None);
 }
 
 void Window_SetMouse(int x, int y) {
-  if (!g_window.focus || !g_window.gl) return;
-  SDL_WarpMouseInWindow(g_window.gl->Window(), x, y);
+  if (!g_window.focus || !g_window.host) return;
+  g_window.host->WarpMouse(x, y);
 }
 
 int Window_GetMouseX() { return g_InputState.mouse_x; }
@@ -332,8 +279,8 @@ int Window_GetScreenHeight() { return Display_ScreenTextureHeight(); }
 
 bool Window_ShowPending() {
   if (!g_window.showPending) return false;
-  if (g_window.gl) {
-    SDL_ShowWindow(g_window.gl->Window());
+  if (g_window.host) {
+    g_window.host->Show();
     // Let the window manager map it before the first frame goes out.
     for (int i = 0; i < 10; ++i) Main_ProcessMessages();
     Window_RefreshClientSize();
@@ -343,8 +290,8 @@ bool Window_ShowPending() {
 }
 
 bool Window_IsVisible() {
-  if (!g_window.gl || g_window.showPending) return false;
-  return (SDL_GetWindowFlags(g_window.gl->Window()) & SDL_WINDOW_SHOWN) != 0;
+  if (!g_window.host || g_window.showPending) return false;
+  return g_window.host->IsShown();
 }
 
 bool Window_IsActive() { return g_window.focus; }
@@ -368,25 +315,25 @@ bool Window_TakeKeepPosition() {
 }
 
 void Window_RefreshClientSize() {
-  if (!g_window.gl) return;
+  if (!g_window.host) return;
   int w = 0, h = 0;
-  g_window.gl->DrawableSize(&w, &h);
+  g_window.host->DrawableSize(&w, &h);
   g_window.clientWidth = w;
   g_window.clientHeight = h;
 }
 
 void Window_ApplyReset(bool fullscreen, int clientWidth, int clientHeight, bool keepPosition) {
-  if (!g_window.gl) return;
-  SDL_Window* w = g_window.gl->Window();
+  if (!g_window.host) return;
+  PlatformWindow& w = *g_window.host;
   if (fullscreen) {
-    SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    w.SetFullscreen(true);
     Window_RefreshClientSize();
     return;
   }
-  SDL_SetWindowFullscreen(w, 0);
-  SDL_SetWindowResizable(w, (WindowFlags() & kFlagSizeable) ? SDL_TRUE : SDL_FALSE);
-  if (clientWidth > 0 && clientHeight > 0) SDL_SetWindowSize(w, clientWidth, clientHeight);
-  if (!keepPosition) SDL_SetWindowPosition(w, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  w.SetFullscreen(false);
+  w.SetResizable((WindowFlags() & kFlagSizeable) != 0);
+  if (clientWidth > 0 && clientHeight > 0) w.SetSize(clientWidth, clientHeight);
+  if (!keepPosition) w.Center();
   g_window.clientWidth = clientWidth;
   g_window.clientHeight = clientHeight;
 }

@@ -1,4 +1,4 @@
-// The game window: one SDL window with an OpenGL context, created hidden and
+// The game window: one window with an OpenGL context, created hidden and
 // shown with the first frame. Its events become the input layer's key,
 // character, mouse and wheel calls; the window built-ins read and change its
 // caption, place, size, full-screen wish, colour and cursor.
@@ -6,20 +6,20 @@
 #include <cstdint>
 #include <string>
 
-union SDL_Event;
-struct SDL_Window;
+class PlatformWindow;
+struct WindowEvent;
 
 // Creates the window of the client size asked (capped to the screen); on
 // failure the window stays absent and nothing else happens.
 void Window_Create(int width, int height);
 void Window_Destroy();
 bool Window_Exists();
-SDL_Window* Window_Handle();
+PlatformWindow* Window_Handle();
 // The OpenGL context that goes with the window (null without one).
 void* Window_GLContext();
 
 // One window event: what the window procedure does with it.
-void Window_HandleEvent(const SDL_Event& event);
+void Window_HandleEvent(const WindowEvent& event);
 
 void Window_SetCaption(const char* text);
 const std::string& Window_GetCaption();

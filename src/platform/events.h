@@ -1,12 +1,46 @@
-// The window-event pump: drains SDL's event queue. Window and input events
-// are handed to the handlers registered here; a quit request is reported.
+// The window-event pump: drains SDL's event queue and hands each window or
+// input event, in the engine's own terms, to the handler registered here; a
+// quit request is reported.
 #pragma once
 #include <functional>
 
-union SDL_Event;
+enum class WindowEventKind {
+  FocusGained,
+  FocusLost,
+  Close,
+  SizeChanged,
+  KeyDown,
+  KeyUp,
+  Text,
+  MouseMove,
+  ButtonDown,
+  ButtonUp,
+  Wheel,
+};
+
+struct WindowEvent {
+  WindowEventKind kind = WindowEventKind::FocusGained;
+  // Keys: the engine's key number (never 0: keys without one are not
+  // delivered), the left/right number of a modifier (0 for other keys),
+  // auto-repeat, and whether Alt was held.
+  int key = 0;
+  int sideKey = 0;
+  bool repeat = false;
+  bool alt = false;
+  // Buttons: 1 left, 2 right, 3 middle (other buttons are not delivered).
+  int button = 0;
+  // Pointer position in the client area for motion and buttons; may lie
+  // outside it while a button is held.
+  int x = 0, y = 0;
+  // Wheel: above 0 away from the user, below 0 towards, whatever the
+  // system's "natural" scrolling setting.
+  int wheel = 0;
+  // Text: UTF-8, valid during the handler call only.
+  const char* text = "";
+};
 
 // Handler for every event other than quit; the window layer installs it.
-void Events_SetHandler(std::function<void(const SDL_Event&)> handler);
+void Events_SetHandler(std::function<void(const WindowEvent&)> handler);
 // Drains the queue. Returns false when a quit request was taken from it.
 bool Events_Pump();
 // Queues a quit request (the next pump returns false).
