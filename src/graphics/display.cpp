@@ -20,9 +20,7 @@
 #include "platform/message_box.h"
 #include "script/errors.h"
 
-bool g_SoftwareVertexProcessing = false;
-bool g_IntelWorkarounds = false;
-bool g_VanillaGFX = false;
+GraphicsSwitches g_GraphicsSwitches;
 
 namespace {
 
