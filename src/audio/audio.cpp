@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-bool g_NoAudio = false;
+AudioSwitches g_AudioSwitches;
 
 namespace {
 // Sounds are not made yet, only named: scripts can name a sound and get the

@@ -5,7 +5,14 @@
 
 #include "core/game_data.h"
 
-extern bool g_NoAudio;  // "-noaudio": the new audio system stays off
+// The audio's command-line switches.
+struct AudioSwitches {
+  bool no_audio = false;  // "-noaudio": the new audio system stays off
+
+  void Reset() { *this = AudioSwitches(); }
+};
+extern AudioSwitches g_AudioSwitches;
+inline bool& g_NoAudio = g_AudioSwitches.no_audio;
 
 void Sound_StartupHook();
 void Sound_Clear();

@@ -1,6 +1,6 @@
 #include "ext/extensions.h"
 
-bool g_NoExternalCalls = false;
+ExtSwitches g_ExtSwitches;
 
 bool Extension_Load(const ChunkBody&) { return true; }
 bool Extension_Prepare() { return true; }

@@ -5,7 +5,14 @@
 
 #include "core/game_data.h"
 
-extern bool g_NoExternalCalls;  // "-ext": calls into external libraries do nothing
+// The extensions' command-line switches.
+struct ExtSwitches {
+  bool no_external_calls = false;  // "-ext": calls into external libraries do nothing
+
+  void Reset() { *this = ExtSwitches(); }
+};
+extern ExtSwitches g_ExtSwitches;
+inline bool& g_NoExternalCalls = g_ExtSwitches.no_external_calls;
 
 bool Extension_Load(const ChunkBody& body);
 bool Extension_Prepare();

@@ -19,9 +19,7 @@
 #include "platform/window.h"
 #include "script/errors.h"
 
-bool g_SoftwareVertexProcessing = false;
-bool g_IntelWorkarounds = false;
-bool g_VanillaGFX = false;
+GraphicsSwitches g_GraphicsSwitches;
 
 namespace {
 

@@ -8,9 +8,18 @@
 
 #include "platform/gfx/device.h"
 
-extern bool g_SoftwareVertexProcessing;  // "-software"
-extern bool g_IntelWorkarounds;          // "-intel"
-extern bool g_VanillaGFX;                // "-vanillaGFX"
+// The device's command-line switches.
+struct GraphicsSwitches {
+  bool software_vertex_processing = false;  // "-software"
+  bool intel_workarounds = false;           // "-intel"
+  bool vanilla_gfx = false;                 // "-vanillaGFX"
+
+  void Reset() { *this = GraphicsSwitches(); }
+};
+extern GraphicsSwitches g_GraphicsSwitches;
+inline bool& g_SoftwareVertexProcessing = g_GraphicsSwitches.software_vertex_processing;
+inline bool& g_IntelWorkarounds = g_GraphicsSwitches.intel_workarounds;
+inline bool& g_VanillaGFX = g_GraphicsSwitches.vanilla_gfx;
 
 struct DisplayModeEntry {
   int16_t width = 0, height = 0;

@@ -8,9 +8,7 @@
 #include "script/convert.h"
 #include "script/value.h"
 
-bool g_IORecord = false;
-bool g_IOPlayback = false;
-std::string g_IOFileName;
+InputSwitches g_InputSwitches;
 
 InputState g_InputState;
 InputPending g_InputPending;

@@ -7,9 +7,18 @@
 
 class IniFile;
 
-extern bool g_IORecord;         // "-record"
-extern bool g_IOPlayback;       // "-playback"
-extern std::string g_IOFileName;  // the record or playback file
+// The input's command-line switches.
+struct InputSwitches {
+  bool record = false;    // "-record"
+  bool playback = false;  // "-playback"
+  std::string file_name;  // the record or playback file
+
+  void Reset() { *this = InputSwitches(); }
+};
+extern InputSwitches g_InputSwitches;
+inline bool& g_IORecord = g_InputSwitches.record;
+inline bool& g_IOPlayback = g_InputSwitches.playback;
+inline std::string& g_IOFileName = g_InputSwitches.file_name;
 
 constexpr int kInputDevices = 5;        // device 0 is the system mouse
 constexpr int kInputKeys = 256;

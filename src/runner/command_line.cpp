@@ -11,9 +11,6 @@
 #include "script/errors.h"
 #include "script/vm.h"
 
-bool g_InAWindow = false;
-bool g_SteamMode = false;
-
 std::string CommandLine_FromArgs(int argc, const char* const* argv) {
   std::string text;
   for (int i = 0; i < argc; ++i) {

@@ -4,12 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "runner/runner_flags.h"
+
 constexpr size_t kCommandLineMax = 8191;  // characters kept of the command line
 constexpr size_t kCommandTokenMax = 4095;  // characters kept of one token
-
-// Switch flags owned by the runner core.
-extern bool g_InAWindow;  // "-inawindow": the options' full-screen word is cleared
-extern bool g_SteamMode;  // "-steam" or information flag 0x1000
 
 // The command line as one text: arguments joined by blanks, each holding a
 // blank (or nothing) put between double quotes, cut to kCommandLineMax.

@@ -17,9 +17,7 @@
 #include "script/errors.h"
 #include "script/memory_manager.h"
 
-std::optional<std::string> g_GameDataPath;
-bool g_RunFlag = true;
-bool g_DebugMode = false;
+RunnerFlags g_RunnerFlags;
 
 namespace {
 // From a quit request until the main loop has ended.

@@ -1,13 +1,9 @@
 // The program entry: the command line, "@" file names, data.win beside the
 // executable, and the outer shape of the run.
 #pragma once
-#include <optional>
 #include <string>
 
-// The game data's path; empty optional until known.
-extern std::optional<std::string> g_GameDataPath;
-extern bool g_RunFlag;    // the main loop runs while set
-extern bool g_DebugMode;  // the debug window and overlay
+#include "runner/runner_flags.h"
 
 // The whole run; returns the process exit status.
 int Runner_Main(int argc, const char* const* argv);

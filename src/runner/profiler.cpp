@@ -1,3 +1,1 @@
 #include "runner/profiler.h"
-
-int g_ProfilerOverlayFlags = 0;

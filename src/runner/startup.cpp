@@ -83,28 +83,6 @@ void Runner_InstallWorld() {
   BuiltinVar_SetBinders({Files_BindVariables, Graphics_BindVariables, Input_BindVariables, Physics_BindVariables});
 }
 
-bool Runner_InitSubsystems() {
-  Texture_InitBuiltins();
-  Main_StartGdiPlus();
-  Crc32_InitTable();
-  Support_CreateTempDirectory();
-  Draw_SetCirclePrecision(24);
-  Constant_RegisterBuiltins();
-  Runner_InstallResourceLookups();
-  Runner_InstallWorld();
-  Window_ClearViewMappings();
-  PartType_FreeAll();
-  PartSystem_FreeAll();
-  RunGlobals_Init();
-  Sound_StartupHook();
-  BuiltinVar_RegisterAll();
-  Path_Init();
-  HighScore_Init();
-  Run_ClearPendingChanges();
-  Main_ProcessMessages();
-  return true;
-}
-
 void InitTWSFunctions() {
   struct Group {
     const char* label;
@@ -230,9 +208,56 @@ bool Runner_DoTheWork() {
   return true;
 }
 
-bool Runner_StartUp() {
-  if (!RunnerLoadGame()) return false;
-  Log("Get Resolution\n");
+// ---- The start-up and shutdown table ------------------------------------------------
+
+RunnerSteps::RunnerSteps(std::span<const RunnerStep> steps) : steps_(steps) {}
+
+bool RunnerSteps::Start(RunnerPhase phase) {
+  for (size_t i = started_; i < steps_.size() && steps_[i].phase == phase; ++i) {
+    const RunnerStep& s = steps_[i];
+    // Counted before it runs: a step that fails or ends the process half way
+    // is stopped with the others, and every stop is safe on a part-made state.
+    started_ = i + 1;
+    if (s.line) Log(s.line);
+    if (!s.start()) return false;
+  }
+  return true;
+}
+
+void RunnerSteps::Stop() {
+  while (started_ > 0) {
+    const RunnerStep& s = steps_[--started_];
+    if (s.stop) s.stop();
+  }
+}
+
+namespace {
+// A step that cannot fail; what F answers is not a failure.
+template <auto F>
+bool Always() {
+  F();
+  return true;
+}
+bool Nothing() { return true; }
+
+bool ClearParticles() {
+  PartType_FreeAll();
+  PartSystem_FreeAll();
+  return true;
+}
+
+bool RegisterConstants() {
+  Constant_RegisterBuiltins();
+  Runner_InstallResourceLookups();
+  return true;
+}
+
+bool DefaultCirclePrecision() {
+  Draw_SetCirclePrecision(24);
+  return true;
+}
+
+bool LoadHeader() {
   try {
     GameData_LoadHeader(GameData_File());
   } catch (const DataError& e) {
@@ -240,78 +265,126 @@ bool Runner_StartUp() {
     return false;
   }
   Support_SetCaption(GameInfo_Get().display_name.empty() ? "Tarnwicke" : GameInfo_Get().display_name);
-  Log("Create Window\n");
+  return true;
+}
+
+// The built-in groups registered by the header pass and the Steam client the
+// last of them starts.
+void FreeBuiltinFunctions() {
+  Steam_Shutdown();
+  FunctionRegistry_Free();
+}
+
+bool CreateWindow() {
   Window_Create(int(GameInfo_Get().width), int(GameInfo_Get().height));
-  Log("Init Graphics\n");
-  if (!InitGraphics()) {
-    Console_Error("%s\n", Display_WithStartFailure("The graphics device could not be started").c_str());
-    return false;
-  }
-  Log("IO Init\n");
-  IO_Init();
-  Log("Process Messages\n");
-  Main_ProcessMessages();
-  Log("Start Frame\n");
-  Graphics_BeginFrame();
-  Log("Part Create Textures\n");
-  Part_CreateTextures();
-  Log("Debug Init Remote Interface\n");
-  Log("VM Init\n");
-  VM_Init();
+  return true;
+}
+
+bool StartGraphics() {
+  if (InitGraphics()) return true;
+  Console_Error("%s\n", Display_WithStartFailure("The graphics device could not be started").c_str());
+  return false;
+}
+
+// What the device holds goes before the device.
+void StopGraphics() {
+  Sprite_Shutdown();
+  Display_Shutdown();
+  Background_Shutdown();
+  Texture_Shutdown();
+  Font_Shutdown();
+  Text_FreeDefaultFont();
+  Graphics_Shutdown();
+}
+
+bool StartDebugServer() {
   if (GameInfo_Get().debug_byte == 0 && !Debug_ServerStarted()) {
     Log("Start Server\n");
     Debug_StartServer();
   }
-  Log("Create Score Form\n");
-  Log("Create Load Form\n");
-  Log("Create Error Form\n");
-  Log("Do The Work\n");
-  return Runner_DoTheWork();
+  return true;
 }
 
-void Runner_EndInput() {
-  IO_Shutdown();
+// Everything the loaded game made.
+void EndTheWork() {
+  // The sound hardware stops first, before anything of the game is freed, as
+  // it always has: nothing plays while the world is taken apart.
   SoundHardware_Quit();
-}
-
-void Runner_Shutdown() {
+  // The achievement cache is written while the game's state is still whole.
   Platform_Shutdown();
-  Network_DestroyAll();
-  Steam_Shutdown();
-  HighScore_Save();
-  Constant_FreeAll();
-  FunctionRegistry_Free();
   Arguments_FreeAll();
   Compiler_Free();
-  VariableName_Free();
   MotionGrid_FreeAll();
   Room_FreeAll();
   Instance_DestroyAll();
   Run_FreePersistentCarry();
   ObjectLists_Free();
   Object_FreeAll();
-  Part_Shutdown();
-  Sprite_Shutdown();
-  Support_DeleteTempDirectory();
-  Display_Shutdown();
-  Background_Shutdown();
-  Texture_Shutdown();
   Script_Shutdown();
   Variable_FreeAll();
-  Font_Shutdown();
-  Text_FreeDefaultFont();
   File_CloseAllBinary();
   Sound_FreeAll();
-  Graphics_Shutdown();
-  Window_Destroy();
-  Main_StopGdiPlus();
 }
+
+// Base services come first, before any window exists; the logged steps
+// follow, each writing its line before it starts. Shutdown stops the started
+// steps in the reverse order.
+constexpr RunnerStep kRunnerSteps[] = {
+    {"built-in textures", RunnerPhase::kBase, nullptr, Always<Texture_InitBuiltins>, nullptr},
+    // The platform is the last thing to stop.
+    {"platform", RunnerPhase::kBase, nullptr, Always<Main_StartGdiPlus>, Main_StopGdiPlus},
+    {"checksums", RunnerPhase::kBase, nullptr, Always<Crc32_InitTable>, nullptr},
+    {"temporary directory", RunnerPhase::kBase, nullptr, Always<Support_CreateTempDirectory>,
+     Support_DeleteTempDirectory},
+    {"circle precision", RunnerPhase::kBase, nullptr, DefaultCirclePrecision, nullptr},
+    {"constants", RunnerPhase::kBase, nullptr, RegisterConstants, Constant_FreeAll},
+    {"script world", RunnerPhase::kBase, nullptr, Always<Runner_InstallWorld>, nullptr},
+    {"view mappings", RunnerPhase::kBase, nullptr, Always<Window_ClearViewMappings>, nullptr},
+    // Particle state the game makes is freed with the particle textures.
+    {"particles", RunnerPhase::kBase, nullptr, ClearParticles, nullptr},
+    {"run globals", RunnerPhase::kBase, nullptr, Always<RunGlobals_Init>, nullptr},
+    // The sounds are freed with the rest of the loaded game.
+    {"sound", RunnerPhase::kBase, nullptr, Always<Sound_StartupHook>, nullptr},
+    {"built-in variables", RunnerPhase::kBase, nullptr, Always<BuiltinVar_RegisterAll>, VariableName_Free},
+    {"paths", RunnerPhase::kBase, nullptr, Always<Path_Init>, nullptr},
+    {"high scores", RunnerPhase::kBase, nullptr, Always<HighScore_Init>, HighScore_Save},
+    {"pending changes", RunnerPhase::kBase, nullptr, Always<Run_ClearPendingChanges>, nullptr},
+    {"messages", RunnerPhase::kBase, nullptr, Always<Main_ProcessMessages>, nullptr},
+
+    {"game file", RunnerPhase::kStartUp, nullptr, RunnerLoadGame, nullptr},
+    {"header", RunnerPhase::kStartUp, "Get Resolution\n", LoadHeader, FreeBuiltinFunctions},
+    {"window", RunnerPhase::kStartUp, "Create Window\n", CreateWindow, Window_Destroy},
+    {"graphics", RunnerPhase::kStartUp, "Init Graphics\n", StartGraphics, StopGraphics},
+    {"input", RunnerPhase::kStartUp, "IO Init\n", Always<IO_Init>, IO_Shutdown},
+    {"first messages", RunnerPhase::kStartUp, "Process Messages\n", Always<Main_ProcessMessages>, nullptr},
+    {"first frame", RunnerPhase::kStartUp, "Start Frame\n", Always<Graphics_BeginFrame>, nullptr},
+    {"particle textures", RunnerPhase::kStartUp, "Part Create Textures\n", Always<Part_CreateTextures>,
+     Part_Shutdown},
+    {"remote interface", RunnerPhase::kStartUp, "Debug Init Remote Interface\n", Nothing, nullptr},
+    {"machine", RunnerPhase::kStartUp, "VM Init\n", Always<VM_Init>, nullptr},
+    // Also closes the game's own sockets, whether or not the server started.
+    {"debug server", RunnerPhase::kStartUp, nullptr, StartDebugServer, Network_DestroyAll},
+    {"score form", RunnerPhase::kStartUp, "Create Score Form\n", Nothing, nullptr},
+    {"load form", RunnerPhase::kStartUp, "Create Load Form\n", Nothing, nullptr},
+    {"error form", RunnerPhase::kStartUp, "Create Error Form\n", Nothing, nullptr},
+    {"game", RunnerPhase::kStartUp, "Do The Work\n", Runner_DoTheWork, EndTheWork},
+};
+
+RunnerSteps g_steps(kRunnerSteps);
+}  // namespace
+
+std::span<const RunnerStep> Runner_StepTable() { return kRunnerSteps; }
+
+bool Runner_InitSubsystems() { return g_steps.Start(RunnerPhase::kBase); }
+
+bool Runner_StartUp() { return g_steps.Start(RunnerPhase::kStartUp); }
+
+void Runner_Shutdown() { g_steps.Stop(); }
 
 void Runner_End() {
   // A fatal error from here on ends the process at once rather than stopping
   // half-stopped subsystems again.
   Error_SetFatalShutdown(nullptr);
-  Runner_EndInput();
   Main_PostQuit();
   Runner_Shutdown();
 }

@@ -9,8 +9,7 @@ namespace {
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_IORecord = g_IOPlayback = false;
-    g_IOFileName.clear();
+    g_InputSwitches.Reset();
     IO_Init();
     IO_Update();  // consumes the start-up seed
   }

@@ -35,8 +35,7 @@ class RecordTest : public ::testing::Test {
   }
   void TearDown() override {
     IO_Shutdown();
-    g_IORecord = g_IOPlayback = false;
-    g_IOFileName.clear();
+    g_InputSwitches.Reset();
     fs::remove_all(dir_);
   }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "unit/world_reset.h"
+
 #include "audio/audio.h"
 #include "script/console.h"
 #include "runner/entry.h"
@@ -58,16 +60,14 @@ TEST(CommandLine, FromArgsQuotesBlanksAndCutsTheLine) {
 class ParseCommandLine : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_GameDataPath.reset();
+    Switches_Reset();
     g_ShowErrors = true;
     g_TraceVM = false;
-    g_SteamMode = false;
   }
   void TearDown() override {
-    g_GameDataPath.reset();
+    Switches_Reset();
     g_ShowErrors = true;
     g_TraceVM = false;
-    g_SteamMode = false;
     Console_SetOutputFile("");
     Console_SetDebugOutputFile("");
   }

@@ -3,6 +3,8 @@
 // position, and small programs compiled and run on the machine.
 #include <gtest/gtest.h>
 
+#include "unit/world_reset.h"
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -30,27 +32,12 @@ void TestAdd2(ScriptValue* result, CObjInstance*, CObjInstance*, int, ScriptValu
 }
 void TestAny(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue*) { result->real = argc; }
 
-class Compiler : public testing::Test {
+class Compiler : public WorldTest {
  protected:
   void SetUp() override {
-    VM_SetFatalErrorsEndProcess(false);
-    g_ShowErrors = false;
-    Error_ResetForTests();
-    GlobalVar_Init();
-    Constant_FreeAll();
-    Constant_RegisterBuiltins();
-    BuiltinVar_RegisterAll();
-    FunctionRegistry_Free();
+    WorldTest::SetUp();
     FunctionRegistry_Add("add2", TestAdd2, 2);
     FunctionRegistry_Add("any", TestAny, kAnyArgCount);
-    g_UseVM = true;
-  }
-  void TearDown() override {
-    FunctionRegistry_Free();
-    Constant_FreeAll();
-    Code_ClearPendingError();
-    Error_ResetForTests();
-    VM_SetFatalErrorsEndProcess(true);
   }
 
   // The rewritten tree of a program that compiles; the error text otherwise.

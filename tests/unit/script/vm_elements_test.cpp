@@ -3,6 +3,8 @@
 // shared array, a bad or growing index, an element holding a block).
 #include <gtest/gtest.h>
 
+#include "unit/world_reset.h"
+
 #include <string>
 #include <vector>
 
@@ -22,29 +24,8 @@
 
 namespace {
 
-class VMElements : public testing::Test {
+class VMElements : public WorldTest {
  protected:
-  void SetUp() override {
-    VM_SetFatalErrorsEndProcess(false);
-    // A fatal report asks the game to end, which the real pump would then
-    // apply to every later run here.
-    VM_SetMessagePump(nullptr);
-    g_ShowErrors = false;
-    Error_ResetForTests();
-    GlobalVar_Init();
-    Constant_FreeAll();
-    Constant_RegisterBuiltins();
-    BuiltinVar_RegisterAll();
-    g_UseVM = true;
-  }
-  void TearDown() override {
-    Constant_FreeAll();
-    Code_ClearPendingError();
-    Error_ResetForTests();
-    VM_SetFatalErrorsEndProcess(true);
-    VM_SetMessagePump(Main_ProcessMessages);
-  }
-
   struct Outcome {
     ScriptValue result;
     std::string error;  // the reported text, "" when none

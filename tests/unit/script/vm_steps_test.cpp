@@ -3,6 +3,8 @@
 // number of branches (the message pump's clock).
 #include <gtest/gtest.h>
 
+#include "unit/world_reset.h"
+
 #include <cstring>
 #include <string>
 #include <utility>
@@ -33,36 +35,17 @@ struct Outcome {
   uint64_t branches = 0;
 };
 
-class VMSteps : public testing::Test {
+class VMSteps : public WorldTest {
  protected:
   void SetUp() override {
-    VM_SetFatalErrorsEndProcess(false);
-    // A fatal report asks the game to end, which the real pump would then
-    // apply to every later run: runs here are compared, never pumped.
-    VM_SetMessagePump(nullptr);
-    g_ShowErrors = false;
-    Error_ResetForTests();
-    GlobalVar_Init();
-    Constant_FreeAll();
-    Constant_RegisterBuiltins();
-    BuiltinVar_RegisterAll();
-    FunctionRegistry_Free();
+    WorldTest::SetUp();
     InitMathFunctions();
     InitStringFunctions();
     VM_Init();
-    g_UseVM = true;
-    g_MathEpsilon = 1e-16;
   }
   void TearDown() override {
     VMPlan_SetEnabled(true);
-    Script_DeleteAll();
-    FunctionRegistry_Free();
-    Constant_FreeAll();
-    Code_ClearPendingError();
-    Error_ResetForTests();
-    VM_SetFatalErrorsEndProcess(true);
-    VM_SetMessagePump(Main_ProcessMessages);
-    g_MathEpsilon = 1e-16;
+    WorldTest::TearDown();
   }
 
   // Scripts the programs may call, compiled afresh for each run.
