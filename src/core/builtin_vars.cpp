@@ -71,7 +71,7 @@ GETTER(GetArgumentCount) { return SetReal(out, *g_arguments.count); }
 
 GETTER(GetArgument) {
   if (index < 0 || index >= *g_arguments.count)
-    Error_ReportRuntime("illegal access of argument, argument is not provided to script", true);
+    Error_ReportRuntime(ErrorSeverity::kAbort, "illegal access of argument, argument is not provided to script");
   if (index < 0 || index >= kScriptArgumentSlots) return SetReal(out, 0);
   ScriptValue_Copy(out, &g_arguments.slots[index]);
   return true;
@@ -218,7 +218,7 @@ SETTER_SIG(SetRoomCaption) {
 SETTER_SIG(SetRoomSpeed) {
   int32_t speed = Rounded(value);
   if (speed < 1) {
-    Error_ReportRuntime("Trying to set the room speed to a value <= 0.", false);
+    Error_ReportRuntime(ErrorSeverity::kError, "Trying to set the room speed to a value <= 0.");
     return false;
   }
   if (Room()) Room()->speed = speed;

@@ -24,8 +24,8 @@ bool PerformEvent(CObjInstance* self, CObjInstance* other, int32_t objectIndex, 
   CEvent* event = Object_FindEvent(objectIndex, type, subtype, &found);
   if (!event) return false;
   if (++g_nesting > kMaxEventNesting) {
-    Error_ReportRuntime(
-        "PerformEvent recursion depth failure - check for infinite loops, check objects for parenting", true);
+    Error_ReportRuntime(ErrorSeverity::kAbort,
+                        "PerformEvent recursion depth failure - check for infinite loops, check objects for parenting");
     --g_nesting;
     return false;
   }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/code_chunks.h"
+#include "core/event_names.h"
 #include "core/objects.h"
 #include "core/run_state.h"
 #include "core/native_game.h"
@@ -92,7 +93,7 @@ bool CEvent::Compile() {
                 Event_ShortName(g_Run.event_type, g_Run.event_number).c_str(), g_Run.event_action);
   if (g_compiler(code_.get(), name)) return true;
   std::string message = "COMPILATION ERROR in code action\n" + Code_PendingErrorText();
-  Error_ReportRuntime(message.c_str(), true);
+  Error_ReportRuntime(ErrorSeverity::kAbort, message.c_str());
   return false;
 }
 

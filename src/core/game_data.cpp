@@ -185,7 +185,7 @@ void GameData_ReportFailure(const DataError& e) {
   if (dynamic_cast<const LoadError*>(&e)) {
     g_DebugConsole->Output("%s", e.what());
     if (!g_ShowErrors) std::fputs(e.what(), stderr);
-    Error_Display(e.what(), true);
+    Error_Report(ErrorSeverity::kAbort, e.what());
     return;
   }
   Console_Error("The game data is damaged: %s\n", e.what());

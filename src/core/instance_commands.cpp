@@ -19,7 +19,8 @@
 
 CObjInstance* Instance_Create(int32_t objectIndex, float x, float y) {
   if (!Object_Exists(objectIndex)) {
-    Error_ReportRuntime(("Creating instance for non-existing object: " + std::to_string(objectIndex)).c_str(), false);
+    Error_ReportRuntime(ErrorSeverity::kError,
+                        ("Creating instance for non-existing object: " + std::to_string(objectIndex)).c_str());
     return nullptr;
   }
   if (!g_Run.room) return nullptr;
@@ -71,7 +72,8 @@ void ForEachOfTarget(int32_t target, Fn&& fn) {
 
 void Instance_ChangeObject(CObjInstance* instance, int32_t objectIndex, bool performEvents) {
   if (!Object_Exists(objectIndex)) {
-    Error_ReportRuntime(("Asking to change into non-existing object: " + std::to_string(objectIndex)).c_str(), false);
+    Error_ReportRuntime(ErrorSeverity::kError,
+                        ("Asking to change into non-existing object: " + std::to_string(objectIndex)).c_str());
     return;
   }
   if (!instance || instance->object_index == objectIndex) return;
@@ -83,7 +85,8 @@ void Instance_ChangeObject(CObjInstance* instance, int32_t objectIndex, bool per
 void Instance_SetSprite(CObjInstance* instance, int32_t spriteIndex) {
   SpriteShape shape;
   if (!Instance_LookUpSprite(spriteIndex, &shape)) {
-    Error_ReportRuntime(("Setting instance to non-existing sprite: " + std::to_string(spriteIndex)).c_str(), false);
+    Error_ReportRuntime(ErrorSeverity::kError,
+                        ("Setting instance to non-existing sprite: " + std::to_string(spriteIndex)).c_str());
     return;
   }
   instance->SetSpriteIndex(spriteIndex);
@@ -239,7 +242,7 @@ void Position_Change(float x, float y, int32_t objectIndex, bool performEvents) 
 
 void Screen_Save(const char* fileName) {
   if (!fileName || !*fileName) {
-    Error_ReportRuntime("Trying to save screen to empty image file name.", false);
+    Error_ReportRuntime(ErrorSeverity::kError, "Trying to save screen to empty image file name.");
     return;
   }
   int w = Window_GetScreenWidth(), h = Window_GetScreenHeight();

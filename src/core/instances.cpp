@@ -336,7 +336,7 @@ void CObjInstance::CreatePhysicsBody(CGameRoom* room) {
   if (f.shape == 0) {
     if (points.size() < 2) {
       std::snprintf(message, sizeof message, "Corrupt shape data for %s\n", object->Name().c_str());
-      Error_Display(message, false);
+      Error_Report(ErrorSeverity::kError, message);
       // Without a second point there is no radius to read.
       f.radius = 0;
     } else {
@@ -348,7 +348,7 @@ void CObjInstance::CreatePhysicsBody(CGameRoom* room) {
       std::snprintf(message, sizeof message,
                     "Image scale for physics object using circle collision should not vary across axes: %s\n",
                     object->Name().c_str());
-      Error_Display(message, false);
+      Error_Report(ErrorSeverity::kError, message);
     }
   } else if (f.shape == 1 || f.shape == 2) {
     for (const PhysicsPoint& p : points) f.points.push_back({p.x * scale * image_xscale, p.y * scale * image_yscale});

@@ -132,7 +132,7 @@ bool Compile(CCode& code, const std::string& name) {
   std::string error;
   const bool ok = g_compile ? g_compile(code, name, error) : false;
   if (!g_compile) error = "no compiler is available for the creation code \"" + name + "\"";
-  if (!ok) Error_Display(("COMPILATION ERROR in room script\n" + error).c_str(), false);
+  if (!ok) Error_Report(ErrorSeverity::kError, ("COMPILATION ERROR in room script\n" + error).c_str());
   return ok;
 }
 
@@ -679,14 +679,14 @@ void Room_Goto(int32_t room) {
   g_Run.new_room = room;
   g_Run.transition_kind = 0;
   if (!Room_Exists(room)) {
-    Error_ReportRuntime(Message_WithNumber("Unexisting room number: ", room).c_str(), true);
+    Error_ReportRuntime(ErrorSeverity::kAbort, Message_WithNumber("Unexisting room number: ", room).c_str());
     g_Run.new_room = kNewRoomAbort;
   }
 }
 
 void Room_GotoPrevious() {
   if (g_Run.room_index == Room_First()) {
-    Error_ReportRuntime("Moving to previous room before the first room.", true);
+    Error_ReportRuntime(ErrorSeverity::kAbort, "Moving to previous room before the first room.");
     g_Run.new_room = kNewRoomAbort;
     return;
   }
@@ -695,7 +695,7 @@ void Room_GotoPrevious() {
 
 void Room_GotoNext() {
   if (g_Run.room_index == Room_Last()) {
-    Error_ReportRuntime("Moving to next room after the last room.", true);
+    Error_ReportRuntime(ErrorSeverity::kAbort, "Moving to next room after the last room.");
     g_Run.new_room = kNewRoomAbort;
     return;
   }

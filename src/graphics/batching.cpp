@@ -78,7 +78,7 @@ bool CVertexBufferD3D::Create(uint32_t vertexFormat, int vertexCapacity, uint32_
     if (buffer == 0) buffer = device->CreateVertexBuffer(bytes, gfx::Usage_WriteOnly, fvf, gfx::Pool::Default);
   }
   if (buffer == 0) {
-    Error_ReportRuntime(kCreateFailed, true);
+    Error_ReportRuntime(ErrorSeverity::kAbort, kCreateFailed);
     return false;
   }
   return true;
@@ -119,11 +119,12 @@ void CVertexBufferD3D::Upload(const void* bytes, size_t byteCount) {
   size_t length = std::min(byteCount, static_cast<size_t>(capacity) * stride);
   void* p = device->LockVertexBuffer(buffer, 0, length, (flags & kDynamic) ? gfx::Lock_Discard : gfx::Lock_None);
   if (!p) {
-    Error_ReportRuntime("Error: Could not update vertex buffer", false);
+    Error_ReportRuntime(ErrorSeverity::kError, "Error: Could not update vertex buffer");
     return;
   }
   std::memcpy(p, bytes, length);
-  if (!device->UnlockVertexBuffer(buffer)) Error_ReportRuntime("Error: Could not unlock vertex buffer", false);
+  if (!device->UnlockVertexBuffer(buffer))
+    Error_ReportRuntime(ErrorSeverity::kError, "Error: Could not unlock vertex buffer");
 }
 
 void CVertexBufferD3D::Release() {

@@ -350,7 +350,7 @@ int Path_Duplicate(int index) {
 bool Path_Assign(int destination, int source) {
   if (!Path_Exists(source) || destination < 0 || destination >= Path_Count()) return false;
   if (destination == source) {
-    Error_ReportRuntime("ERROR: Can not assign a path to itself!", false);
+    Error_ReportRuntime(ErrorSeverity::kError, "ERROR: Can not assign a path to itself!");
     return false;
   }
   PathSlot& slot = g_paths[static_cast<size_t>(destination)];

@@ -5,7 +5,6 @@
 bool Debug_WindowExists() { return false; }
 void Debug_AddMessage(const char*) {}
 void Debug_RefreshWindow() {}
-bool g_DebugEvaluating = false;
 bool Debug_ServerStarted() { return false; }
 void Debug_CollectOutput(const char*) {}
 void Debug_StartServer() {}

@@ -7,8 +7,6 @@
 bool Debug_WindowExists();
 void Debug_AddMessage(const char* text);
 void Debug_RefreshWindow();
-// Set while the debugger evaluates an expression: errors then write no log line.
-extern bool g_DebugEvaluating;
 // Console text collected for the remote debugger while its server runs.
 bool Debug_ServerStarted();
 void Debug_CollectOutput(const char* text);

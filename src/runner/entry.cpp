@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runner/command_line.h"
+#include "runner/error_hooks.h"
 #include "core/game_info.h"
 #include "runner/game_start.h"
 #include "runner/run_loop.h"
@@ -100,6 +101,7 @@ const std::string& Main_GetSaveDirectory() {
 void Main_PostQuit() { Events_PostQuit(); }
 
 int Runner_Main(int argc, const char* const* argv) {
+  Runner_InstallErrorHooks();
   MemoryManager::InstallHandler();
   std::string commandLine = CommandLine_FromArgs(argc, argv);
   Main_UnpackAtFiles();

@@ -120,7 +120,7 @@ void Run_EnterRoom(int32_t n, bool gameStart) {
     // rather than reaching into the room tables.
     std::string message = "Cannot go to room " + std::to_string(n) + ": there is no such room";
     std::fprintf(stderr, "%s\n", message.c_str());
-    Error_Display(message.c_str(), true);
+    Error_Report(ErrorSeverity::kAbort, message.c_str());
     return;
   }
   if (RoomStateTable.Count() <= n) RoomStateTable.Resize(n + 1);

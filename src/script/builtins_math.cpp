@@ -137,7 +137,7 @@ TW_BUILTIN(F_Frac) {
 TW_BUILTIN(F_Sqrt) {
   double x = Arg(argc, args, 0);
   if (x < 0) {
-    Error_ReportRuntime("Cannot apply sqrt to negative number.", false);
+    Error_ReportRuntime(ErrorSeverity::kError, "Cannot apply sqrt to negative number.");
     return;
   }
   Return(result, std::sqrt(x));
@@ -173,7 +173,7 @@ double ArcTan(double x) { return std::atan(x); }
 TW_BUILTIN(F_ArcSin) {
   float x = F(Arg(argc, args, 0));
   if (!(x >= -1.0f && x <= 1.0f)) {
-    Error_ReportRuntime("Error in function arcsin().", false);
+    Error_ReportRuntime(ErrorSeverity::kError, "Error in function arcsin().");
     return;
   }
   Return(result, SnapTrig(F(std::asin(double(x)))));
@@ -182,7 +182,7 @@ TW_BUILTIN(F_ArcSin) {
 TW_BUILTIN(F_ArcCos) {
   float x = F(Arg(argc, args, 0));
   if (!(x >= -1.0f && x <= 1.0f)) {
-    Error_ReportRuntime("Error in function arccos().", false);
+    Error_ReportRuntime(ErrorSeverity::kError, "Error in function arccos().");
     return;
   }
   Return(result, SnapTrig(F(std::acos(double(x)))));
@@ -202,7 +202,7 @@ void MinMax(ScriptValue* result, int argc, const ScriptValue* args, bool max, co
   if (argc <= 0) return;
   for (int i = 0; i < argc; ++i) {
     if (args[i].kind != kKindReal) {
-      Error_ReportRuntime(error, false);
+      Error_ReportRuntime(ErrorSeverity::kError, error);
       return;
     }
   }
@@ -348,7 +348,7 @@ TW_BUILTIN(F_MathSetEpsilon) {
   if (args[0].IsReal() && x >= 0 && x < 1)
     g_MathEpsilon = x;
   else
-    Error_ReportRuntime("math_set_epsilon :: value should be between 0 and 1", true);
+    Error_ReportRuntime(ErrorSeverity::kAbort, "math_set_epsilon :: value should be between 0 and 1");
 }
 
 #undef TW_BUILTIN

@@ -215,7 +215,7 @@ TW_BUILTIN(F_StringSetByteAt) {
   int64_t length = text ? int64_t(std::strlen(text)) : 0;
   int64_t p = RoundArg(argc, args, 1) - 1;
   if (p < 0 || p >= length) {
-    Error_ReportRuntime("string_set_byte_at : index beyond end of string", false);
+    Error_ReportRuntime(ErrorSeverity::kError, "string_set_byte_at : index beyond end of string");
     return;
   }
   text[p] = char(Real_ToInt32(args[2].real) & 0xFF);
@@ -234,7 +234,7 @@ TW_BUILTIN(F_StringCopy) {
   if (n < 0) {
     std::string message = "string_copy(" + std::string(text) + ", " + std::to_string(index) + ", " +
                           std::to_string(count) + "): Index is out of bounds";
-    Error_ReportRuntime(message.c_str(), false);
+    Error_ReportRuntime(ErrorSeverity::kError, message.c_str());
     return ReturnEmpty(result);
   }
   ReturnText(result, String_Substring(text, start - 1, n));

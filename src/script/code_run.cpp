@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "script/native_code.h"
-#include "graphics/graphics.h"
 #include "script/code.h"
 #include "script/errors.h"
+#include "script/native_code.h"
 #include "script/tree_interp.h"
 #include "script/value.h"
 #include "script/vm.h"
@@ -25,7 +24,7 @@ void Code_SetPendingErrorText(std::string text) {
 }
 
 void Code_ReportError(const CCode* code, int position, const char* message) {
-  Display_EnsureWindowed();
+  Error_LeaveFullScreen();
   if (g_pendingError) return;
   g_pendingError = true;
   const char* text = code ? code->GetText() : "";
@@ -87,7 +86,7 @@ bool Code_RunReportingErrors(CObjInstance* self, CObjInstance* other, CCode* cod
 
 void Code_ReportPendingError() {
   if (!g_pendingError) return;
-  Error_ReportRuntime(g_pendingText.c_str(), false);
+  Error_ReportRuntime(ErrorSeverity::kError, g_pendingText.c_str());
   g_pendingError = false;
 }
 

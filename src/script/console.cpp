@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "net/debugger.h"
+#include "script/errors.h"
 #include "script/memory_manager.h"
 
 namespace {
@@ -11,6 +11,7 @@ TConsole g_debugConsoleObject(TConsole::kDebug);
 TConsole g_outputConsoleObject(TConsole::kOutput);
 std::string g_debugOutputFile;
 std::string g_outputFile;
+void (*g_debuggerSink)(const char* text) = nullptr;
 
 void AppendToFile(const std::string& path, const char* text, size_t len) {
   // Opened and closed per line so the log survives a crash.
@@ -26,6 +27,7 @@ tagIConsole* g_OutputConsole = &g_outputConsoleObject;
 
 void Console_SetDebugOutputFile(const std::string& path) { g_debugOutputFile = path; }
 void Console_SetOutputFile(const std::string& path) { g_outputFile = path; }
+void Console_SetDebuggerSink(void (*sink)(const char* text)) { g_debuggerSink = sink; }
 
 void TConsole::Output(const char* format, ...) {
   va_list ap;
@@ -55,8 +57,7 @@ void TConsole::OutputV(const char* format, va_list ap) {
   }
   va_end(copy);
   std::fwrite(text, 1, size_t(n), stdout);
-  if (Debug_WindowExists()) Debug_AddMessage(small);
-  if (Debug_ServerStarted()) Debug_CollectOutput(small);
+  if (g_debuggerSink) g_debuggerSink(small);
   const std::string& file = mode_ == kDebug ? g_debugOutputFile : g_outputFile;
   if (!file.empty()) AppendToFile(file, text, size_t(n));
   std::fflush(stdout);
@@ -90,9 +91,7 @@ void Console_Error(const char* format, ...) {
   va_start(ap, format);
   std::vsnprintf(text, sizeof text, format, ap);
   va_end(ap);
-  g_DebugConsole->Output("%s", text);
-  std::fputs(text, stderr);
-  std::fflush(stderr);
+  Error_Report(ErrorSeverity::kWarning, text);
 }
 
 void Log(const char* line) { g_DebugConsole->Output("%s", line); }

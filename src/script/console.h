@@ -53,6 +53,11 @@ void Log(const char* line);
 // The "-debugoutput" and "-output" files; an empty name means none.
 void Console_SetDebugOutputFile(const std::string& path);
 void Console_SetOutputFile(const std::string& path);
+// Where console text goes besides stdout and the files: the debug window and
+// the remote debugger, which the runner installs (null: nowhere). It gets at
+// most 4,095 bytes of each piece.
+void Console_SetDebuggerSink(void (*sink)(const char* text));
 
-// A failure the player must hear of: the debug console and stderr.
+// A failure the player must hear of: a warning report (the debug console
+// and stderr) of the formatted text.
 void Console_Error(const char* format, ...) TW_PRINTF(1, 2);

@@ -111,7 +111,7 @@ bool Script_Prepare() {
     char text[2048];
     std::snprintf(text, sizeof text, "COMPILATION ERROR in Script: %s\n%s", script->Name().c_str(),
                   Code_PendingErrorText().c_str());
-    Error_Display(text, true);
+    Error_Report(ErrorSeverity::kAbort, text);
     return false;
   }
   return true;

@@ -7,7 +7,7 @@
 
 #include "script/convert.h"
 #include "script/memory_manager.h"
-#include "script/runtime_error.h"
+#include "script/errors.h"
 #include "script/value_stream.h"
 
 ArrayIndexErrorRecord ArrayIndexError = {};
@@ -231,7 +231,7 @@ ScriptArray* ScriptArray_Clone(const ScriptArray* array, ScriptValue* newOwner) 
 
 bool ScriptValue_GetElement(ScriptValue* destination, ScriptValue* source, int32_t index) {
   if (!source->IsArray() || !source->array) {
-    if (index != -1) Runtime_FatalError("trying to index variable that is not an array");
+    if (index != -1) Error_ReportRuntime(ErrorSeverity::kFatal, "trying to index variable that is not an array");
     ScriptValue_Copy(destination, source);
     return true;
   }

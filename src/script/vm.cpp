@@ -18,7 +18,6 @@
 #include "core/rooms.h"
 #include "core/run_state.h"
 #include "ext/extensions.h"
-#include "net/debugger.h"
 #include "platform/message_box.h"
 #include "core/builtin_vars.h"
 #include "script/errors.h"
@@ -27,7 +26,6 @@
 #include "script/compiler.h"
 #include "script/convert.h"
 #include "script/memory_manager.h"
-#include "script/runtime_error.h"
 #include "script/scripts.h"
 #include "script/variable_names.h"
 #include "script/variables.h"
@@ -45,7 +43,6 @@ using vm::ValueAt;
 
 namespace {
 
-bool g_fatalEndsProcess = true;
 bool (*g_pump)() = Main_ProcessMessages;
 // Branches are counted down to the next pump of the window messages, every
 // kPumpEvery branches; the count so far is worked out from the pumps done.
@@ -325,7 +322,8 @@ __attribute__((noinline)) const VMCodeInfo* CheckNow(const VMBuffer* code, const
   std::string why;
   std::shared_ptr<const VMCodeInfo> checked = VM_Verify(*code, &why);
   if (!checked) {
-    Error_ReportRuntime(("Code " + std::string(name ? name : "") + " cannot run: " + why).c_str(), false);
+    Error_ReportRuntime(ErrorSeverity::kError,
+                        ("Code " + std::string(name ? name : "") + " cannot run: " + why).c_str());
     return nullptr;
   }
   code->SetInfo(checked);
@@ -1061,43 +1059,24 @@ void VM_ReleaseLocals() { ReleaseLocals(); }
 
 int VM_LocalsInUse() { return g_localsInUse; }
 
-void VM_SetFatalErrorsEndProcess(bool end) { g_fatalEndsProcess = end; }
+void VM_SetFatalErrorsEndProcess(bool end) { Error_SetFatalEndsProcess(end); }
 void VM_SetMessagePump(bool (*pump)()) { g_pump = pump; }
 
 bool Code_CountBranch() { return !CountBranches(1) || g_pump(); }
 uint64_t VM_BranchCount() { return g_pumpRounds * uint64_t(kPumpEvery) + uint64_t(kPumpEvery - g_branchesLeft); }
 
-namespace {
-// Reports a fatal error of running code and ends the program in order; where
-// it returns (debugger evaluation, tests), the frame, if any, stops.
-void FatalError(VMFrame* frame, const char* format, va_list ap) {
-  if (g_DebugEvaluating) {
-    if (frame) Stop(frame);
-    return;
-  }
+// Where the report returns (debugger evaluation, tests), the frame stops.
+void VM_FatalError(VMFrame* frame, const char* format, ...) {
   char text[1024];
+  va_list ap;
+  va_start(ap, format);
   std::vsnprintf(text, sizeof text, format, ap);
+  va_end(ap);
   VMFrame* saved = VM_CurrentFrame;
   if (frame) VM_CurrentFrame = frame;
-  Error_ReportRuntime(text, true);
+  Error_ReportRuntime(ErrorSeverity::kFatal, text);
   VM_CurrentFrame = saved;
-  if (g_fatalEndsProcess) Error_FatalExit();
   if (frame) Stop(frame);
-}
-}  // namespace
-
-void VM_FatalError(VMFrame* frame, const char* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  FatalError(frame, format, ap);
-  va_end(ap);
-}
-
-void Runtime_FatalError(const char* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  FatalError(nullptr, format, ap);
-  va_end(ap);
 }
 
 void VM_Init() { Compiler_Install(); }

@@ -7,6 +7,7 @@
 
 #include "script/console.h"
 #include "core/event_dispatch.h"
+#include "core/event_names.h"
 #include "core/instance_commands.h"
 #include "core/instances.h"
 #include "core/objects.h"
@@ -88,7 +89,7 @@ void Recurse(CObjInstance* s, CObjInstance* o) {
 
 void RaiseError(CObjInstance* s, CObjInstance* o) {
   Log(s, o);
-  Error_ReportRuntime("Custom error raised by a built-in", false);
+  Error_ReportRuntime(ErrorSeverity::kError, "Custom error raised by a built-in");
   g_OutputConsole->Output("after the error\n");
 }
 

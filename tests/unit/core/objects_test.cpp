@@ -6,6 +6,7 @@
 
 #include "core/run_state.h"
 #include "object_fixtures.h"
+#include "runner/error_hooks.h"
 #include "script/errors.h"
 
 namespace {
@@ -360,6 +361,7 @@ TEST_F(ObjectTable, PrepareCompilesTextCodeUnderItsEventName) {
 
   const bool showErrors = g_ShowErrors;
   g_ShowErrors = false;
+  Runner_InstallErrorHooks();  // the header names the object
   const int32_t bad = AddObject();
   Object_Find(bad)->SetName("bad");
   Object_Find(bad)->AddEvent(kEventStep, 0)->SetCode(std::make_unique<CCode>("x =", false), "x =");
@@ -369,6 +371,7 @@ TEST_F(ObjectTable, PrepareCompilesTextCodeUnderItsEventName) {
   EXPECT_NE(Error_LastText().find("COMPILATION ERROR in code action\n"), std::string::npos);
   EXPECT_NE(Error_LastText().find("for object bad"), std::string::npos);
   g_ShowErrors = showErrors;
+  Runner_RemoveErrorHooks();
   Error_ResetForTests();
   g_Run.new_room = kNewRoomNone;
   Event_SetCompiler(nullptr);
