@@ -3,32 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "audio/audio.h"
-#include "core/code_chunks.h"
-#include "script/console.h"
-#include "runner/entry.h"
-#include "core/game_info.h"
-#include "core/objects.h"
-#include "core/options.h"
-#include "runner/profiler.h"
-#include "core/rooms.h"
-#include "core/timelines.h"
-#include "draw/draw.h"
-#include "ext/extensions.h"
-#include "files/files.h"
-#include "files/ini_file.h"
-#include "platform/paths.h"
-#include "core/native_game.h"
-#include "graphics/graphics.h"
-#include "input/input.h"
-#include "motion/motion.h"
-#include "physics/physics.h"
-#include "core/builtin_vars.h"
 #include "script/bytecode.h"
+#include "script/console.h"
 #include "script/errors.h"
-#include "script/scripts.h"
-#include "script/vm.h"
-#include "sprites/sprites.h"
 
 namespace {
 GameDataFile g_file;

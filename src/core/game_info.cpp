@@ -3,10 +3,8 @@
 #include <cstring>
 
 #include "core/code_chunks.h"
-#include "runner/command_line.h"
 #include "script/console.h"
 #include "core/rooms.h"
-#include "runner/startup.h"
 
 namespace {
 GameInfoHeader g_info;
@@ -40,6 +38,12 @@ uint32_t GameInfo_RoomOrderWord(uint8_t version) {
   }
 }
 
+namespace {
+GameData_HeaderHook g_headerRead = nullptr;
+}  // namespace
+
+void GameData_SetHeaderHook(GameData_HeaderHook hook) { g_headerRead = hook; }
+
 static void HeaderPassGen8(const ChunkBody& b) {
   g_DebugConsole->Output("Get Header Information\n");
   ReadHeaderFields(b);
@@ -47,7 +51,6 @@ static void HeaderPassGen8(const ChunkBody& b) {
   // The room-order count word must exist; it also bounds every field read here.
   b.Word(GameInfo_RoomOrderWord(v));
   uint32_t flags = v >= 8 ? b.Word(17) : 2;
-  if (flags & kInfoSteam) g_SteamMode = true;
   if (v >= 11) g_info.value26 = Make64(b.WordOr(26, 0), b.WordOr(27, 0));
   g_info.feature_mask = v >= 12 ? uint64_t(Make64(b.WordOr(28, 0), b.WordOr(29, 0))) : ~uint64_t(0);
   if (v >= 13) g_info.steam_app_id = b.WordOr(30, 0);
@@ -57,8 +60,7 @@ static void HeaderPassGen8(const ChunkBody& b) {
     g_info.flags = flags;
   }
   GameData_SetFormatGeneration(800);
-  g_DebugConsole->Output("InitTWSFunctions\n");
-  InitTWSFunctions();
+  if (g_headerRead) g_headerRead(flags);
 }
 
 void GameData_LoadHeader(const GameDataFile& file) {

@@ -41,6 +41,10 @@ void GameInfo_Reset();
 // The header pass over the whole container: GEN8, CODE, STRG and VARI, and
 // the registration of every built-in group. DataError when one is damaged.
 void GameData_LoadHeader(const GameDataFile& file);
+// Runs as the header pass reads the header, with its information flags:
+// the runner registers the built-in functions there.
+using GameData_HeaderHook = void (*)(uint32_t flags);
+void GameData_SetHeaderHook(GameData_HeaderHook hook);
 // The main walk's reader: counters and the room order.
 bool GameData_ReadGEN8(const ChunkBody& body);
 

@@ -2,9 +2,7 @@
 
 #include <cstdlib>
 
-#include "runner/command_line.h"
 #include "core/game_info.h"
-#include "graphics/graphics.h"
 #include "script/variables.h"
 
 namespace {
@@ -37,6 +35,11 @@ void Name(GameOptions& o) {
 const GameOptions& Options_Get() { return g_options; }
 GameOptions& Options_Mutable() { return g_options; }
 
+void Options_ClearFullScreen() {
+  g_options.words[0] = 0;
+  g_options.fullscreen = false;
+}
+
 void Options_Reset() {
   bool newAudio = g_options.new_audio;
   uint32_t audioWord = g_options.words[2];
@@ -60,9 +63,7 @@ bool Options_Load(const ChunkBody& body) {
     g_options.words[w] = IsNumber(w) ? v : (v != 0);
   }
   g_options.word26 = std::string(f.String(body.Word(26)));
-  if (g_InAWindow) g_options.words[0] = 0;
   Name(g_options);
-  Window_SetColor(g_options.window_colour);
 
   g_options.constant_names.assign(count, std::string());
   g_options.constant_values.assign(count, std::string());

@@ -30,6 +30,8 @@ struct GameOptions {
 
 const GameOptions& Options_Get();
 GameOptions& Options_Mutable();
+// Clears the full-screen word ("-inawindow").
+void Options_ClearFullScreen();
 // Defaults for every option; the audio choice is kept.
 void Options_Reset();
 bool Options_Load(const ChunkBody& body);

@@ -23,6 +23,7 @@
 #include "motion/motion.h"
 #include "physics/physics.h"
 #include "platform/paths.h"
+#include "runner/command_line.h"
 #include "runner/entry.h"
 #include "runner/profiler.h"
 #include "script/console.h"
@@ -160,6 +161,12 @@ bool LoadGen7(const ChunkBody& b) {
 bool LoadSounds(const ChunkBody& b) { return Options_Get().new_audio ? Audio_Load(b) : Sound_Init(b); }
 bool LoadWaves(const ChunkBody& b) { return Options_Get().new_audio ? Audio_WAVs(b) : Wave_Init(b); }
 bool Nothing(const ChunkBody&) { return true; }
+bool LoadOptions(const ChunkBody& b) {
+  if (!Options_Load(b)) return false;
+  if (g_InAWindow) Options_ClearFullScreen();
+  Window_SetColor(Options_Get().window_colour);
+  return true;
+}
 bool LoadTexturePages(const ChunkBody& b) {
   TPage_Load(b);
   return true;
@@ -167,7 +174,7 @@ bool LoadTexturePages(const ChunkBody& b) {
 
 const ChunkHandler kHandlers[] = {
     {"GEN8", false, LoadGen8},       {"GEN7", false, LoadGen7},       {"GENL", false, LoadGen7},
-    {"OPTN", false, Options_Load},   {"EXTN", true, Extension_Load},  {"SOND", true, LoadSounds},
+    {"OPTN", false, LoadOptions},   {"EXTN", true, Extension_Load},  {"SOND", true, LoadSounds},
     {"SPRT", true, Sprite_Load},     {"BGND", true, Background_Load}, {"PATH", true, Path_Load},
     {"SCPT", true, Script_Load},     {"SHDR", true, Shader_Load},     {"FONT", true, Font_Load},
     {"TMLN", true, TimeLine_Load},   {"OBJT", true, Object_Load},     {"ROOM", true, Room_Load},

@@ -79,6 +79,11 @@ void Runner_InstallResourceLookups() {
 
 void Runner_InstallWorld() {
   World_InstallScriptHooks();
+  GameData_SetHeaderHook([](uint32_t flags) {
+    if (flags & kInfoSteam) g_SteamMode = true;
+    g_DebugConsole->Output("InitTWSFunctions\n");
+    InitTWSFunctions();
+  });
   g_ScriptWorld.callExternal = Extension_CallExternal;
   BuiltinVar_SetBinders({Files_BindVariables, Graphics_BindVariables, Input_BindVariables, Physics_BindVariables});
 }
