@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "sprites/precise.h"
+#include "core/precise.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "core/rooms.h"
 #include "core/run_state.h"
 #include "script/convert.h"
-#include "sprites/precise.h"
+#include "core/precise.h"
 
 namespace {
 

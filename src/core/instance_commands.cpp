@@ -11,9 +11,6 @@
 #include "core/objects.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
-#include "graphics/frame.h"
-#include "graphics/image_codecs.h"
-#include "graphics/window.h"
 #include "script/convert.h"
 #include "script/errors.h"
 
@@ -238,17 +235,4 @@ void Position_Change(float x, float y, int32_t objectIndex, bool performEvents) 
   if (!g_Run.room) return;
   for (CObjInstance* i : g_Run.room->active)
     if (i->CollidesWithPoint(x, y, true)) Instance_ChangeObject(i, objectIndex, performEvents);
-}
-
-void Screen_Save(const char* fileName) {
-  if (!fileName || !*fileName) {
-    Error_ReportRuntime(ErrorSeverity::kError, "Trying to save screen to empty image file name.");
-    return;
-  }
-  int w = Window_GetScreenWidth(), h = Window_GetScreenHeight();
-  int rw = w, rh = h;
-  std::vector<uint32_t> pixels = Graphics_ReadScreenPixels(w, h, 0, 0, &rw, &rh);
-  if (pixels.empty()) return;
-  std::vector<uint8_t> rgba = Image_ArgbToRgba(pixels.data(), pixels.size());
-  write_png_file(fileName, rgba.data(), rw, rh);
 }

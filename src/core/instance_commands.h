@@ -37,5 +37,3 @@ bool Instance_MoveOutside(CObjInstance* self, float direction, float maxDistance
 void Instance_MoveBounce(CObjInstance* self, bool advanced, bool all);
 void Position_Destroy(float x, float y);
 void Position_Change(float x, float y, int32_t objectIndex, bool performEvents);
-// The snapshot action: the whole screen as a PNG file in the save area.
-void Screen_Save(const char* fileName);

@@ -6,7 +6,7 @@
 #include "core/instances.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
-#include "motion/paths.h"
+#include "core/paths.h"
 
 namespace {
 

@@ -10,7 +10,10 @@
 
 #include "script/console.h"
 #include "graphics/image_codecs.h"
+#include "graphics/frame.h"
 #include "graphics/render_states.h"
+#include "graphics/window.h"
+#include "script/errors.h"
 
 namespace {
 
@@ -49,4 +52,17 @@ void FrameCapture_AfterFrame() {
   if (size_t at = path.find("%d"); at != std::string::npos) path.replace(at, 2, std::to_string(g_frame));
   std::vector<uint8_t> rgba = Image_ArgbToRgba(pixels.data(), pixels.size());
   if (!PNG_WriteToPath(path.c_str(), rgba.data(), w, h)) g_DebugConsole->Output("Frame capture: cannot write %s\n", path.c_str());
+}
+
+void Screen_Save(const char* fileName) {
+  if (!fileName || !*fileName) {
+    Error_ReportRuntime(ErrorSeverity::kError, "Trying to save screen to empty image file name.");
+    return;
+  }
+  int w = Window_GetScreenWidth(), h = Window_GetScreenHeight();
+  int rw = w, rh = h;
+  std::vector<uint32_t> pixels = Graphics_ReadScreenPixels(w, h, 0, 0, &rw, &rh);
+  if (pixels.empty()) return;
+  std::vector<uint8_t> rgba = Image_ArgbToRgba(pixels.data(), pixels.size());
+  write_png_file(fileName, rgba.data(), rw, rh);
 }

@@ -7,3 +7,5 @@
 void FrameCapture_AfterFrame();
 // Forgets the frame count (tests).
 void FrameCapture_Reset();
+// The snapshot action: the whole screen as a PNG file in the save area.
+void Screen_Save(const char* fileName);

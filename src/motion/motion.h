@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/game_data.h"
-#include "motion/paths.h"
+#include "core/paths.h"
 
 void MotionGrid_FreeAll();
 void InitGameFunctions();

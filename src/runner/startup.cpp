@@ -27,7 +27,7 @@
 #include "input/input.h"
 #include "input/input_builtins.h"
 #include "motion/motion.h"
-#include "motion/paths.h"
+#include "core/paths.h"
 #include "net/debugger.h"
 #include "particles/particles.h"
 #include "physics/physics.h"

@@ -1,6 +1,6 @@
 #include "sprites/sprites.h"
 
-#include "sprites/precise.h"
+#include "core/precise.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,13 +7,14 @@
 
 #include "core/instance_collision.h"
 #include "core/instance_commands.h"
+#include "graphics/frame_capture.h"
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
 #include "object_fixtures.h"
 #include "script/errors.h"
-#include "sprites/precise.h"
+#include "core/precise.h"
 
 namespace {
 

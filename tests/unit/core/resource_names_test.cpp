@@ -13,7 +13,7 @@
 #include "core/game_data.h"
 #include "runner/startup.h"
 #include "draw/draw.h"
-#include "motion/paths.h"
+#include "core/paths.h"
 #include "pack.h"
 #include "script/constants.h"
 #include "script/value.h"

@@ -10,7 +10,7 @@
 #include "graphics/room_draw.h"
 #include "graphics/textures.h"
 #include "pack.h"
-#include "sprites/precise.h"
+#include "core/precise.h"
 #include "sprites/sprites.h"
 #include "unit/graphics/graphics_fixture.h"
 

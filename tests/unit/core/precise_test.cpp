@@ -1,7 +1,7 @@
 // Precise collision tests against masks: the mapping of room pixels into the
 // frame, and rectangle and ellipse tests against a brute-force walk of the
 // point test over random cases.
-#include "sprites/precise.h"
+#include "core/precise.h"
 
 #include <gtest/gtest.h>
 

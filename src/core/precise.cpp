@@ -1,4 +1,4 @@
-#include "sprites/precise.h"
+#include "core/precise.h"
 
 #include <algorithm>
 #include <cmath>
