@@ -1,5 +1,5 @@
 // The machine's dispatch: a run's set-up, the loop that sends each planned
-// step to its handler (inlined, vm_steps.h) and each other
+// step to its handler (the common ones inlined, vm_steps.h) and each other
 // instruction to the generic handlers, and the release of what a run leaves.
 #include "script/vm.h"
 
@@ -173,7 +173,8 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   if (!labelled) {
     for (void*& l : labels) l = &&generic;
 #define TW_ARITH_LABEL(l, r, d, o) labels[kStepArith + VMArithShape(l, r, d, o)] = &&arith_##l##_##r##_##d##_##o;
-    TW_ARITH_ALL(TW_ARITH_LABEL)
+    TW_ARITH_NEAR(TW_ARITH_LABEL)
+    TW_ARITH_FAR(TW_ARITH_LABEL)
 #undef TW_ARITH_LABEL
 #define TW_LOOP_LABEL(o, local) labels[kStepForLoop + VMForLoopShape(o, local)] = &&loop_##o##_##local;
     TW_LOOP_ALL(TW_LOOP_LABEL)
@@ -208,8 +209,20 @@ void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const
   arith_##l##_##r##_##d##_##o:                                \
     if (RunArith<l, r, d, o>(f, *cur, sp, pc)) TW_NEXT_STEP();      \
     goto generic;
-    TW_ARITH_ALL(TW_ARITH_HANDLER)
+    TW_ARITH_NEAR(TW_ARITH_HANDLER)
 #undef TW_ARITH_HANDLER
+#define TW_ARITH_FAR_HANDLER(l, r, d, o)                      \
+  arith_##l##_##r##_##d##_##o: {                              \
+    const FarStep done = FarArith<l, r, d, o>(f, *cur, sp, pc); \
+    if (done.sp) {                                            \
+      sp = done.sp;                                           \
+      pc = int32_t(done.pc);                                  \
+      TW_NEXT_STEP();                                         \
+    }                                                         \
+  }                                                           \
+    goto generic;
+    TW_ARITH_FAR(TW_ARITH_FAR_HANDLER)
+#undef TW_ARITH_FAR_HANDLER
 #define TW_LOOP_HANDLER(o, local)                             \
   loop_##o##_##local:                                         \
     if (RunForLoop<o, local>(f, *cur, pc)) TW_NEXT_STEP();          \

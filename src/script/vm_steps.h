@@ -1,5 +1,12 @@
-// The handlers of the machine's planned steps (vm_plan.h), inlined into the
-// dispatch loop.
+// The handlers of the machine's planned steps (vm_plan.h), shared by the
+// dispatch loop, which inlines them, and by the pieces that hold the
+// arithmetic shapes run out of line.
+//
+// The dispatch loop is one function, and with every arithmetic shape inlined
+// it took longer to compile than all the rest of the machine. So the shapes
+// of the usual code are inlined there and the others are each a function of
+// their own (vm_steps_far_*.cpp), called from the loop: a step of those runs
+// the same, a call's few instructions slower.
 #pragma once
 #include <cmath>
 #include <cstdint>
@@ -27,12 +34,63 @@ namespace vm {
   TW_ARITH_DESTS(M, l, kClassConst) \
   TW_ARITH_DESTS(M, l, kClassLocal) \
   TW_ARITH_DESTS(M, l, kClassVariable)
+// The pairs of operand classes that have shapes (a right operand from the
+// stack comes only with a left one from the stack).
 #define TW_ARITH_ALL(M)                       \
   TW_ARITH_DESTS(M, kClassStack, kClassStack) \
   TW_ARITH_RIGHTS(M, kClassStack)             \
   TW_ARITH_RIGHTS(M, kClassConst)             \
   TW_ARITH_RIGHTS(M, kClassLocal)             \
   TW_ARITH_RIGHTS(M, kClassVariable)
+// The shapes inlined into the dispatch loop: arithmetic to the stack or to
+// its destination, and comparisons deciding a branch, over the stack,
+// constants and locals, and over an instance or global variable with a
+// constant or another such variable. Comparisons left on the stack, the
+// other destinations and the rarer pairs (a constant on the left, a local
+// beside a variable) run out of line.
+#define TW_ARITH_NEAR_DESTS(M, l, r)   \
+  TW_ARITH_VALUES(M, l, r, kDestStack) \
+  TW_ARITH_TESTS(M, l, r, kDestBranch) \
+  TW_ARITH_VALUES(M, l, r, kDestLocal)
+#define TW_ARITH_NEAR_VARIABLE(M, l, r) \
+  TW_ARITH_VALUES(M, l, r, kDestStack)  \
+  TW_ARITH_TESTS(M, l, r, kDestBranch)  \
+  TW_ARITH_VALUES(M, l, r, kDestVariable)
+#define TW_ARITH_NEAR(M)                                  \
+  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassStack)        \
+  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassConst)        \
+  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassLocal)        \
+  TW_ARITH_NEAR_DESTS(M, kClassLocal, kClassConst)        \
+  TW_ARITH_NEAR_DESTS(M, kClassLocal, kClassLocal)        \
+  TW_ARITH_NEAR_VARIABLE(M, kClassVariable, kClassConst)  \
+  TW_ARITH_NEAR_VARIABLE(M, kClassVariable, kClassVariable)
+// The shapes run out of line, in three pieces (vm_steps_far_*.cpp).
+#define TW_ARITH_FAR_NEAR_PAIR(M, l, r)   \
+  TW_ARITH_TESTS(M, l, r, kDestStack)     \
+  TW_ARITH_VALUES(M, l, r, kDestVariable)
+#define TW_ARITH_FAR_VARIABLE_PAIR(M, l, r) \
+  TW_ARITH_TESTS(M, l, r, kDestStack)       \
+  TW_ARITH_VALUES(M, l, r, kDestLocal)
+#define TW_ARITH_FAR_1(M)                                       \
+  TW_ARITH_FAR_NEAR_PAIR(M, kClassStack, kClassStack)           \
+  TW_ARITH_FAR_NEAR_PAIR(M, kClassStack, kClassConst)           \
+  TW_ARITH_FAR_NEAR_PAIR(M, kClassStack, kClassLocal)           \
+  TW_ARITH_FAR_NEAR_PAIR(M, kClassLocal, kClassConst)           \
+  TW_ARITH_FAR_NEAR_PAIR(M, kClassLocal, kClassLocal)           \
+  TW_ARITH_FAR_VARIABLE_PAIR(M, kClassVariable, kClassConst)    \
+  TW_ARITH_FAR_VARIABLE_PAIR(M, kClassVariable, kClassVariable) \
+  TW_ARITH_DESTS(M, kClassConst, kClassConst)                   \
+  TW_ARITH_DESTS(M, kClassConst, kClassLocal)
+#define TW_ARITH_FAR_2(M)                        \
+  TW_ARITH_DESTS(M, kClassConst, kClassVariable) \
+  TW_ARITH_DESTS(M, kClassStack, kClassVariable) \
+  TW_ARITH_DESTS(M, kClassLocal, kClassVariable)
+#define TW_ARITH_FAR_3(M) TW_ARITH_DESTS(M, kClassVariable, kClassLocal)
+#define TW_ARITH_FAR(M) TW_ARITH_FAR_1(M) TW_ARITH_FAR_2(M) TW_ARITH_FAR_3(M)
+// Each shape is in one of them (a shape in both would be two labels).
+#define TW_ARITH_COUNT(l, r, d, o) +1
+static_assert(0 TW_ARITH_NEAR(TW_ARITH_COUNT) TW_ARITH_FAR(TW_ARITH_COUNT) == 0 TW_ARITH_ALL(TW_ARITH_COUNT));
+#undef TW_ARITH_COUNT
 // Every loop shape, as M(comparison, limit is a local).
 #define TW_LOOP_ALL(M) \
   M(4, 0) M(4, 1) M(5, 0) M(5, 1) M(6, 0) M(6, 1) M(7, 0) M(7, 1) M(8, 0) M(8, 1) M(9, 0) M(9, 1)
@@ -340,5 +398,24 @@ TW_STEP_INLINE bool RunElementPush(VMFrame* f, const VMStep& st, uint8_t*& sp, i
   pc = st.next;
   return true;
 }
+
+
+// The out-of-line run of one arithmetic shape: the stack pointer and the
+// position after the step, or a null stack pointer, with nothing changed,
+// where the generic handlers must run the step.
+struct FarStep {
+  uint8_t* sp;
+  int64_t pc;
+};
+template <int kLeft, int kRight, int kDest, int kOpIndex>
+[[gnu::noinline]] FarStep FarArith(VMFrame* f, const VMStep& st, uint8_t* sp, int32_t pc) {
+  if (RunArith<kLeft, kRight, kDest, kOpIndex>(f, st, sp, pc)) return {sp, pc};
+  return {nullptr, 0};
+}
+// Each out-of-line shape is made in its piece alone.
+#define TW_FAR_DECLARE(l, r, d, o) extern template FarStep FarArith<l, r, d, o>(VMFrame*, const VMStep&, uint8_t*, int32_t);
+TW_ARITH_FAR(TW_FAR_DECLARE)
+#undef TW_FAR_DECLARE
+#define TW_FAR_DEFINE(l, r, d, o) template FarStep FarArith<l, r, d, o>(VMFrame*, const VMStep&, uint8_t*, int32_t);
 
 }  // namespace vm
