@@ -48,38 +48,32 @@ namespace vm {
 // constant or another such variable. Comparisons left on the stack, the
 // other destinations and the rarer pairs (a constant on the left, a local
 // beside a variable) run out of line.
-#define TW_ARITH_NEAR_DESTS(M, l, r)   \
-  TW_ARITH_VALUES(M, l, r, kDestStack) \
-  TW_ARITH_TESTS(M, l, r, kDestBranch) \
-  TW_ARITH_VALUES(M, l, r, kDestLocal)
-#define TW_ARITH_NEAR_VARIABLE(M, l, r) \
-  TW_ARITH_VALUES(M, l, r, kDestStack)  \
-  TW_ARITH_TESTS(M, l, r, kDestBranch)  \
-  TW_ARITH_VALUES(M, l, r, kDestVariable)
-#define TW_ARITH_NEAR(M)                                  \
-  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassStack)        \
-  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassConst)        \
-  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassLocal)        \
-  TW_ARITH_NEAR_DESTS(M, kClassLocal, kClassConst)        \
-  TW_ARITH_NEAR_DESTS(M, kClassLocal, kClassLocal)        \
-  TW_ARITH_NEAR_VARIABLE(M, kClassVariable, kClassConst)  \
-  TW_ARITH_NEAR_VARIABLE(M, kClassVariable, kClassVariable)
-// The shapes run out of line, in three pieces (vm_steps_far_*.cpp).
-#define TW_ARITH_FAR_NEAR_PAIR(M, l, r)   \
-  TW_ARITH_TESTS(M, l, r, kDestStack)     \
-  TW_ARITH_VALUES(M, l, r, kDestVariable)
-#define TW_ARITH_FAR_VARIABLE_PAIR(M, l, r) \
-  TW_ARITH_TESTS(M, l, r, kDestStack)       \
-  TW_ARITH_VALUES(M, l, r, kDestLocal)
-#define TW_ARITH_FAR_1(M)                                       \
-  TW_ARITH_FAR_NEAR_PAIR(M, kClassStack, kClassStack)           \
-  TW_ARITH_FAR_NEAR_PAIR(M, kClassStack, kClassConst)           \
-  TW_ARITH_FAR_NEAR_PAIR(M, kClassStack, kClassLocal)           \
-  TW_ARITH_FAR_NEAR_PAIR(M, kClassLocal, kClassConst)           \
-  TW_ARITH_FAR_NEAR_PAIR(M, kClassLocal, kClassLocal)           \
-  TW_ARITH_FAR_VARIABLE_PAIR(M, kClassVariable, kClassConst)    \
-  TW_ARITH_FAR_VARIABLE_PAIR(M, kClassVariable, kClassVariable) \
-  TW_ARITH_DESTS(M, kClassConst, kClassConst)                   \
+#define TW_ARITH_NEAR_DESTS(M, l, r, d) \
+  TW_ARITH_VALUES(M, l, r, kDestStack)   \
+  TW_ARITH_TESTS(M, l, r, kDestBranch)   \
+  TW_ARITH_VALUES(M, l, r, d)
+#define TW_ARITH_NEAR(M)                                               \
+  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassStack, kDestLocal)         \
+  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassConst, kDestLocal)         \
+  TW_ARITH_NEAR_DESTS(M, kClassStack, kClassLocal, kDestLocal)         \
+  TW_ARITH_NEAR_DESTS(M, kClassLocal, kClassConst, kDestLocal)         \
+  TW_ARITH_NEAR_DESTS(M, kClassLocal, kClassLocal, kDestLocal)         \
+  TW_ARITH_NEAR_DESTS(M, kClassVariable, kClassConst, kDestVariable)   \
+  TW_ARITH_NEAR_DESTS(M, kClassVariable, kClassVariable, kDestVariable)
+// The shapes run out of line, in three pieces (vm_steps_far_*.cpp): the
+// rest of the pairs above, then whole pairs.
+#define TW_ARITH_FAR_DESTS(M, l, r, d) \
+  TW_ARITH_TESTS(M, l, r, kDestStack) \
+  TW_ARITH_VALUES(M, l, r, d)
+#define TW_ARITH_FAR_1(M)                                            \
+  TW_ARITH_FAR_DESTS(M, kClassStack, kClassStack, kDestVariable)     \
+  TW_ARITH_FAR_DESTS(M, kClassStack, kClassConst, kDestVariable)     \
+  TW_ARITH_FAR_DESTS(M, kClassStack, kClassLocal, kDestVariable)     \
+  TW_ARITH_FAR_DESTS(M, kClassLocal, kClassConst, kDestVariable)     \
+  TW_ARITH_FAR_DESTS(M, kClassLocal, kClassLocal, kDestVariable)     \
+  TW_ARITH_FAR_DESTS(M, kClassVariable, kClassConst, kDestLocal)     \
+  TW_ARITH_FAR_DESTS(M, kClassVariable, kClassVariable, kDestLocal)  \
+  TW_ARITH_DESTS(M, kClassConst, kClassConst)                        \
   TW_ARITH_DESTS(M, kClassConst, kClassLocal)
 #define TW_ARITH_FAR_2(M)                        \
   TW_ARITH_DESTS(M, kClassConst, kClassVariable) \
