@@ -15,6 +15,7 @@
 
 #include "core/objects.h"
 #include "script/variables.h"
+#include "script/world.h"
 
 class CCode;
 class CGameRoom;
@@ -79,7 +80,9 @@ void Instance_OverrideSlotCount(int32_t slots);
 
 // ---- The instance --------------------------------------------------------------
 
-class CObjInstance {
+// The variable list, `variables`, sits in the base the script runtime reads
+// (null when the instance keeps compiled slots).
+class CObjInstance : public ScriptInstance {
  public:
   // At (x, y) with this id, made from the object; with joinLists it stands
   // in the object's instance lists at once.
@@ -198,8 +201,6 @@ class CObjInstance {
   float hspeed = 0, vspeed = 0;
   int32_t bbox_left = 0, bbox_top = 0, bbox_right = 0, bbox_bottom = 0;
   int32_t alarm[kAlarmCount];
-  // The variable list (null when the instance keeps compiled slots).
-  std::unique_ptr<CVariableList> variables;
   int32_t path_index = -1;
   float path_position = 0;
   float path_positionprevious = 0;

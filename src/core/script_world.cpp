@@ -1,6 +1,7 @@
 #include "core/script_world.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "core/code_chunks.h"
 #include "core/events.h"
@@ -15,6 +16,11 @@
 #include "script/code.h"
 #include "script/compiler.h"
 #include "script/world.h"
+
+// The machine reads an instance's variables through its ScriptInstance part
+// at the instance's own address.
+static_assert(std::is_base_of_v<ScriptInstance, CObjInstance>);
+static_assert(!std::is_polymorphic_v<CObjInstance>);
 
 namespace {
 void Gather(int32_t target, PendingTargets pending, std::vector<CObjInstance*>& out) {
@@ -69,6 +75,8 @@ void World_InstallScriptHooks() {
   world.gather = Gather;
   world.findLive = FindLive;
   world.isLive = IsLive;
+  world.stringCount = Strings_Count;
+  world.string = Strings_Get;
   ScriptWorld_Install(world);
   const NativeGameHeader& native = NativeGame_Header();
   Code_SetNativeTable(native.code_table, native.code_count);

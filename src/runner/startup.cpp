@@ -85,6 +85,7 @@ void Runner_InstallWorld() {
     InitTWSFunctions();
   });
   g_ScriptWorld.callExternal = Extension_CallExternal;
+  VM_SetMessagePump(Main_ProcessMessages);
   BuiltinVar_SetBinders({Files_BindVariables, Graphics_BindVariables, Input_BindVariables, Physics_BindVariables});
 }
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "core/builtin_vars.h"
+#include "script/scripts.h"
 #include "script/bytecode.h"
 #include "script/function_registry.h"
 #include "script/value.h"

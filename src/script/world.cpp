@@ -9,8 +9,11 @@ void NoTargets(int32_t, PendingTargets, std::vector<CObjInstance*>& out) { out.c
 CObjInstance* NoInstance(int32_t) { return nullptr; }
 bool NotLive(const CObjInstance*) { return false; }
 bool NoExternal(int32_t, int, ScriptValue*, ScriptValue*) { return false; }
+size_t NoStrings() { return 0; }
+std::string_view NoString(size_t) { return {}; }
 
-constexpr ScriptWorld kEmptyWorld = {NoVar, NoVar, NoTargetVar, NoTargetVar, NoTargets, NoInstance, NotLive, NoExternal};
+constexpr ScriptWorld kEmptyWorld = {NoVar,      NoVar,   NoTargetVar, NoTargetVar, NoTargets,
+                                     NoInstance, NotLive, NoExternal,  NoStrings,   NoString};
 }  // namespace
 
 ScriptWorld g_ScriptWorld = kEmptyWorld;

@@ -5,10 +5,25 @@
 // empty world (no instances, every variable unset, no external library).
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <string_view>
 #include <vector>
+
+#include "script/variables.h"
 
 class CObjInstance;
 struct ScriptValue;
+
+// The part of an instance the machine reads on its hottest path, its own
+// variables. The world's instance class derives from it as its first and
+// only base and has no virtual functions, so an instance's address is this
+// part's address (the world checks both).
+struct ScriptInstance {
+  std::unique_ptr<CVariableList> variables;
+};
+inline ScriptInstance* Script_Instance(CObjInstance* instance) {
+  return reinterpret_cast<ScriptInstance*>(instance);
+}
 
 // Which instances still waiting to change count as a with's targets.
 enum class PendingTargets { kNone, kObjectChanges, kObjectAndActivationChanges };
@@ -29,6 +44,9 @@ struct ScriptWorld {
   bool (*isLive)(const CObjInstance* instance);
   // Function `id` of the external libraries; false when the call failed.
   bool (*callExternal)(int32_t id, int argc, ScriptValue* args, ScriptValue* result);
+  // The container's string table, which bytecode string operands index.
+  size_t (*stringCount)();
+  std::string_view (*string)(size_t index);
 };
 
 // The installed world; read on every variable access, so it is a plain

@@ -102,6 +102,14 @@ TEST_F(Instances, ObjectIndicesThatNameNothing) {
   EXPECT_EQ(missing.object, nullptr);
 }
 
+// The machine reaches an instance's variables at the instance's own address.
+TEST_F(Instances, TheScriptRuntimeSeesTheVariablesAtTheInstancesAddress) {
+  CObjInstance one(0, 0, 100001, -1, true);
+  ScriptInstance* part = Script_Instance(&one);
+  EXPECT_EQ(static_cast<void*>(part), static_cast<void*>(static_cast<ScriptInstance*>(&one)));
+  EXPECT_EQ(&part->variables, &one.variables);
+}
+
 TEST_F(Instances, CompiledSlotsInsteadOfAVariableList) {
   Instance_OverrideSlotCount(3);
   const uint32_t blocks = MemoryManager::LiveBlocks();

@@ -6,6 +6,7 @@
 #include "unit/world_reset.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -137,6 +138,61 @@ TEST_F(VMSteps, PlannedAndGenericRunsAgree) {
       "global.s = \"a\"; global.s += \"b\"; return global.s;",
   };
   for (const char* p : programs) ExpectAgree(p);
+}
+
+TEST_F(VMSteps, EveryArithmeticShapeAgreesAndFallsBack) {
+  // Each class of operand on either side (the stack, a constant, a local,
+  // an instance variable plain and through self, a global), each operation
+  // and each destination: the dispatch inlines some of these shapes and
+  // calls out for the others. Reals take the fast way; a string, a divisor
+  // of 0 and a variable never set send the step back to the generic
+  // handlers, which must find the stack and position as the step found them.
+  const char* const lefts[] = {"(a * 1)", "2.5", "a", "v", "self.v", "global.g"};
+  const char* const rights[] = {"(b * 1)", "1.5", "b", "w", "self.w", "global.h"};
+  const char* const values[] = {"7", "3", "\"s\"", "4", "undefined"};
+  const char* const others[] = {"2", "3", "2", "0", "2"};
+  const char* const arithmetic[] = {"+", "-", "*", "/"};
+  const char* const comparisons[] = {"<", "<=", "==", "!=", ">=", ">"};
+  for (size_t k = 0; k < std::size(values); ++k) {
+    // "undefined": the left variables are never set.
+    const std::string left = values[k] == std::string("undefined") ? "" : values[k];
+    const std::string set = (left.empty() ? std::string() : "a = " + left + "; v = " + left + "; global.g = " + left + "; ") +
+                            "b = " + others[k] + "; w = " + others[k] + "; global.h = " + others[k] + "; ";
+    const std::string prelude = "var a, b, t, r; " + set;
+    for (const char* l : lefts) {
+      for (const char* r : rights) {
+        const std::string e = std::string(l) + " OP " + r;
+        auto with = [&](const std::string& text, const char* op) {
+          std::string out = text;
+          out.replace(out.find("OP"), 2, op);
+          return out;
+        };
+        for (const char* op : arithmetic) {
+          for (const std::string& body : {"return " + e + ";", "t = " + e + "; return t;", "u = " + e + "; return u;",
+                                          "global.k = " + e + "; return global.k;"}) {
+            ExpectAgree((prelude + with(body, op)).c_str());
+          }
+        }
+        for (const char* op : comparisons) {
+          for (const std::string& body : {"return " + e + ";", "r = 0; if (" + e + ") r = 1; else r = 2; return r;"}) {
+            ExpectAgree((prelude + with(body, op)).c_str());
+          }
+        }
+      }
+    }
+  }
+  // Agreeing on a wrong answer fails here: shapes of each kind, with their values.
+  const std::pair<const char*, double> anchors[] = {
+      {"var a, b; a = 7; b = 2; return a - b;", 5},            // local, local to the stack: inlined
+      {"var a, b; a = 7; b = 2; return a < b;", 0},            // a comparison left on the stack: called
+      {"v = 7; w = 2; u = v * w; return u;", 14},              // instance variables: inlined
+      {"var b; v = 7; b = 2; u = v / b; return u;", 3.5},      // a variable and a local: called
+      {"global.h = 2; global.k = 3 - global.h; return global.k;", 1},  // a constant on the left: called
+      {"var a, r; a = 4; r = 0; if (2.5 >= a) r = 1; else r = 2; return r;", 2},
+  };
+  for (const auto& [program, expected] : anchors) {
+    EXPECT_EQ(Run(program, true).value, Run("return " + std::to_string(expected) + ";", true).value) << program;
+  }
 }
 
 TEST_F(VMSteps, ScriptCallsArgumentsAndReturnsAgree) {
