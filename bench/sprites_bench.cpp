@@ -14,7 +14,7 @@
 #include "graphics/display.h"
 #include "graphics/frame.h"
 #include "graphics/render_states.h"
-#include "graphics/room_draw.h"
+#include "graphics/viewport.h"
 #include "graphics/textures.h"
 #include "platform/gfx/gl/gl_device.h"
 #include "platform/gfx/gl/gl_window.h"

@@ -482,7 +482,7 @@ void RegisterGeneral() {
   BuiltinVar_Register("view_object", GetViewObject, SetViewObject);
   BuiltinVar_Register("view_surface_id", GetViewSurfaceId, SetViewSurfaceId);
 
-  // The input subsystem binds these.
+  // The graphics (mouse_x, mouse_y) and input subsystems bind these.
   BuiltinVar_Register("mouse_x", nullptr, nullptr);
   BuiltinVar_Register("mouse_y", nullptr, nullptr);
   BuiltinVar_Register("mouse_button", nullptr, nullptr);

@@ -6,7 +6,7 @@
 #include "core/game_data.h"
 #include "graphics/display.h"
 #include "graphics/frame.h"
-#include "graphics/room_draw.h"
+#include "graphics/viewport.h"
 #include "graphics/view_mapping.h"
 #include "graphics/window.h"
 

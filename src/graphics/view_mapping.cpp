@@ -6,7 +6,7 @@
 #include "core/run_state.h"
 #include "graphics/display.h"
 #include "graphics/frame.h"
-#include "graphics/room_draw.h"
+#include "graphics/viewport.h"
 #include "graphics/window.h"
 #include "input/input.h"
 #include "script/convert.h"
@@ -185,4 +185,15 @@ int Window_ViewsMouseGetY(int device) {
   int x, y;
   DeviceMouse(device, &x, &y);
   return y;
+}
+
+void Window_WindowToPort(int x, int y, int* portX, int* portY) {
+  int bx = 0, by = 0;
+  Display_GetLetterboxOffset(&bx, &by);
+  const float w = float(Display_ScreenTextureWidth()), h = float(Display_ScreenTextureHeight());
+  const float cw = float(Window_GetWidth() - 2 * bx), ch = float(Window_GetHeight() - 2 * by);
+  // A window with no picture left (minimised) maps one to one.
+  const float sx = cw > 0 ? w / cw : 1.0f, sy = ch > 0 ? h / ch : 1.0f;
+  *portX = Real_ToInt32(std::trunc(double(sx * float(x - bx))));
+  *portY = Real_ToInt32(std::trunc(double(float(y - by) * sy)));
 }

@@ -57,4 +57,7 @@ int Window_ViewMouseGetY(int n);
 // The mouse of input device 0 to 4 through the topmost view under it; 0 for
 // any other device.
 int Window_ViewsMouseGetX(int device);
+// A window client position as a position on the game screen: letterbox
+// borders removed and the rest scaled to the screen size.
+void Window_WindowToPort(int x, int y, int* portX, int* portY);
 int Window_ViewsMouseGetY(int device);

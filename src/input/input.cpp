@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "graphics/graphics.h"
 #include "input/input_record.h"
 #include "script/convert.h"
 #include "script/value.h"
@@ -144,8 +143,6 @@ void IO_DrawVirtualButtons() {}
 void IO_VirtualButtonsClear() {}
 void IO_ReadVirtualButtonsIni(const IniFile&) {}
 void InitGamepadFunctions() {}
-
-void Input_ClearViewAreas() { Window_ClearViewMappings(); }
 
 void Input_OnKeyDown(int32_t code, int32_t, uint8_t repeat) {
   int key = IO_GetKeyMap(code);
@@ -334,15 +331,4 @@ void IO_SetKeyMap(int key, int value) {
 
 void IO_ResetKeyMap() {
   for (int k = 0; k < kInputKeys; ++k) g_InputState.key_map[k] = k;
-}
-
-void Input_WindowToPort(int x, int y, int* portX, int* portY) {
-  int bx = 0, by = 0;
-  Display_GetLetterboxOffset(&bx, &by);
-  const float w = float(Display_ScreenTextureWidth()), h = float(Display_ScreenTextureHeight());
-  const float cw = float(Window_GetWidth() - 2 * bx), ch = float(Window_GetHeight() - 2 * by);
-  // A window with no picture left (minimised) maps one to one.
-  const float sx = cw > 0 ? w / cw : 1.0f, sy = ch > 0 ? h / ch : 1.0f;
-  *portX = Real_ToInt32(std::trunc(double(sx * float(x - bx))));
-  *portY = Real_ToInt32(std::trunc(double(float(y - by) * sy)));
 }

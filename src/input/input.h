@@ -86,10 +86,6 @@ void IO_VirtualButtonsClear();
 void IO_Update();
 void IO_ReadVirtualButtonsIni(const IniFile& ini);
 void InitGamepadFunctions();
-void Input_ClearViewAreas();
-// A window client position as a position on the game screen: letterbox
-// borders removed and the rest scaled to the screen size.
-void Input_WindowToPort(int x, int y, int* portX, int* portY);
 
 // Window hooks; codes are Windows virtual keys before the key map.
 // repeat is the message's previous-key-state bit.

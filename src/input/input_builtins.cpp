@@ -1,14 +1,11 @@
-// The built-in variables of the mouse and the keyboard.
+// The built-in variables of the mouse buttons and the keyboard.
 #include "input/input_builtins.h"
 
 #include "core/builtin_vars.h"
-#include "graphics/view_mapping.h"
 #include "input/input.h"
 #include "script/value.h"
 
 namespace {
-TW_VAR_GETTER(GetMouseX) { return BuiltinVar_SetReal(out, Window_ViewsMouseGetX(0)); }
-TW_VAR_GETTER(GetMouseY) { return BuiltinVar_SetReal(out, Window_ViewsMouseGetY(0)); }
 TW_VAR_GETTER(GetMouseButton) { return BuiltinVar_SetReal(out, IO_GetMouseButton(0)); }
 TW_VAR_SETTER(SetMouseButton) {
   IO_SetMouseButton(BuiltinVar_Rounded(value), 0);
@@ -49,8 +46,6 @@ TW_VAR_SETTER(SetKeyboardString) {
 }  // namespace
 
 void Input_BindVariables() {
-  BuiltinVar_Bind("mouse_x", GetMouseX, nullptr);
-  BuiltinVar_Bind("mouse_y", GetMouseY, nullptr);
   BuiltinVar_Bind("mouse_button", GetMouseButton, SetMouseButton);
   BuiltinVar_Bind("mouse_lastbutton", GetMouseLastButton, SetMouseLastButton);
   BuiltinVar_Bind("keyboard_key", GetKeyboardKey, SetKeyboardKey);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/room_draw.h"
 #include "script/console.h"
 #include "runner/entry.h"
 #include "core/event_dispatch.h"

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <span>
 
+#include "draw/room_draw.h"
 #include "runner/entry.h"
 #include "core/event_dispatch.h"
 #include "core/events.h"

@@ -8,7 +8,7 @@
 #include "script/console.h"
 #include "core/instances.h"
 #include "graphics/matrices.h"
-#include "graphics/room_draw.h"
+#include "graphics/viewport.h"
 #include "graphics/textures.h"
 #include "script/convert.h"
 

@@ -9,6 +9,7 @@
 #include "graphics/display.h"
 #include "graphics/frame.h"
 #include "graphics/render_targets.h"
+#include "graphics/view_mapping.h"
 #include "graphics/window.h"
 #include "graphics_fixture.h"
 #include "input/input.h"
@@ -329,13 +330,13 @@ TEST_F(Display, WindowPositionsToTheGameScreenThroughTheLetterbox) {
   // The window's own size is what the mapping divides by.
   Window_SetClientSizeForTests(800, 480);
   int px = -1, py = -1;
-  Input_WindowToPort(80, 0, &px, &py);
+  Window_WindowToPort(80, 0, &px, &py);
   EXPECT_EQ(px, 0);
   EXPECT_EQ(py, 0);
-  Input_WindowToPort(400, 240, &px, &py);
+  Window_WindowToPort(400, 240, &px, &py);
   EXPECT_EQ(px, 160);
   EXPECT_EQ(py, 120);
-  Input_WindowToPort(719, 479, &px, &py);
+  Window_WindowToPort(719, 479, &px, &py);
   EXPECT_EQ(px, 319);
   EXPECT_EQ(py, 239);
 }

@@ -10,7 +10,7 @@
 
 #include "core/instances.h"
 #include "graphics/image_codecs.h"
-#include "graphics/room_draw.h"
+#include "graphics/viewport.h"
 #include "pack.h"
 #include "sprites/sprites.h"
 #include "unit/graphics/graphics_fixture.h"

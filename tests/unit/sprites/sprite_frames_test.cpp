@@ -7,7 +7,7 @@
 #include <cstring>
 #include <random>
 
-#include "graphics/room_draw.h"
+#include "graphics/viewport.h"
 #include "graphics/textures.h"
 #include "pack.h"
 #include "core/precise.h"

@@ -1,4 +1,4 @@
-#include "graphics/room_draw.h"
+#include "draw/room_draw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,29 +16,13 @@
 #include "graphics/matrices.h"
 #include "graphics/render_states.h"
 #include "graphics/view_mapping.h"
+#include "graphics/viewport.h"
 #include "graphics/window.h"
 #include "input/input.h"
 #include "script/convert.h"
 #include "sprites/sprites.h"
 
 namespace {
-
-struct DrawState {
-  int viewCurrent = 0;
-  int renderWidth = 640, renderHeight = 480;
-  int viewport[4] = {};
-  float portScaleX = 1.0f, portScaleY = 1.0f;
-  float viewRect[4] = {-1e30f, -1e30f, 1e30f, 1e30f};
-  int guiWidth = -1, guiHeight = -1;  // -1: the screen texture's size
-};
-DrawState g_draw;
-
-void CappedToScreen(int* width, int* height) {
-  int sw = Display_GetWidth(), sh = Display_GetHeight();
-  if (sw > 0) *width = std::min(*width, sw);
-  if (sh > 0) *height = std::min(*height, sh);
-}
-
 bool HasEvent(const CObjInstance* i, int subtype) {
   return Object_FindEventInherited(i->object_index, kEventDraw, subtype) != nullptr;
 }
@@ -160,54 +144,6 @@ void FollowInstance(RoomView& v, const CGameRoom& room) {
 
 }  // namespace
 
-void RoomDraw_ResetForTests() { g_draw = DrawState{}; }
-
-void Graphics_GetViewRect(float* left, float* top, float* right, float* bottom) {
-  *left = g_draw.viewRect[0];
-  *top = g_draw.viewRect[1];
-  *right = g_draw.viewRect[2];
-  *bottom = g_draw.viewRect[3];
-}
-
-void Graphics_SetViewRect(float left, float top, float right, float bottom) {
-  g_draw.viewRect[0] = left;
-  g_draw.viewRect[1] = top;
-  g_draw.viewRect[2] = right;
-  g_draw.viewRect[3] = bottom;
-}
-int Graphics_ViewCurrent() { return g_draw.viewCurrent; }
-void Graphics_GetPortScale(float* x, float* y) {
-  *x = g_draw.portScaleX;
-  *y = g_draw.portScaleY;
-}
-
-void Graphics_GetPortSize(int* width, int* height) {
-  *width = g_draw.renderWidth;
-  *height = g_draw.renderHeight;
-}
-
-void Graphics_SetViewport(int x, int y, int width, int height) {
-  gfx::Device* device = Graphics_Device();
-  if (!device) return;
-  VertexBatch_Flush();
-  g_draw.viewport[0] = x;
-  g_draw.viewport[1] = y;
-  g_draw.viewport[2] = width;
-  g_draw.viewport[3] = height;
-  device->SetViewport(gfx::Viewport{x, y, width, height, 0.0f, 1.0f});
-}
-
-void Graphics_SetScreenSize(int width, int height) {
-  CappedToScreen(&width, &height);
-  if (width == g_draw.renderWidth && height == g_draw.renderHeight) return;
-  g_draw.renderWidth = width;
-  g_draw.renderHeight = height;
-  if (!Graphics_Device()) return;
-  VertexBatch_Flush();
-  Graphics_SetViewport(0, 0, width, height);
-  Graphics_SetViewProjection(0, 0, float(width), float(height), 0);
-}
-
 void Graphics_FitWindowToRoom() {
   const CGameRoom* room = g_Run.room;
   if (!room) return;
@@ -220,7 +156,7 @@ void Graphics_FitWindowToRoom() {
       height = std::max(height, v.yport + v.hport);
     }
   }
-  CappedToScreen(&width, &height);
+  Graphics_CapToScreen(&width, &height);
   if (width == Display_ScreenTextureWidth() && height == Display_ScreenTextureHeight()) return;
   Graphics_SetScreenSize(width, height);
 }
@@ -244,17 +180,18 @@ void Graphics_DrawScreen() {
     bottom = std::max(bottom, v.yport + v.hport);
   }
   // No visible port leaves nothing to scale by.
-  g_draw.portScaleX = right > left ? sw / float(right - left) : 1.0f;
-  g_draw.portScaleY = bottom > top ? sh / float(bottom - top) : 1.0f;
+  const float scaleX = right > left ? sw / float(right - left) : 1.0f;
+  const float scaleY = bottom > top ? sh / float(bottom - top) : 1.0f;
+  Graphics_SetPortScale(scaleX, scaleY);
   room->SortTiles();
   if (room->views_enabled) {
     if (room->clear_with_window_colour) Draw_Clear(Window_GetColor() | 0xFF000000u);
     for (int i = 0; i < kRoomLayers; ++i) {
       const RoomView& v = room->views[i];
       if (!v.visible) continue;
-      g_draw.viewCurrent = i;
-      Graphics_SetViewport(Real_ToInt32(v.xport * g_draw.portScaleX), Real_ToInt32(v.yport * g_draw.portScaleY),
-                           Real_ToInt32(v.wport * g_draw.portScaleX), Real_ToInt32(v.hport * g_draw.portScaleY));
+      Graphics_SetViewCurrent(i);
+      Graphics_SetViewport(Real_ToInt32(v.xport * scaleX), Real_ToInt32(v.yport * scaleY),
+                           Real_ToInt32(v.wport * scaleX), Real_ToInt32(v.hport * scaleY));
       Graphics_SetViewProjection(float(v.xview), float(v.yview), float(v.wview), float(v.hview), float(v.angle));
       float l = float(v.xview), t = float(v.yview), r = float(v.xview + v.wview), b = float(v.yview + v.hview);
       if (std::fabs(v.angle) >= 0.001) {
@@ -271,7 +208,7 @@ void Graphics_DrawScreen() {
     Graphics_SetViewProjection(0, 0, sw, sh, 0);
     Graphics_SetViewRect(0, 0, sw, sh);
   } else {
-    g_draw.viewCurrent = 0;
+    Graphics_SetViewCurrent(0);
     VertexBatch_Flush();
     Graphics_SetViewport(0, 0, int(sw), int(sh));
     Graphics_SetViewProjection(0, 0, float(room->width), float(room->height), 0);
@@ -281,24 +218,22 @@ void Graphics_DrawScreen() {
   const bool perspective = RenderState_GetPerspectiveFlag();
   const bool threeD = Graphics_Is3DMode();
   Graphics_Set3DMode(false);
-  float gw = g_draw.guiWidth > 0 ? float(g_draw.guiWidth) : sw;
-  float gh = g_draw.guiHeight > 0 ? float(g_draw.guiHeight) : sh;
+  int guiWidth = -1, guiHeight = -1;
+  Graphics_GetGUISize(&guiWidth, &guiHeight);
+  float gw = guiWidth > 0 ? float(guiWidth) : sw;
+  float gh = guiHeight > 0 ? float(guiHeight) : sh;
   Graphics_SetViewport(0, 0, int(sw), int(sh));
   Graphics_SetViewProjection(0, 0, gw, gh, 0);
   DrawGUI(*room, gw, gh);
   if (CSprite* cursor = Sprite_Get(g_Run.cursor_sprite)) {
     int px = 0, py = 0;
-    Input_WindowToPort(g_InputState.mouse_x, g_InputState.mouse_y, &px, &py);
+    Window_WindowToPort(g_InputState.mouse_x, g_InputState.mouse_y, &px, &py);
     cursor->DrawExt(int(g_Run.step_counter), float(px), float(py), 1, 1, 0, 0xFFFFFF, 1);
   }
   Graphics_Set3DMode(threeD);
-  g_draw.viewCurrent = 0;
+  Graphics_SetViewCurrent(0);
   RenderState_SetPerspectiveFlag(perspective);
   Graphics_SetViewProjection(0, 0, sw, sh, 0);
   Graphics_SetViewRect(0, 0, sw, sh);
 }
 
-void Graphics_SetGUISize(int width, int height) {
-  g_draw.guiWidth = width;
-  g_draw.guiHeight = height;
-}
