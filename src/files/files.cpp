@@ -1,7 +1,6 @@
 #include "files/files.h"
 
 #include <cstdlib>
-#include <unistd.h>
 
 #include "core/builtin_vars.h"
 #include "script/console.h"

@@ -12,6 +12,8 @@ std::optional<std::string> LoadSave_ChooseGameFile();
 std::optional<std::vector<uint8_t>> LoadSave_ReadBundleFile(const std::string& path, std::string* error = nullptr);
 bool LoadSave_BundleFileExists(const std::string& path);
 
+// The game's save area, ending in '/'; created on first use.
+const std::string& Main_GetSaveDirectory();
 // The save area, ending in '/': Main_GetSaveDirectory() unless another was
 // set (tests set their own; an empty directory goes back to the game's).
 void LoadSave_SetSaveArea(const std::string& directory);

@@ -1,11 +1,10 @@
 // The save area: where every file a script writes ends up.
-#include <sys/stat.h>
 
 #include <cstring>
 #include <vector>
 
 #include "script/console.h"
-#include "runner/entry.h"
+#include "core/game_info.h"
 #include "files/files.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -54,6 +53,18 @@ bool Under(const std::string& name, const std::string& dir, std::string* rest) {
 
 }  // namespace
 
+const std::string& Main_GetSaveDirectory() {
+  static std::string dir;
+  if (dir.empty()) {
+    const GameInfoHeader& info = GameInfo_Get();
+    std::string base = (info.flags & kInfoRoamingSave) ? Path_ConfigHome() : Path_DataHome();
+    // The display name comes from the data file: it names one directory and
+    // never a path.
+    dir = base + "/" + Path_SafeComponent(info.display_name) + "/";
+  }
+  return dir;
+}
+
 void LoadSave_SetSaveArea(const std::string& directory) {
   g_saveAreaOverride = directory.empty() ? std::string() : WithSlash(directory);
 }
@@ -89,8 +100,7 @@ std::string LoadSave_MapToSaveArea(const std::string& rawName) {
   std::string path = area.substr(0, area.size() - 1);
   for (const std::string& part : parts) {
     path += "/" + part;
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return {};
+    if (File_IsSymlink(path)) return {};
   }
   if (redirected) g_DebugConsole->Output("Redirecting %s to %s\n", rawName.c_str(), path.c_str());
   return path;

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -89,4 +91,31 @@ bool File_MakeDirectories(const std::string& path) {
 void File_RemoveTree(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);
+}
+
+bool File_IsSymlink(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool Directory_Create(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+std::vector<DirectoryEntry> Directory_List(const std::string& path) {
+  std::vector<DirectoryEntry> entries;
+  DIR* dir = opendir(path.c_str());
+  if (!dir) return entries;
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    DirectoryEntry entry{name};
+    struct stat st;
+    const std::string full = path.empty() || path.back() == '/' ? path + name : path + "/" + name;
+    if (lstat(full.c_str(), &st) == 0) {
+      entry.plainFile = S_ISREG(st.st_mode);
+      entry.ownerWritable = (st.st_mode & S_IWUSR) != 0;
+    }
+    entries.push_back(std::move(entry));
+  }
+  closedir(dir);
+  return entries;
 }

@@ -17,3 +17,14 @@ bool File_WriteAtomic(const std::string& path, const void* data, size_t size, st
 bool File_MakeDirectories(const std::string& path);
 // Removes a directory tree; missing trees are fine.
 void File_RemoveTree(const std::string& path);
+// True when `path` itself is a symbolic link.
+bool File_IsSymlink(const std::string& path);
+// Makes one directory (its parent must exist); false when it was not made.
+bool Directory_Create(const std::string& path);
+// The entries of a directory ("." and ".." left out), not following links.
+struct DirectoryEntry {
+  std::string name;
+  bool plainFile = false;     // a regular file, not a link or a directory
+  bool ownerWritable = false;
+};
+std::vector<DirectoryEntry> Directory_List(const std::string& path);

@@ -1,8 +1,5 @@
 #include "runner/entry.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <vector>
 
@@ -26,18 +23,11 @@ bool g_quitPending = false;
 }  // namespace
 
 void Main_UnpackAtFiles() {
-  DIR* dir = opendir(".");
-  if (!dir) return;
-  std::vector<std::string> names;
-  while (dirent* e = readdir(dir)) names.push_back(e->d_name);
-  closedir(dir);
-  for (const std::string& name : names) {
-    struct stat st;
+  for (const DirectoryEntry& e : Directory_List(".")) {
     // Only plain, visible, writable files: links, directories and read-only
     // or hidden files are left alone.
-    if (lstat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (name[0] == '.' || !(st.st_mode & S_IWUSR)) continue;
-    Main_UnpackAtFile(name);
+    if (!e.plainFile || e.name[0] == '.' || !e.ownerWritable) continue;
+    Main_UnpackAtFile(e.name);
   }
 }
 
@@ -58,7 +48,7 @@ bool Main_UnpackAtFile(const std::string& name) {
   std::string target;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     target += parts[i];
-    mkdir(target.c_str(), 0777);  // failures show up as a failed move
+    Directory_Create(target);  // failures show up as a failed move
     target += '/';
   }
   target += parts.back();
@@ -82,18 +72,6 @@ const std::string& Main_GetProgramDirectory() {
   if (dir.empty()) {
     dir = g_GameDataPath ? Path_DirectoryOf(*g_GameDataPath) : std::string();
     if (dir.empty()) dir = "./";
-  }
-  return dir;
-}
-
-const std::string& Main_GetSaveDirectory() {
-  static std::string dir;
-  if (dir.empty()) {
-    const GameInfoHeader& info = GameInfo_Get();
-    std::string base = (info.flags & kInfoRoamingSave) ? Path_ConfigHome() : Path_DataHome();
-    // The display name comes from the data file: it names one directory and
-    // never a path.
-    dir = base + "/" + Path_SafeComponent(info.display_name) + "/";
   }
   return dir;
 }

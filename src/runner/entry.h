@@ -21,6 +21,4 @@ bool Main_QuitPending();
 const std::string& Main_GetExePath();
 // The directory of the game data, ending in '/'.
 const std::string& Main_GetProgramDirectory();
-// The game's save area, ending in '/'; created on first use.
-const std::string& Main_GetSaveDirectory();
 void Main_PostQuit();

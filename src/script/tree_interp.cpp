@@ -1,11 +1,10 @@
 #include "script/tree_interp.h"
 
-#include <sys/resource.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/system.h"
 #include "script/bytecode.h"
 #include "script/code.h"
 #include "script/code_run.h"
@@ -37,9 +36,8 @@ const char* g_stackLimit = nullptr;
 int g_nestedRuns = 0;
 
 size_t StackBudget() {
-  rlimit limit{};
-  size_t size = 8u << 20;
-  if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) size = size_t(limit.rlim_cur);
+  size_t size = System_StackLimit();
+  if (size == 0) size = 8u << 20;
   if (size > (64u << 20)) size = 64u << 20;
   // Half the stack: what ran before the outermost run, and the built-ins
   // called from the deepest level, need the rest.
