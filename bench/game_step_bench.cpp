@@ -40,6 +40,7 @@ void BM_StepWithNativeEvents(benchmark::State& state) {
   int saved = dup(1);
   int null = open("/dev/null", O_WRONLY);
   dup2(null, 1);
+  NativeGame_Install(NativeGame_Header());
   Runner_InstallWorld();
   GameData_Use(GameDataFile(twpack::BuildFromDescription(kGame)));
   GameData_LoadHeader(GameData_File());

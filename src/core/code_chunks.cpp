@@ -361,7 +361,7 @@ const CodeRecord* Code_GetRecord(int n) {
 // ---- Main pass ------------------------------------------------------------------
 
 void Code_AllocateGlobalSlots() {
-  const NativeGameHeader& h = NativeGame_Header();
+  const NativeGameHeader& h = NativeGame_Get();
   if (g_globalSlots.empty() && h.global_slots > 0) g_globalSlots.resize(size_t(h.global_slots));
 }
 
@@ -396,7 +396,7 @@ bool FUNC_Load(const ChunkBody& body) {
 // The native game code's name lists are not linked into the program yet, so
 // there is nothing to resolve.
 void Code_ResolveNativeReferences() {
-  const NativeGameHeader& h = NativeGame_Header();
+  const NativeGameHeader& h = NativeGame_Get();
   // Unknown names are left to fail where the compiled code uses them.
   if (h.var_refs)
     for (NativeVarRef* const* r = h.var_refs; *r; ++r) (*r)->id = VariableName_ToID((*r)->name ? (*r)->name : "");
@@ -417,7 +417,7 @@ bool Script_Load(const ChunkBody& body) {
   const GameDataFile& file = body.File();
   const std::vector<uint32_t> records = body.OffsetList();
   const bool fromTable = Event_CodeFromTable();
-  const NativeGameHeader& native = NativeGame_Header();
+  const NativeGameHeader& native = NativeGame_Get();
   const int64_t codeCount = native.code_table ? native.code_count : int64_t(Code_Count());
   std::vector<std::unique_ptr<CScript>> scripts(records.size());
   for (size_t i = 0; i < records.size(); ++i) {

@@ -39,7 +39,7 @@ void LoadBudget::Charge(uint64_t words) {
   left_ -= words;
 }
 
-bool Event_CodeFromTable() { return NativeGame_Header().code_table != nullptr || Code_Count() > 0; }
+bool Event_CodeFromTable() { return NativeGame_Get().code_table != nullptr || Code_Count() > 0; }
 
 void Event_SetCompiler(EventCompiler compiler) { g_compiler = compiler; }
 
@@ -70,7 +70,7 @@ bool CEvent::LoadFromChunk(const GameDataFile& file, uint32_t actionList) {
   }
   if (Event_CodeFromTable()) {
     int32_t index = file.S32(action + kActionCodeIndex);
-    const NativeGameHeader& native = NativeGame_Header();
+    const NativeGameHeader& native = NativeGame_Get();
     int64_t count = native.code_table ? native.code_count : int64_t(Code_Count());
     if (index < 0 || index >= count) {
       throw DataError("the action at " + Hex(action) + " names code entry " + std::to_string(index) +

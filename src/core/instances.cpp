@@ -52,7 +52,7 @@ const InstancePhysicsHooks& Instance_PhysicsHooks() { return g_physics; }
 
 int32_t Instance_SlotCount() {
   if (g_slotOverride >= 0) return g_slotOverride;
-  return std::max(0, NativeGame_Header().instance_slots);
+  return std::max(0, NativeGame_Get().instance_slots);
 }
 
 void Instance_OverrideSlotCount(int32_t slots) { g_slotOverride = slots; }

@@ -27,4 +27,10 @@ struct NativeGameHeader {
   NativeFuncRef* const* func_refs;  // null-terminated, or null
 };
 
+// What a game library provides: its header. The program installs it before
+// the runner starts; the engine reads only the installed one.
 const NativeGameHeader& NativeGame_Header();
+// The installed game; until one is installed, a game with no compiled code
+// and no built-in container.
+const NativeGameHeader& NativeGame_Get();
+void NativeGame_Install(const NativeGameHeader& header);

@@ -106,7 +106,7 @@ class RecordReader {
  private:
   static bool CodeIndexExists(int32_t index) {
     if (index < 0) return false;
-    const NativeGameHeader& native = NativeGame_Header();
+    const NativeGameHeader& native = NativeGame_Get();
     if (native.code_table) return index < native.code_count;
     return Code_GetRecord(index) != nullptr;
   }
@@ -486,7 +486,7 @@ int32_t RoomSlotTable::Append(std::unique_ptr<CGameRoom> room) {
 RoomLoadContext Room_ContextOf(const GameDataFile& file) {
   RoomLoadContext ctx;
   ctx.version = GameInfo_Get().version;
-  ctx.precompiled = NativeGame_Header().code_table != nullptr;
+  ctx.precompiled = NativeGame_Get().code_table != nullptr;
   for (const ChunkRef& c : file.Chunks()) {
     if (std::memcmp(c.tag, "CODE", 4) == 0 && c.length > 0) ctx.precompiled = true;
   }

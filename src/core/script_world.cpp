@@ -78,7 +78,7 @@ void World_InstallScriptHooks() {
   world.stringCount = Strings_Count;
   world.string = Strings_Get;
   ScriptWorld_Install(world);
-  const NativeGameHeader& native = NativeGame_Header();
+  const NativeGameHeader& native = NativeGame_Get();
   Code_SetNativeTable(native.code_table, native.code_count);
   Code_SetRecordLookup(FindCodeRecord);
   Compiler_Install();

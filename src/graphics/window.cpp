@@ -15,9 +15,10 @@
 #include "platform/keys.h"
 #include "platform/window.h"
 
-void Main_ProcessMessages();
 
 namespace {
+// Drains the window messages; the runner installs it.
+bool (*g_pump)() = nullptr;
 
 constexpr uint32_t kFlagFullscreen = 0x01;
 constexpr uint32_t kFlagShowCursor = 0x20;
@@ -277,12 +278,15 @@ int Window_GetMouseY() { return g_InputState.mouse_y; }
 int Window_GetScreenWidth() { return Display_ScreenTextureWidth(); }
 int Window_GetScreenHeight() { return Display_ScreenTextureHeight(); }
 
+void Window_SetMessagePump(bool (*pump)()) { g_pump = pump; }
+
 bool Window_ShowPending() {
   if (!g_window.showPending) return false;
   if (g_window.host) {
     g_window.host->Show();
     // Let the window manager map it before the first frame goes out.
-    for (int i = 0; i < 10; ++i) Main_ProcessMessages();
+    if (g_pump)
+      for (int i = 0; i < 10; ++i) g_pump();
     Window_RefreshClientSize();
   }
   g_window.showPending = false;

@@ -50,6 +50,8 @@ int Window_GetScreenWidth();
 int Window_GetScreenHeight();
 // Shows the window the first time it is called; true then.
 bool Window_ShowPending();
+// What Window_ShowPending runs while the window manager maps the window.
+void Window_SetMessagePump(bool (*pump)());
 // Whether the window has been shown (with the first frame) and is not
 // hidden now.
 bool Window_IsVisible();

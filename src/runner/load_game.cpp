@@ -51,7 +51,7 @@ void Options_ReadIni(const IniFile& ini) {
 
 bool RunnerLoadGame() {
   g_DebugConsole->Output("RunnerLoadGame: %s\n", g_GameDataPath ? g_GameDataPath->c_str() : "(null)");
-  const NativeGameHeader& native = NativeGame_Header();
+  const NativeGameHeader& native = NativeGame_Get();
   bool builtIn = native.container_size > 0 && native.container != nullptr;
   std::string path;
   if (builtIn) {
