@@ -9,6 +9,7 @@
 #include "core/options.h"
 #include "core/run_state.h"
 #include "script/variables.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -67,20 +68,11 @@ TEST(ErrorDialog, TextLayout) {
             "\r\n" + std::string(43, '_') + "\r\na       b\r\nc\r\nd\r\ne\r\nf");
 }
 
-class ErrorDisplay : public ::testing::Test {
+class ErrorDisplay : public WorldTest {
  protected:
-  void SetUp() override {
-    Error_ResetForTests();
-    g_Run = RunGlobals();
-    g_ShowErrors = false;
-    Options_Reset();
-  }
   void TearDown() override {
-    Error_ResetForTests();
-    g_Run = RunGlobals();
-    g_ShowErrors = true;
-    Options_Reset();
     unsetenv("TARNWICKE_ERROR_ANSWER");
+    WorldTest::TearDown();
   }
   std::string Display(const char* msg, bool abort) {
     testing::internal::CaptureStdout();
