@@ -105,6 +105,7 @@ void World_Clear() {
 void Objects_Reset() {
   Instance_DestroyAll();
   Room_SetLastInstanceId(100000);
+  g_DispatchStamp = 0;
   Object_Clear();
   TimeLine_Clear();
   ObjectLists_Free();

@@ -47,7 +47,8 @@ void World_Clear();
 
 // No instances, objects, timelines, object lists or code chunks, nothing
 // pending, and none of the look-ups the sprites and physics install; new
-// instances are numbered from where a loaded game numbers them.
+// instances are numbered from where a loaded game numbers them and stamped
+// as made before the first step.
 void Objects_Reset();
 
 // No rooms and no game info; new tiles are numbered from where a loaded game
