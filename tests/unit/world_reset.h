@@ -1,73 +1,92 @@
-// One reset of the state unit tests share: the switches of every subsystem,
-// error reporting, the script tables and the run globals. A test derives
-// from WorldTest (or calls World_Reset) and sets up only what is its own.
+// One reset of the state unit tests share, in layers a fixture picks from:
+//   WorldTest        the switches of every subsystem, error reporting, the
+//                    script tables, the options and the run globals;
+//   ObjectWorldTest  also the objects, timelines, instances, code chunks and
+//                    the pending instance lists;
+//   RoomWorldTest    also the rooms, their id counters and the game info.
+// Each layer clears its state before and after a test, and the last clear
+// puts back what a fresh test process has, so tests can run in any order in
+// one process. A test sets up only what is its own.
 #pragma once
 #include <gtest/gtest.h>
 
-#include "audio/audio.h"
-#include "core/builtin_vars.h"
-#include "core/run_state.h"
-#include "ext/extensions.h"
-#include "graphics/display.h"
-#include "input/input.h"
-#include "runner/entry.h"
-#include "runner/runner_flags.h"
-#include "script/builtins_math.h"
-#include "script/code_run.h"
-#include "script/constants.h"
-#include "script/errors.h"
-#include "script/function_registry.h"
-#include "script/scripts.h"
-#include "script/variables.h"
-#include "script/vm.h"
+// Where a test starts from something other than the usual world.
+struct WorldSetup {
+  // Off: no built-in variable table and no look-ups of it, so those ids and
+  // names mean nothing, as before the runner's start-up registers them.
+  bool builtinVariables = true;
+  // Off: the constant table starts empty.
+  bool builtinConstants = true;
+  // On: errors are reported as a player would see them (the default of a
+  // run without "-noerrors").
+  bool showErrors = false;
+  // On: message boxes and dialogs never open a window.
+  bool noDialogs = false;
+};
 
 // Every command-line switch back to its default.
-inline void Switches_Reset() {
-  g_RunnerFlags.Reset();
-  g_AudioSwitches.Reset();
-  g_InputSwitches.Reset();
-  g_ExtSwitches.Reset();
-  g_GraphicsSwitches.Reset();
-}
+void Switches_Reset();
 
-// The state a test starts from: errors are reported, never shown, and never
-// end the process; nothing is pumped (a fatal report asks the game to end,
-// which a real pump would apply to every later run); fresh globals with the
-// built-in constants and variables registered and no functions or scripts.
-inline void World_Reset() {
-  Switches_Reset();
-  VM_SetFatalErrorsEndProcess(false);
-  VM_SetMessagePump(nullptr);
-  g_ShowErrors = false;
-  Error_ResetForTests();
-  Code_ClearPendingError();
-  Script_DeleteAll();
-  GlobalVar_Init();
-  Constant_FreeAll();
-  Constant_RegisterBuiltins();
-  BuiltinVar_RegisterAll();
-  FunctionRegistry_Free();
-  g_UseVM = true;
-  g_MathEpsilon = kDefaultMathEpsilon;
-  g_Run = RunGlobals();
-}
+// No built-in variable table and none of its look-ups installed.
+void BuiltinVars_Unregister();
 
-// What a test leaves behind is freed and the process-ending defaults return.
-inline void World_Clear() {
-  Script_DeleteAll();
-  FunctionRegistry_Free();
-  Constant_FreeAll();
-  Code_ClearPendingError();
-  Error_ResetForTests();
-  VM_SetFatalErrorsEndProcess(true);
-  VM_SetMessagePump(Main_ProcessMessages);
-  g_MathEpsilon = kDefaultMathEpsilon;
-  g_Run = RunGlobals();
-  Switches_Reset();
-}
+// No functions, and no look-ups of scripts or extensions behind them.
+void Functions_Reset();
+
+// The state a test starts from: errors are reported and never end the
+// process; nothing is pumped (a fatal report asks the game to end, which a
+// real pump would apply to every later run); fresh globals with the built-in
+// constants and variables registered and no functions or scripts; the script
+// runtime knows the world, as the runner's start-up arranges.
+void World_Reset(const WorldSetup& setup = {});
+
+// What a test leaves behind is freed and a fresh process's defaults return:
+// errors shown and ending the process, the real pump, no built-in variables,
+// the world's hooks installed again (a test may have replaced them).
+void World_Clear();
+
+// No instances, objects, timelines, object lists or code chunks, nothing
+// pending, and none of the look-ups the sprites and physics install; new
+// instances are numbered from where a loaded game numbers them and stamped
+// as made before the first step.
+void Objects_Reset();
+
+// No rooms and no game info; new tiles are numbered from where a loaded game
+// numbers them.
+void Rooms_Reset();
 
 class WorldTest : public ::testing::Test {
  protected:
-  void SetUp() override { World_Reset(); }
+  explicit WorldTest(WorldSetup setup = {}) : setup_(setup) {}
+  void SetUp() override { World_Reset(setup_); }
   void TearDown() override { World_Clear(); }
+
+ private:
+  WorldSetup setup_;
+};
+
+class ObjectWorldTest : public WorldTest {
+ protected:
+  using WorldTest::WorldTest;
+  void SetUp() override {
+    WorldTest::SetUp();
+    Objects_Reset();
+  }
+  void TearDown() override {
+    Objects_Reset();
+    WorldTest::TearDown();
+  }
+};
+
+class RoomWorldTest : public ObjectWorldTest {
+ protected:
+  using ObjectWorldTest::ObjectWorldTest;
+  void SetUp() override {
+    ObjectWorldTest::SetUp();
+    Rooms_Reset();
+  }
+  void TearDown() override {
+    Rooms_Reset();
+    ObjectWorldTest::TearDown();
+  }
 };

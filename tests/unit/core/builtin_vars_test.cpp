@@ -13,27 +13,17 @@
 #include "core/builtin_vars.h"
 #include "script/errors.h"
 #include "script/value.h"
+#include "unit/world_reset.h"
 
 namespace {
 
-class BuiltinVars : public testing::Test {
+class BuiltinVars : public WorldTest {
  protected:
+  BuiltinVars() : WorldTest({.noDialogs = true}) {}
   void SetUp() override {
-    setenv("TARNWICKE_NO_DIALOGS", "1", 1);
-    BuiltinVar_RegisterAll();
-    Error_ResetForTests();
-    savedShowErrors_ = g_ShowErrors;
-    g_ShowErrors = false;
-    g_Run = RunGlobals{};
+    WorldTest::SetUp();
     room_ = std::make_unique<CGameRoom>();
     g_Run.room = room_.get();
-  }
-  void TearDown() override {
-    BuiltinVar_SetArgumentSlots({});
-    g_Run = RunGlobals{};
-    g_ShowErrors = savedShowErrors_;
-    Error_ResetForTests();
-    BuiltinVar_RegisterAll();
   }
 
   static BuiltinVarAccess Of(const char* name) {
@@ -70,7 +60,6 @@ class BuiltinVars : public testing::Test {
   }
 
   std::unique_ptr<CGameRoom> room_;
-  bool savedShowErrors_ = true;
 };
 
 TEST_F(BuiltinVars, NamesAndIds) {

@@ -13,6 +13,7 @@
 #include "runner/load_game.h"
 #include "pack.h"
 #include "script/bytecode.h"
+#include "unit/world_reset.h"
 #include "script/function_registry.h"
 #include "script/variable_names.h"
 
@@ -69,16 +70,12 @@ Bytes Program(const std::string& fn = kFn) {
   return w.Build();
 }
 
-class CodeChunks : public testing::Test {
+class CodeChunks : public ObjectWorldTest {
  protected:
   void SetUp() override {
-    FunctionRegistry_Free();
+    ObjectWorldTest::SetUp();
     FunctionRegistry_Add("tw_code_test_other", nullptr, 0);
     FunctionRegistry_Add(kFn, nullptr, kAnyArgCount);
-  }
-  void TearDown() override {
-    FunctionRegistry_Free();
-    Code_Clear();
   }
 
   // The code steps of both passes, in chunk order, as the walk runs them.

@@ -46,12 +46,10 @@ bool Masks(int32_t sprite, MaskView* out) {
 class Collisions : public fixture::Loaded {
  protected:
   void SetUp() override {
+    fixture::Loaded::SetUp();
     Instance_SetSpriteLookup(Sprites);
     Precise_SetMaskLookup(Masks);
-    saved_ = g_Run.room;
     g_Run.room = &room_;
-    savedId_ = Room_LastInstanceId();
-    Room_SetLastInstanceId(100000);
     plain_ = AddObject();
     Object_Find(plain_)->sprite_index = 0;
     precise_ = AddObject();
@@ -62,17 +60,11 @@ class Collisions : public fixture::Loaded {
   }
   void TearDown() override {
     room_.DeleteAllInstances();
-    g_Run.room = saved_;
-    Room_SetLastInstanceId(uint32_t(savedId_));
-    Precise_SetMaskLookup(nullptr);
-    Instance_SetSpriteLookup(nullptr);
     fixture::Loaded::TearDown();
   }
   CObjInstance* At(int32_t object, float x, float y) { return room_.CreateInstance(x, y, object); }
 
   CGameRoom room_;
-  CGameRoom* saved_ = nullptr;
-  int32_t savedId_ = 0;
   int32_t plain_ = 0, precise_ = 0, bare_ = 0, child_ = 0;
 };
 

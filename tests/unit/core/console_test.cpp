@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "unit/world_reset.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -18,17 +20,17 @@ std::string ReadFile(const fs::path& p) {
   return ss.str();
 }
 
-class Consoles : public ::testing::Test {
+class Consoles : public WorldTest {
  protected:
   void SetUp() override {
+    WorldTest::SetUp();
     dir_ = fs::temp_directory_path() / ("tw-console-" + std::to_string(getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
   void TearDown() override {
-    Console_SetOutputFile("");
-    Console_SetDebugOutputFile("");
     fs::remove_all(dir_);
+    WorldTest::TearDown();
   }
   fs::path dir_;
 };

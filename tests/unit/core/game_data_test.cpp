@@ -10,6 +10,7 @@
 #include "core/options.h"
 #include "core/rooms.h"
 #include "pack.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -145,7 +146,8 @@ struct Gen8Case {
   uint32_t countWord;
 };
 
-class Gen8Versions : public ::testing::TestWithParam<Gen8Case> {};
+// The header is read into the game info and the room order from their start state.
+class Gen8Versions : public RoomWorldTest, public ::testing::WithParamInterface<Gen8Case> {};
 
 TEST_P(Gen8Versions, HeaderAndRoomOrderAreReadWhereTheVersionPutsThem) {
   const Gen8Case& c = GetParam();

@@ -17,6 +17,7 @@
 #include "core/builtin_vars.h"
 #include "script/errors.h"
 #include "script/value.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -34,22 +35,19 @@ bool Sprites(int32_t sprite, SpriteShape* out) {
   return true;
 }
 
-class InstanceBuiltins : public testing::Test {
+class InstanceBuiltins : public ObjectWorldTest {
  protected:
+  InstanceBuiltins() : ObjectWorldTest({.noDialogs = true}) {}
   void SetUp() override {
-    setenv("TARNWICKE_NO_DIALOGS", "1", 1);
-    BuiltinVar_RegisterAll();
+    ObjectWorldTest::SetUp();
     Instance_SetSpriteLookup(Sprites);
-    g_Run = RunGlobals{};
     self_ = std::make_unique<CObjInstance>(10.0f, 20.0f, 100001, 0, false);
   }
   void TearDown() override {
     self_->physics = nullptr;
-    PendingDepthChanges.Clear();
+    PendingDepthChanges.Clear();  // may still list self_
     self_.reset();
-    Instance_SetSpriteLookup(nullptr);
-    Instance_SetPhysicsHooks({});
-    g_Run = RunGlobals{};
+    ObjectWorldTest::TearDown();
   }
 
   static BuiltinVarAccess Of(const char* name) {
@@ -386,10 +384,6 @@ class PhysicsVars : public InstanceBuiltins {
     body_.state.world_cy = 4;
     body_.previous_x = 0.5f;
     body_.previous_y = 0.25f;
-  }
-  void TearDown() override {
-    g_Run.room = nullptr;
-    InstanceBuiltins::TearDown();
   }
   CGameRoom room_;
   FakeBody body_;

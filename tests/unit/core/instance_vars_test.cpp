@@ -37,12 +37,11 @@ BuiltinVarAccess TestBuiltins(int32_t id) {
 
 InstanceList* g_current = nullptr;
 
+// The tests install a small built-in table of their own.
 class InstanceVars : public fixture::Loaded {
  protected:
+  InstanceVars() : Loaded({.builtinVariables = false}) {}
   void TearDown() override {
-    InstanceVar_SetBuiltinLookup(nullptr);
-    InstanceVar_SetCurrentInstancesLookup(nullptr);
-    Instance_OverrideSlotCount(-1);
     g_current = nullptr;
     fixture::Loaded::TearDown();
   }

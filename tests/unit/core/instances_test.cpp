@@ -27,12 +27,12 @@ bool TestSprites(int32_t sprite, SpriteShape* out) {
 
 class Instances : public fixture::Loaded {
  protected:
-  void SetUp() override { Instance_SetSpriteLookup(TestSprites); }
+  void SetUp() override {
+    fixture::Loaded::SetUp();
+    Instance_SetSpriteLookup(TestSprites);
+  }
   void TearDown() override {
     fixture::Loaded::TearDown();
-    Instance_SetSpriteLookup(nullptr);
-    Instance_SetPhysicsHooks({});
-    Instance_OverrideSlotCount(-1);
     EXPECT_EQ(Instance_LiveCount(), 0);
   }
 

@@ -18,6 +18,7 @@
 #include "core/timelines.h"
 #include "pack.h"
 #include "script/code.h"
+#include "unit/world_reset.h"
 
 namespace fixture {
 
@@ -213,20 +214,9 @@ inline std::vector<uint8_t> Build(const Game& g) {
 
 // Loads a container's header pass, then its OBJT and TMLN chunks through
 // their loaders. Every test leaves the tables, code and instances empty.
-class Loaded : public testing::Test {
+class Loaded : public ObjectWorldTest {
  protected:
-  void TearDown() override { Reset(); }
-
-  static void Reset() {
-    Instance_DestroyAll();
-    Object_Clear();
-    TimeLine_Clear();
-    ObjectLists_Free();
-    Code_Clear();
-    PendingDepthChanges.Clear();
-    PendingObjectChanges.Clear();
-    PendingActivationChanges.Clear();
-  }
+  using ObjectWorldTest::ObjectWorldTest;
 
   // Throws what the loaders throw.
   void Load(const Game& g) {

@@ -18,6 +18,7 @@
 #include "script/constants.h"
 #include "script/value.h"
 #include "unit/script/resolved.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -83,14 +84,14 @@ void LoadFirst(const std::vector<uint8_t>& bytes, const std::function<bool(const
   ASSERT_TRUE(load(ChunkBody(file, chunks[0])));
 }
 
-class ResourceNames : public testing::Test {
+class ResourceNames : public WorldTest {
  protected:
+  ResourceNames() : WorldTest({.builtinVariables = false, .builtinConstants = false}) {}
   void TearDown() override {
     Sound_Clear();
     Font_Clear();
     Path_FreeAll();
-    Constant_FreeAll();
-    Constant_ResetResourceLookups();
+    WorldTest::TearDown();
   }
 };
 

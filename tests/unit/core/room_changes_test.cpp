@@ -13,29 +13,18 @@
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/value.h"
+#include "unit/world_reset.h"
 
 namespace {
 
-class RoomChanges : public testing::Test {
+class RoomChanges : public RoomWorldTest {
  protected:
+  RoomChanges() : RoomWorldTest({.noDialogs = true}) {}
   void SetUp() override {
-    setenv("TARNWICKE_NO_DIALOGS", "1", 1);
-    savedShowErrors_ = g_ShowErrors;
-    g_ShowErrors = false;
-    Error_ResetForTests();
-    Room_Clear();
+    RoomWorldTest::SetUp();
     for (int i = 0; i < 4; ++i) Room_Add();
     Room_SetOrder({0, 1, 2});
-    g_Run = RunGlobals{};
-    FunctionRegistry_Free();
     InitGameFunctions();
-  }
-  void TearDown() override {
-    FunctionRegistry_Free();
-    Room_Clear();
-    g_Run = RunGlobals{};
-    Error_ResetForTests();
-    g_ShowErrors = savedShowErrors_;
   }
 
   // The request left by `change` in room `current`, and the last error text
@@ -58,7 +47,6 @@ class RoomChanges : public testing::Test {
     return result.Real();
   }
 
-  bool savedShowErrors_ = true;
 };
 
 int32_t g_target = 0;

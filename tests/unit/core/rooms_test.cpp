@@ -19,6 +19,7 @@
 #include "resources.h"
 #include "script/code.h"
 #include "script/errors.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -72,18 +73,12 @@ twpack::Room TextRoom() {
   return room;
 }
 
-class Rooms : public ::testing::Test {
+// Rooms load with no code compiler unless a test installs one.
+class Rooms : public RoomWorldTest {
  protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  static void Reset() {
-    Room_Clear();
-    Code_Clear();
-    GameInfo_Reset();
-    Room_SetBackgroundSizeLookup(nullptr);
+  void SetUp() override {
+    RoomWorldTest::SetUp();
     Room_SetCompiler(nullptr);
-    Room_SetLastInstanceId(100000);
-    Room_SetLastTileId(10000000);
   }
 };
 
@@ -528,8 +523,6 @@ class RoomPrepare : public Rooms {
  protected:
   void SetUp() override {
     Rooms::SetUp();
-    Error_ResetForTests();
-    g_ShowErrors = false;
     compiled.clear();
     failing.clear();
     Room_SetCompiler([](CCode& code, const std::string& name, std::string& error) {
@@ -543,11 +536,6 @@ class RoomPrepare : public Rooms {
       }
       return true;
     });
-  }
-  void TearDown() override {
-    Error_ResetForTests();
-    g_ShowErrors = true;
-    Rooms::TearDown();
   }
   // Prepares; the result and what went to the output console.
   std::pair<bool, std::string> Prepare() {

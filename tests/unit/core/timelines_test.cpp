@@ -19,12 +19,6 @@ namespace {
 
 class TimeLines : public fixture::Loaded {
  protected:
-  void TearDown() override {
-    Event_SetCompiler(nullptr);
-    g_Run = RunGlobals();
-    fixture::Loaded::TearDown();
-  }
-
   // One timeline with moments at these steps, every moment with code entry i.
   CTimeLine* LoadSteps(std::vector<int32_t> steps) {
     fixture::Game g;
@@ -152,21 +146,9 @@ int32_t AddTextScript(const char* name, const char* text) {
 class TimeLineScripts : public TimeLines {
  protected:
   void SetUp() override {
+    TimeLines::SetUp();
     g_seen.clear();
-    Error_ResetForTests();
-    g_ShowErrors = false;
-    VM_SetFatalErrorsEndProcess(false);
-    Compiler_Install();
-    if (FunctionRegistry_Find("tl_record") < 0) FunctionRegistry_Add("tl_record", RecordBuiltin, 1);
-  }
-  void TearDown() override {
-    Script_DeleteAll();
-    Script_SetCompiler(nullptr);
-    Room_SetCompiler(nullptr);
-    Error_ResetForTests();
-    g_ShowErrors = true;
-    VM_SetFatalErrorsEndProcess(true);
-    TimeLines::TearDown();
+    FunctionRegistry_Add("tl_record", RecordBuiltin, 1);
   }
 };
 

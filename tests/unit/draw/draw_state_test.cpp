@@ -91,20 +91,13 @@ TEST_F(DrawStateBuiltins, CirclePrecisionIsAMultipleOfFourFrom4To64) {
 }
 
 // Clears reach the device as the colour, with depth 1 and stencil 0.
-class DrawClear : public GraphicsTest {
+class DrawClear : public DisplayGraphicsTest {
  protected:
   void SetUp() override {
-    GraphicsTest::SetUp();
-    Window_ResetForTests();
-    Display_UseDeviceForTests(&device);
+    DisplayGraphicsTest::SetUp();
     Display_SetScreenSize(64, 48);
     ASSERT_TRUE(GR_D3D_Init(64, 48, 0));
     device.ClearLog();
-  }
-  void TearDown() override {
-    Display_UseDeviceForTests(nullptr);
-    Window_ResetForTests();
-    GraphicsTest::TearDown();
   }
   gfx::RecordingDevice::Call LastClear() {
     gfx::RecordingDevice::Call last{};

@@ -18,6 +18,7 @@
 #include "graphics/matrices.h"
 #include "graphics/render_states.h"
 #include "platform/gfx/gl/gl_window.h"
+#include "unit/graphics/graphics_fixture.h"
 
 namespace {
 
@@ -940,21 +941,12 @@ class GlDeviceBatchTest : public GlDeviceTest {
   void SetUp() override {
     GlDeviceTest::SetUp();
     if (!device) return;
-    Graphics_SetDevice(device.get());
-    VertexBatch_ReleaseAll();
-    VertexBatch_SetPerBatchFlush(false);
-    RenderState_ResetForTests();
-    Matrix_ResetForTests();
+    GraphicsState_Reset(device.get());
     RenderState_ApplyAll();
     Graphics_SetViewProjection(0, 0, kW, kH, 0);
   }
   void TearDown() override {
-    if (device) {
-      VertexBatch_ReleaseAll();
-      RenderState_ResetForTests();
-      Matrix_ResetForTests();
-      Graphics_SetDevice(nullptr);
-    }
+    if (device) GraphicsState_Clear();
     GlDeviceTest::TearDown();
   }
   static void Quad(float x0, float y0, float x1, float y1, uint32_t c) {

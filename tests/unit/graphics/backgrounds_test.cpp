@@ -13,17 +13,11 @@
 
 namespace {
 
-class Backgrounds : public GraphicsTest {
+class Backgrounds : public TexturedGraphicsTest {
  protected:
   void SetUp() override {
-    GraphicsTest::SetUp();
+    TexturedGraphicsTest::SetUp();
     device.captureVertices = true;
-  }
-  void TearDown() override {
-    Background_Clear();
-    Texture_FreeAll();
-    TPage_Clear();
-    GraphicsTest::TearDown();
   }
 };
 

@@ -39,21 +39,17 @@ struct Vertex24 {
   float u, v;
 };
 
-class Display : public GraphicsTest {
+class Display : public DisplayGraphicsTest {
  protected:
   void SetUp() override {
-    GraphicsTest::SetUp();
+    DisplayGraphicsTest::SetUp();
     saved_ = g_DebugConsole;
     g_DebugConsole = &log;
-    Window_ResetForTests();
-    Display_UseDeviceForTests(&device);
     device.captureVertices = true;
   }
   void TearDown() override {
-    Display_UseDeviceForTests(nullptr);
-    Window_ResetForTests();
+    DisplayGraphicsTest::TearDown();
     g_DebugConsole = saved_;
-    GraphicsTest::TearDown();
   }
 
   // The device brought up for a game of this size and these flags, with a

@@ -1,31 +1,58 @@
-// A recording device installed as the current device, with the render-state
-// cache, transforms and batch pool back at their start state.
+// Graphics fixtures over the shared world reset, in layers:
+//   GraphicsTest         a recording device installed as the current device,
+//                        with the render-state cache, transforms, batch pool
+//                        and room drawing back at their start state;
+//   TexturedGraphicsTest also no sprites, backgrounds, textures or pages,
+//                        and no draw hooks;
+//   DisplayGraphicsTest  also the display driving the recording device over
+//                        a fresh window.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "graphics/batching.h"
+#include "graphics/display.h"
 #include "graphics/matrices.h"
 #include "graphics/render_states.h"
+#include "graphics/viewport.h"
+#include "graphics/textures.h"
+#include "graphics/window.h"
 #include "platform/gfx/recording/recording_device.h"
+#include "sprites/backgrounds.h"
+#include "sprites/sprites.h"
+#include "unit/world_reset.h"
 
-class GraphicsTest : public ::testing::Test {
+// `device` becomes the current device over fresh graphics state.
+inline void GraphicsState_Reset(gfx::Device* device) {
+  Graphics_SetDevice(device);
+  VertexBatch_ReleaseAll();
+  VertexBatch_SetPerBatchFlush(false);
+  RenderState_ResetForTests();
+  Matrix_ResetForTests();
+  RoomDraw_ResetForTests();
+}
+
+// The state back at its start and no device current.
+inline void GraphicsState_Clear() {
+  VertexBatch_ReleaseAll();
+  VertexBatch_SetPerBatchFlush(false);
+  RenderState_ResetForTests();
+  Matrix_ResetForTests();
+  RoomDraw_ResetForTests();
+  Graphics_SetDevice(nullptr);
+}
+
+class GraphicsTest : public WorldTest {
  protected:
   void SetUp() override {
-    Graphics_SetDevice(&device);
-    VertexBatch_ReleaseAll();
-    RenderState_ResetForTests();
-    Matrix_ResetForTests();
-    VertexBatch_SetPerBatchFlush(false);
+    WorldTest::SetUp();
+    GraphicsState_Reset(&device);
     device.ClearLog();
   }
   void TearDown() override {
-    VertexBatch_ReleaseAll();
-    VertexBatch_SetPerBatchFlush(false);
-    RenderState_ResetForTests();
-    Matrix_ResetForTests();
-    Graphics_SetDevice(nullptr);
+    GraphicsState_Clear();
+    WorldTest::TearDown();
   }
 
   static uint32_t Bits(float f) {
@@ -35,4 +62,39 @@ class GraphicsTest : public ::testing::Test {
   }
 
   gfx::RecordingDevice device;
+};
+
+// No sprites, backgrounds, textures or pages, and no draw hooks.
+inline void Textures_Reset() {
+  Sprite_FreeAll();
+  Background_Clear();
+  Texture_FreeAll();
+  TPage_Clear();
+  Texture_SetDrawHooks({});
+}
+
+class TexturedGraphicsTest : public GraphicsTest {
+ protected:
+  void SetUp() override {
+    GraphicsTest::SetUp();
+    Textures_Reset();
+  }
+  void TearDown() override {
+    Textures_Reset();
+    GraphicsTest::TearDown();
+  }
+};
+
+class DisplayGraphicsTest : public GraphicsTest {
+ protected:
+  void SetUp() override {
+    GraphicsTest::SetUp();
+    Window_ResetForTests();
+    Display_UseDeviceForTests(&device);
+  }
+  void TearDown() override {
+    Display_UseDeviceForTests(nullptr);
+    Window_ResetForTests();
+    GraphicsTest::TearDown();
+  }
 };

@@ -18,23 +18,12 @@
 
 namespace {
 
-class TextureTest : public GraphicsTest {
+class TextureTest : public TexturedGraphicsTest {
  protected:
   void SetUp() override {
-    GraphicsTest::SetUp();
+    TexturedGraphicsTest::SetUp();
     device.captureVertices = true;
-    Texture_FreeAll();
-    TPage_Clear();
-    Texture_SetDrawHooks({});
     Graphics_SetViewRect(0, 0, 640, 480);
-  }
-  void TearDown() override {
-    Sprite_FreeAll();
-    Texture_FreeAll();
-    TPage_Clear();
-    Texture_SetDrawHooks({});
-    Graphics_SetViewRect(-1e30f, -1e30f, 1e30f, 1e30f);
-    GraphicsTest::TearDown();
   }
 
   // A page of w x h pixels in the table.

@@ -13,6 +13,7 @@
 #include "input/input.h"
 #include "platform/events.h"
 #include "unit/platform/sdl_events.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -20,11 +21,11 @@ using sdl_events::Button;
 using sdl_events::Key;
 using sdl_events::Wheel;
 
-class WindowEvents : public ::testing::Test {
+class WindowEvents : public WorldTest {
  protected:
   void SetUp() override {
+    WorldTest::SetUp();
     Window_ResetForTests();
-    Options_Reset();
     IO_ResetKeyMap();
     IO_Clear();
     Graphics_TakeFullResetMark();
@@ -33,9 +34,9 @@ class WindowEvents : public ::testing::Test {
   }
   void TearDown() override {
     Events_SetHandler(nullptr);
-    Options_Reset();
     Window_ResetForTests();
     Graphics_TakeFullResetMark();
+    WorldTest::TearDown();
   }
 
   static void Feed(SDL_Event ev) {

@@ -4,16 +4,21 @@
 
 #include <string>
 
+#include "unit/world_reset.h"
+
 namespace {
 
-class InputTest : public ::testing::Test {
+class InputTest : public WorldTest {
  protected:
   void SetUp() override {
-    g_InputSwitches.Reset();
+    WorldTest::SetUp();
     IO_Init();
     IO_Update();  // consumes the start-up seed
   }
-  void TearDown() override { IO_Shutdown(); }
+  void TearDown() override {
+    IO_Shutdown();
+    WorldTest::TearDown();
+  }
 
   static void Type(const std::string& text) {
     for (unsigned char c : text) Input_OnChar(c);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "input/input.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -25,9 +26,10 @@ Frame Encode(const InputState& s) {
   return f;
 }
 
-class RecordTest : public ::testing::Test {
+class RecordTest : public WorldTest {
  protected:
   void SetUp() override {
+    WorldTest::SetUp();
     dir_ = fs::path(::testing::TempDir()) /
            ("tw_input_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
@@ -35,8 +37,8 @@ class RecordTest : public ::testing::Test {
   }
   void TearDown() override {
     IO_Shutdown();
-    g_InputSwitches.Reset();
     fs::remove_all(dir_);
+    WorldTest::TearDown();
   }
 
   void Start(bool record, bool playback, const fs::path& file) {

@@ -57,20 +57,10 @@ TEST(CommandLine, FromArgsQuotesBlanksAndCutsTheLine) {
   EXPECT_EQ(CommandLine_FromArgs(2, argv2).size(), kCommandLineMax);
 }
 
-class ParseCommandLine : public ::testing::Test {
+// "-noerrors" must be seen to turn the error display off.
+class ParseCommandLine : public WorldTest {
  protected:
-  void SetUp() override {
-    Switches_Reset();
-    g_ShowErrors = true;
-    g_TraceVM = false;
-  }
-  void TearDown() override {
-    Switches_Reset();
-    g_ShowErrors = true;
-    g_TraceVM = false;
-    Console_SetOutputFile("");
-    Console_SetDebugOutputFile("");
-  }
+  ParseCommandLine() : WorldTest({.showErrors = true}) {}
 };
 
 TEST_F(ParseCommandLine, SwitchesSetTheirFlags) {

@@ -11,6 +11,7 @@
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/value.h"
+#include "unit/world_reset.h"
 
 // An argument: a real, a text, or a value built elsewhere (copied in).
 struct Arg {
@@ -40,20 +41,11 @@ struct Outcome {
   bool IsReal() const { return result.kind == kKindReal; }
 };
 
-class BuiltinsTest : public testing::Test {
+class BuiltinsTest : public WorldTest {
  protected:
   void SetUp() override {
-    FunctionRegistry_Free();
+    WorldTest::SetUp();
     InitMathFunctions();
-    Error_ResetForTests();
-    savedShowErrors_ = g_ShowErrors;
-    g_ShowErrors = false;
-  }
-  void TearDown() override {
-    g_ShowErrors = savedShowErrors_;
-    Error_ResetForTests();
-    g_MathEpsilon = kDefaultMathEpsilon;
-    FunctionRegistry_Free();
   }
 
   static Outcome CallArgs(const std::string& name, std::vector<ScriptValue>& values) {
@@ -92,6 +84,4 @@ class BuiltinsTest : public testing::Test {
     return out.Text();
   }
 
- private:
-  bool savedShowErrors_ = true;
 };

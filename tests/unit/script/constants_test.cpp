@@ -10,24 +10,15 @@
 #include "script/constants.h"
 #include "script/value.h"
 #include "resolved.h"
+#include "unit/world_reset.h"
 
 namespace {
 
 using fixture::Resolved;
 
-class Constants : public testing::Test {
+class Constants : public WorldTest {
  protected:
-  void SetUp() override {
-    setenv("TARNWICKE_NO_DIALOGS", "1", 1);
-    Constant_FreeAll();
-    Constant_ResetResourceLookups();
-    Options_Reset();
-  }
-  void TearDown() override {
-    Constant_FreeAll();
-    Constant_ResetResourceLookups();
-    Options_Reset();
-  }
+  Constants() : WorldTest({.builtinVariables = false, .builtinConstants = false, .noDialogs = true}) {}
 };
 
 int32_t SpriteLookup(std::string_view name) { return name == "c_red" ? 4 : name == "spr_both" ? 9 : -1; }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "script/scripts.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -35,17 +36,12 @@ void HandlerB(ScriptValue* result, CObjInstance* self, CObjInstance* other, int 
 ScriptValue* FakeValues(unsigned char* storage) { return reinterpret_cast<ScriptValue*>(storage); }
 CObjInstance* FakeInstance(uintptr_t tag) { return reinterpret_cast<CObjInstance*>(tag); }
 
-class FunctionRegistryTest : public testing::Test {
+// Each test starts from an empty registry and leaves one behind.
+class FunctionRegistryTest : public WorldTest {
  protected:
-  // Each test starts from an empty registry and leaves one behind.
   void SetUp() override {
-    FunctionRegistry_Free();
+    WorldTest::SetUp();
     g_a = g_b = {};
-  }
-  void TearDown() override {
-    FunctionRegistry_SetScriptLookup(nullptr);
-    FunctionRegistry_SetExtensionLookups(nullptr, nullptr);
-    FunctionRegistry_Free();
   }
 };
 

@@ -7,6 +7,7 @@
 #include "script/console.h"
 #include "core/options.h"
 #include "ds/buffer.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -18,10 +19,7 @@ ScriptValue Text(const char* t) {
   return v;
 }
 
-class VariableList : public ::testing::Test {
- protected:
-  void TearDown() override { Options_Reset(); }
-};
+class VariableList : public WorldTest {};
 
 TEST_F(VariableList, UnsetVariablesReadAsZeroOrAsAnError) {
   CVariableList list;

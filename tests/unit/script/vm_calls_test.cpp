@@ -25,6 +25,7 @@
 #include "script/memory_manager.h"
 #include "script/scripts.h"
 #include "script/value.h"
+#include "unit/world_reset.h"
 #include "script/variables.h"
 #include "script/vm.h"
 
@@ -74,14 +75,10 @@ int32_t AddObject(int32_t parent) {
   return i;
 }
 
-class VMCalls : public testing::Test {
+class VMCalls : public RoomWorldTest {
  protected:
   void SetUp() override {
-    VM_SetFatalErrorsEndProcess(false);
-    g_ShowErrors = false;
-    Error_ResetForTests();
-    GlobalVar_Init();
-    FunctionRegistry_Free();
+    RoomWorldTest::SetUp();
     FunctionRegistry_Add("tw_log", TestLog, 0);
     FunctionRegistry_Add("tw_log_other", TestLogOther, 0);
     FunctionRegistry_Add("tw_arg", TestArg, 1);
@@ -91,25 +88,12 @@ class VMCalls : public testing::Test {
     FunctionRegistry_Add("tw_slots", TestSlots, 0);
     g_log.clear();
     g_slots.clear();
-    g_Run = RunGlobals();
     g_Run.room = &room_;
-    Room_SetLastInstanceId(100000);
   }
   void TearDown() override {
     ScriptValue_Free(&result_);
     room_.DeleteAllInstances();
-    Instance_DestroyAll();
-    PendingObjectChanges.Clear();
-    PendingActivationChanges.Clear();
-    PendingDepthChanges.Clear();
-    Object_Clear();
-    Script_DeleteAll();
-    Code_Clear();
-    Arguments_FreeAll();
-    FunctionRegistry_Free();
-    Error_ResetForTests();
-    VM_SetFatalErrorsEndProcess(true);
-    g_Run = RunGlobals();
+    RoomWorldTest::TearDown();
   }
 
   // Loads the description's code and scripts as the chunk walk does; "" or the error.

@@ -24,6 +24,7 @@
 #include "script/variables.h"
 #include "script/vm_plan.h"
 #include "script/vm_verify.h"
+#include "unit/world_reset.h"
 
 namespace {
 
@@ -49,25 +50,18 @@ bool CountPump() {
   return true;
 }
 
-class VM : public testing::Test {
+class VM : public WorldTest {
  protected:
   void SetUp() override {
-    VM_SetFatalErrorsEndProcess(false);
-    g_ShowErrors = false;
-    Error_ResetForTests();
-    GlobalVar_Init();
+    WorldTest::SetUp();
     g_MathEpsilon = 1e-16;
-    FunctionRegistry_Free();
     FunctionRegistry_Add("tw_vm_sum", TestSum, kAnyArgCount);
     FunctionRegistry_Add("tw_vm_nest", TestNest, 0);
   }
   void TearDown() override {
     ScriptValue_Free(&result_);
     Code_Clear();
-    FunctionRegistry_Free();
-    Error_ResetForTests();
-    VM_SetFatalErrorsEndProcess(true);
-    VM_SetMessagePump(nullptr);
+    WorldTest::TearDown();
   }
 
   // The load of the code chunks, as the chunk walk does it; "" or the error.

@@ -32,21 +32,11 @@ CBitmap32 RandomAlpha(int w, int h, uint32_t seed) {
   return CBitmap32::FromPixels(w, h, std::move(px));
 }
 
-class SpriteFramesTest : public GraphicsTest {
+class SpriteFramesTest : public TexturedGraphicsTest {
  protected:
   void SetUp() override {
-    GraphicsTest::SetUp();
-    Sprite_FreeAll();
-    Texture_FreeAll();
-    TPage_Clear();
+    TexturedGraphicsTest::SetUp();
     Graphics_SetViewRect(0, 0, 640, 480);
-  }
-  void TearDown() override {
-    Sprite_FreeAll();
-    Texture_FreeAll();
-    TPage_Clear();
-    Graphics_SetViewRect(-1e30f, -1e30f, 1e30f, 1e30f);
-    GraphicsTest::TearDown();
   }
 
   // A sprite in the table made from these frames.
