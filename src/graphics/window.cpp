@@ -21,7 +21,6 @@ void Main_ProcessMessages();
 
 namespace {
 
-constexpr uint32_t kFlagFullscreen = 0x01;
 constexpr uint32_t kFlagShowCursor = 0x20;
 constexpr uint32_t kFlagSizeable = 0x40;
 constexpr int kStockCursors = 15;
