@@ -20,7 +20,6 @@ namespace {
 // Drains the window messages; the runner installs it.
 bool (*g_pump)() = nullptr;
 
-constexpr uint32_t kFlagFullscreen = 0x01;
 constexpr uint32_t kFlagShowCursor = 0x20;
 constexpr uint32_t kFlagSizeable = 0x40;
 constexpr int kStockCursors = static_cast<int>(StockCursor::Count);

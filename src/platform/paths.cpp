@@ -53,6 +53,6 @@ std::string Path_SafeComponent(const std::string& name) {
   for (char& c : out) {
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
   }
-  if (out.empty() || out == "." || out == "..") out = "_";
+  if (out.empty() || out == "." || out == "..") return "_";
   return out;
 }

@@ -20,11 +20,12 @@ class SetUpScripts(unittest.TestCase):
         self.log = os.path.join(self.dir, "calls.txt")
         os.makedirs(os.path.join(self.repo, "scripts"))
         os.makedirs(self.bin)
-        for name in ("run.sh", "build.sh", "install-deps.sh"):
+        for name in ("run.sh", "build.sh", "test.sh", "install-deps.sh"):
             shutil.copy(os.path.join(SCRIPTS, name), os.path.join(self.repo, "scripts", name))
         self.env = dict(os.environ, PATH=self.bin + os.pathsep + os.environ["PATH"])
         self.env.pop("DISPLAY", None)
         self.env.pop("WAYLAND_DISPLAY", None)
+        self.env.pop("TW_WERROR", None)
 
     def stand_in(self, path, body):
         with open(path, "w") as f:
@@ -59,6 +60,26 @@ class SetUpScripts(unittest.TestCase):
         r = self.bash("build.sh")
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual([c for c in self.calls() if c.startswith("cmake --build")], ["cmake --build build"])
+
+    def test_the_suite_and_only_the_suite_makes_warnings_errors(self):
+        cases = [("test.sh", {"build": "ON", "build-san": "ON"}), ("build.sh", {"build": "OFF"})]
+        for script, expected in cases:
+            with self.subTest(script=script):
+                if os.path.exists(self.log):
+                    os.remove(self.log)
+                self.recorder("cmake")
+                self.recorder("ctest")
+                self.stand_in(os.path.join(self.repo, "scripts", "install-deps.sh"), "exit 0")
+                r = self.bash(script)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                werror = {}
+                for call in self.calls():
+                    words = call.split()
+                    if words[:2] == ["cmake", "-S"]:
+                        tree = words[words.index("-B") + 1]
+                        flags = [w for w in words if w.startswith("-DTW_WERROR=")]
+                        werror[tree] = flags[-1].split("=", 1)[1] if flags else None
+                self.assertEqual(werror, expected, self.calls())
 
     def test_install_asks_for_zenity_which_shows_the_message_boxes(self):
         self.stand_in(os.path.join(self.bin, "dpkg-query"), "exit 1")  # nothing installed

@@ -141,7 +141,6 @@ TEST(ViewMapping, RoomToWindowAndBack) {
   ViewMapping m = With({{0, Record(100, 50, 320, 240, 0, 0, 640, 480)},
                         {1, Record(0, 0, 100, 100, 200, 100, 100, 100, 90)},
                         {2, Record(0, 0, 0, 100, 0, 0, 100, 100)}});
-  ViewGeometry g = Geometry(640, 480, 640, 480);
   struct Case {
     int n;
     float x, y;

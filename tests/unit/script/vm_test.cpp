@@ -420,8 +420,8 @@ TEST_F(VM, AQuitSeenByThePumpEndsARunawayLoopQuietly) {
       "push.s \"held\"\nconv.s.v\ntop:\nb top",
       "push.s \"held\"\ntop:\npush.b 1\nbt top",
       // A counting loop whose test and jump run as one step.
-      "push.d 0\npop.v.d local.i\ntop:\npush.v local.i\npush.d 1e15\nslt.d.v\nbf done\n"
-      "push.v local.i\npush.d 1\nadd.d.v\npop.v.v local.i\nb top\ndone:",
+      ("push.d 0\npop.v.d local.i\ntop:\npush.v local.i\npush.d 1e15\nslt.d.v\nbf done\n"
+       "push.v local.i\npush.d 1\nadd.d.v\npop.v.v local.i\nb top\ndone:"),
   };
   for (const char* program : programs) {
     SCOPED_TRACE(program);
