@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr float kPi = 3.1415927f;
-
 bool SetReal(ScriptValue* out, double x) {
   ScriptValue_Free(out);
   out->kind = kKindReal;

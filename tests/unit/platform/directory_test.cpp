@@ -41,7 +41,9 @@ TEST(Directory, ListTellsPlainWritableFilesFromTheRest) {
   for (size_t i = 0; i < entries.size(); ++i) {
     EXPECT_EQ(entries[i].name, expected[i].name);
     EXPECT_EQ(entries[i].plainFile, expected[i].plain) << entries[i].name;
-    if (expected[i].plain) EXPECT_EQ(entries[i].ownerWritable, expected[i].writable) << entries[i].name;
+    if (expected[i].plain) {
+      EXPECT_EQ(entries[i].ownerWritable, expected[i].writable) << entries[i].name;
+    }
   }
   EXPECT_TRUE(File_IsSymlink(dir + "/link"));
   EXPECT_FALSE(File_IsSymlink(dir + "/plain"));
