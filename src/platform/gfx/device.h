@@ -1,6 +1,11 @@
 // The drawing device the graphics subsystem talks to: a small interface of our
-// own, shaped after the calls the engine makes per frame. The OpenGL back end
-// and the recording back end (for tests and benchmarks) implement it.
+// own, shaped after the calls the engine makes per frame. It follows the
+// fixed-function, state-setting device model of Direct3D 9 (render states,
+// sampler states, transforms, vertex buffers drawn by primitive kind),
+// because the engine's built-ins and saved render states are defined in
+// those terms; the OpenGL back end emulates that model with shaders. The
+// OpenGL back end and the recording back end (for tests and benchmarks)
+// implement it.
 //
 // Value enumerations that scripts can see (blend factors, compare functions,
 // primitive kinds) keep the engine's numbering so no table sits between the
