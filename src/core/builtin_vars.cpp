@@ -41,12 +41,7 @@ constexpr int kOtherEventType = 7;
 constexpr int kNoMoreLives = 6;
 constexpr int kNoMoreHealth = 9;
 
-bool SetReal(ScriptValue* out, double x) {
-  ScriptValue_Free(out);
-  out->kind = kKindReal;
-  out->real = x;
-  return true;
-}
+constexpr auto& SetReal = BuiltinVar_SetReal;
 
 bool SetText(ScriptValue* out, const std::string& text) {
   ScriptValue_SetText(out, text.c_str());
@@ -531,7 +526,6 @@ bool BuiltinVar_Bind(std::string_view name, BuiltinVarGetter getter, BuiltinVarS
 
 void BuiltinVar_SetBinders(std::initializer_list<BuiltinVarBinder> binders) { g_binders.assign(binders); }
 
-bool BuiltinVar_SetReal(ScriptValue* out, double x) { return SetReal(out, x); }
 bool BuiltinVar_SetText(ScriptValue* out, const std::string& text) { return SetText(out, text); }
 int32_t BuiltinVar_Rounded(const ScriptValue* v) { return Rounded(v); }
 

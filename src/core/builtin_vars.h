@@ -3,13 +3,14 @@
 // through a getter and, unless read-only, a setter. A variable's id is its
 // position in the table.
 #pragma once
-#include "script/scripts.h"
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "core/instance_vars.h"
+#include "script/scripts.h"
+#include "script/value.h"
 
 struct ScriptValue;
 
@@ -43,7 +44,12 @@ void BuiltinVar_SetBinders(std::initializer_list<BuiltinVarBinder> binders);
 
 // Helpers of getters and setters: a getter's result, and a setter's value
 // as a rounded integer.
-bool BuiltinVar_SetReal(ScriptValue* out, double x);
+inline bool BuiltinVar_SetReal(ScriptValue* out, double x) {
+  ScriptValue_Free(out);
+  out->kind = kKindReal;
+  out->real = x;
+  return true;
+}
 bool BuiltinVar_SetText(ScriptValue* out, const std::string& text);
 int32_t BuiltinVar_Rounded(const ScriptValue* v);
 #define TW_VAR_GETTER(name) \

@@ -12,12 +12,7 @@
 
 namespace {
 
-bool SetReal(ScriptValue* out, double x) {
-  ScriptValue_Free(out);
-  out->kind = kKindReal;
-  out->real = x;
-  return true;
-}
+constexpr auto& SetReal = BuiltinVar_SetReal;
 
 // Integers are taken from the value narrowed to single precision.
 int32_t Near(const ScriptValue* v) { return Real_RoundToInt32(double(float(v->Real()))); }
