@@ -390,7 +390,7 @@ class Walker {
     return kNormal;
   }
 
-  bool ReadAt(int32_t instance, int32_t id, int32_t index, ScriptValue* out) {
+  [[gnu::always_inline]] bool ReadAt(int32_t instance, int32_t id, int32_t index, ScriptValue* out) {
     switch (instance) {
       case kInstanceLocal: return locals_ && locals_->Read(id, index, out);
       case kInstancePlain:
@@ -411,7 +411,7 @@ class Walker {
     return kError;
   }
 
-  int Read(int32_t instance, int32_t id, int32_t index, int position, ScriptValue* out) {
+  [[gnu::always_inline]] int Read(int32_t instance, int32_t id, int32_t index, int position, ScriptValue* out) {
     if (ReadAt(instance, id, index, out)) return kNormal;
     if (Variables_UnsetIsError()) {
       SetReal(out, 0);
@@ -420,7 +420,7 @@ class Walker {
     return UnknownVariable(id, index, position);
   }
 
-  bool Write(int32_t instance, int32_t id, int32_t index, ScriptValue* value) {
+  [[gnu::always_inline]] bool Write(int32_t instance, int32_t id, int32_t index, ScriptValue* value) {
     switch (instance) {
       case kInstanceLocal:
         if (!locals_) locals_ = new CVariableList;

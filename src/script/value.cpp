@@ -229,9 +229,16 @@ ScriptArray* ScriptArray_Clone(const ScriptArray* array, ScriptValue* newOwner) 
   return clone;
 }
 
+namespace {
+// Kept out of line so the reads of plain values stay short.
+[[gnu::noinline, gnu::cold]] void ReportNotAnArray() {
+  Error_ReportRuntime(ErrorSeverity::kFatal, "trying to index variable that is not an array");
+}
+}  // namespace
+
 bool ScriptValue_GetElement(ScriptValue* destination, ScriptValue* source, int32_t index) {
   if (!source->IsArray() || !source->array) {
-    if (index != -1) Error_ReportRuntime(ErrorSeverity::kFatal, "trying to index variable that is not an array");
+    if (index != -1) [[unlikely]] ReportNotAnArray();
     ScriptValue_Copy(destination, source);
     return true;
   }

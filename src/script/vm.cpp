@@ -112,7 +112,7 @@ inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, ui
 
 }  // namespace
 
-void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const VMBuffer* code,
+[[gnu::hot]] void VM_Execute(const char* name, CObjInstance* self, CObjInstance* other, const VMBuffer* code,
                 ScriptValue* result, const VMBuffer* lineTable, const char* source) {
   if (g_TraceVM) g_DebugConsole->Output("script = %s\n", name ? name : "");
   if (!code || code->Size() <= 0) return;
