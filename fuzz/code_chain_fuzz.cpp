@@ -12,9 +12,10 @@
 #include "script/bytecode.h"
 #include "script/function_registry.h"
 #include "runner/startup.h"
+#include "script/vm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool kWorld = (Runner_InstallWorld(), true);
+  static const bool kWorld = (Runner_InstallWorld(), VM_Init(), true);
   (void)kWorld;
   // The header pass registers every built-in again; start each input afresh,
   // with the function the seeds call.

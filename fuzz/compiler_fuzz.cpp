@@ -14,6 +14,7 @@
 #include "script/variables.h"
 #include "script/vm_verify.h"
 #include "runner/startup.h"
+#include "script/vm.h"
 
 namespace {
 void Nothing(ScriptValue*, CObjInstance*, CObjInstance*, int, ScriptValue*) {}
@@ -28,7 +29,7 @@ bool Init() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool kWorld = (Runner_InstallWorld(), true);
+  static const bool kWorld = (Runner_InstallWorld(), VM_Init(), true);
   (void)kWorld;
   static const bool ready = Init();
   (void)ready;

@@ -7,9 +7,10 @@
 #include "runner/load_game.h"
 #include "core/game_info.h"
 #include "runner/startup.h"
+#include "script/vm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool kWorld = (Runner_InstallWorld(), true);
+  static const bool kWorld = (Runner_InstallWorld(), VM_Init(), true);
   (void)kWorld;
   try {
     GameDataFile file(std::vector<uint8_t>(data, data + size));

@@ -13,6 +13,7 @@
 #include "core/objects.h"
 #include "core/timelines.h"
 #include "runner/startup.h"
+#include "script/vm.h"
 
 namespace {
 void Put32(std::vector<uint8_t>& b, uint32_t v) {
@@ -23,7 +24,7 @@ void Put32(std::vector<uint8_t>& b, uint32_t v) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool kWorld = (Runner_InstallWorld(), true);
+  static const bool kWorld = (Runner_InstallWorld(), VM_Init(), true);
   (void)kWorld;
   if (size < 1 || size > 1 << 20) return 0;
   static const uint8_t kVersions[4] = {5, 6, 8, 13};

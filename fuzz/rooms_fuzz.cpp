@@ -11,6 +11,7 @@
 #include "core/game_info.h"
 #include "core/rooms.h"
 #include "runner/startup.h"
+#include "script/vm.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ void Exercise() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool kWorld = (Runner_InstallWorld(), true);
+  static const bool kWorld = (Runner_InstallWorld(), VM_Init(), true);
   (void)kWorld;
   Room_Clear();
   Code_Clear();

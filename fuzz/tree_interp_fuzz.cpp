@@ -166,7 +166,7 @@ std::vector<std::string> Run(const std::string& text, bool machine, bool* failed
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool kWorld = (Runner_InstallWorld(), true);
+  static const bool kWorld = (Runner_InstallWorld(), VM_Init(), true);
   (void)kWorld;
   static const bool ready = Init();
   (void)ready;

@@ -25,7 +25,7 @@ bool StopLongRuns() { return ++g_pumps <= 4; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool kWorld = (Runner_InstallWorld(), true);
+  static const bool kWorld = (Runner_InstallWorld(), VM_Init(), true);
   (void)kWorld;
   static const bool ready = [] {
     VM_SetFatalErrorsEndProcess(false);

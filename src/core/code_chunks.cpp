@@ -405,14 +405,6 @@ void Code_ResolveNativeReferences() {
       (*r)->id = FunctionRegistry_Find((*r)->name ? (*r)->name : "");
 }
 
-namespace {
-std::string HexText(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%X", v);
-  return buf;
-}
-}  // namespace
-
 bool Script_Load(const ChunkBody& body) {
   const GameDataFile& file = body.File();
   const std::vector<uint32_t> records = body.OffsetList();
@@ -436,7 +428,7 @@ bool Script_Load(const ChunkBody& body) {
       }
       scripts[i] = std::move(script);
     } catch (const DataError& e) {
-      throw DataError("SCPT script " + std::to_string(i) + " at " + HexText(records[i]) + ": " + e.what());
+      throw DataError("SCPT script " + std::to_string(i) + " at " + GameData_Hex(records[i]) + ": " + e.what());
     }
   }
   Script_SetTable(std::move(scripts));

@@ -23,11 +23,6 @@ std::vector<std::unique_ptr<CEvent>> g_retired;
 constexpr uint32_t kActionCodeIndex = 32;
 constexpr uint32_t kActionCodeText = 60;
 
-std::string Hex(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%X", v);
-  return buf;
-}
 }  // namespace
 
 void LoadBudget::Charge(uint64_t words) {
@@ -66,14 +61,14 @@ bool CEvent::LoadFromChunk(const GameDataFile& file, uint32_t actionList) {
   uint32_t action = file.U32(actionList + 4);
   if (action == 0) return true;
   if (action >= file.Size()) {
-    throw DataError("action list at " + Hex(actionList) + " points to " + Hex(action) + ", outside the container");
+    throw DataError("action list at " + GameData_Hex(actionList) + " points to " + GameData_Hex(action) + ", outside the container");
   }
   if (Event_CodeFromTable()) {
     int32_t index = file.S32(action + kActionCodeIndex);
     const NativeGameHeader& native = NativeGame_Get();
     int64_t count = native.code_table ? native.code_count : int64_t(Code_Count());
     if (index < 0 || index >= count) {
-      throw DataError("the action at " + Hex(action) + " names code entry " + std::to_string(index) +
+      throw DataError("the action at " + GameData_Hex(action) + " names code entry " + std::to_string(index) +
                       ", but the code table has " + std::to_string(count) + " entries");
     }
     code_ = std::make_unique<CCode>(int(index), false);

@@ -14,13 +14,13 @@ GameDataFile g_debugFile;
 std::vector<uint32_t> g_debugInfoTable;
 std::vector<uint32_t> g_debugScriptTable;
 
-std::string Hex(uint32_t v) {
+}  // namespace
+
+std::string GameData_Hex(uint32_t v) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%X", v);
   return buf;
 }
-
-}  // namespace
 
 std::string GameData_TagText(const uint8_t* p) {
   std::string tag;
@@ -74,13 +74,13 @@ std::span<const uint8_t> GameDataFile::Bytes(uint32_t off, uint32_t len) const {
 
 std::string_view GameDataFile::String(uint32_t ref) const {
   if (ref == 0) return {};
-  if (ref < 4 || ref > size_) throw DataError("string reference " + Hex(ref) + " points outside the container");
+  if (ref < 4 || ref > size_) throw DataError("string reference " + GameData_Hex(ref) + " points outside the container");
   uint32_t len = U32(ref - 4);
   if (uint64_t(ref) + len + 1 > size_) {
-    throw DataError("string reference " + Hex(ref) + " of length " + std::to_string(len) +
+    throw DataError("string reference " + GameData_Hex(ref) + " of length " + std::to_string(len) +
                     " runs past the end of the container");
   }
-  if (data_[ref + len] != 0) throw DataError("string reference " + Hex(ref) + " is not terminated");
+  if (data_[ref + len] != 0) throw DataError("string reference " + GameData_Hex(ref) + " is not terminated");
   return {reinterpret_cast<const char*>(data_ + ref), len};
 }
 
@@ -129,7 +129,7 @@ std::vector<uint32_t> ChunkBody::OffsetList() const {
     uint32_t off = Word(1 + i);
     if (off != 0 && off >= file_.Size()) {
       throw DataError(std::string("chunk ") + chunk_.tag + " entry " + std::to_string(i) + " points to " +
-                      Hex(off) + ", outside the container");
+                      GameData_Hex(off) + ", outside the container");
     }
     list[i] = off;
   }

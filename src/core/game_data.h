@@ -114,6 +114,8 @@ void GameData_LoadDebugInfo(const GameDataFile& debugFile);
 void GameData_UseDebugFile(GameDataFile file);
 // The four characters of a chunk tag, '?' for any that is not printable.
 std::string GameData_TagText(const uint8_t* tag);
+// A container offset as error texts show it ("0x1F").
+std::string GameData_Hex(uint32_t offset);
 // From the debug-information file, when one was loaded: the source text of
 // code entry `index` ("" when none) and its line table (null when none).
 std::string_view GameData_DebugSourceText(int index);

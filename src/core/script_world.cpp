@@ -81,7 +81,6 @@ void World_InstallScriptHooks() {
   const NativeGameHeader& native = NativeGame_Get();
   Code_SetNativeTable(native.code_table, native.code_count);
   Code_SetRecordLookup(FindCodeRecord);
-  Compiler_Install();
   Event_SetCompiler(Compiler_CompileCode);
   Room_SetCompiler(Compiler_CompileCodeOrError);
 }

@@ -74,7 +74,7 @@ void Graphics_SetScreenSize(int width, int height) {
   Graphics_SetViewProjection(0, 0, float(width), float(height), 0);
 }
 
-int Graphics_SetViewCurrent(int view) { return g_draw.viewCurrent = view; }
+void Graphics_SetViewCurrent(int view) { g_draw.viewCurrent = view; }
 
 void Graphics_SetPortScale(float x, float y) {
   g_draw.portScaleX = x;

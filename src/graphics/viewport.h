@@ -10,7 +10,7 @@ void Graphics_CapToScreen(int* width, int* height);
 void Graphics_SetViewport(int x, int y, int width, int height);
 // The view being drawn (0 outside drawing).
 int Graphics_ViewCurrent();
-int Graphics_SetViewCurrent(int view);
+void Graphics_SetViewCurrent(int view);
 // Screen texture size over the extent of the visible view ports (1 and 1
 // without views).
 void Graphics_GetPortScale(float* x, float* y);

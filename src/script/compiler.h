@@ -11,6 +11,6 @@ class CCode;
 bool Compiler_CompileCode(CCode* code, const std::string& name);
 // The same, giving the error text; false when the code did not compile.
 bool Compiler_CompileCodeOrError(CCode& code, const std::string& name, std::string& error);
-// Makes the compiler the script table's; the world installs it for its own
-// code (events, moments, room code) in World_InstallScriptHooks.
+// Makes the compiler the script table's (VM_Init); the world installs it for
+// its own code (events, moments, room code) in World_InstallScriptHooks.
 void Compiler_Install();

@@ -19,5 +19,3 @@ constexpr ScriptWorld kEmptyWorld = {NoVar,      NoVar,   NoTargetVar, NoTargetV
 ScriptWorld g_ScriptWorld = kEmptyWorld;
 
 void ScriptWorld_Install(const ScriptWorld& world) { g_ScriptWorld = world; }
-
-void ScriptWorld_Reset() { g_ScriptWorld = kEmptyWorld; }

@@ -53,5 +53,3 @@ struct ScriptWorld {
 // structure rather than a call away.
 extern ScriptWorld g_ScriptWorld;
 void ScriptWorld_Install(const ScriptWorld& world);
-// Back to the empty world.
-void ScriptWorld_Reset();

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "runner/startup.h"
+#include "script/vm.h"
 
 namespace {
 class WorldEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { Runner_InstallWorld(); }
+  void SetUp() override {
+    // As start-up's world and machine steps do.
+    Runner_InstallWorld();
+    VM_Init();
+  }
 };
 
 [[maybe_unused]] ::testing::Environment* const kWorld = ::testing::AddGlobalTestEnvironment(new WorldEnvironment);

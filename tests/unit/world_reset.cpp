@@ -57,6 +57,7 @@ void Functions_Reset() {
 void World_Reset(const WorldSetup& setup) {
   if (setup.noDialogs) setenv("TARNWICKE_NO_DIALOGS", "1", 1);
   Runner_InstallWorld();
+  VM_Init();
   Switches_Reset();
   Options_Reset();
   VM_SetFatalErrorsEndProcess(false);
@@ -100,6 +101,7 @@ void World_Clear() {
   Console_SetDebugOutputFile("");
   Switches_Reset();
   Runner_InstallWorld();
+  VM_Init();
 }
 
 void Objects_Reset() {
