@@ -24,7 +24,6 @@ void Font_InitTextures() {}
 void Font_Shutdown() { Font_Clear(); }
 void Text_EnsureDefaultFont() {}
 void Text_FreeDefaultFont() {}
-void InitGraphicFunctions() { Draw_RegisterStateFunctions(); }
 void Init3DFunctions() {}
 void InitVertexBufferFunctions() {}
 void InitVertexFormatFunctions() {}

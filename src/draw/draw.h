@@ -31,8 +31,8 @@ void Direct_DrawSetColour(int32_t colour);
 void Direct_DrawSetAlpha(float alpha);
 void Direct_DrawSetHAlign(int32_t align);
 void Direct_DrawSetVAlign(int32_t align);
-// The draw-state and colour built-ins.
-void Draw_RegisterStateFunctions();
+// Lets textured quads read the draw alpha and the corner-id switch.
+void Draw_InstallTextureHooks();
 
 bool Font_Load(const ChunkBody& body);
 // The first font of exactly this name, or -1.

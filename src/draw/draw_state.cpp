@@ -6,8 +6,10 @@
 
 #include "draw/colour.h"
 #include "draw/draw.h"
+#include "draw/draw_builtins.h"
 #include "graphics/frame.h"
 #include "graphics/render_states.h"
+#include "script/builtin_args.h"
 #include "script/convert.h"
 #include "script/function_registry.h"
 #include "script/value.h"
@@ -18,17 +20,6 @@ DrawState g_state;
 
 constexpr float kPi = 3.1415927f;
 
-double Arg(int argc, const ScriptValue* args, int i) { return i < argc ? args[i].Real() : 0.0; }
-int32_t RoundedArg(int argc, const ScriptValue* args, int i) { return Real_RoundToInt32(Arg(argc, args, i)); }
-bool FlagArg(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i) > 0.5; }
-
-void Return(ScriptValue* result, double x) {
-  result->kind = kKindReal;
-  result->real = x;
-}
-
-#define TW_BUILTIN(name) \
-  void name(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args)
 
 TW_BUILTIN(F_DrawSetColour) { Draw_SetColour(uint32_t(RoundedArg(argc, args, 0))); }
 TW_BUILTIN(F_DrawGetColour) { Return(result, Draw_GetColour() & 0xFFFFFFu); }
@@ -144,54 +135,52 @@ void Direct_DrawSetAlpha(float alpha) { Draw_SetAlpha(alpha); }
 void Direct_DrawSetHAlign(int32_t align) { Text_SetHAlign(align); }
 void Direct_DrawSetVAlign(int32_t align) { Text_SetVAlign(align); }
 
-void Draw_RegisterStateFunctions() {
+void Draw_InstallTextureHooks() {
   // Quads drawn from texture pages read the draw alpha and corner-id switch.
   Texture_SetDrawHooks({[] { return float(Draw_GetAlpha()); }, [] { return Draw_State().cornerId; }});
-  struct Entry {
-    const char* name;
-    BuiltinHandler handler;
-    int args;
+}
+
+std::span<const NamedBuiltin> Draw_StateBuiltins() {
+  static const NamedBuiltin kEntries[] = {
+      {"draw_set_color", F_DrawSetColour},
+      {"draw_set_colour", F_DrawSetColour},
+      {"draw_get_color", F_DrawGetColour},
+      {"draw_get_colour", F_DrawGetColour},
+      {"draw_set_alpha", F_DrawSetAlpha},
+      {"draw_get_alpha", F_DrawGetAlpha},
+      {"make_color", F_MakeColourRGB},
+      {"make_colour", F_MakeColourRGB},
+      {"make_color_rgb", F_MakeColourRGB},
+      {"make_colour_rgb", F_MakeColourRGB},
+      {"make_color_hsv", F_MakeColourHSV},
+      {"make_colour_hsv", F_MakeColourHSV},
+      {"color_get_red", F_ColourGetRed},
+      {"colour_get_red", F_ColourGetRed},
+      {"color_get_green", F_ColourGetGreen},
+      {"colour_get_green", F_ColourGetGreen},
+      {"color_get_blue", F_ColourGetBlue},
+      {"colour_get_blue", F_ColourGetBlue},
+      {"color_get_hue", F_ColourGetHue},
+      {"colour_get_hue", F_ColourGetHue},
+      {"color_get_saturation", F_ColourGetSaturation},
+      {"colour_get_saturation", F_ColourGetSaturation},
+      {"color_get_value", F_ColourGetValue},
+      {"colour_get_value", F_ColourGetValue},
+      {"merge_color", F_MergeColour},
+      {"merge_colour", F_MergeColour},
+      {"draw_clear", F_DrawClear},
+      {"draw_clear_alpha", F_DrawClearAlpha},
+      {"draw_set_circle_precision", F_DrawSetCirclePrecision},
+      {"draw_set_font", F_DrawSetFont},
+      {"draw_set_halign", F_DrawSetHAlign},
+      {"draw_set_valign", F_DrawSetVAlign},
+      {"draw_set_blend_mode", F_DrawSetBlendMode},
+      {"draw_set_blend_mode_ext", F_DrawSetBlendModeExt},
+      {"draw_set_color_write_enable", F_DrawSetColourWriteEnable},
+      {"draw_set_alpha_test", F_DrawSetAlphaTest},
+      {"draw_get_alpha_test", F_DrawGetAlphaTest},
+      {"draw_set_alpha_test_ref_value", F_DrawSetAlphaTestRef},
+      {"draw_get_alpha_test_ref_value", F_DrawGetAlphaTestRef},
   };
-  static const Entry kEntries[] = {
-      {"draw_set_color", F_DrawSetColour, 1},
-      {"draw_set_colour", F_DrawSetColour, 1},
-      {"draw_get_color", F_DrawGetColour, 0},
-      {"draw_get_colour", F_DrawGetColour, 0},
-      {"draw_set_alpha", F_DrawSetAlpha, 1},
-      {"draw_get_alpha", F_DrawGetAlpha, 0},
-      {"make_color", F_MakeColourRGB, 3},
-      {"make_colour", F_MakeColourRGB, 3},
-      {"make_color_rgb", F_MakeColourRGB, 3},
-      {"make_colour_rgb", F_MakeColourRGB, 3},
-      {"make_color_hsv", F_MakeColourHSV, 3},
-      {"make_colour_hsv", F_MakeColourHSV, 3},
-      {"color_get_red", F_ColourGetRed, 1},
-      {"colour_get_red", F_ColourGetRed, 1},
-      {"color_get_green", F_ColourGetGreen, 1},
-      {"colour_get_green", F_ColourGetGreen, 1},
-      {"color_get_blue", F_ColourGetBlue, 1},
-      {"colour_get_blue", F_ColourGetBlue, 1},
-      {"color_get_hue", F_ColourGetHue, 1},
-      {"colour_get_hue", F_ColourGetHue, 1},
-      {"color_get_saturation", F_ColourGetSaturation, 1},
-      {"colour_get_saturation", F_ColourGetSaturation, 1},
-      {"color_get_value", F_ColourGetValue, 1},
-      {"colour_get_value", F_ColourGetValue, 1},
-      {"merge_color", F_MergeColour, 3},
-      {"merge_colour", F_MergeColour, 3},
-      {"draw_clear", F_DrawClear, 1},
-      {"draw_clear_alpha", F_DrawClearAlpha, 2},
-      {"draw_set_circle_precision", F_DrawSetCirclePrecision, 1},
-      {"draw_set_font", F_DrawSetFont, 1},
-      {"draw_set_halign", F_DrawSetHAlign, 1},
-      {"draw_set_valign", F_DrawSetVAlign, 1},
-      {"draw_set_blend_mode", F_DrawSetBlendMode, 1},
-      {"draw_set_blend_mode_ext", F_DrawSetBlendModeExt, 2},
-      {"draw_set_color_write_enable", F_DrawSetColourWriteEnable, 4},
-      {"draw_set_alpha_test", F_DrawSetAlphaTest, 1},
-      {"draw_get_alpha_test", F_DrawGetAlphaTest, 0},
-      {"draw_set_alpha_test_ref_value", F_DrawSetAlphaTestRef, 1},
-      {"draw_get_alpha_test_ref_value", F_DrawGetAlphaTestRef, 0},
-  };
-  for (const Entry& e : kEntries) FunctionRegistry_Add(e.name, e.handler, e.args);
+  return kEntries;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "script/builtin_args.h"
 #include "script/builtins_string.h"
 #include "script/convert.h"
 #include "script/errors.h"
@@ -33,17 +34,6 @@ inline float F(double x) { return static_cast<float>(x); }
 // integers they stand for.
 inline double Whole(double x) { return x + 0.0; }
 
-// Missing arguments read as 0: the registry does not compare a call's count
-// with the registered one, so a handler never reads past argc.
-inline double Arg(int argc, const ScriptValue* args, int i) { return i < argc ? args[i].Real() : 0.0; }
-
-inline void Return(ScriptValue* result, double x) {
-  result->kind = kKindReal;
-  result->real = x;
-}
-
-#define TW_BUILTIN(name) \
-  void name(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args)
 
 // ---- Types and arrays ---------------------------------------------------------
 

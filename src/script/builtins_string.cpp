@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "script/builtin_args.h"
 #include "script/convert.h"
 #include "script/errors.h"
 #include "script/function_registry.h"
@@ -54,17 +55,14 @@ void ReturnReal(ScriptValue* result, double x) {
   result->real = x;
 }
 
-bool IsString(int argc, const ScriptValue* args, int i) { return i < argc && args[i].IsString(); }
-bool IsReal(int argc, const ScriptValue* args, int i) { return i < argc && args[i].IsReal(); }
-const char* TextArg(int argc, const ScriptValue* args, int i) { return i < argc ? args[i].Text() : ""; }
-double RealArg(int argc, const ScriptValue* args, int i) { return i < argc ? args[i].Real() : 0.0; }
+bool IsString(int argc, const ScriptValue* args, int i) { return IsStringArg(argc, args, i); }
+bool IsReal(int argc, const ScriptValue* args, int i) { return IsRealArg(argc, args, i); }
+double RealArg(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i); }
 
 // A script position or count: nearest integer, halves to even. Kept in 64
 // bits so that adding or subtracting one never overflows.
 int64_t RoundArg(int argc, const ScriptValue* args, int i) { return Real_RoundToInt32(RealArg(argc, args, i)); }
 
-#define TW_BUILTIN(name) \
-  void name(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args)
 
 // ---- Conversion ------------------------------------------------------------------
 

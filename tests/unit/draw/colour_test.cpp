@@ -29,7 +29,7 @@ class Colours : public BuiltinsTest {
  protected:
   void SetUp() override {
     BuiltinsTest::SetUp();
-    Draw_RegisterStateFunctions();
+    InitGraphicFunctions();
   }
 };
 

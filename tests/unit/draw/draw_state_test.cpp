@@ -20,7 +20,7 @@ class DrawStateBuiltins : public BuiltinsTest {
  protected:
   void SetUp() override {
     BuiltinsTest::SetUp();
-    Draw_RegisterStateFunctions();
+    InitGraphicFunctions();
     DrawState_ResetForTests();
   }
   void TearDown() override {
@@ -132,7 +132,7 @@ TEST_F(DrawClear, ClearsTargetDepthAndStencil) {
 
 TEST_F(DrawClear, AlphaTestBuiltinsReachTheRenderStates) {
   FunctionRegistry_Free();
-  Draw_RegisterStateFunctions();
+  InitGraphicFunctions();
   auto call = [](const char* name, double arg, int argc) {
     ScriptValue a = ScriptValue::FromReal(arg), result;
     FunctionRegistry_Call(FunctionRegistry_Find(name), nullptr, nullptr, &result, argc, &a);

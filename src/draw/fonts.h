@@ -1,0 +1,176 @@
+// Fonts: 16-bit characters to textured quads. A font comes from the data
+// file's FONT chunk (glyphs packed on a texture page), from a font file read
+// through FreeType (glyphs rendered on demand into a 512 x 512 glyph page),
+// from a sprite (one frame a character) or is the built-in "debug" font.
+// Laying text out into lines is text.h; this draws and measures one line.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/game_data.h"
+
+struct TexturePageEntry;
+struct TextureD3D;
+typedef struct FT_FaceRec_* FT_Face;
+
+struct FontKerning {
+  uint16_t other = 0;
+  int16_t amount = 0;
+};
+
+// A sprite font keeps the frame number in width and the sprite height in
+// height. x and y are -1 while a FreeType glyph is not on the glyph page.
+struct FontGlyph {
+  uint16_t character = 0;
+  int16_t x = 0, y = 0;
+  int16_t width = 0, height = 0;
+  int16_t advance = 0;  // pixels to the next character
+  int16_t offset = 0;   // horizontal shift of the image from the pen
+  std::vector<FontKerning> kerning;  // kept; nothing applies them
+};
+
+struct GlyphCacheCell {
+  GlyphCacheCell* next = nullptr;
+  GlyphCacheCell* prev = nullptr;
+  FontGlyph* glyph = nullptr;
+  int32_t x = 0, y = 0;
+};
+
+// The glyph page of a FreeType font: cells reused oldest first.
+struct GlyphCache {
+  static constexpr int kPageSize = 512;
+  static constexpr int kPadding = 2;
+  GlyphCacheCell* head = nullptr;
+  GlyphCacheCell* tail = nullptr;
+  TextureD3D* page = nullptr;
+  int32_t pageTexture = -1;
+  int32_t cellCount = 0;
+  FT_Face face = nullptr;
+  int32_t cellWidth = 0, cellHeight = 0;
+  int32_t pageWidth = kPageSize, pageHeight = kPageSize;
+  int32_t paddingX = kPadding, paddingY = kPadding;
+};
+
+// One rectangle of the built-in font's page.
+struct BuiltinGlyphRect {
+  uint8_t x, y, width, height;
+};
+
+class CFontTW {
+ public:
+  CFontTW();
+  // The built-in font: one rectangle per character first..last on a page
+  // held as a texture-table index.
+  CFontTW(const BuiltinGlyphRect* rects, int32_t first, int32_t last, int32_t texture);
+  // From a font file (save area first, then the game's directory).
+  CFontTW(std::string_view fileName, int32_t size, bool bold, bool italic, int32_t first, int32_t last);
+  // From a sprite: characters is UTF-8, one character a frame.
+  CFontTW(int32_t sprite, std::string_view characters, bool proportional, int32_t separation);
+  virtual ~CFontTW();
+  CFontTW(const CFontTW&) = delete;
+  CFontTW& operator=(const CFontTW&) = delete;
+
+  void Clear();
+  // A FONT record at this container offset; DataError when any part of it
+  // (record, glyphs, page entry, strings) lies outside the chunk body.
+  void LoadFromChunk(const ChunkBody& body, uint32_t record);
+
+  const std::string& GetName() const { return name_; }
+  int32_t GetSize() const { return size_; }
+  bool GetBold() const { return bold_; }
+  bool GetItalic() const { return italic_; }
+  int32_t GetFirst() const { return first_; }
+  int32_t GetLast() const { return last_; }
+  int32_t GetSprite() const { return sprite_; }
+  // The page entry's texture when there is one, else the own texture.
+  int32_t GetTexture() const;
+  const TexturePageEntry* GetPageEntry() const { return pageEntry_; }
+
+  void InitTexture();
+  void FreeTexture();
+
+  // Renders a FreeType glyph onto the glyph page when it is not there.
+  FontGlyph* FindGlyph(uint16_t character);
+  int32_t GetAdvance(uint16_t character);
+  // Sum of the advances, unscaled; unknown characters add 0.
+  int32_t TextWidth(const uint16_t* text);
+  int32_t TextHeight(const uint16_t* text) const { return tallest_; }
+  int32_t GlyphCount() const { return int32_t(glyphs_.size()); }
+
+  // One zero-terminated line. colour is 0xAABBGGRR; c1..c4 are script
+  // colours of the line's top-left, top-right, bottom-right, bottom-left.
+  void Draw(float x, float y, const uint16_t* text, uint32_t colour, float alpha);
+  void DrawTransformed(float x, float y, const uint16_t* text, float xScale, float yScale, float angle,
+                       uint32_t colour, float alpha);
+  void DrawColour(float x, float y, const uint16_t* text, uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4,
+                  float alpha);
+  void DrawTransformedColour(float x, float y, const uint16_t* text, float xScale, float yScale, float angle,
+                             uint32_t c1, uint32_t c2, uint32_t c3, uint32_t c4, float alpha);
+
+  // For tests and the resource built-ins.
+  const GlyphCache& Cache() const { return cache_; }
+  float XScale() const { return xScale_; }
+  float YScale() const { return yScale_; }
+
+ private:
+  bool LoadTrueType();
+  void InitGlyphPage();
+  void CacheGlyph(FontGlyph* glyph);
+  void FreeGlyphPage();
+
+  std::string name_;
+  int32_t size_ = 12;
+  bool bold_ = false, italic_ = false;
+  int32_t charset_ = 0, antialias_ = 0;
+  int32_t first_ = 32, last_ = 128;
+  int32_t sprite_ = -1;
+  int32_t textureWidth_ = 0, textureHeight_ = 0;
+  int32_t tallest_ = 0;
+  std::vector<uint8_t> alphaMap_;
+  int32_t ownTexture_ = -1;
+  // Points into the page-entry table, which outlives every font.
+  const TexturePageEntry* pageEntry_ = nullptr;
+  // Sorted by character. Pointers into it stay valid: it is never resized
+  // once built.
+  std::vector<FontGlyph> glyphs_;
+  float xScale_ = 1.0f, yScale_ = 1.0f;
+  float s_ = 0.5f;  // quad adjustment
+  std::vector<uint8_t> fileData_;
+  GlyphCache cache_;
+};
+
+// ---- The font table --------------------------------------------------------------
+
+void Font_Init();
+// The FONT chunk; DataError when it is damaged.
+bool Font_Load(const ChunkBody& body);
+bool Font_Exists(int32_t index);
+CFontTW* Font_Get(int32_t index);
+// "<undefined>" for an index that names no font.
+std::string Font_GetName(int32_t index);
+// The first font of exactly this name, or -1.
+int32_t Font_Find(std::string_view name);
+int32_t Font_Count();
+int32_t Font_Add(std::string_view fileName, int32_t size, bool bold, bool italic, int32_t first, int32_t last);
+// The sprite must exist.
+int32_t Font_AddSprite(int32_t sprite, int32_t first, bool proportional, int32_t separation);
+int32_t Font_AddSpriteExt(int32_t sprite, std::string_view characters, bool proportional, int32_t separation);
+bool Font_Replace(int32_t index, std::string_view fileName, int32_t size, bool bold, bool italic, int32_t first,
+                  int32_t last);
+bool Font_ReplaceSprite(int32_t index, int32_t sprite, int32_t first, bool proportional, int32_t separation);
+bool Font_ReplaceSpriteExt(int32_t index, int32_t sprite, std::string_view characters, bool proportional,
+                           int32_t separation);
+bool Font_Delete(int32_t index);
+void Font_InitTextures();
+void Font_FreeTextures();
+void Font_Shutdown();
+// The FONT chunk's 256-entry character table (Windows-1252 to Unicode when
+// there is no chunk).
+uint16_t Font_TableCharacter(int32_t position);
+
+// The built-in font, made on first need and kept to the end.
+void Text_CreateDefaultFont();
+void Text_FreeDefaultFont();
+CFontTW* Text_DefaultFont();
