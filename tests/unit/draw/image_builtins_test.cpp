@@ -11,7 +11,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/game_data.h"
 #include "core/instances.h"
 #include "core/objects.h"
 #include "core/rooms.h"
@@ -21,7 +20,6 @@
 #include "draw/draw_state.h"
 #include "graphics/textures.h"
 #include "graphics/viewport.h"
-#include "pack.h"
 #include "script/builtin_args.h"
 #include "script/errors.h"
 #include "script/function_registry.h"
@@ -114,15 +112,7 @@ class ImageBuiltins : public RoomWorldTest {
     device_.captureVertices = true;
     Graphics_SetViewRect(0, 0, 640, 480);
     InitGraphicFunctions();
-    bytes_ = twpack::BuildFromDescription(kImages);
-    file_ = std::make_unique<GameDataFile>(bytes_);
-    for (const ChunkRef& c : file_->Chunks()) {
-      ChunkBody body(*file_, c);
-      if (!std::strcmp(c.tag, "TPAG")) TPage_Load(body);
-      if (!std::strcmp(c.tag, "TXTR")) Texture_LoadPages(body);
-      if (!std::strcmp(c.tag, "SPRT")) Sprite_Load(body);
-      if (!std::strcmp(c.tag, "BGND")) Background_Load(body);
-    }
+    images_.Load(kImages);
     room_.width = 40;
     room_.height = 24;
     g_Run.room = &room_;
@@ -175,8 +165,7 @@ class ImageBuiltins : public RoomWorldTest {
   gfx::RecordingDevice device_;
   CGameRoom room_;
   CObjInstance* self_ = nullptr;
-  std::vector<uint8_t> bytes_;
-  std::unique_ptr<GameDataFile> file_;
+  ImageChunks images_;
 };
 
 // What a call drew: the box of its vertices, the leftmost texel it reads (in
