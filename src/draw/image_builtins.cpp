@@ -194,10 +194,15 @@ TW_BUILTIN(F_DrawBackgroundTiledExt) {
 }
 
 // The screen pixel under a room point of the view being drawn, 0xAABBGGRR.
+// The mapping gives a port pixel; the ports are scaled into the screen
+// texture, so a window larger than the ports' extent would otherwise read
+// the wrong pixel.
 uint32_t PixelAt(int argc, const ScriptValue* args) {
   int x = 0, y = 0;
   Window_RoomToWindow(Graphics_ViewCurrent(), F(argc, args, 0), F(argc, args, 1), &x, &y);
-  return Graphics_GetScreenPixel(x, y);
+  float scaleX = 1, scaleY = 1;
+  Graphics_GetPortScale(&scaleX, &scaleY);
+  return Graphics_GetScreenPixel(FloorToInt((x + 0.5) * scaleX), FloorToInt((y + 0.5) * scaleY));
 }
 
 TW_BUILTIN(F_DrawGetPixelExt) { Return(result, double(PixelAt(argc, args))); }
