@@ -1,9 +1,5 @@
 #include "draw/draw_builtins.h"
 
-#include <string_view>
-#include <unordered_map>
-#include <unordered_set>
-
 #include "draw/draw.h"
 
 namespace {
@@ -265,26 +261,10 @@ std::span<const GraphicGroupName> Draw_GraphicGroupOrder() { return kGraphicGrou
 std::span<const DrawFamily> Draw_GraphicFamilies() { return kFamilies; }
 
 std::vector<std::string> Draw_FamilyFaults(std::span<const DrawFamily> families) {
-  std::unordered_set<std::string_view> ordered, seen;
-  for (const GraphicGroupName& n : kGraphicGroup) ordered.insert(n.name);
-  std::vector<std::string> faults;
-  for (DrawFamily family : families) {
-    for (const NamedBuiltin& b : family()) {
-      if (!ordered.contains(b.name)) faults.push_back(std::string(b.name) + ": not in the group's order");
-      if (!seen.insert(b.name).second) faults.push_back(std::string(b.name) + ": handled twice");
-    }
-  }
-  return faults;
+  return BuiltinGroup_Faults(kGraphicGroup, families);
 }
 
 void InitGraphicFunctions() {
   Draw_InstallTextureHooks();
-  std::unordered_map<std::string_view, BuiltinHandler> handlers;
-  for (DrawFamily family : kFamilies) {
-    for (const NamedBuiltin& b : family()) handlers.emplace(b.name, b.handler);
-  }
-  for (const GraphicGroupName& n : kGraphicGroup) {
-    auto it = handlers.find(n.name);
-    if (it != handlers.end()) FunctionRegistry_Add(n.name, it->second, n.args);
-  }
+  BuiltinGroup_Register(kGraphicGroup, kFamilies);
 }

@@ -7,17 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "script/function_registry.h"
+#include "script/builtin_group.h"
 
-struct NamedBuiltin {
-  const char* name;
-  BuiltinHandler handler;
-};
-
-struct GraphicGroupName {
-  const char* name;
-  int args;
-};
+using GraphicGroupName = BuiltinGroupName;
 
 // Every name of the group with its argument count, in registration order.
 std::span<const GraphicGroupName> Draw_GraphicGroupOrder();
@@ -28,7 +20,7 @@ std::span<const NamedBuiltin> Draw_ShapeBuiltins();
 // Sprites, backgrounds and the screen-pixel reads.
 std::span<const NamedBuiltin> Draw_ImageBuiltins();
 
-using DrawFamily = std::span<const NamedBuiltin> (*)();
+using DrawFamily = BuiltinFamily;
 // The families InitGraphicFunctions gathers.
 std::span<const DrawFamily> Draw_GraphicFamilies();
 // What would register wrongly from these families: a name the group's order
