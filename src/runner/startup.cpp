@@ -298,9 +298,10 @@ void StopGraphics() {
   Sprite_Shutdown();
   Display_Shutdown();
   Background_Shutdown();
-  Texture_Shutdown();
+  // Fonts free their texture slots, so they go before the table.
   Font_Shutdown();
   Text_FreeDefaultFont();
+  Texture_Shutdown();
   Graphics_Shutdown();
 }
 
