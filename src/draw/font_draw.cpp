@@ -1,5 +1,6 @@
 // Drawing one line of text in a font: textured quads from the font's page,
 // or sprite frames for a sprite font.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -83,8 +84,9 @@ bool CFontTW::DrawQuads(Pen& pen, const uint16_t* text, uint32_t deviceColour) {
   static thread_local std::vector<FontGlyph*> glyphs;
   glyphs.assign(n, nullptr);
   // The glyphs of a run are found first, so the run takes one reservation.
-  // A run ends early only where finding the next glyph would reuse a page
-  // cell: the run's quads must be in the batch before their cells change.
+  // A run ends early only where finding the next glyph would take one of the
+  // run's own glyphs off the page: its quads must be in the batch before
+  // their cells change.
   size_t start = 0;
   auto emit = [&](size_t end) {
     int quads = 0;
@@ -128,7 +130,11 @@ bool CFontTW::DrawQuads(Pen& pen, const uint16_t* text, uint32_t deviceColour) {
     start = end;
   };
   for (size_t i = 0; i < n; ++i) {
-    if (i > start && LookupEvicts(text[i])) emit(i);
+    if (const FontGlyph* leaving = i > start ? LookupEvicts(text[i]) : nullptr) {
+      if (std::find(glyphs.begin() + ptrdiff_t(start), glyphs.begin() + ptrdiff_t(i), leaving) !=
+          glyphs.begin() + ptrdiff_t(i))
+        emit(i);
+    }
     glyphs[i] = FindGlyph(text[i]);
   }
   emit(n);

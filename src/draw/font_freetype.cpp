@@ -135,9 +135,17 @@ void CFontTW::InitGlyphPage() {
     std::fill(c.page->kept.begin(), c.page->kept.end(), kClear);
     TextureD3D_UpdateRect(c.page, 0, 0, page, page);
   }
+  // A cell holds the widest glyph and the one reaching furthest below the
+  // line's top: cells of the line height alone would cut descenders off (or
+  // let them run into the cells below).
   const FT_Size_Metrics& m = c.face->size->metrics;
-  c.cellWidth = std::max(Up(m.max_advance), 1);
-  c.cellHeight = std::max(Up(m.height), 1);
+  int32_t width = Up(m.max_advance), height = Up(m.height);
+  for (const FontGlyph& g : glyphs_) {
+    width = std::max<int32_t>(width, g.width);
+    height = std::max<int32_t>(height, g.height);
+  }
+  c.cellWidth = std::max(width, 1);
+  c.cellHeight = std::max(height, 1);
   const int across = (page - 2 * pad) / (c.cellWidth + pad), down = (page - 2 * pad) / (c.cellHeight + pad);
   // Without a page there is nowhere to render: no cells, glyphs stay off it.
   c.cellCount = c.page ? across * down : 0;
@@ -172,9 +180,10 @@ void CFontTW::FreeGlyphPage() {
   c.page = nullptr;
 }
 
-bool CFontTW::LookupEvicts(uint16_t character) {
+const FontGlyph* CFontTW::LookupEvicts(uint16_t character) {
   const FontGlyph* g = LookUp(character);
-  return g && g->x == -1 && g->y == -1 && cache_.face && cache_.tail && cache_.tail->glyph;
+  const bool renders = g && g->x == -1 && g->y == -1 && cache_.face && cache_.tail && cache_.page;
+  return renders ? cache_.tail->glyph : nullptr;
 }
 
 void CFontTW::CacheGlyph(FontGlyph* glyph) {

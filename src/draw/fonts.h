@@ -135,8 +135,8 @@ class CFontTW {
   void FreeGlyphPage();
   // The glyph without rendering it.
   FontGlyph* LookUp(uint16_t character);
-  // Whether looking this character up would reuse a cell that holds a glyph.
-  bool LookupEvicts(uint16_t character);
+  // The glyph that looking this character up would take off the page.
+  const FontGlyph* LookupEvicts(uint16_t character);
   // The quads of a line for the page and FreeType fonts (plain and
   // transformed forms); false when the font has no page to draw from.
   bool DrawQuads(Pen& pen, const uint16_t* text, uint32_t deviceColour);

@@ -14,6 +14,7 @@
 #include "graphics/batching.h"
 #include "graphics/textures.h"
 #include "graphics/viewport.h"
+#include "script/value.h"
 #include "pack.h"
 #include "sprites/sprites.h"
 #include "textures.h"
