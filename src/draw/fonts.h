@@ -199,6 +199,9 @@ void Font_Shutdown();
 // there is no chunk).
 uint16_t Font_TableCharacter(int32_t position);
 
+// The font family of the resource group ("Resource..", after the sprites').
+void Font_RegisterResourceFunctions();
+
 // The built-in font, made on first need and kept to the end.
 void Text_CreateDefaultFont();
 void Text_FreeDefaultFont();
