@@ -255,6 +255,7 @@ const GraphicGroupName kGraphicGroup[] = {
 using Family = std::span<const NamedBuiltin> (*)();
 const Family kFamilies[] = {
     Draw_StateBuiltins,
+    Draw_TextBuiltins,
 };
 
 }  // namespace

@@ -22,3 +22,4 @@ std::span<const GraphicGroupName> Draw_GraphicGroupOrder();
 
 // The families.
 std::span<const NamedBuiltin> Draw_StateBuiltins();
+std::span<const NamedBuiltin> Draw_TextBuiltins();
