@@ -2,6 +2,7 @@
 
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "draw/draw.h"
 
@@ -252,20 +253,35 @@ const GraphicGroupName kGraphicGroup[] = {
   {"surface_copy_part", 8},
 };
 
-using Family = std::span<const NamedBuiltin> (*)();
-const Family kFamilies[] = {
+const DrawFamily kFamilies[] = {
     Draw_StateBuiltins,
+    Draw_ShapeBuiltins,
+    Draw_ImageBuiltins,
     Draw_TextBuiltins,
 };
 
 }  // namespace
 
 std::span<const GraphicGroupName> Draw_GraphicGroupOrder() { return kGraphicGroup; }
+std::span<const DrawFamily> Draw_GraphicFamilies() { return kFamilies; }
+
+std::vector<std::string> Draw_FamilyFaults(std::span<const DrawFamily> families) {
+  std::unordered_set<std::string_view> ordered, seen;
+  for (const GraphicGroupName& n : kGraphicGroup) ordered.insert(n.name);
+  std::vector<std::string> faults;
+  for (DrawFamily family : families) {
+    for (const NamedBuiltin& b : family()) {
+      if (!ordered.contains(b.name)) faults.push_back(std::string(b.name) + ": not in the group's order");
+      if (!seen.insert(b.name).second) faults.push_back(std::string(b.name) + ": handled twice");
+    }
+  }
+  return faults;
+}
 
 void InitGraphicFunctions() {
   Draw_InstallTextureHooks();
   std::unordered_map<std::string_view, BuiltinHandler> handlers;
-  for (Family family : kFamilies) {
+  for (DrawFamily family : kFamilies) {
     for (const NamedBuiltin& b : family()) handlers.emplace(b.name, b.handler);
   }
   for (const GraphicGroupName& n : kGraphicGroup) {

@@ -4,6 +4,8 @@
 // handles yet is left out, not stubbed.
 #pragma once
 #include <span>
+#include <string>
+#include <vector>
 
 #include "script/function_registry.h"
 
@@ -22,4 +24,16 @@ std::span<const GraphicGroupName> Draw_GraphicGroupOrder();
 
 // The families.
 std::span<const NamedBuiltin> Draw_StateBuiltins();
+std::span<const NamedBuiltin> Draw_ShapeBuiltins();
+// draw_text and its forms, and the string measures.
 std::span<const NamedBuiltin> Draw_TextBuiltins();
+// Sprites, backgrounds and the screen-pixel reads.
+std::span<const NamedBuiltin> Draw_ImageBuiltins();
+
+using DrawFamily = std::span<const NamedBuiltin> (*)();
+// The families InitGraphicFunctions gathers.
+std::span<const DrawFamily> Draw_GraphicFamilies();
+// What would register wrongly from these families: a name the group's order
+// lacks (it would never be registered) or a name handled twice. Empty when
+// they are sound.
+std::vector<std::string> Draw_FamilyFaults(std::span<const DrawFamily> families);
