@@ -18,8 +18,7 @@
 #include "graphics/frame.h"
 #include "graphics/render_states.h"
 #include "graphics/viewport.h"
-#include "platform/gfx/gl/gl_device.h"
-#include "platform/gfx/gl/gl_window.h"
+#include "gl_bench.h"
 #include "platform/gfx/recording/recording_device.h"
 
 namespace {
@@ -52,15 +51,20 @@ void DrawFrame(const std::vector<std::string>& texts) {
     Text_Draw(float((t * 37) % 200), float((t * 53) % kHeight), texts[size_t(t)].c_str(), -1, 300);
 }
 
-// The font to draw in: -1 for the built-in font, else a font file's.
-int UseFont(bool fromFile) {
+// The view and the font to draw in (argument 1: a font file's, else the
+// built-in font); the texts.
+std::vector<std::string> Start(benchmark::State& state) {
+  Graphics_SetViewRect(0, 0, kWidth, kHeight);
+  Texture_SetEmbeddedTable(Texture_BuiltinTable().data(), Texture_BuiltinTable().size());
   Text_CreateDefaultFont();
-  if (!fromFile) return -1;
-  // The face is read from the save area; point it at Debian's fonts.
-  LoadSave_SetSaveArea("/usr/share/fonts/truetype/dejavu");
-  const int font = Font_Add("DejaVuSans.ttf", 12, false, false, 32, 127);
-  LoadSave_SetSaveArea("");
-  return font;
+  Draw_State().font = -1;
+  if (state.range(0) != 0) {
+    // The face is read from the save area; point it at Debian's fonts.
+    LoadSave_SetSaveArea("/usr/share/fonts/truetype/dejavu");
+    Draw_State().font = Font_Add("DejaVuSans.ttf", 12, false, false, 32, 127);
+    LoadSave_SetSaveArea("");
+  }
+  return Texts();
 }
 
 void Finish(benchmark::State& state, int64_t frames) {
@@ -78,10 +82,7 @@ void BM_Text_RecordingDevice(benchmark::State& state) {
   Graphics_SetDevice(&device);
   VertexBatch_ReleaseAll();
   RenderState_ResetForTests();
-  Graphics_SetViewRect(0, 0, kWidth, kHeight);
-  Texture_SetEmbeddedTable(Texture_BuiltinTable().data(), Texture_BuiltinTable().size());
-  Draw_State().font = UseFont(state.range(0) != 0);
-  const std::vector<std::string> texts = Texts();
+  const std::vector<std::string> texts = Start(state);
   int64_t frames = 0;
   for (auto _ : state) {
     DrawFrame(texts);
@@ -96,21 +97,9 @@ void BM_Text_RecordingDevice(benchmark::State& state) {
 BENCHMARK(BM_Text_RecordingDevice)->ArgName("font_file")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_Text_OpenGL(benchmark::State& state) {
-  if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  std::string error;
-  auto window = gfx::GLWindow::Create("text bench", kWidth, kHeight, false, &error);
-  if (!window) {
-    state.SkipWithError(("no OpenGL 3.3 context: " + error).c_str());
-    return;
-  }
-  auto device = std::make_unique<gfx::GLDevice>(window->Window());
-  Display_UseDeviceForTests(device.get());
-  Display_SetScreenSize(kWidth, kHeight);
-  GR_D3D_Init(kWidth, kHeight, 0);
-  Graphics_SetViewRect(0, 0, kWidth, kHeight);
-  Texture_SetEmbeddedTable(Texture_BuiltinTable().data(), Texture_BuiltinTable().size());
-  Draw_State().font = UseFont(state.range(0) != 0);
-  const std::vector<std::string> texts = Texts();
+  auto display = bench::GLDisplay::Start(state, "text bench", kWidth, kHeight);
+  if (!display) return;
+  const std::vector<std::string> texts = Start(state);
   int64_t frames = 0;
   for (auto _ : state) {
     Graphics_BeginFrame();
@@ -119,8 +108,6 @@ void BM_Text_OpenGL(benchmark::State& state) {
     ++frames;
   }
   Finish(state, frames);
-  Display_UseDeviceForTests(nullptr);
-  device.reset();
 }
 BENCHMARK(BM_Text_OpenGL)->ArgName("font_file")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -16,6 +14,7 @@
 #include "files/files.h"
 #include "script/console.h"
 #include "unit/draw/font_fixture.h"
+#include "unit/line_console.h"
 
 namespace {
 
@@ -24,18 +23,6 @@ using fonttest::FontTest;
 
 constexpr const char* kFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-class CapturedLog : public tagIConsole {
- public:
-  void Output(const char* format, ...) override {
-    char buffer[1024];
-    va_list ap;
-    va_start(ap, format);
-    std::vsnprintf(buffer, sizeof buffer, format, ap);
-    va_end(ap);
-    text += buffer;
-  }
-  std::string text;
-};
 
 // FreeType's own view of the face at a size, independent of the engine.
 class Oracle {
@@ -144,7 +131,7 @@ class FreeTypeFontTest : public FontTest {
   }
 
   fs::path area_;
-  CapturedLog log_;
+  LineConsole log_;
   tagIConsole* saved_ = nullptr;
 };
 
