@@ -14,8 +14,7 @@
 #include "graphics/frame.h"
 #include "graphics/matrices.h"
 #include "graphics/render_states.h"
-#include "platform/gfx/gl/gl_device.h"
-#include "platform/gfx/gl/gl_window.h"
+#include "gl_bench.h"
 #include "quads.h"
 
 namespace {
@@ -24,17 +23,9 @@ constexpr int kQuadsPerFrame = 20000;
 constexpr int kWidth = 640, kHeight = 480;
 
 void GlFrames(benchmark::State& state, int texturesPerFrame) {
-  if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  std::string error;
-  auto window = gfx::GLWindow::Create("gl frame bench", kWidth, kHeight, false, &error);
-  if (!window) {
-    state.SkipWithError(("no OpenGL 3.3 context: " + error).c_str());
-    return;
-  }
-  auto device = std::make_unique<gfx::GLDevice>(window->Window());
-  Display_UseDeviceForTests(device.get());
-  Display_SetScreenSize(kWidth, kHeight);
-  GR_D3D_Init(kWidth, kHeight, 0);
+  auto display = bench::GLDisplay::Start(state, "gl frame bench", kWidth, kHeight);
+  if (!display) return;
+  gfx::GLDevice* device = display->Device();
   std::vector<uint32_t> texels(16 * 16, 0xFF80C0FFu);
   std::vector<gfx::TextureHandle> textures;
   for (int i = 0; i < texturesPerFrame; ++i) {
@@ -54,8 +45,6 @@ void GlFrames(benchmark::State& state, int texturesPerFrame) {
   }
   state.counters["frames_per_second"] = benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
   state.counters["draw_calls_per_frame"] = static_cast<double>(draws) / static_cast<double>(frames);
-  Display_UseDeviceForTests(nullptr);
-  device.reset();
 }
 
 void BM_GlFrame_OneTexture(benchmark::State& state) { GlFrames(state, 1); }

@@ -16,8 +16,7 @@
 #include "graphics/render_states.h"
 #include "graphics/viewport.h"
 #include "graphics/textures.h"
-#include "platform/gfx/gl/gl_device.h"
-#include "platform/gfx/gl/gl_window.h"
+#include "gl_bench.h"
 #include "platform/gfx/recording/recording_device.h"
 #include "sprites/sprites.h"
 
@@ -84,17 +83,8 @@ void BM_Sprites_RecordingDevice(benchmark::State& state) {
 BENCHMARK(BM_Sprites_RecordingDevice)->Unit(benchmark::kMicrosecond);
 
 void BM_Sprites_OpenGL(benchmark::State& state) {
-  if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  std::string error;
-  auto window = gfx::GLWindow::Create("sprites bench", kWidth, kHeight, false, &error);
-  if (!window) {
-    state.SkipWithError(("no OpenGL 3.3 context: " + error).c_str());
-    return;
-  }
-  auto device = std::make_unique<gfx::GLDevice>(window->Window());
-  Display_UseDeviceForTests(device.get());
-  Display_SetScreenSize(kWidth, kHeight);
-  GR_D3D_Init(kWidth, kHeight, 0);
+  auto display = bench::GLDisplay::Start(state, "sprites bench", kWidth, kHeight);
+  if (!display) return;
   Graphics_SetViewRect(0, 0, kWidth, kHeight);
   CSprite* s = PageSprite();
   int64_t frames = 0;
@@ -112,8 +102,6 @@ void BM_Sprites_OpenGL(benchmark::State& state) {
   Sprite_FreeAll();
   Texture_FreeAll();
   TPage_Clear();
-  Display_UseDeviceForTests(nullptr);
-  device.reset();
 }
 BENCHMARK(BM_Sprites_OpenGL)->Unit(benchmark::kMillisecond)->UseRealTime();
 

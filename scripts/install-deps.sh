@@ -11,6 +11,8 @@ packages=(
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0
   zenity  # SDL shows its message boxes through it; no dialog appears without it
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev
+  libfreetype-dev  # fonts added at run time
+  fonts-dejavu-core  # tests: a font to add; the built-in font's face (tools/fontgen)
   imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures
   xvfb xauth xdotool libglx-mesa0  # tests: a real X window driven by simulated keys and clicks
   libglm-dev  # tests: the oracle of the matrix builders

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/game_data.h"
+#include "draw/fonts.h"  // IWYU pragma: export
 
 // Script colour; keeps the alpha already set.
 void Draw_SetColour(uint32_t colour);
@@ -34,15 +34,6 @@ void Direct_DrawSetVAlign(int32_t align);
 // Lets textured quads read the draw alpha and the corner-id switch.
 void Draw_InstallTextureHooks();
 
-bool Font_Load(const ChunkBody& body);
-// The first font of exactly this name, or -1.
-int32_t Font_Find(std::string_view name);
-bool Font_Exists(int32_t font);
-void Font_Clear();
-void Font_InitTextures();
-void Font_Shutdown();
-void Text_EnsureDefaultFont();
-void Text_FreeDefaultFont();
 void InitGraphicFunctions();
 void Init3DFunctions();
 void InitVertexBufferFunctions();

@@ -253,6 +253,7 @@ const DrawFamily kFamilies[] = {
     Draw_StateBuiltins,
     Draw_ShapeBuiltins,
     Draw_ImageBuiltins,
+    Draw_TextBuiltins,
 };
 
 }  // namespace

@@ -17,6 +17,8 @@ std::span<const GraphicGroupName> Draw_GraphicGroupOrder();
 // The families.
 std::span<const NamedBuiltin> Draw_StateBuiltins();
 std::span<const NamedBuiltin> Draw_ShapeBuiltins();
+// draw_text and its forms, and the string measures.
+std::span<const NamedBuiltin> Draw_TextBuiltins();
 // Sprites, backgrounds and the screen-pixel reads.
 std::span<const NamedBuiltin> Draw_ImageBuiltins();
 

@@ -107,7 +107,7 @@ void Text_SetFont(int32_t font) {
     g_state.font = font;
   } else {
     g_state.font = -1;
-    Text_EnsureDefaultFont();
+    Text_CreateDefaultFont();
   }
 }
 

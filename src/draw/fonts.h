@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "core/game_data.h"
+#include "graphics/textures.h"
 
-struct TexturePageEntry;
-struct TextureD3D;
 typedef struct FT_FaceRec_* FT_Face;
 
 struct FontKerning {
@@ -51,6 +50,8 @@ struct GlyphCache {
   int32_t cellWidth = 0, cellHeight = 0;
   int32_t pageWidth = kPageSize, pageHeight = kPageSize;
   int32_t paddingX = kPadding, paddingY = kPadding;
+  // The cells the list links; made once per page and never resized.
+  std::vector<GlyphCacheCell> cells;
 };
 
 // One rectangle of the built-in font's page.
@@ -66,15 +67,19 @@ class CFontTW {
   CFontTW(const BuiltinGlyphRect* rects, int32_t first, int32_t last, int32_t texture);
   // From a font file (save area first, then the game's directory).
   CFontTW(std::string_view fileName, int32_t size, bool bold, bool italic, int32_t first, int32_t last);
-  // From a sprite: characters is UTF-8, one character a frame.
+  // From a sprite: characters is UTF-8, one character a frame. Nothing is
+  // made when the sprite does not exist.
   CFontTW(int32_t sprite, std::string_view characters, bool proportional, int32_t separation);
+  // The same with 16-bit characters; a 0 keeps its frame unused.
+  CFontTW(int32_t sprite, const std::vector<uint16_t>& characters, bool proportional, int32_t separation);
   virtual ~CFontTW();
   CFontTW(const CFontTW&) = delete;
   CFontTW& operator=(const CFontTW&) = delete;
 
   void Clear();
   // A FONT record at this container offset; DataError when any part of it
-  // (record, glyphs, page entry, strings) lies outside the chunk body.
+  // (record, glyphs, page entry, strings) lies outside the chunk body or the
+  // container. The glyphs are copied out.
   void LoadFromChunk(const ChunkBody& body, uint32_t record);
 
   const std::string& GetName() const { return name_; }
@@ -84,9 +89,14 @@ class CFontTW {
   int32_t GetFirst() const { return first_; }
   int32_t GetLast() const { return last_; }
   int32_t GetSprite() const { return sprite_; }
-  // The page entry's texture when there is one, else the own texture.
+  int32_t GetCharset() const { return charset_; }
+  int32_t GetAntialias() const { return antialias_; }
+  // The page entry's texture slot when there is one, else the own texture.
   int32_t GetTexture() const;
-  const TexturePageEntry* GetPageEntry() const { return pageEntry_; }
+  // The page entry the glyphs lie on, or null (FreeType and sprite fonts).
+  TexturePageEntry* GetPageEntry() const;
+  int32_t TextureWidth() const { return textureWidth_; }
+  int32_t TextureHeight() const { return textureHeight_; }
 
   void InitTexture();
   void FreeTexture();
@@ -98,6 +108,7 @@ class CFontTW {
   int32_t TextWidth(const uint16_t* text);
   int32_t TextHeight(const uint16_t* text) const { return tallest_; }
   int32_t GlyphCount() const { return int32_t(glyphs_.size()); }
+  const FontGlyph& GlyphAt(int32_t i) const { return glyphs_[size_t(i)]; }
 
   // One zero-terminated line. colour is 0xAABBGGRR; c1..c4 are script
   // colours of the line's top-left, top-right, bottom-right, bottom-left.
@@ -113,12 +124,24 @@ class CFontTW {
   const GlyphCache& Cache() const { return cache_; }
   float XScale() const { return xScale_; }
   float YScale() const { return yScale_; }
+  int32_t Tallest() const { return tallest_; }
+  bool IsTrueType() const { return cache_.face != nullptr; }
 
  private:
+  struct Pen;
   bool LoadTrueType();
   void InitGlyphPage();
   void CacheGlyph(FontGlyph* glyph);
   void FreeGlyphPage();
+  // The glyph without rendering it.
+  FontGlyph* LookUp(uint16_t character);
+  // The glyph that looking this character up would take off the page.
+  const FontGlyph* LookupEvicts(uint16_t character);
+  // The quads of a line for the page and FreeType fonts (plain and
+  // transformed forms); false when the font has no page to draw from.
+  bool DrawQuads(Pen& pen, const uint16_t* text, uint32_t deviceColour);
+  void DrawSpriteLine(Pen& pen, const uint16_t* text, uint32_t colour, float alpha);
+  void DrawColourLine(Pen& pen, const uint16_t* text, const uint32_t corners[4], float alpha);
 
   std::string name_;
   int32_t size_ = 12;
@@ -130,8 +153,14 @@ class CFontTW {
   int32_t tallest_ = 0;
   std::vector<uint8_t> alphaMap_;
   int32_t ownTexture_ = -1;
-  // Points into the page-entry table, which outlives every font.
-  const TexturePageEntry* pageEntry_ = nullptr;
+  // A chunk font's page entry: the container offset of its record, looked up
+  // in the page-entry table when drawn (that table is loaded after the
+  // fonts and may be rebuilt). The built-in font has an entry of its own.
+  uint32_t entryOffset_ = 0;
+  mutable int32_t entryIndex_ = -1;
+  mutable uint32_t entryGeneration_ = 0;
+  bool hasOwnEntry_ = false;
+  mutable TexturePageEntry ownEntry_{};
   // Sorted by character. Pointers into it stay valid: it is never resized
   // once built.
   std::vector<FontGlyph> glyphs_;
@@ -169,6 +198,9 @@ void Font_Shutdown();
 // The FONT chunk's 256-entry character table (Windows-1252 to Unicode when
 // there is no chunk).
 uint16_t Font_TableCharacter(int32_t position);
+
+// The font family of the resource group ("Resource..", after the sprites').
+void Font_RegisterResourceFunctions();
 
 // The built-in font, made on first need and kept to the end.
 void Text_CreateDefaultFont();

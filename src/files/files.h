@@ -24,6 +24,14 @@ std::string LoadSave_GetSaveArea();
 // save area stays. Anything else, and any name that would climb out ("..")
 // or pass through a symbolic link, gives "". '\' counts as '/'.
 std::string LoadSave_MapToSaveArea(const std::string& name);
+// The path under which a script's file name is read from the game's own
+// directory (the data file's): a relative name, or a full one under that
+// directory; "" for anything else or a name that would climb out or pass
+// through a symbolic link.
+std::string LoadSave_MapToBundle(const std::string& name);
+// A file a script names, whole: from the save area when it is there, else
+// from the game's own directory; nothing when it is in neither.
+std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name);
 // The same into `out` (at most `capacity` bytes with the NUL); false, and
 // an empty `out`, when refused or too long.
 bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name);

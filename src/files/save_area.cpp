@@ -73,7 +73,10 @@ std::string LoadSave_GetSaveArea() {
   return g_saveAreaOverride.empty() ? WithSlash(Main_GetSaveDirectory()) : g_saveAreaOverride;
 }
 
-std::string LoadSave_MapToSaveArea(const std::string& rawName) {
+namespace {
+
+// `name` with '\\' as '/', or "" for a name that cannot be a file's.
+std::string Normalised(const std::string& rawName) {
   if (rawName.empty()) return {};
   std::string name = rawName;
   for (char& c : name) {
@@ -81,6 +84,25 @@ std::string LoadSave_MapToSaveArea(const std::string& rawName) {
     if (c == '\\') c = '/';
   }
   if (name.back() == '/') return {};  // a directory, not a file
+  return name;
+}
+
+// `relative` joined to `dir` (ending in '/'); "" when it would climb out or
+// pass through a symbolic link, which could point anywhere.
+std::string Inside(const std::string& dir, const std::string& relative) {
+  std::vector<std::string> parts;
+  if (!Components(relative, &parts) || parts.empty()) return {};
+  std::string path = dir.substr(0, dir.size() - 1);
+  for (const std::string& part : parts) {
+    path += "/" + part;
+    if (File_IsSymlink(path)) return {};
+  }
+  return path;
+}
+
+std::string MapToSaveArea(const std::string& rawName, bool log) {
+  const std::string name = Normalised(rawName);
+  if (name.empty()) return {};
   const std::string area = LoadSave_GetSaveArea();
   std::string relative;
   bool redirected = true;
@@ -94,16 +116,38 @@ std::string LoadSave_MapToSaveArea(const std::string& rawName) {
   } else {
     relative = name;
   }
-  std::vector<std::string> parts;
-  if (!Components(relative, &parts) || parts.empty()) return {};
-  // Nothing on the way may be a symbolic link: it could point anywhere.
-  std::string path = area.substr(0, area.size() - 1);
-  for (const std::string& part : parts) {
-    path += "/" + part;
-    if (File_IsSymlink(path)) return {};
-  }
-  if (redirected) g_DebugConsole->Output("Redirecting %s to %s\n", rawName.c_str(), path.c_str());
+  std::string path = Inside(area, relative);
+  if (!path.empty() && redirected && log)
+    g_DebugConsole->Output("Redirecting %s to %s\n", rawName.c_str(), path.c_str());
   return path;
+}
+
+}  // namespace
+
+std::string LoadSave_MapToSaveArea(const std::string& rawName) { return MapToSaveArea(rawName, true); }
+
+std::string LoadSave_MapToBundle(const std::string& rawName) {
+  const std::string name = Normalised(rawName);
+  if (name.empty()) return {};
+  std::string game = Path_Absolute(WorkingDirectory_Get().empty() ? std::string("./") : WorkingDirectory_Get());
+  if (game.back() != '/') game += '/';
+  std::string relative;
+  if (name[0] == '/') {
+    if (!Under(name, game, &relative)) return {};
+  } else {
+    relative = name;
+  }
+  return Inside(game, relative);
+}
+
+std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name) {
+  const std::string saved = MapToSaveArea(name, false);
+  if (!saved.empty() && File_CanRead(saved)) {
+    if (auto bytes = File_ReadAll(saved, nullptr)) return bytes;
+  }
+  const std::string bundled = LoadSave_MapToBundle(name);
+  if (bundled.empty()) return std::nullopt;
+  return File_ReadAll(bundled, nullptr);
 }
 
 bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name) {

@@ -585,9 +585,7 @@ void Texture_Flush() {
 }
 
 void Texture_InitBuiltins() {
-  // The images built into the program; the particle shapes and the profiler
-  // overlay's image take their places in it as those parts arrive.
-  static const std::vector<uint8_t> builtin = Texture_BuildEmbeddedTable({});
+  const std::vector<uint8_t>& builtin = Texture_BuiltinTable();
   Texture_SetEmbeddedTable(builtin.data(), builtin.size());
   Texture_ClearTable();
 }

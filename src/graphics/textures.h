@@ -85,6 +85,8 @@ int Texture_EmbeddedCount();
 // A new texture of image n; none for an n outside the table or an image
 // that cannot be read.
 TextureD3D* Texture_LoadEmbedded(int n);
+// The table of the images the program carries.
+const std::vector<uint8_t>& Texture_BuiltinTable();
 // A table of these images, in this order.
 std::vector<uint8_t> Texture_BuildEmbeddedTable(const std::vector<std::vector<uint8_t>>& images);
 

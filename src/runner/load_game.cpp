@@ -202,7 +202,7 @@ bool GameData_ProcessChunks(const GameDataFile& file) {
   Background_Clear();
   Path_FreeAll();
   Script_Clear();
-  Font_Clear();
+  Font_Init();
   TimeLine_Clear();
   Object_Clear();
   Room_Clear();

@@ -104,7 +104,7 @@ void InitTWSFunctions() {
       {"Graphic..", InitGraphicFunctions, nullptr, nullptr},
       {"Action..", InitActionFunctions, nullptr, nullptr},
       {"File..", InitFileFunctions, nullptr, nullptr},
-      {"Resource..", InitResourceFunctions, nullptr, nullptr},
+      {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, nullptr},
       {"Interaction..", InitInteractionFunctions, nullptr, nullptr},
       {"3D..", Init3DFunctions, nullptr, nullptr},
       {"Particle..", InitParticleFunctions, nullptr, nullptr},
@@ -298,9 +298,10 @@ void StopGraphics() {
   Sprite_Shutdown();
   Display_Shutdown();
   Background_Shutdown();
-  Texture_Shutdown();
+  // Fonts free their texture slots, so they go before the table.
   Font_Shutdown();
   Text_FreeDefaultFont();
+  Texture_Shutdown();
   Graphics_Shutdown();
 }
 

@@ -89,7 +89,7 @@ class ResourceNames : public WorldTest {
   ResourceNames() : WorldTest({.builtinVariables = false, .builtinConstants = false}) {}
   void TearDown() override {
     Sound_Clear();
-    Font_Clear();
+    Font_Init();
     Path_FreeAll();
     WorldTest::TearDown();
   }
@@ -118,13 +118,14 @@ TEST_F(ResourceNames, SoundsAreFoundByNameAndAudioAssetsByFileName) {
   EXPECT_EQ(Sound_Find("snd_boom"), -1);
 }
 
-TEST_F(ResourceNames, FontsAreFoundByTheirNameAndStillDrawNothing) {
+TEST_F(ResourceNames, FontsAreFoundByTheirName) {
   LoadFirst(FontChunk({nullptr, "fnt_big", "fnt_big", "fnt_small"}), Font_Load);
   EXPECT_EQ(Font_Find("fnt_big"), 1) << "the first of two";
   EXPECT_EQ(Font_Find("fnt_small"), 3);
   EXPECT_EQ(Font_Find("Arial"), -1) << "the face name is not the font's name";
   EXPECT_EQ(Font_Find(""), -1);
-  EXPECT_FALSE(Font_Exists(1));
+  EXPECT_TRUE(Font_Exists(1));
+  EXPECT_FALSE(Font_Exists(0)) << "an empty slot";
 }
 
 TEST_F(ResourceNames, ADamagedNameIsRefusedNamingTheRecord) {

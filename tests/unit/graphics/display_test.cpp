@@ -13,25 +13,12 @@
 #include "graphics/window.h"
 #include "graphics_fixture.h"
 #include "input/input.h"
+#include "unit/line_console.h"
 
 namespace {
 
 using gfx::RecordingDevice;
 using Op = RecordingDevice::Op;
-
-// Debug-console lines, kept for the test.
-class LineConsole : public tagIConsole {
- public:
-  void Output(const char* format, ...) override {
-    char buffer[512];
-    va_list ap;
-    va_start(ap, format);
-    std::vsnprintf(buffer, sizeof buffer, format, ap);
-    va_end(ap);
-    text += buffer;
-  }
-  std::string text;
-};
 
 struct Vertex24 {
   float x, y, z;
