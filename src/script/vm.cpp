@@ -240,10 +240,15 @@ inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, ui
   pop: {
     uint8_t* s = sp;
     ScriptValue x;
-    ScriptValue* v;
-    if (!StackReal(cur->rightType, s, &x) || !(v = PlaceValue(f, cur->dest, cur->destRef)) || !v->IsReal()) {
-      goto generic;
+    if (!StackReal(cur->rightType, s, &x)) goto generic;
+    if (cur->dest == kPlaceBuiltin) {
+      if (!WriteBuiltin(f, cur->destRef, &x, cur->next)) goto generic;
+      sp = s;
+      pc = f->stopped ? f->pc : cur->next;
+      TW_NEXT_STEP();
     }
+    ScriptValue* v = PlaceValue(f, cur->dest, cur->destRef);
+    if (!v || !v->IsReal()) goto generic;
     // A value moves as it is, flags and all.
     MoveValue(v, &x);
     sp = s;
