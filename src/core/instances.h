@@ -144,10 +144,14 @@ class CObjInstance : public ScriptInstance {
   void SetHSpeed(float value);
   void SetVSpeed(float value);
   void AddMotion(float degrees, float amount);
-  void ApplyFrictionGravity();
+  // Once a step for every instance: the tests keep instances without
+  // friction, gravity or a path from costing a call.
+  void ApplyFrictionGravity() {
+    if (friction != 0 || gravity != 0) ApplyFrictionGravityNow();
+  }
   void StartPath(int32_t path, float speed, float scale, float orientation, bool relative, int32_t endAction);
   // True when an end of the path was reached while moving along it.
-  bool AdvancePath();
+  bool AdvancePath() { return path_index >= 0 && AdvancePathNow(); }
 
   // Collision tests; precise asks the sprite's masks when it is precise.
   bool CollidesWithPoint(float px, float py, bool precise);
@@ -235,6 +239,8 @@ class CObjInstance : public ScriptInstance {
   friend void Instance_ForgetObject(CObject* object);
   friend void Instance_ForgetAllObjects();
   void ReadShapeFromObject();
+  void ApplyFrictionGravityNow();
+  bool AdvancePathNow();
 
   bool marked_dead_ = false;
   ObjectMembership objectLinks_{this};
