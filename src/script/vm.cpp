@@ -411,12 +411,21 @@ inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, ui
         sp = vm::DoBinary(word, sp, f);
         break;
       }
-      case kOpDiv:
-      case kOpRem:
-      case kOpMod:
       case kOpAnd:
       case kOpOr:
       case kOpXor:
+        // && || ^^ of two comparisons: their low bytes, as DoBinary takes them.
+        if (t1 == kVMBool && VM_Type2(word) == kVMBool) {
+          const uint32_t r = sp[0], l = sp[kVMSlotBytes];
+          sp += kVMSlotBytes;
+          Store<uint64_t>(sp, op == kOpAnd ? l & r : op == kOpOr ? l | r : l ^ r);
+          break;
+        }
+        sp = vm::DoBinary(word, sp, f);
+        break;
+      case kOpDiv:
+      case kOpRem:
+      case kOpMod:
       case kOpShl:
       case kOpShr: sp = vm::DoBinary(word, sp, f); break;
       case kOpNeg: sp = vm::DoNeg(word, sp, f); break;

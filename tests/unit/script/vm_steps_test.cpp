@@ -224,6 +224,30 @@ TEST_F(VMSteps, BuiltInVariablesOfSelfAgree) {
   EXPECT_NE(readOnly.error.find("read only variable?"), std::string::npos) << readOnly.error;
 }
 
+TEST_F(VMSteps, LogicOfComparisonsGivesTheTruthTable) {
+  // && || ^^ of two comparisons take a short way; `and` of numbers the
+  // general one. Both must give the same table.
+  for (int p = 0; p < 2; ++p) {
+    for (int q = 0; q < 2; ++q) {
+      const std::string set = "var a, b; a = " + std::to_string(p) + "; b = " + std::to_string(q) + "; ";
+      const struct {
+        const char* op;
+        const char* numbers;
+        int expected;
+      } cases[] = {{"&&", "and", p & q}, {"||", "or", p | q}, {"^^", "xor", p ^ q}};
+      for (const auto& c : cases) {
+        const std::string compared = set + "return (a > 0.5) " + c.op + " (b > 0.5);";
+        const std::string numbers = set + "return a " + c.numbers + " b;";
+        SCOPED_TRACE(compared);
+        const Outcome o = Run(compared, true);
+        EXPECT_EQ(o.error, "");
+        EXPECT_EQ(o.value, Run("return " + std::to_string(c.expected) + ";", true).value);
+        EXPECT_EQ(o.value, Run(numbers, true).value);
+      }
+    }
+  }
+}
+
 TEST_F(VMSteps, ScriptCallsArgumentsAndReturnsAgree) {
   scripts_ = {
       {"sfib", "if (argument0 < 2) return argument0; return sfib(argument0 - 1) + sfib(argument0 - 2);"},
