@@ -1,8 +1,5 @@
 #include "draw/draw_builtins.h"
 
-#include <string_view>
-#include <unordered_map>
-
 #include "draw/draw.h"
 
 namespace {
@@ -252,23 +249,22 @@ const GraphicGroupName kGraphicGroup[] = {
   {"surface_copy_part", 8},
 };
 
-using Family = std::span<const NamedBuiltin> (*)();
-const Family kFamilies[] = {
+const DrawFamily kFamilies[] = {
     Draw_StateBuiltins,
+    Draw_ShapeBuiltins,
+    Draw_ImageBuiltins,
 };
 
 }  // namespace
 
 std::span<const GraphicGroupName> Draw_GraphicGroupOrder() { return kGraphicGroup; }
+std::span<const DrawFamily> Draw_GraphicFamilies() { return kFamilies; }
+
+std::vector<std::string> Draw_FamilyFaults(std::span<const DrawFamily> families) {
+  return BuiltinGroup_Faults(kGraphicGroup, families);
+}
 
 void InitGraphicFunctions() {
   Draw_InstallTextureHooks();
-  std::unordered_map<std::string_view, BuiltinHandler> handlers;
-  for (Family family : kFamilies) {
-    for (const NamedBuiltin& b : family()) handlers.emplace(b.name, b.handler);
-  }
-  for (const GraphicGroupName& n : kGraphicGroup) {
-    auto it = handlers.find(n.name);
-    if (it != handlers.end()) FunctionRegistry_Add(n.name, it->second, n.args);
-  }
+  BuiltinGroup_Register(kGraphicGroup, kFamilies);
 }

@@ -4,21 +4,26 @@
 // handles yet is left out, not stubbed.
 #pragma once
 #include <span>
+#include <string>
+#include <vector>
 
-#include "script/function_registry.h"
+#include "script/builtin_group.h"
 
-struct NamedBuiltin {
-  const char* name;
-  BuiltinHandler handler;
-};
-
-struct GraphicGroupName {
-  const char* name;
-  int args;
-};
+using GraphicGroupName = BuiltinGroupName;
 
 // Every name of the group with its argument count, in registration order.
 std::span<const GraphicGroupName> Draw_GraphicGroupOrder();
 
 // The families.
 std::span<const NamedBuiltin> Draw_StateBuiltins();
+std::span<const NamedBuiltin> Draw_ShapeBuiltins();
+// Sprites, backgrounds and the screen-pixel reads.
+std::span<const NamedBuiltin> Draw_ImageBuiltins();
+
+using DrawFamily = BuiltinFamily;
+// The families InitGraphicFunctions gathers.
+std::span<const DrawFamily> Draw_GraphicFamilies();
+// What would register wrongly from these families: a name the group's order
+// lacks (it would never be registered) or a name handled twice. Empty when
+// they are sound.
+std::vector<std::string> Draw_FamilyFaults(std::span<const DrawFamily> families);

@@ -670,6 +670,15 @@ int TPage_Add(const TexturePageEntry& entry) {
   return int(g_pages.size() - 1);
 }
 
+int32_t TPage_Handle(int index) {
+  return TPage_Get(index) ? kTexturePageHandleBase + int32_t(index) : -1;
+}
+
+TexturePageEntry* TPage_FromHandle(int64_t handle) {
+  if (handle < kTexturePageHandleBase || handle - kTexturePageHandleBase > INT32_MAX) return nullptr;
+  return TPage_Get(int(handle - kTexturePageHandleBase));
+}
+
 const std::vector<int>& Texture_PageIds() { return g_pageIds; }
 
 bool TPage_ReadImage(const TexturePageEntry* e, CBitmap32* out) {

@@ -157,6 +157,13 @@ int TPage_FindByOffset(uint32_t offset);
 uint32_t TPage_Generation();
 // Appends an entry (sprites and backgrounds made at run time).
 int TPage_Add(const TexturePageEntry& entry);
+// Scripts hold a page entry as this base plus its index in the entry table:
+// above every texture index, and a number that names no entry is caught.
+constexpr int32_t kTexturePageHandleBase = 0x100000;
+// -1 for an index outside the table.
+int32_t TPage_Handle(int index);
+// Null when the value names no entry.
+TexturePageEntry* TPage_FromHandle(int64_t handle);
 // Texture ids of the loaded pages, in page order.
 const std::vector<int>& Texture_PageIds();
 // The entry's whole untrimmed image read back from its page, the stored

@@ -68,3 +68,27 @@ OPTN
         self.assertEqual(lines, ["created 100001", "end"])
         self.assertNotIn("Error attempting to draw sprite", "\n".join(r.debug_lines()))
         self.assertBoxAt(picture, 10, 20, 8)
+
+    def test_packed_fonts_are_read_and_named(self):
+        # A solid-glyph font and an empty slot: the runner takes the chunk
+        # and a script names the fonts by the indices they stand at.
+        src = self.write("fonts.twp", b"""\
+FONT "fnt_first"
+  GLYPHS "AB" width=4 height=6 fill=0xFFFFFFFF
+END
+FONT none
+FONT "fnt_third" size=20 bold=1 antialias=1
+  GLYPH " " advance=5
+END
+OBJECT "o"
+  EVENT ev_create 0 text="show_debug_message(string(fnt_first) + \\",\\" + string(fnt_third)); game_end();"
+END
+ROOM "r" width=64 height=48 colour=0
+  INSTANCE x=0 y=0 object=0
+END
+GEN8 width=64 height=48
+OPTN
+""")
+        r, lines, _ = self.play(src, capture=1)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(lines, ["0,2"])

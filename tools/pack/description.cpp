@@ -227,11 +227,18 @@ struct State {
   Resources res;
   ImageSet images{w};
   std::string base_dir;
+  ImageReader image_reader{images, {}};
   std::vector<HeaderLine> headers;
   bool raw_code = false;  // a RAW CODE chunk with a body
 };
 
 int32_t Int(const Tok& t) { return int32_t(Num(t)); }
+
+std::vector<DescriptionWord> Words(const std::vector<Tok>& toks) {
+  std::vector<DescriptionWord> words;
+  for (const Tok& t : toks) words.push_back({t.key, t.has_key, t.value, t.quoted});
+  return words;
+}
 
 float Real32(const Tok& t) {
   char* end = nullptr;
@@ -784,9 +791,7 @@ void Directive(State& st, const std::vector<Tok>& toks) {
     w.AddRawChunk(tag, Hex(hex));
     if (tag == "CODE" && !hex.empty()) st.raw_code = true;
   } else {
-    std::vector<DescriptionWord> words;
-    for (const Tok& t : args) words.push_back({t.key, t.has_key, t.value, t.quoted});
-    if (!ImageDirective(st.images, name, words, st.base_dir)) throw PackError("unknown directive '" + name + "'");
+    if (!st.image_reader.Directive(name, Words(args))) throw PackError("unknown directive '" + name + "'");
   }
 }
 
@@ -795,6 +800,7 @@ void Directive(State& st, const std::vector<Tok>& toks) {
 std::vector<uint8_t> BuildFromDescription(std::string_view text, const std::string& base_dir) {
   State st;
   st.base_dir = base_dir;
+  st.image_reader.SetBaseDir(base_dir);
   st.w.SetOrder(Writer::Order::kContainer);
   int line_no = 0, code_line = 0;
   while (!text.empty()) {
@@ -809,9 +815,11 @@ std::vector<uint8_t> BuildFromDescription(std::string_view text, const std::stri
         CodeLine(st, toks);
       } else if (st.res.block != Block::kNone) {
         ResourceLine(st, toks);
+      } else if (st.image_reader.InBlock()) {
+        st.image_reader.BlockLine(Words(toks));
       } else {
         Directive(st, toks);
-        if (st.record || st.res.block != Block::kNone) code_line = line_no;
+        if (st.record || st.res.block != Block::kNone || st.image_reader.InBlock()) code_line = line_no;
       }
     } catch (const PackError& e) {
       throw PackError("line " + std::to_string(line_no) + ": " + e.what());
@@ -821,6 +829,7 @@ std::vector<uint8_t> BuildFromDescription(std::string_view text, const std::stri
   if (st.res.block != Block::kNone) {
     throw PackError("line " + std::to_string(code_line) + ": " + st.res.block_name + " block without END");
   }
+  if (st.image_reader.InBlock()) throw PackError("line " + std::to_string(code_line) + ": FONT block without END");
   FinishResources(st);
   st.images.Finish();
   st.code.Finish();

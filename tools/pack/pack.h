@@ -324,6 +324,29 @@ void AddOptn(Writer& w, const Optn& o);
 //                          mask_count (counts to write instead)
 //   BGND "name" k=v ...    (BGND) keys: transparent smooth preload entry
 //   SPRITE none, BGND none an empty slot
+//   FONT "name" k=v ...    (FONT) a font, up to a line END; keys: face="text"
+//                          (default "Arial") size bold italic first charset
+//                          antialias (0 to 254; left out, the record says
+//                          none) last xscale yscale glyph_count (a count to
+//                          write instead); where its glyphs lie: entry=N (a
+//                          page entry), png="file" (a page of its own, the
+//                          whole image its entry), or neither: the writer
+//                          places the glyphs on a page of its own, each a
+//                          solid rectangle of its fill
+//     GLYPH C k=v ...      one glyph; C is a number or one quoted character;
+//                          keys: x y (with entry= or png=) width height
+//                          advance (default width) offset
+//                          kerning=C:N,C:N fill=0xRRGGBBAA (without entry=
+//                          and png=; default transparent)
+//     GLYPHS "text" k=v ...
+//                          one glyph per character of the text, all alike
+//   FONT none              an empty slot
+//   FONTTABLE N=C ...      the character table at the end of the FONT
+//                          chunk: position N (0 to 255) holds character C
+//                          (a number or one quoted character); the rest is
+//                          Windows-1252 to Unicode
+//   The glyphs of a font are written sorted by character; two glyphs of
+//   one character are refused.
 //
 // Throws PackError with "line N: ..." for anything it cannot read.
 std::vector<uint8_t> BuildFromDescription(std::string_view text, const std::string& base_dir = {});

@@ -10,6 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/game_data.h"
 
 #include "graphics/batching.h"
 #include "graphics/display.h"
@@ -18,6 +23,7 @@
 #include "graphics/viewport.h"
 #include "graphics/textures.h"
 #include "graphics/window.h"
+#include "pack.h"
 #include "platform/gfx/recording/recording_device.h"
 #include "sprites/backgrounds.h"
 #include "sprites/sprites.h"
@@ -72,6 +78,29 @@ inline void Textures_Reset() {
   TPage_Clear();
   Texture_SetDrawHooks({});
 }
+
+// The image chunks (TPAG, TXTR, SPRT, BGND) of a container written from a
+// tw-pack description, loaded into the tables. Page entries point into the
+// container, so it lives as long as this.
+class ImageChunks {
+ public:
+  // Throws what the loaders throw.
+  void Load(const std::string& description) {
+    bytes_ = twpack::BuildFromDescription(description);
+    file_ = std::make_unique<GameDataFile>(bytes_);
+    for (const ChunkRef& c : file_->Chunks()) {
+      ChunkBody body(*file_, c);
+      if (!std::strcmp(c.tag, "TPAG")) TPage_Load(body);
+      if (!std::strcmp(c.tag, "TXTR")) Texture_LoadPages(body);
+      if (!std::strcmp(c.tag, "SPRT")) Sprite_Load(body);
+      if (!std::strcmp(c.tag, "BGND")) Background_Load(body);
+    }
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  std::unique_ptr<GameDataFile> file_;
+};
 
 class TexturedGraphicsTest : public GraphicsTest {
  protected:

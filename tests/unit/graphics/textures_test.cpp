@@ -306,18 +306,8 @@ TEST_F(TextureTest, EmbeddedImagesLoadByNumber) {
 class SpriteTest : public TextureTest {
  protected:
   // Loads the image chunks of a description into the tables.
-  void Load(const std::string& text) {
-    bytes_ = twpack::BuildFromDescription(text);
-    file_ = std::make_unique<GameDataFile>(bytes_);
-    for (const ChunkRef& c : file_->Chunks()) {
-      ChunkBody body(*file_, c);
-      if (!std::strcmp(c.tag, "TPAG")) TPage_Load(body);
-      if (!std::strcmp(c.tag, "TXTR")) Texture_LoadPages(body);
-      if (!std::strcmp(c.tag, "SPRT")) Sprite_Load(body);
-    }
-  }
-  std::vector<uint8_t> bytes_;
-  std::unique_ptr<GameDataFile> file_;
+  void Load(const std::string& text) { images_.Load(text); }
+  ImageChunks images_;
 };
 
 const char kTwoPages[] =

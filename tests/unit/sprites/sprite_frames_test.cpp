@@ -48,16 +48,7 @@ class SpriteFramesTest : public TexturedGraphicsTest {
     return s;
   }
 
-  void Load(const std::string& text) {
-    bytes_ = twpack::BuildFromDescription(text);
-    file_ = std::make_unique<GameDataFile>(bytes_);
-    for (const ChunkRef& c : file_->Chunks()) {
-      ChunkBody body(*file_, c);
-      if (!std::strcmp(c.tag, "TPAG")) TPage_Load(body);
-      if (!std::strcmp(c.tag, "TXTR")) Texture_LoadPages(body);
-      if (!std::strcmp(c.tag, "SPRT")) Sprite_Load(body);
-    }
-  }
+  void Load(const std::string& text) { images_.Load(text); }
 
   static std::vector<uint8_t> Cells(const CSprite& s, int frame) {
     std::vector<uint8_t> c(size_t(s.width) * size_t(s.height));
@@ -66,8 +57,7 @@ class SpriteFramesTest : public TexturedGraphicsTest {
     return c;
   }
 
-  std::vector<uint8_t> bytes_;
-  std::unique_ptr<GameDataFile> file_;
+  ImageChunks images_;
 };
 
 struct Box {

@@ -925,47 +925,58 @@ void GLDevice::Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, s
 
   glBindVertexArray(vao_);
   glBindBuffer(GL_ARRAY_BUFFER, glBuffer);
-  auto at = [&](size_t bytes) { return reinterpret_cast<const void*>(offset + bytes); };
-  GLsizei s = static_cast<GLsizei>(stride);
-  size_t field = 0;
-  glEnableVertexAttribArray(0);
-  if (fvf_ & FVF_XYZRHW) {
-    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, s, at(field));
-    field += 16;
-  } else {
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, at(field));
-    field += 12;
-  }
-  if (fvf_ & FVF_Normal) {
-    glEnableVertexAttribArray(3);
-    glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, s, at(field));
-    field += 12;
-  } else {
-    glDisableVertexAttribArray(3);
-    glVertexAttrib4f(3, 0.0f, 0.0f, 0.0f, 1.0f);
-  }
-  if (fvf_ & FVF_Diffuse) {
-    glEnableVertexAttribArray(1);
-    // Little-endian 0xAARRGGBB words are B, G, R, A bytes.
-    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, at(field));
-    field += 4;
-  } else {
-    glDisableVertexAttribArray(1);
-    glVertexAttrib4f(1, 1.0f, 1.0f, 1.0f, 1.0f);
-  }
-  if (fvf_ & FVF_Tex1) {
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, s, at(field));
-  } else {
-    glDisableVertexAttribArray(2);
-    glVertexAttrib4f(2, 0.0f, 0.0f, 0.0f, 1.0f);
-  }
+  // The vertices from `first` on, every `step`-th one.
+  auto bind = [&](size_t first, size_t step) {
+    auto at = [&](size_t bytes) { return reinterpret_cast<const void*>(offset + first * stride + bytes); };
+    GLsizei s = static_cast<GLsizei>(stride * step);
+    size_t field = 0;
+    glEnableVertexAttribArray(0);
+    if (fvf_ & FVF_XYZRHW) {
+      glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, s, at(field));
+      field += 16;
+    } else {
+      glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, at(field));
+      field += 12;
+    }
+    if (fvf_ & FVF_Normal) {
+      glEnableVertexAttribArray(3);
+      glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, s, at(field));
+      field += 12;
+    } else {
+      glDisableVertexAttribArray(3);
+      glVertexAttrib4f(3, 0.0f, 0.0f, 0.0f, 1.0f);
+    }
+    if (fvf_ & FVF_Diffuse) {
+      glEnableVertexAttribArray(1);
+      // Little-endian 0xAARRGGBB words are B, G, R, A bytes.
+      glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, at(field));
+      field += 4;
+    } else {
+      glDisableVertexAttribArray(1);
+      glVertexAttrib4f(1, 1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    if (fvf_ & FVF_Tex1) {
+      glEnableVertexAttribArray(2);
+      glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, s, at(field));
+    } else {
+      glDisableVertexAttribArray(2);
+      glVertexAttrib4f(2, 0.0f, 0.0f, 0.0f, 1.0f);
+    }
+  };
+  bind(0, 1);
   if (indexCount > 0) {
     // The element buffer binding belongs to the vertex array.
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quadIndexBuffer_);
     glDrawElements(PrimitiveToGL(type), indexCount, indexType, reinterpret_cast<const void*>(indexOffset));
   } else {
     glDrawArrays(PrimitiveToGL(type), 0, VertexCountFor(type, primitiveCount));
+  }
+  if (renderStates_[RS_LastPixel] && (type == Prim_LineList || type == Prim_LineStrip)) {
+    // Direct3D 9 lights the last pixel of every line, OpenGL leaves it out:
+    // each segment's end vertex is drawn again as a point (same bias).
+    const bool list = type == Prim_LineList;
+    bind(1, list ? 2 : 1);
+    glDrawArrays(GL_POINTS, 0, primitiveCount);
   }
   glBindVertexArray(0);
 }

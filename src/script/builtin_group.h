@@ -1,0 +1,28 @@
+// A group of built-ins registered in one fixed order from families of named
+// handlers, each family living beside the state it binds. A name of the
+// order that no family handles yet is left out, not stubbed.
+#pragma once
+#include <span>
+#include <string>
+#include <vector>
+
+#include "script/function_registry.h"
+
+struct NamedBuiltin {
+  const char* name;
+  BuiltinHandler handler;
+};
+
+struct BuiltinGroupName {
+  const char* name;
+  int args;
+};
+
+using BuiltinFamily = std::span<const NamedBuiltin> (*)();
+
+// Registers every handled name in the order's sequence with its count.
+void BuiltinGroup_Register(std::span<const BuiltinGroupName> order, std::span<const BuiltinFamily> families);
+// What would register wrongly: a name the order lacks (it would never be
+// registered) or a name handled twice. Empty when the families are sound.
+std::vector<std::string> BuiltinGroup_Faults(std::span<const BuiltinGroupName> order,
+                                             std::span<const BuiltinFamily> families);
