@@ -152,7 +152,7 @@ def base_env(workdir):
     return env
 
 
-def run_engine(args, workdir, form, frames):
+def run_engine(args, workdir, form, frames, capture=None):
     game = os.path.join(workdir, "bunnymark-%s.win" % form)
     if not os.path.exists(game):
         src = game + ".twp"
@@ -161,6 +161,8 @@ def run_engine(args, workdir, form, frames):
         subprocess.run([args.pack, src, "-o", game], check=True)
     env = base_env(workdir)
     env.update({"TARNWICKE_UNPACED": "1", "TARNWICKE_FRAMES": str(args.warmup + frames + 1)})
+    if capture:
+        env.update({"TARNWICKE_CAPTURE_FRAME": str(args.warmup + frames), "TARNWICKE_CAPTURE_FILE": capture})
     sample, rc, out = measure([args.runner, "-game", game], env, workdir, args.timeout)
     if rc != 0:
         raise RuntimeError("the runner ended with %s:\n%s" % (rc, out))
@@ -214,11 +216,20 @@ def main():
             f.write(bunny_png())
         forms = ["room", "draw_sprite"] if args.form == "both" else [args.form]
         results = {}
+        pictures = {}
         for form in forms:
             samples = []
             for _ in range(args.repeat):
-                samples.append(run_engine(args, workdir, form, args.frames))
+                capture = os.path.join(workdir, "frame-%s.png" % form) if args.smoke else None
+                samples.append(run_engine(args, workdir, form, args.frames, capture))
             results[form] = report("tarnwicke " + form, args.frames, args.bunnies, samples)
+            if args.smoke:
+                with open(capture, "rb") as f:
+                    pictures[form] = f.read()
+        # Both forms draw the bunnies in the same order: the same picture.
+        if args.smoke and len(pictures) == 2 and pictures["room"] != pictures["draw_sprite"]:
+            print("the two forms drew different pictures")
+            return 1
         if args.love and not args.smoke:
             samples = []
             for _ in range(args.repeat):

@@ -9,6 +9,7 @@
 #include "script/value.h"
 #include "script/variable_names.h"
 #include "script/vm_verify.h"
+#include "script/world.h"
 
 namespace {
 
@@ -214,7 +215,7 @@ class Planner {
           return true;
         }
         if (id < kFirstUserVariableId) {
-          if (!whole || id < 0) return false;
+          if (!whole || id < 0 || id >= g_ScriptWorld.instanceBuiltins) return false;
           // globalvar never names a built-in, so plain is self here.
           *place = kPlaceBuiltin;
           *ref = id;

@@ -137,6 +137,8 @@ TW_STEP_INLINE ScriptValue* BuiltinValue(VMFrame* f, int32_t id, ScriptValue* in
 // goes on.
 TW_STEP_INLINE bool WriteBuiltin(VMFrame* f, int32_t id, ScriptValue* value, int32_t next) {
   if (!f->self) return false;
+  // Anything reported on the way names the line of the write.
+  f->pc = next;
   ArrayIndexError.error = 0;
   if (!g_ScriptWorld.setVar(f->self, id, -1, value)) return false;
   if (ArrayIndexError.error) [[unlikely]] ReportBuiltinWrite(f, id, next);
