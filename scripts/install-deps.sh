@@ -17,6 +17,7 @@ packages=(
   xvfb xauth xdotool libglx-mesa0  # tests: a real X window driven by simulated keys and clicks
   libglm-dev  # tests: the oracle of the matrix builders
   liblua5.4-dev  # bench: the yardstick of the script benchmark
+  love  # bench: the yardstick of the bunnymark
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "script/console.h"
+#include "script/world.h"
 #include "core/event_dispatch.h"
 #include "core/events.h"
 #include "core/game_info.h"
@@ -557,6 +558,7 @@ void BuiltinVar_RegisterAll() {
   BuiltinVar_Clear();
   g_table.reserve(kBuiltinVarCapacity);
   BuiltinVar_RegisterInstance();
+  g_ScriptWorld.instanceBuiltins = BuiltinVar_Count();
   RegisterGeneral();
   Platform_RegisterVariables();
   for (BuiltinVarBinder bind : g_binders) bind();

@@ -46,7 +46,7 @@ bool PreciseMask(const CObjInstance* i, MaskView* view) {
 bool BoxMisses(CObjInstance* i, float minx, float miny, float maxx, float maxy) {
   i->EnsureBoundingBox();
   return float(i->bbox_right) + 1 <= minx || float(i->bbox_left) > maxx || float(i->bbox_bottom) + 1 <= miny ||
-         float(i->bbox_top) > maxy || i->marked_dead;
+         float(i->bbox_top) > maxy || i->MarkedDead();
 }
 
 }  // namespace
@@ -67,7 +67,7 @@ bool Ellipse_ContainsPoint(const IntRect& r, double px, double py) {
 bool CObjInstance::CollidesWithPoint(float px, float py, bool precise) {
   EnsureBoundingBox();
   if (px >= float(bbox_right) + 1 || px < float(bbox_left) || py >= float(bbox_bottom) + 1 || py < float(bbox_top) ||
-      marked_dead)
+      MarkedDead())
     return false;
   SpriteShape shape;
   if (!Hittable(this, &shape)) return false;
@@ -135,7 +135,7 @@ bool CObjInstance::CollidesWithLine(float x1, float y1, float x2, float y2, bool
 }
 
 bool CObjInstance::CollidesWithInstance(CObjInstance* other, bool precise) {
-  if (!other || other == this || marked_dead || other->marked_dead) return false;
+  if (!other || other == this || MarkedDead() || other->MarkedDead()) return false;
   EnsureBoundingBox();
   other->EnsureBoundingBox();
   // Inclusive boxes compared as they are: an edge may be INT32_MAX.

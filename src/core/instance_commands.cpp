@@ -31,7 +31,7 @@ void Instance_Destroy(CObjInstance* instance) {
   if (!instance || instance->destroy_done) return;
   instance->destroy_done = true;
   Instance_PerformEvent(instance, instance, kEventDestroy, 0);
-  instance->marked_dead = true;
+  instance->SetMarkedDead(true);
 }
 
 namespace {

@@ -75,7 +75,7 @@ void CObjInstance::AddMotion(float degrees, float amount) {
   ComputeSpeedDirection();
 }
 
-void CObjInstance::ApplyFrictionGravity() {
+void CObjInstance::ApplyFrictionGravityNow() {
   if (friction != 0 && speed != 0) {
     float next = speed > 0 ? speed - friction : speed + friction;
     if ((speed > 0 && next < 0) || (speed < 0 && next > 0)) {
@@ -112,8 +112,7 @@ void CObjInstance::StartPath(int32_t path, float pathSpeed, float scale, float o
   path_ystart = y;
 }
 
-bool CObjInstance::AdvancePath() {
-  if (path_index < 0) return false;
+bool CObjInstance::AdvancePathNow() {
   CMotionPath* p = Path_Get(path_index);
   if (!p) return false;
   float length = p->GetLength();

@@ -28,7 +28,7 @@ bool Targets(int32_t target, std::vector<CObjInstance*>& out) {
   }
   if (target >= kObjectIndexLimit) {
     CObjInstance* i = Instance_FindByID(target);
-    if (i && !i->marked_dead) out.push_back(i);
+    if (i && !i->MarkedDead()) out.push_back(i);
     return true;
   }
   if (target >= 0) {
@@ -85,7 +85,7 @@ bool Instance_SetVar(CObjInstance* instance, int32_t id, int32_t arrayIndex, Scr
 
 bool Instance_GetVarByID(int32_t instanceId, int32_t id, int32_t arrayIndex, ScriptValue* out) {
   CObjInstance* i = Instance_FindByID(instanceId);
-  if (!i || i->marked_dead) return false;
+  if (!i || i->MarkedDead()) return false;
   return Instance_GetVar(i, id, arrayIndex, out);
 }
 

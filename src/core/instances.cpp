@@ -210,7 +210,7 @@ void CObjInstance::CopyFrom(const CObjInstance& source, bool joinLists) {
   std::copy(std::begin(source.alarm), std::end(source.alarm), std::begin(alarm));
   if (variables && source.variables) variables->CopyFrom(*source.variables);
   for (int32_t i = 0; i < std::min(slotCount_, source.slotCount_); ++i) ScriptValue_DeepCopy(&slots[i], &source.slots[i]);
-  marked_dead = source.marked_dead;
+  SetMarkedDead(source.MarkedDead());
   deactivated = source.deactivated;
   path_index = source.path_index;
   path_position = source.path_position;
@@ -299,6 +299,12 @@ void CObjInstance::SetImageAngle(float angle) {
   if (angle == image_angle) return;
   image_angle = angle;
   bbox_dirty = true;
+}
+
+void CObjInstance::SetMarkedDead(bool dead) {
+  if (dead == marked_dead_) return;
+  marked_dead_ = dead;
+  if (list_) list_->dead_ += dead ? 1 : -1;
 }
 
 void CObjInstance::SetPosition(float newX, float newY) {
@@ -399,6 +405,7 @@ void InstanceList::LinkBefore(CObjInstance* instance, CObjInstance* before) {
   }
   instance->list_ = this;
   ++count_;
+  if (instance->marked_dead_) ++dead_;
 }
 
 void InstanceList::Insert(CObjInstance* instance) {
@@ -441,6 +448,7 @@ void InstanceList::Remove(CObjInstance* instance) {
   instance->next_ = instance->prev_ = nullptr;
   instance->list_ = nullptr;
   --count_;
+  if (instance->marked_dead_) --dead_;
 }
 
 void InstanceList::Reinsert(std::span<CObjInstance* const> moved) {
@@ -473,8 +481,11 @@ void InstanceList::DeleteAll() {
 }
 
 void InstanceList::DeleteMarkedDead() {
-  for (CObjInstance* i : *this)
-    if (i->marked_dead) delete i;
+  for (CObjInstance* i = first_; i && dead_ > 0;) {
+    CObjInstance* next = i->next_;
+    if (i->marked_dead_) delete i;
+    i = next;
+  }
 }
 
 // ---- InstanceIdMap -----------------------------------------------------------------

@@ -144,10 +144,14 @@ class CObjInstance : public ScriptInstance {
   void SetHSpeed(float value);
   void SetVSpeed(float value);
   void AddMotion(float degrees, float amount);
-  void ApplyFrictionGravity();
+  // Once a step for every instance: the tests keep instances without
+  // friction, gravity or a path from costing a call.
+  void ApplyFrictionGravity() {
+    if (friction != 0 || gravity != 0) ApplyFrictionGravityNow();
+  }
   void StartPath(int32_t path, float speed, float scale, float orientation, bool relative, int32_t endAction);
   // True when an end of the path was reached while moving along it.
-  bool AdvancePath();
+  bool AdvancePath() { return path_index >= 0 && AdvancePathNow(); }
 
   // Collision tests; precise asks the sprite's masks when it is precise.
   bool CollidesWithPoint(float px, float py, bool precise);
@@ -156,7 +160,12 @@ class CObjInstance : public ScriptInstance {
   bool CollidesWithLine(float x1, float y1, float x2, float y2, bool precise);
   bool CollidesWithInstance(CObjInstance* other, bool precise);
 
-  bool IsLive() const { return !marked_dead && !deactivated; }
+  bool IsLive() const { return !marked_dead_ && !deactivated; }
+  // Destroyed and waiting for the end of the step; the list holding the
+  // instance counts its dead, so that removing them costs nothing when none
+  // died.
+  bool MarkedDead() const { return marked_dead_; }
+  void SetMarkedDead(bool dead);
   // Links of the InstanceList that holds the instance.
   CObjInstance* Next() const { return next_; }
   CObjInstance* Prev() const { return prev_; }
@@ -170,7 +179,6 @@ class CObjInstance : public ScriptInstance {
   bool visible = false;
   bool solid = false;
   bool persistent = false;
-  bool marked_dead = false;
   bool deactivated = false;
   bool destroy_done = false;
   bool carried_over = false;
@@ -231,7 +239,10 @@ class CObjInstance : public ScriptInstance {
   friend void Instance_ForgetObject(CObject* object);
   friend void Instance_ForgetAllObjects();
   void ReadShapeFromObject();
+  void ApplyFrictionGravityNow();
+  bool AdvancePathNow();
 
+  bool marked_dead_ = false;
   ObjectMembership objectLinks_{this};
   int32_t slotCount_ = 0;
   // InstanceList links.
@@ -283,8 +294,9 @@ class InstanceList {
   void Reinsert(std::span<CObjInstance* const> moved);
   // Deletes every instance, first to last.
   void DeleteAll();
-  // Deletes every instance marked dead.
+  // Deletes every instance marked dead; nothing to walk when none is.
   void DeleteMarkedDead();
+  int32_t DeadCount() const { return dead_; }
 
   CObjInstance* First() const { return first_; }
   CObjInstance* Last() const { return last_; }
@@ -311,10 +323,12 @@ class InstanceList {
   Iterator end() const { return Iterator(nullptr); }
 
  private:
+  friend class CObjInstance;  // keeps the dead count as it marks itself
   void LinkBefore(CObjInstance* instance, CObjInstance* before);
   CObjInstance* first_ = nullptr;
   CObjInstance* last_ = nullptr;
   int32_t count_ = 0;
+  int32_t dead_ = 0;  // instances listed that are marked dead
 };
 
 // ---- The instance-id map ------------------------------------------------------------

@@ -27,7 +27,7 @@ bool HasEvent(const CObjInstance* i, int subtype) {
   return Object_FindEventInherited(i->object_index, kEventDraw, subtype) != nullptr;
 }
 
-bool Drawable(const CObjInstance* i) { return !i->marked_dead && !i->deactivated && i->visible; }
+bool Drawable(const CObjInstance* i) { return !i->MarkedDead() && !i->deactivated && i->visible; }
 
 void DrawInstance(CObjInstance* i) {
   if (HasEvent(i, 0)) {
@@ -114,11 +114,11 @@ void FollowInstance(RoomView& v, const CGameRoom& room) {
   if (v.object < kObjectIndexLimit) {
     if (CObject* o = Object_Find(v.object))
       for (CObjInstance* c : o->OwnInstances())
-        if (!c->marked_dead && !c->deactivated) {
+        if (!c->MarkedDead() && !c->deactivated) {
           target = c;
           break;
         }
-  } else if (CObjInstance* c = g_InstanceIdMap.Find(v.object); c && !c->marked_dead && !c->deactivated) {
+  } else if (CObjInstance* c = g_InstanceIdMap.Find(v.object); c && !c->MarkedDead() && !c->deactivated) {
     target = c;
   }
   if (!target) return;

@@ -96,7 +96,7 @@ void Run_LeaveRoom(bool gameEnd) {
     auto copy = std::make_unique<CObjInstance>(i->x, i->y, i->id, i->object_index, false);
     copy->CopyFrom(*i, false);
     g_persistentCarry.push_back(std::move(copy));
-    i->marked_dead = true;
+    i->SetMarkedDead(true);
   }
   room->RemoveDeadInstances();
   if (room->persistent) {
@@ -173,7 +173,7 @@ void Run_EnterRoom(int32_t n, bool gameStart) {
         i->carried_over = false;
         continue;
       }
-      if (i->marked_dead) continue;
+      if (i->MarkedDead()) continue;
       Instance_PerformEvent(i, i, kEventCreate, 0);
       if (i->creation_code) {
         ScriptValue result;

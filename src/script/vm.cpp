@@ -240,10 +240,15 @@ inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, ui
   pop: {
     uint8_t* s = sp;
     ScriptValue x;
-    ScriptValue* v;
-    if (!StackReal(cur->rightType, s, &x) || !(v = PlaceValue(f, cur->dest, cur->destRef)) || !v->IsReal()) {
-      goto generic;
+    if (!StackReal(cur->rightType, s, &x)) goto generic;
+    if (cur->dest == kPlaceBuiltin) {
+      if (!WriteBuiltin(f, cur->destRef, &x, cur->next)) goto generic;
+      sp = s;
+      pc = f->stopped ? f->pc : cur->next;
+      TW_NEXT_STEP();
     }
+    ScriptValue* v = PlaceValue(f, cur->dest, cur->destRef);
+    if (!v || !v->IsReal()) goto generic;
     // A value moves as it is, flags and all.
     MoveValue(v, &x);
     sp = s;
@@ -406,12 +411,21 @@ inline bool RealPair(uint32_t word, uint8_t* sp, double* left, double* right, ui
         sp = vm::DoBinary(word, sp, f);
         break;
       }
-      case kOpDiv:
-      case kOpRem:
-      case kOpMod:
       case kOpAnd:
       case kOpOr:
       case kOpXor:
+        // && || ^^ of two comparisons: their low bytes, as DoBinary takes them.
+        if (t1 == kVMBool && VM_Type2(word) == kVMBool) {
+          const uint32_t r = sp[0], l = sp[kVMSlotBytes];
+          sp += kVMSlotBytes;
+          Store<uint64_t>(sp, op == kOpAnd ? l & r : op == kOpOr ? l | r : l ^ r);
+          break;
+        }
+        sp = vm::DoBinary(word, sp, f);
+        break;
+      case kOpDiv:
+      case kOpRem:
+      case kOpMod:
       case kOpShl:
       case kOpShr: sp = vm::DoBinary(word, sp, f); break;
       case kOpNeg: sp = vm::DoNeg(word, sp, f); break;

@@ -65,6 +65,10 @@ struct VMFrame {
 
   // Set once the run's first script call has counted the argument slots in use.
   bool slotsCounted;
+
+  // Built-in variables of self read by the running step (its left and right
+  // operand); they hold reals only.
+  ScriptValue builtinReads[2];
 };
 
 // Written into the stack area by a script call, below the caller's argument

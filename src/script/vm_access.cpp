@@ -137,13 +137,20 @@ uint8_t* PopVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame
   }
   ArrayIndexError.error = 0;
   const bool written = WriteVariable(f, t.instance, ref.Id(), t.index, &value);
-  if (!written || ArrayIndexError.error) {
-    const char* name = VariableName_FromID(ref.Id());
-    if (ArrayIndexError.error) VM_FatalError(f, "Pop :: Execution Error - Variable index out of range %s", name ? name : "");
-    else VM_FatalError(f, "Pop :: Execution Error - Variable set failed %s - read only variable?", name ? name : "");
-  }
+  if (!written || ArrayIndexError.error) ReportWriteFailure(f, ref.Id());
   ScriptValue_Free(&value);
   return sp;
+}
+
+void ReportWriteFailure(VMFrame* f, int32_t id) {
+  const char* name = VariableName_FromID(id);
+  if (ArrayIndexError.error) VM_FatalError(f, "Pop :: Execution Error - Variable index out of range %s", name ? name : "");
+  else VM_FatalError(f, "Pop :: Execution Error - Variable set failed %s - read only variable?", name ? name : "");
+}
+
+void ReportBuiltinWrite(VMFrame* f, int32_t id, int32_t next) {
+  f->pc = next;
+  ReportWriteFailure(f, id);
 }
 
 namespace {

@@ -199,6 +199,9 @@ uint8_t* Call(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f);
 __attribute__((noinline)) uint8_t* PushVariableGeneric(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f);
 
 uint8_t* PopVariable(uint32_t word, const uint8_t* operand, uint8_t* sp, VMFrame* f);
+// A write of variable `id` that failed or flagged a bad index, reported as
+// a pop reports it.
+[[gnu::cold]] void ReportWriteFailure(VMFrame* f, int32_t id);
 
 // A with-environment: saved self, saved other, then either an instance array
 // (an engine block: null, then the instances still to visit, read backwards

@@ -9,6 +9,7 @@
 #include "script/value.h"
 #include "script/variable_names.h"
 #include "script/vm_verify.h"
+#include "script/world.h"
 
 namespace {
 
@@ -192,12 +193,15 @@ class Planner {
   bool Variable(const Instruction& in, VMPlace* place, int32_t* ref, bool read = false) {
     const VariableRef v{in.operand};
     if (v.Indexed() || !v.InstanceFromImmediate() || v.InstanceIsId()) return false;
-    return Scope(VM_Immediate(in.word), v.Id(), read, place, ref);
+    return Scope(VM_Immediate(in.word), v.Id(), read, true, place, ref);
   }
 
   // The place of variable `id` of an instance number. Reads may also take
-  // argument0 ... argument15, whose writes go through their setters.
-  bool Scope(int32_t instance, int32_t id, bool read, VMPlace* place, int32_t* ref) {
+  // argument0 ... argument15, whose writes go through their setters. A
+  // whole built-in variable of self is a place of its own, read and written
+  // through its getter and setter; its elements are left to the generic
+  // handlers.
+  bool Scope(int32_t instance, int32_t id, bool read, bool whole, VMPlace* place, int32_t* ref) {
     switch (instance) {
       case kInstanceLocal:
         *place = kPlaceLocal;
@@ -210,8 +214,13 @@ class Planner {
           *ref = id;
           return true;
         }
-        // Built-in variables have their own getters and setters.
-        if (id < kFirstUserVariableId) return false;
+        if (id < kFirstUserVariableId) {
+          if (!whole || id < 0 || id >= g_ScriptWorld.instanceBuiltins) return false;
+          // globalvar never names a built-in, so plain is self here.
+          *place = kPlaceBuiltin;
+          *ref = id;
+          return true;
+        }
         *place = instance == kInstanceSelf ? kPlaceSelf : kPlacePlain;
         *ref = id;
         return true;
@@ -269,7 +278,7 @@ class Planner {
     } else {
       return false;
     }
-    if (!Scope(instance, v.Id(), false, &run.dest, &run.destRef)) return false;
+    if (!Scope(instance, v.Id(), false, false, &run.dest, &run.destRef)) return false;
     run.next = access.pc + int32_t(VM_InstructionLength(access.word));
     *step = run;
     // The value pushed just before joins the store.

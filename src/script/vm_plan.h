@@ -29,6 +29,7 @@ enum VMPlace : uint8_t {
   kPlacePlain,   // global when declared with globalvar, else self
   kPlaceGlobal,  // a global variable, by id
   kPlaceArgument,  // argument0 ... argument15 of self (reads only), by id
+  kPlaceBuiltin,   // a built-in variable of self, by id, through its getter and setter
   kPlaceBranch,  // the result decides a conditional branch
 };
 

@@ -115,14 +115,46 @@ TW_STEP_INLINE VariableNode* LocalNode(VMFrame* f, int32_t slot) {
   return n;
 }
 
+// Built-in variable `id` of self read through its getter into `into`; null,
+// with nothing kept, when there is no self or the getter gives no real (the
+// generic handlers then read it again and report what is wrong). Getters
+// only read, so reading twice changes nothing.
+TW_STEP_INLINE ScriptValue* BuiltinValue(VMFrame* f, int32_t id, ScriptValue* into) {
+  if (!f->self) return nullptr;
+  *into = ScriptValue{};
+  if (g_ScriptWorld.getVar(f->self, id, -1, into) && into->IsReal()) [[likely]] return into;
+  ScriptValue_Free(into);
+  return nullptr;
+}
+
+// An error flagged by a write that went through: reported as the generic
+// write reports it, the run stopping after the write (at `next`).
+[[gnu::cold, gnu::noinline]] void ReportBuiltinWrite(VMFrame* f, int32_t id, int32_t next);
+
+// Writes `value` into built-in variable `id` of self through its setter;
+// false, with nothing changed, when there is no self or the variable cannot
+// be written (the generic handlers then report it). `next` is where the run
+// goes on.
+TW_STEP_INLINE bool WriteBuiltin(VMFrame* f, int32_t id, ScriptValue* value, int32_t next) {
+  if (!f->self) return false;
+  // Anything reported on the way names the line of the write.
+  f->pc = next;
+  ArrayIndexError.error = 0;
+  if (!g_ScriptWorld.setVar(f->self, id, -1, value)) return false;
+  if (ArrayIndexError.error) [[unlikely]] ReportBuiltinWrite(f, id, next);
+  return true;
+}
+
 // The value of a variable place; null while the variable does not exist.
-TW_STEP_INLINE ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref) {
+// A built-in variable is read into the frame's read slot `which` (0 or 1).
+TW_STEP_INLINE ScriptValue* PlaceValue(VMFrame* f, VMPlace place, int32_t ref, int which = 0) {
   // Tests in a chain rather than a jump table: each step's place is fixed,
   // so the branches are predicted where the table's jump often is not.
   if (place == kPlaceLocal) {
     VariableNode* n = LocalNode(f, ref);
     return n ? &n->value : nullptr;
   }
+  if (place == kPlaceBuiltin) return BuiltinValue(f, ref, &f->builtinReads[which]);
   if (place == kPlaceArgument) return f->self ? BuiltinVar_ArgumentSlot(ref) : nullptr;
   VariableNode* n;
   if (place == kPlaceGlobal || (place == kPlacePlain && GlobalVar_IsDeclared(ref))) {
@@ -172,12 +204,12 @@ TW_STEP_INLINE int32_t Choose(bool taken, int32_t yes, int32_t no) {
 
 // The value of a local or variable operand; null while it does not exist.
 template <int kClass>
-TW_STEP_INLINE ScriptValue* ClassValue(VMFrame* f, VMPlace place, int32_t ref) {
+TW_STEP_INLINE ScriptValue* ClassValue(VMFrame* f, VMPlace place, int32_t ref, int which) {
   if constexpr (kClass == kClassLocal) {
     VariableNode* n = LocalNode(f, ref);
     return n ? &n->value : nullptr;
   } else {
-    return PlaceValue(f, place, ref);
+    return PlaceValue(f, place, ref, which);
   }
 }
 
@@ -205,17 +237,18 @@ TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t
   const ScriptValue* lv = nullptr;
   ScriptValue* dv = nullptr;
   if constexpr (kRight == kClassLocal || kRight == kClassVariable) {
-    if (!(rv = ClassValue<kRight>(f, st.right, st.rightRef))) return false;
+    if (!(rv = ClassValue<kRight>(f, st.right, st.rightRef, 1))) return false;
   }
   if constexpr (kLeft == kClassLocal || kLeft == kClassVariable) {
-    if (!(lv = ClassValue<kLeft>(f, st.left, st.leftRef))) return false;
+    if (!(lv = ClassValue<kLeft>(f, st.left, st.leftRef, 0))) return false;
   }
   if constexpr (kDest == kDestLocal) {
     // A local left operand is often the destination too.
     if (kLeft == kClassLocal && st.destRef == st.leftRef) dv = const_cast<ScriptValue*>(lv);
-    else if (!(dv = ClassValue<kClassLocal>(f, st.dest, st.destRef))) return false;
+    else if (!(dv = ClassValue<kClassLocal>(f, st.dest, st.destRef, 0))) return false;
   } else if constexpr (kDest == kDestVariable) {
-    if (!(dv = PlaceValue(f, st.dest, st.destRef))) return false;
+    // A built-in destination is written through its setter once the result is known.
+    if (st.dest != kPlaceBuiltin && !(dv = PlaceValue(f, st.dest, st.destRef))) return false;
   }
   uint8_t* s = sp;
   double l, r;
@@ -240,7 +273,7 @@ TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t
     l = lv->real;
   }
   if constexpr (kDest == kDestLocal || kDest == kDestVariable) {
-    if (!dv->IsReal()) return false;
+    if (dv && !dv->IsReal()) return false;
   }
   double x = 0;
   bool test = false;
@@ -267,8 +300,19 @@ TW_STEP_INLINE bool RunArith(VMFrame* f, const VMStep& st, uint8_t*& sp, int32_t
     pc = Choose(test == st.branchIf, st.target, st.next);
     StepBranched(f, pc);
   } else {
-    dv->kind = kKindReal;
-    dv->real = x;
+    if (!dv) {
+      ScriptValue result = ScriptValue::FromReal(x);
+      if (!WriteBuiltin(f, st.destRef, &result, st.next)) return false;
+      sp = s;
+      // An error in the write has stopped the run.
+      if (f->stopped) [[unlikely]] {
+        pc = f->pc;
+        return true;
+      }
+    } else {
+      dv->kind = kKindReal;
+      dv->real = x;
+    }
     sp = s;
     if (st.thenBranch) {
       pc = st.target;

@@ -47,6 +47,11 @@ struct ScriptWorld {
   // The container's string table, which bytecode string operands index.
   size_t (*stringCount)();
   std::string_view (*string)(size_t index);
+  // Built-in variables with ids below this are the instance's own state:
+  // their getters and setters only read and write the instance and report
+  // nothing, and a setter refused (false) changes nothing. The machine
+  // reads and writes those whole through getVar and setVar directly.
+  int32_t instanceBuiltins;
 };
 
 // The installed world; read on every variable access, so it is a plain

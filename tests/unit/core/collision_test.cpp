@@ -106,7 +106,7 @@ TEST_F(Collisions, InstancesAndPreciseMasks) {
   EXPECT_TRUE(a->CollidesWithInstance(b, true));
   EXPECT_FALSE(a->CollidesWithInstance(c, true)) << "boxes that only touch";
   EXPECT_FALSE(a->CollidesWithInstance(a, true));
-  b->marked_dead = true;
+  b->SetMarkedDead(true);
   EXPECT_FALSE(a->CollidesWithInstance(b, true));
   // The precise sprite is solid only in its corner pixel at (20, 20).
   CObjInstance* p = At(precise_, 20, 20);
@@ -227,8 +227,8 @@ TEST_F(Collisions, ChangesDestroysAndErrors) {
   CObjInstance* b = At(plain_, 2, 2);
   At(plain_, 40, 40);
   Position_Destroy(3, 3);
-  EXPECT_TRUE(a->marked_dead);
-  EXPECT_TRUE(b->marked_dead);
+  EXPECT_TRUE(a->MarkedDead());
+  EXPECT_TRUE(b->MarkedDead());
   EXPECT_EQ(Instance_Number(kTargetAll), 1);
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();

@@ -295,7 +295,7 @@ TEST_F(InstanceBuiltins, RoomInstancesByCountAndPosition) {
   EXPECT_EQ(Get("instance_id", 0), -4);
   CObjInstance* a = room.CreateInstance(0, 0, 0);
   CObjInstance* b = room.CreateInstance(0, 0, 0);
-  b->marked_dead = true;  // destroyed this step: still counted
+  b->SetMarkedDead(true);  // destroyed this step: still counted
   EXPECT_EQ(Get("instance_count"), 2);
   EXPECT_EQ(Get("instance_id", 0), a->id);
   EXPECT_EQ(Get("instance_id", 1), b->id);

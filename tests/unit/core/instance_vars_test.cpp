@@ -98,7 +98,7 @@ TEST_F(InstanceVars, ByIdSkipsTheDeadButReadsTheDeactivated) {
   i->deactivated = true;
   EXPECT_TRUE(Instance_GetVarByID(i->id, kVar, -1, &out));
   EXPECT_EQ(out.Real(), 3);
-  i->marked_dead = true;
+  i->SetMarkedDead(true);
   EXPECT_FALSE(Instance_GetVarByID(i->id, kVar, -1, &out));
   EXPECT_FALSE(Target_SetVar(-4, kVar, -1, &v));
   EXPECT_FALSE(Target_GetVar(-1, kVar, -1, &out));
@@ -109,7 +109,7 @@ TEST_F(InstanceVars, FirstInstanceOfAnObjectThenThePendingOnes) {
   const int32_t child = AddObject(parent);
   const int32_t other = AddObject();
   CObjInstance* dead = Make(child, 1);
-  dead->marked_dead = true;
+  dead->SetMarkedDead(true);
   CObjInstance* childInstance = Make(child, 2);
   ScriptValue out;
   InstanceVar_SetBuiltinLookup(TestBuiltins);

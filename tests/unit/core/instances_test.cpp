@@ -440,7 +440,7 @@ TEST_F(Instances, DeadInstancesStayUntilRemovedAndLeaveEveryList) {
   int walked = 0;
   for (CObjInstance* i : list) {
     ++walked;
-    if (i == first) doomed->marked_dead = true;
+    if (i == first) doomed->SetMarkedDead(true);
   }
   EXPECT_EQ(walked, 3);
   doomed->SetDepth(4);
@@ -455,6 +455,53 @@ TEST_F(Instances, DeadInstancesStayUntilRemovedAndLeaveEveryList) {
   EXPECT_TRUE(PendingActivationChanges.Empty());
   EXPECT_TRUE(PendingDepthChanges.Take().empty());
   EXPECT_EQ(Object_Find(o)->OwnInstances().Count(), 2);
+}
+
+TEST_F(Instances, ListsCountTheirDeadSoThatRemovalFindsEveryOne) {
+  // Removing the dead walks a list only while it holds some, so its count
+  // must follow every mark, move between lists, copy and deletion.
+  const int32_t o = AddObject();
+  InstanceList active, other;
+  CObjInstance* first = Make(active, o, 0);
+  CObjInstance* middle = Make(active, o, 1);
+  CObjInstance* last = Make(active, o, 2);
+  EXPECT_EQ(active.DeadCount(), 0);
+  active.DeleteMarkedDead();
+  EXPECT_EQ(active.Count(), 3);
+
+  last->SetMarkedDead(true);
+  last->SetMarkedDead(true);  // marked twice, counted once
+  EXPECT_EQ(active.DeadCount(), 1);
+  // A dead instance moved to another list is counted there.
+  other.Append(last);
+  EXPECT_EQ(active.DeadCount(), 0);
+  EXPECT_EQ(other.DeadCount(), 1);
+  active.Insert(last);
+  EXPECT_EQ(other.DeadCount(), 0);
+  EXPECT_EQ(active.DeadCount(), 1);
+  // A copy takes the source's mark, either way.
+  first->CopyFrom(*last, false);
+  EXPECT_EQ(active.DeadCount(), 2);
+  first->CopyFrom(*middle, false);
+  EXPECT_EQ(active.DeadCount(), 1);
+  // Not listed: nothing to count; listed later: counted then.
+  auto* loose = new CObjInstance(0, 0, 100050, o, true);
+  loose->SetMarkedDead(true);
+  EXPECT_EQ(active.DeadCount(), 1);
+  active.Insert(loose);
+  EXPECT_EQ(active.DeadCount(), 2);
+
+  // The last instance of the list is dead too: the walk reaches it.
+  const int32_t lastId = last->id;
+  active.DeleteMarkedDead();
+  EXPECT_EQ(Ids(active), (std::vector<int32_t>{first->id, middle->id}));
+  EXPECT_EQ(active.DeadCount(), 0);
+  EXPECT_EQ(Instance_FindByID(lastId), nullptr);
+  middle->SetMarkedDead(true);
+  middle->SetMarkedDead(false);
+  active.DeleteMarkedDead();
+  EXPECT_EQ(active.Count(), 2);
+  active.DeleteAll();
 }
 
 TEST_F(Instances, ActivationMovesBetweenTheListsAndTheObjectLists) {

@@ -580,6 +580,113 @@ TEST_F(GlDeviceTest, BufferWritesReachTheDrawsThatReadThem) {
   device->ReleaseVertexBuffer(vb);
 }
 
+TEST_F(GlDeviceTest, QuadsDrawnFromSharedVerticesLightTheSamePixels) {
+  // Triangle lists go to OpenGL with the vertices a pair of triangles
+  // shares sent once. The pixels must be those of sending every vertex:
+  // each vertex order the drawers write, a pair sharing nothing, a lone
+  // last triangle, corners of different colours, flat shading (the first
+  // vertex of each triangle), textured vertices, enough draws to wrap the
+  // streaming storage and a list too long for 16-bit indices.
+  std::vector<ColourVertex> list;
+  auto corners = [](float x0, float y0, float x1, float y1, int n) {
+    const uint32_t c[4] = {0xFFFF0000u + uint32_t(n * 40), 0xFF00FF00u + uint32_t(n * 40), 0xFF0000FFu,
+                           0xFFFFFF00u - uint32_t(n * 40)};
+    return std::vector<ColourVertex>{{x0, y0, 0, c[0]}, {x1, y0, 0, c[1]}, {x1, y1, 0, c[2]}, {x0, y1, 0, c[3]}};
+  };
+  auto add = [&](const std::vector<ColourVertex>& q, std::initializer_list<int> order) {
+    for (int k : order) list.push_back(q[size_t(k)]);
+  };
+  for (int n = 0; n < 3; ++n) {
+    const float x = 2.5f + n * 20.0f;
+    add(corners(x, 1.25f, x + 13.5f, 14.75f, n), {0, 1, 2, 2, 3, 0});   // the usual order
+    add(corners(x, 17.5f, x + 12.0f, 29.0f, n), {0, 1, 3, 1, 2, 3});    // a part: top-left, top-right, bottom-left...
+    add(corners(x, 32.0f, x + 9.5f, 46.5f, n), {3, 0, 1, 1, 2, 3});     // a tile: bottom-left first
+  }
+  add(corners(50, 2, 62, 12, 0), {0, 1, 2});
+  add(corners(52, 20, 63, 30, 1), {0, 2, 3});  // a pair sharing nothing
+  add(corners(40, 30, 60, 45, 2), {1, 2, 3});  // and a lone last triangle
+  const int triangles = int(list.size() / 3);
+
+  const size_t bytes = list.size() * sizeof(ColourVertex);
+  VertexBufferHandle vb = device->CreateVertexBuffer(bytes, Usage_Dynamic, FVF_XYZ | FVF_Diffuse, Pool::Default);
+  ASSERT_NE(vb, 0u);
+  void* p = device->LockVertexBuffer(vb, 0, bytes, Lock_Discard);
+  ASSERT_NE(p, nullptr);
+  std::memcpy(p, list.data(), bytes);
+  ASSERT_TRUE(device->UnlockVertexBuffer(vb));
+  device->SetFVF(FVF_XYZ | FVF_Diffuse);
+  device->SetStreamSource(0, vb, 0, sizeof(ColourVertex));
+  auto picture = [&](bool share, int shade, int draws) {
+    device->SetShareQuadVertices(share);
+    device->SetRenderState(RS_ShadeMode, uint32_t(shade));
+    device->Clear(Clear_Target, 0xFF000000u, 1.0f, 0);
+    for (int i = 0; i < draws; ++i) device->DrawPrimitive(Prim_TriangleList, 0, triangles);
+    return Pixels();
+  };
+  for (int shade : {Shade_Gouraud, Shade_Flat}) {
+    const size_t before = device->TriangleListVerticesSent();
+    const std::vector<uint32_t> shared = picture(true, shade, 1);
+    // Nine quads of four vertices, then the rest one by one.
+    EXPECT_EQ(device->TriangleListVerticesSent() - before, 9u * 4 + 9);
+    EXPECT_EQ(shared, picture(false, shade, 1)) << "shade mode " << shade;
+  }
+  // Enough draws to fill the streaming storage several times over.
+  EXPECT_EQ(picture(true, Shade_Gouraud, 7000), picture(false, Shade_Gouraud, 1));
+  device->ReleaseVertexBuffer(vb);
+
+  // Textured: 24-byte vertices.
+  const uint32_t texels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+  TextureHandle t = MakeTexture(2, 2, texels);
+  device->SetTexture(0, t);
+  device->SetFVF(FVF_XYZ | FVF_Diffuse | FVF_Tex1);
+  const TexVertex a{3, 3, 0, 0xFFFFFFFFu, 0, 0}, b{40, 5, 0, 0xFFFFFFFFu, 1, 0}, c{37, 41, 0, 0xFF808080u, 1, 1},
+      d{4, 38, 0, 0xFFFFFFFFu, 0, 1};
+  const TexVertex quad[6] = {a, b, c, c, d, a};
+  VertexBufferHandle tb = device->CreateVertexBuffer(sizeof quad, Usage_Dynamic, 0, Pool::Default);
+  ASSERT_NE(tb, 0u);
+  p = device->LockVertexBuffer(tb, 0, sizeof quad, Lock_Discard);
+  ASSERT_NE(p, nullptr);
+  std::memcpy(p, quad, sizeof quad);
+  ASSERT_TRUE(device->UnlockVertexBuffer(tb));
+  device->SetStreamSource(0, tb, 0, sizeof(TexVertex));
+  auto textured = [&](bool share) {
+    device->SetShareQuadVertices(share);
+    device->Clear(Clear_Target, 0xFF000000u, 1.0f, 0);
+    device->DrawPrimitive(Prim_TriangleList, 0, 2);
+    return Pixels();
+  };
+  EXPECT_EQ(textured(true), textured(false));
+  device->ReleaseVertexBuffer(tb);
+  device->SetTexture(0, 0);
+
+  // More vertices than 16-bit indices can number.
+  std::vector<ColourVertex> many;
+  for (int i = 0; i < 12000; ++i) {
+    const float x = float(i % 60), y = float(i % 44);
+    for (int k : {0, 1, 2, 2, 3, 0}) many.push_back(corners(x, y, x + 3.5f, y + 2.5f, i % 5)[size_t(k)]);
+  }
+  const size_t manyBytes = many.size() * sizeof(ColourVertex);
+  VertexBufferHandle mb = device->CreateVertexBuffer(manyBytes, Usage_Dynamic, FVF_XYZ | FVF_Diffuse, Pool::Default);
+  ASSERT_NE(mb, 0u);
+  p = device->LockVertexBuffer(mb, 0, manyBytes, Lock_Discard);
+  ASSERT_NE(p, nullptr);
+  std::memcpy(p, many.data(), manyBytes);
+  ASSERT_TRUE(device->UnlockVertexBuffer(mb));
+  device->SetFVF(FVF_XYZ | FVF_Diffuse);
+  device->SetStreamSource(0, mb, 0, sizeof(ColourVertex));
+  auto big = [&](bool share) {
+    device->SetShareQuadVertices(share);
+    device->Clear(Clear_Target, 0xFF000000u, 1.0f, 0);
+    device->DrawPrimitive(Prim_TriangleList, 0, int(many.size() / 3));
+    return Pixels();
+  };
+  const size_t before = device->TriangleListVerticesSent();
+  const std::vector<uint32_t> shared = big(true);
+  EXPECT_EQ(device->TriangleListVerticesSent() - before, 12000u * 4);
+  EXPECT_EQ(shared, big(false));
+  device->ReleaseVertexBuffer(mb);
+}
+
 TEST_F(GlDeviceTest, ResetRestoresDefaultStates) {
   device->SetRenderState(RS_AlphaBlendEnable, 1);
   device->SetRenderState(RS_SrcBlend, Blend_Zero);

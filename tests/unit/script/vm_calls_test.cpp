@@ -485,7 +485,7 @@ TEST_F(VMCalls, WithOverAllVisitsInTheSpecifiedOrder) {
   EXPECT_EQ(g_log, (std::vector<int32_t>{d->id, c->id, b->id, a->id, 0}));
   EXPECT_EQ(leaked_, 0) << "the instance array is released";
   // Dead and deactivated instances are not visited.
-  b->marked_dead = true;
+  b->SetMarkedDead(true);
   c->deactivated = true;
   g_log.clear();
   ASSERT_EQ(Run(), "");
@@ -524,7 +524,7 @@ TEST_F(VMCalls, WithOverAnIdOtherAndNoone) {
                               With("push.e -4\n", kLog, "3") + With("push.i 199999\n", kLog, "4") + kLog + kLogOther;
   ASSERT_EQ(LoadAndRun(program, "", me, you), "");
   EXPECT_EQ(g_log, (std::vector<int32_t>{third->id, me->id, you->id, me->id, me->id, you->id}));
-  third->marked_dead = true;
+  third->SetMarkedDead(true);
   g_log.clear();
   ASSERT_EQ(Run(me, you), "");
   EXPECT_EQ(g_log, (std::vector<int32_t>{you->id, me->id, me->id, you->id})) << "a dead id is skipped";

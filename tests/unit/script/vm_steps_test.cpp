@@ -147,8 +147,10 @@ TEST_F(VMSteps, EveryArithmeticShapeAgreesAndFallsBack) {
   // calls out for the others. Reals take the fast way; a string, a divisor
   // of 0 and a variable never set send the step back to the generic
   // handlers, which must find the stack and position as the step found them.
-  const char* const lefts[] = {"(a * 1)", "2.5", "a", "v", "self.v", "global.g"};
-  const char* const rights[] = {"(b * 1)", "1.5", "b", "w", "self.w", "global.h"};
+  // x and y are built-in variables, read and written through their getters
+  // and setters.
+  const char* const lefts[] = {"(a * 1)", "2.5", "a", "v", "self.v", "global.g", "x"};
+  const char* const rights[] = {"(b * 1)", "1.5", "b", "w", "self.w", "global.h", "self.y"};
   const char* const values[] = {"7", "3", "\"s\"", "4", "undefined"};
   const char* const others[] = {"2", "3", "2", "0", "2"};
   const char* const arithmetic[] = {"+", "-", "*", "/"};
@@ -156,8 +158,9 @@ TEST_F(VMSteps, EveryArithmeticShapeAgreesAndFallsBack) {
   for (size_t k = 0; k < std::size(values); ++k) {
     // "undefined": the left variables are never set.
     const std::string left = values[k] == std::string("undefined") ? "" : values[k];
-    const std::string set = (left.empty() ? std::string() : "a = " + left + "; v = " + left + "; global.g = " + left + "; ") +
-                            "b = " + others[k] + "; w = " + others[k] + "; global.h = " + others[k] + "; ";
+    const std::string set =
+        (left.empty() ? std::string() : "a = " + left + "; v = " + left + "; global.g = " + left + "; x = " + left + "; ") +
+        "b = " + others[k] + "; w = " + others[k] + "; global.h = " + others[k] + "; y = " + others[k] + "; ";
     const std::string prelude = "var a, b, t, r; " + set;
     for (const char* l : lefts) {
       for (const char* r : rights) {
@@ -169,7 +172,7 @@ TEST_F(VMSteps, EveryArithmeticShapeAgreesAndFallsBack) {
         };
         for (const char* op : arithmetic) {
           for (const std::string& body : {"return " + e + ";", "t = " + e + "; return t;", "u = " + e + "; return u;",
-                                          "global.k = " + e + "; return global.k;"}) {
+                                          "global.k = " + e + "; return global.k;", "hspeed = " + e + "; return speed;"}) {
             ExpectAgree((prelude + with(body, op)).c_str());
           }
         }
@@ -192,6 +195,56 @@ TEST_F(VMSteps, EveryArithmeticShapeAgreesAndFallsBack) {
   };
   for (const auto& [program, expected] : anchors) {
     EXPECT_EQ(Run(program, true).value, Run("return " + std::to_string(expected) + ";", true).value) << program;
+  }
+}
+
+TEST_F(VMSteps, BuiltInVariablesOfSelfAgree) {
+  // Read and written whole through their getters and setters, whose side
+  // effects must be the generic way's; elements, read-only variables and
+  // values the getters refuse go back to the generic handlers.
+  const char* const programs[] = {
+      "x = 3; y = x + 2; x += y; return x * 100 + y;",
+      "hspeed = 3; vspeed = 4; return speed * 1000 + direction;",
+      "speed = 2; direction = 90; return hspeed * 10 + vspeed;",
+      "x = -1; hspeed = -2; if ((x < 0 && hspeed < 0) || (x > 614 && hspeed > 0)) hspeed = -hspeed; return hspeed;",
+      "var i; for (i = 0; i < 20; i += 1) { x += hspeed + 1; if (x > 10) x = 0; } return x;",
+      "image_single = 3; return image_single * 10 + image_speed;",
+      "x = \"s\"; return x;",
+      "x = 2.75; return x;",
+      "id = 5; return id;",
+      "object_index += 1; return object_index;",
+      "var a; a[2] = 7; x = 2; return a[x];",
+      "alarm[1] = 4; alarm[1] -= 1; return alarm[1] + alarm;",
+      "var t; t = 0; while (x < 5) { x += 1; t += x; } return t;",
+  };
+  for (const char* p : programs) ExpectAgree(p);
+  EXPECT_EQ(Run("hspeed = 3; vspeed = 4; return speed;", true).value, Run("return 5;", true).value);
+  EXPECT_EQ(Run("x = 2.75; return x;", true).value, Run("return 2.75;", true).value);
+  const Outcome readOnly = Run("id = 5; return id;", true);
+  EXPECT_NE(readOnly.error.find("read only variable?"), std::string::npos) << readOnly.error;
+}
+
+TEST_F(VMSteps, LogicOfComparisonsGivesTheTruthTable) {
+  // && || ^^ of two comparisons take a short way; `and` of numbers the
+  // general one. Both must give the same table.
+  for (int p = 0; p < 2; ++p) {
+    for (int q = 0; q < 2; ++q) {
+      const std::string set = "var a, b; a = " + std::to_string(p) + "; b = " + std::to_string(q) + "; ";
+      const struct {
+        const char* op;
+        const char* numbers;
+        int expected;
+      } cases[] = {{"&&", "and", p & q}, {"||", "or", p | q}, {"^^", "xor", p ^ q}};
+      for (const auto& c : cases) {
+        const std::string compared = set + "return (a > 0.5) " + c.op + " (b > 0.5);";
+        const std::string numbers = set + "return a " + c.numbers + " b;";
+        SCOPED_TRACE(compared);
+        const Outcome o = Run(compared, true);
+        EXPECT_EQ(o.error, "");
+        EXPECT_EQ(o.value, Run("return " + std::to_string(c.expected) + ";", true).value);
+        EXPECT_EQ(o.value, Run(numbers, true).value);
+      }
+    }
   }
 }
 

@@ -158,6 +158,8 @@ GLuint Compile(GLenum kind, const std::string& source) {
 GLDevice::GLDevice(SDL_Window* window) : window_(window) {
   glGenVertexArrays(1, &vao_);
   glGenBuffers(1, &scratch_);
+  glGenBuffers(1, &quadVertexBuffer_);
+  glGenBuffers(1, &quadIndexBuffer_);
   glGenSamplers(kMaxTextureStages, samplerObjects_);
   // Flat shading takes the first vertex's colour, as the engine expects.
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
@@ -179,6 +181,8 @@ GLDevice::~GLDevice() {
   for (auto& entry : programs_) glDeleteProgram(entry.second.gl);
   glDeleteSamplers(kMaxTextureStages, samplerObjects_);
   glDeleteBuffers(1, &scratch_);
+  glDeleteBuffers(1, &quadVertexBuffer_);
+  glDeleteBuffers(1, &quadIndexBuffer_);
   glDeleteVertexArrays(1, &vao_);
 }
 
@@ -887,7 +891,8 @@ void GLDevice::SendLights(const Program& p) const {
   glUniform4fv(p.lightAttenuation, kMaxLights, attenuation);
 }
 
-void GLDevice::Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, size_t offset, size_t stride) {
+void GLDevice::Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, size_t offset, size_t stride,
+                    int indexCount, unsigned indexType, size_t indexOffset) {
   if (!(fvf_ & (FVF_XYZ | FVF_XYZRHW))) return;
   size_t layout = ((fvf_ & FVF_XYZRHW) ? 16 : 12) + ((fvf_ & FVF_Normal) ? 12 : 0) + ((fvf_ & FVF_Diffuse) ? 4 : 0) +
                   ((fvf_ & FVF_Tex1) ? 8 : 0);
@@ -959,7 +964,13 @@ void GLDevice::Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, s
     }
   };
   bind(0, 1);
-  glDrawArrays(PrimitiveToGL(type), 0, VertexCountFor(type, primitiveCount));
+  if (indexCount > 0) {
+    // The element buffer binding belongs to the vertex array.
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, quadIndexBuffer_);
+    glDrawElements(PrimitiveToGL(type), indexCount, indexType, reinterpret_cast<const void*>(indexOffset));
+  } else {
+    glDrawArrays(PrimitiveToGL(type), 0, VertexCountFor(type, primitiveCount));
+  }
   if (renderStates_[RS_LastPixel] && (type == Prim_LineList || type == Prim_LineStrip)) {
     // Direct3D 9 lights the last pixel of every line, OpenGL leaves it out:
     // each segment's end vertex is drawn again as a point (same bias).
@@ -968,6 +979,95 @@ void GLDevice::Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, s
     glDrawArrays(GL_POINTS, 0, primitiveCount);
   }
   glBindVertexArray(0);
+}
+
+bool GLDevice::DrawSharedQuads(const uint8_t* vertices, int triangles, size_t stride) {
+  const size_t count = static_cast<size_t>(triangles) * 3;
+  const bool shortIndices = count <= 0x10000;
+  const size_t indexSize = shortIndices ? 2 : 4;
+  // Written straight into the streaming buffers, room for every vertex
+  // reserved; only what is used is kept.
+  uint8_t* out = static_cast<uint8_t*>(StreamBegin(GL_ARRAY_BUFFER, quadVertexBuffer_, quadVertexRing_, count * stride));
+  if (!out) return false;
+  glBindVertexArray(vao_);
+  uint8_t* indexOut =
+      static_cast<uint8_t*>(StreamBegin(GL_ELEMENT_ARRAY_BUFFER, quadIndexBuffer_, quadIndexRing_, count * indexSize));
+  if (!indexOut) {
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, quadVertexBuffer_);
+    StreamEnd(GL_ARRAY_BUFFER, quadVertexRing_, 0);
+    return false;
+  }
+  uint32_t distinct = 0;
+  size_t written = 0;
+  auto index = [&](uint32_t i) {
+    if (shortIndices) {
+      const uint16_t v = static_cast<uint16_t>(i);
+      std::memcpy(indexOut + written * 2, &v, 2);
+    } else {
+      std::memcpy(indexOut + written * 4, &i, 4);
+    }
+    ++written;
+  };
+  auto emit = [&](const uint8_t* v) {
+    std::memcpy(out + static_cast<size_t>(distinct) * stride, v, stride);
+    index(distinct++);
+  };
+  auto same = [stride](const uint8_t* a, const uint8_t* b) {
+    return stride == 24 ? std::memcmp(a, b, 24) == 0 : std::memcmp(a, b, stride) == 0;
+  };
+  // Each pair of triangles: a vertex of the second equal, byte for byte, to
+  // one of the first is that vertex again. Each triangle keeps its vertices
+  // in their order, so flat shading's first vertex stays.
+  size_t i = 0;
+  for (; i + 6 <= count; i += 6) {
+    const uint8_t* first = vertices + i * stride;
+    const uint32_t base = distinct;
+    for (int k = 0; k < 3; ++k) emit(first + k * stride);
+    for (int k = 3; k < 6; ++k) {
+      const uint8_t* v = first + k * stride;
+      if (same(v, first)) index(base);
+      else if (same(v, first + stride)) index(base + 1);
+      else if (same(v, first + 2 * stride)) index(base + 2);
+      else emit(v);
+    }
+  }
+  for (; i < count; ++i) emit(vertices + i * stride);
+  // Not worth an index list unless it spares a sixth of the vertices.
+  const bool worth = static_cast<size_t>(distinct) * 6 <= count * 5;
+  const size_t indexOffset = StreamEnd(GL_ELEMENT_ARRAY_BUFFER, quadIndexRing_, worth ? written * indexSize : 0);
+  glBindVertexArray(0);
+  glBindBuffer(GL_ARRAY_BUFFER, quadVertexBuffer_);
+  const size_t vertexOffset = StreamEnd(GL_ARRAY_BUFFER, quadVertexRing_, worth ? distinct * stride : 0);
+  if (!worth) return false;
+  triangleVerticesSent_ += distinct;
+  Draw(Prim_TriangleList, triangles, quadVertexBuffer_, vertexOffset, stride, static_cast<int>(written),
+       shortIndices ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, indexOffset);
+  return true;
+}
+
+void* GLDevice::StreamBegin(unsigned target, unsigned buffer, Ring& ring, size_t bytes) {
+  // Appended behind what earlier draws read, so no write waits for them;
+  // when the storage is full it is replaced (the old one lives on for the
+  // draws still reading it).
+  glBindBuffer(target, buffer);
+  size_t at = (ring.used + 15) & ~size_t{15};
+  if (ring.capacity < bytes || at > ring.capacity - bytes) {
+    ring.capacity = std::max(ring.capacity, std::max(bytes, size_t{4} << 20));
+    glBufferData(target, static_cast<GLsizeiptr>(ring.capacity), nullptr, GL_STREAM_DRAW);
+    at = 0;
+  }
+  ring.mapped = at;
+  return glMapBufferRange(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes),
+                          GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
+                              GL_MAP_FLUSH_EXPLICIT_BIT);
+}
+
+size_t GLDevice::StreamEnd(unsigned target, Ring& ring, size_t bytes) {
+  if (bytes > 0) glFlushMappedBufferRange(target, 0, static_cast<GLsizeiptr>(bytes));
+  glUnmapBuffer(target);
+  if (bytes > 0) ring.used = ring.mapped + bytes;
+  return ring.mapped;
 }
 
 void GLDevice::DrawPrimitive(PrimitiveType type, int startVertex, int primitiveCount) {
@@ -979,6 +1079,13 @@ void GLDevice::DrawPrimitive(PrimitiveType type, int startVertex, int primitiveC
   size_t length = static_cast<size_t>(VertexCountFor(type, primitiveCount)) * streamStride_;
   // Never let the device read past the buffer.
   if (begin > b->shadow.size() || length > b->shadow.size() - begin) return;
+  // Quads send their shared vertices once; what they read of the buffer is
+  // sent later, should another draw read it.
+  if (type == Prim_TriangleList && shareQuads_ && primitiveCount >= 2 && (fvf_ & (FVF_XYZ | FVF_XYZRHW)) &&
+      DrawSharedQuads(b->shadow.data() + begin, primitiveCount, streamStride_)) {
+    return;
+  }
+  if (type == Prim_TriangleList) triangleVerticesSent_ += static_cast<size_t>(primitiveCount) * 3;
   SendPending(b, begin, length);
   Draw(type, primitiveCount, b->gl, begin, streamStride_);
 }

@@ -35,6 +35,12 @@ class GLDevice final : public Device {
 
   size_t LiveTextures() const;
   size_t LiveVertexBuffers() const;
+  // Triangle lists whose triangles come in pairs sharing vertices (quads)
+  // go to OpenGL with each shared vertex once and an index list; on by
+  // default, off for tests that compare the two ways.
+  void SetShareQuadVertices(bool on) { shareQuads_ = on; }
+  // Vertices sent for triangle lists so far, for tests.
+  size_t TriangleListVerticesSent() const { return triangleVerticesSent_; }
   // Programs built so far, for tests of the program cache.
   size_t ProgramCount() const { return programs_.size(); }
 
@@ -115,7 +121,23 @@ class GLDevice final : public Device {
   void SendLights(const Program& program) const;
   std::string ProgramKey() const;
   bool BuildProgram(const std::string& key, Program* out);
-  void Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, size_t offset, size_t stride);
+  // With indexCount, draws that many indices of the quad index buffer
+  // (type `indexType`) over the vertices at glBuffer.
+  void Draw(PrimitiveType type, int primitiveCount, unsigned glBuffer, size_t offset, size_t stride,
+            int indexCount = 0, unsigned indexType = 0, size_t indexOffset = 0);
+  // Storage written front to back, one draw's data after another.
+  struct Ring {
+    size_t capacity = 0, used = 0;
+    size_t mapped = 0;  // where the open mapping starts
+  };
+  // Maps room for `bytes` behind what the buffer holds (binding it to
+  // target); null when it cannot be mapped. StreamEnd keeps the first
+  // `bytes` written and gives their offset.
+  void* StreamBegin(unsigned target, unsigned buffer, Ring& ring, size_t bytes);
+  size_t StreamEnd(unsigned target, Ring& ring, size_t bytes);
+  // A triangle list drawn from its distinct vertices: false, with nothing
+  // drawn, when too few are shared to be worth it.
+  bool DrawSharedQuads(const uint8_t* vertices, int triangles, size_t stride);
 
   SDL_Window* window_;
   uint32_t renderStates_[kRenderStateCount] = {};
@@ -139,6 +161,11 @@ class GLDevice final : public Device {
   std::map<std::string, Program> programs_;
   unsigned vao_ = 0;
   unsigned scratch_ = 0;  // DrawPrimitiveUP vertices
+  // The distinct vertices and the indices of a triangle list of quads.
+  unsigned quadVertexBuffer_ = 0, quadIndexBuffer_ = 0;
+  Ring quadVertexRing_, quadIndexRing_;
+  bool shareQuads_ = true;
+  size_t triangleVerticesSent_ = 0;
   unsigned samplerObjects_[kMaxTextureStages] = {};
 };
 
