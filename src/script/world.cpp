@@ -13,7 +13,8 @@ size_t NoStrings() { return 0; }
 std::string_view NoString(size_t) { return {}; }
 
 constexpr ScriptWorld kEmptyWorld = {NoVar,      NoVar,   NoTargetVar, NoTargetVar, NoTargets,
-                                     NoInstance, NotLive, NoExternal,  NoStrings,   NoString};
+                                     NoInstance, NotLive, NoExternal,  NoStrings,   NoString,
+                                     0};
 }  // namespace
 
 ScriptWorld g_ScriptWorld = kEmptyWorld;
