@@ -68,6 +68,11 @@ void CMotionPath::Assign(const CMotionPath& source) {
   Recompute();
 }
 
+void CMotionPath::SetPoints(std::vector<PathPoint> points) {
+  control_ = std::move(points);
+  Recompute();
+}
+
 int CMotionPath::AddPoint(float x, float y, float speed) {
   int index = GetNumber();
   InsertPoint(index, x, y, speed);

@@ -170,10 +170,9 @@ bool CGrid::FindPath(CMotionPath* path, int32_t xstart, int32_t ystart, int32_t 
   }
 
   if (found) {
-    path->Clear();
-    path->SetKind(0);
-    path->SetClosed(false);
-    path->AddPoint(float(xgoal), float(ygoal), kPointSpeed);
+    // Gathered from the goal back, then set in one go: a recompute per
+    // point would cost the square of a long way's length.
+    std::vector<PathPoint> way{{float(xgoal), float(ygoal), kPointSpeed}};
     int64_t h = gh, v = gv;
     while (h != sh || v != sv) {
       const int32_t want = cells_[Index(h, v)] - 1;
@@ -187,11 +186,15 @@ bool CGrid::FindPath(CMotionPath* path, int32_t xstart, int32_t ystart, int32_t 
       if (!moved && allowdiag) moved = std::any_of(std::begin(kTraceDiagonal), std::end(kTraceDiagonal), down);
       if (!moved) break;  // cannot happen: every reached cell has a way back
       if (h == sh && v == sv) break;
-      path->AddPoint(float(left_ + h * cellWidth_ + cellWidth_ / 2), float(top_ + v * cellHeight_ + cellHeight_ / 2),
-                     kPointSpeed);
+      way.push_back({float(left_ + h * cellWidth_ + cellWidth_ / 2), float(top_ + v * cellHeight_ + cellHeight_ / 2),
+                     kPointSpeed});
     }
-    path->AddPoint(float(xstart), float(ystart), kPointSpeed);
-    path->Reverse();
+    way.push_back({float(xstart), float(ystart), kPointSpeed});
+    std::reverse(way.begin(), way.end());
+    path->Clear();
+    path->SetKind(0);
+    path->SetClosed(false);
+    path->SetPoints(std::move(way));
   }
   for (int32_t& cell : cells_)
     if (cell > 0) cell = kFree;
