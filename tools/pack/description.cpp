@@ -486,13 +486,20 @@ int32_t EventSubtype(uint32_t type, const Tok& t) {
 }
 
 // OBJECT, TIMELINE or ROOM: a block up to END, or "none" for an empty slot.
-void ResourceDirective(State& st, const std::string& name, const std::vector<Tok>& args) {
-  Resources& r = st.res;
+// A resource line's first word: a quoted name, or none for an empty slot
+// (then nothing may follow). True for none.
+bool EmptySlot(const std::string& name, const std::vector<Tok>& args) {
   const bool empty = !args.empty() && !args[0].has_key && !args[0].quoted && args[0].value == "none";
   if (!empty && (args.empty() || args[0].has_key || !args[0].quoted)) {
     throw PackError(name + " takes a quoted name, or none");
   }
   if (empty) NoMoreArgs(args, 1);
+  return empty;
+}
+
+void ResourceDirective(State& st, const std::string& name, const std::vector<Tok>& args) {
+  Resources& r = st.res;
+  const bool empty = EmptySlot(name, args);
   const std::vector<Tok> keys(args.begin() + 1, args.end());
   if (name == "OBJECT") {
     if (!r.objt) r.objt = &st.w.AddChunk("OBJT");
@@ -708,12 +715,8 @@ void FinishResources(State& st) {
 void ScriptDirective(State& st, const std::vector<Tok>& args) {
   Resources& r = st.res;
   if (!r.scpt) r.scpt = &st.w.AddChunk("SCPT");
-  const bool empty = !args.empty() && !args[0].has_key && !args[0].quoted && args[0].value == "none";
-  if (!empty && (args.empty() || args[0].has_key || !args[0].quoted)) {
-    throw PackError("SCRIPT takes a quoted name, or none");
-  }
   r.scripts.emplace_back();
-  if (empty) return NoMoreArgs(args, 1);
+  if (EmptySlot("SCRIPT", args)) return;
   Script& s = r.scripts.back().emplace();
   s.name = args[0].value;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -729,12 +732,8 @@ void ScriptDirective(State& st, const std::vector<Tok>& args) {
 void PathDirective(State& st, const std::vector<Tok>& args) {
   Resources& r = st.res;
   if (!r.path) r.path = &st.w.AddChunk("PATH");
-  const bool empty = !args.empty() && !args[0].has_key && !args[0].quoted && args[0].value == "none";
-  if (!empty && (args.empty() || args[0].has_key || !args[0].quoted)) {
-    throw PackError("PATH takes a quoted name, or none");
-  }
   r.paths.emplace_back();
-  if (empty) return NoMoreArgs(args, 1);
+  if (EmptySlot("PATH", args)) return;
   Path& p = r.paths.back().emplace();
   p.name = args[0].value;
   for (size_t i = 1; i < args.size(); ++i) {

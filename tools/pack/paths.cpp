@@ -1,14 +1,11 @@
 #include "paths.h"
 
+#include "resources.h"
+
 namespace twpack {
 
 void WritePaths(ChunkBuilder& c, const std::vector<std::optional<Path>>& paths) {
-  std::vector<Label> slots(paths.size());
-  c.U32(uint32_t(paths.size()));
-  for (size_t i = 0; i < paths.size(); ++i) {
-    if (paths[i]) slots[i] = c.NewLabel();
-    c.OffsetOf(slots[i]);  // an invalid label writes 0
-  }
+  const std::vector<Label> slots = Slots(c, paths);
   for (size_t i = 0; i < paths.size(); ++i) {
     if (!paths[i]) continue;
     const Path& p = *paths[i];

@@ -7,7 +7,6 @@
 
 #include <queue>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "core/run_state.h"
 #include "motion/game_builtins.h"
 #include "motion/motion.h"
+#include "unit/script/builtin_group_check.h"
 #include "unit/script/builtins_call.h"
 
 namespace {
@@ -74,16 +74,7 @@ TEST_F(Grids, TheGameGroupHoldsEveryNameInOrderAndItsFamiliesAreSound) {
   EXPECT_STREQ(order[31].name, "mp_grid_create");
   EXPECT_STREQ(order[40].name, "mp_grid_draw");
   EXPECT_STREQ(order.back().name, "sleep");
-  std::set<std::string> names;
-  int last = -1;
-  for (const BuiltinGroupName& n : order) {
-    EXPECT_TRUE(names.insert(n.name).second) << n.name << " stands twice";
-    const int index = FunctionRegistry_Find(n.name);
-    if (index < 0) continue;  // no family handles it yet
-    EXPECT_GT(index, last) << n.name << " is registered out of order";
-    last = index;
-    EXPECT_EQ(FunctionRegistry_GetArgCount(index), n.args) << n.name;
-  }
+  ExpectRegisteredInOrder(order);
   EXPECT_EQ(Motion_GameFamilyFaults(Motion_GameFamilies()), std::vector<std::string>{});
   for (BuiltinFamily family : Motion_GameFamilies())
     for (const NamedBuiltin& b : family()) EXPECT_GE(FunctionRegistry_Find(b.name), 0) << b.name;

@@ -16,7 +16,6 @@ namespace {
 
 using testbytes::Body;
 using testbytes::Rd32;
-using twpack::PackError;
 
 float F32(const testbytes::Bytes& b, size_t at) {
   const uint32_t bits = Rd32(b, at);
@@ -65,27 +64,6 @@ TEST(PackPaths, RecordsAreLaidOutAsTheLoaderReadsThem) {
   EXPECT_FLOAT_EQ(Path_Get(2)->GetPoint(0).x, 1.5f);
   EXPECT_FLOAT_EQ(Path_Get(0)->GetPoint(1).speed, 50);
   Path_FreeAll();
-}
-
-TEST(PackPaths, DescriptionErrors) {
-  const struct {
-    const char* text;
-    const char* error;
-  } cases[] = {
-      {"PATH \"p\" points=1,2\n", "line 1: 'points' needs x,y,speed triples"},
-      {"PATH \"p\" speed=3\n", "line 1: unknown key 'speed'"},
-      {"PATH p\n", "line 1: PATH takes a quoted name, or none"},
-      {"PATH none extra\n", "line 1: unexpected 'extra'"},
-      {"PATH \"p\" kind=smooth\n", "line 1: bad number 'smooth' for 'kind'"},
-  };
-  for (const auto& c : cases) {
-    try {
-      twpack::BuildFromDescription(c.text);
-      ADD_FAILURE() << "accepted: " << c.text;
-    } catch (const PackError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << c.text << "\n -> " << e.what();
-    }
-  }
 }
 
 }  // namespace
