@@ -120,8 +120,8 @@ TEST_F(PathBuiltins, SettersAndEdits) {
 }
 
 TEST_F(PathBuiltins, TableBuiltinsAndTheirMisuse) {
-  const int a = Line({{0, 0}, {10, 0}});
-  const int b = int(Real("path_duplicate", {a}));
+  const double a = Line({{0, 0}, {10, 0}});
+  const double b = Real("path_duplicate", {a});
   EXPECT_EQ(b, 1);
   EXPECT_EQ(Real("path_get_length", {b}), 10);
   Call("path_append", {a, b});
