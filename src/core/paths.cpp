@@ -44,7 +44,9 @@ void CMotionPath::Clear() {
 void CMotionPath::LoadFromChunk(const GameDataFile& file, uint32_t record) {
   kind_ = file.S32(record + 4);
   closed_ = file.U32(record + 8) != 0;
-  precision_ = file.S32(record + 12);
+  // The subdivision doubles its points at every level a long edge allows;
+  // a file's precision beyond the setter's range would never end.
+  precision_ = std::clamp(file.S32(record + 12), 0, 8);
   uint32_t count = file.U32(record + 16);
   // Twelve bytes a point, all inside the container.
   file.Bytes(record + 20, static_cast<uint32_t>(std::min<uint64_t>(uint64_t(count) * 12, UINT32_MAX)));
@@ -63,6 +65,11 @@ void CMotionPath::Assign(const CMotionPath& source) {
   closed_ = source.closed_;
   precision_ = source.precision_;
   control_ = source.control_;
+  Recompute();
+}
+
+void CMotionPath::SetPoints(std::vector<PathPoint> points) {
+  control_ = std::move(points);
   Recompute();
 }
 
@@ -165,7 +172,8 @@ void CMotionPath::GetPosition(float t, float* x, float* y, float* speed) const {
     return;
   }
   const PathComputedPoint* p = nullptr;
-  if (c == 1 || length_ == 0 || t <= 0) {
+  // A fraction that is not a number stays at the start, not at NaN.
+  if (c == 1 || length_ == 0 || t <= 0 || std::isnan(t)) {
     p = &computed_.front();
   } else if (t >= 1) {
     p = &computed_.back();

@@ -26,6 +26,8 @@ class CMotionPath {
   // leaves the container.
   void LoadFromChunk(const GameDataFile& file, uint32_t record);
   void Assign(const CMotionPath& source);
+  // Replaces every control point at once: one recompute for a whole list.
+  void SetPoints(std::vector<PathPoint> points);
   int AddPoint(float x, float y, float speed);
   void InsertPoint(int index, float x, float y, float speed);
   void ChangePoint(int index, float x, float y, float speed);

@@ -104,7 +104,7 @@ void InitTWSFunctions() {
       {"Graphic..", InitGraphicFunctions, nullptr, nullptr},
       {"Action..", InitActionFunctions, nullptr, nullptr},
       {"File..", InitFileFunctions, nullptr, nullptr},
-      {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, nullptr},
+      {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, Path_RegisterResourceFunctions},
       {"Interaction..", InitInteractionFunctions, nullptr, nullptr},
       {"3D..", Init3DFunctions, nullptr, nullptr},
       {"Particle..", InitParticleFunctions, nullptr, nullptr},

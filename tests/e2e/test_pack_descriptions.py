@@ -42,7 +42,8 @@ class PackedGames(RunnerTest):
     def test_the_worked_example_plays_to_its_end(self):
         r, lines, picture = self.play(EXAMPLE, capture=5)
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(lines, ["counter ready", "room 0", "alarm after 2 steps", "box 100002 at 40,30", "the end"])
+        self.assertEqual(lines, ["counter ready", "room 0", "alarm after 2 steps", "box 100002 at 40,30",
+                                 "around the box: 64", "the end"])
         self.assertBoxAt(picture, 40, 30, 16)
 
     def test_a_source_game_written_in_an_unusual_order_plays(self):

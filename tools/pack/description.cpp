@@ -8,6 +8,7 @@
 #include "core/events.h"
 #include "numbers.h"
 #include "pack.h"
+#include "paths.h"
 #include "resources.h"
 #include "scripts.h"
 #include "script/constants.h"
@@ -216,6 +217,8 @@ struct Resources {
   std::vector<Action>* actions = nullptr;  // of the last EVENT or MOMENT
   ChunkBuilder* scpt = nullptr;  // where the first SCRIPT line is
   std::vector<std::optional<Script>> scripts;
+  ChunkBuilder* path = nullptr;  // where the first PATH line is
+  std::vector<std::optional<Path>> paths;
 };
 
 struct State {
@@ -256,20 +259,25 @@ CodeRef Code(const Tok& t) {
   return ref;
 }
 
-std::vector<std::array<float, 2>> Points(const Tok& t) {
+// A comma list of reals taken N at a time ("x,y" pairs, "x,y,speed"
+// triples).
+template <size_t N>
+std::vector<std::array<float, N>> RealGroups(const Tok& t, const char* what) {
   std::vector<float> v;
-  if (t.quoted) throw PackError("'points' needs a comma list of numbers");
+  if (t.quoted) throw PackError("'" + t.key + "' needs a comma list of numbers");
   for (size_t start = 0; !t.value.empty();) {
     const size_t comma = t.value.find(',', start);
     v.push_back(Real32(Tok{t.key, true, t.value.substr(start, comma - start), false}));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
-  if (v.size() % 2) throw PackError("'points' needs x,y pairs");
-  std::vector<std::array<float, 2>> points;
-  for (size_t i = 0; i < v.size(); i += 2) points.push_back({v[i], v[i + 1]});
-  return points;
+  if (v.size() % N) throw PackError("'" + t.key + "' needs " + what);
+  std::vector<std::array<float, N>> groups(v.size() / N);
+  for (size_t i = 0; i < v.size(); ++i) groups[i / N][i % N] = v[i];
+  return groups;
 }
+
+std::vector<std::array<float, 2>> Points(const Tok& t) { return RealGroups<2>(t, "x,y pairs"); }
 
 // The keys of an action line: code and text.
 Action ParseAction(const std::vector<Tok>& args, size_t from) {
@@ -478,13 +486,20 @@ int32_t EventSubtype(uint32_t type, const Tok& t) {
 }
 
 // OBJECT, TIMELINE or ROOM: a block up to END, or "none" for an empty slot.
-void ResourceDirective(State& st, const std::string& name, const std::vector<Tok>& args) {
-  Resources& r = st.res;
+// A resource line's first word: a quoted name, or none for an empty slot
+// (then nothing may follow). True for none.
+bool EmptySlot(const std::string& name, const std::vector<Tok>& args) {
   const bool empty = !args.empty() && !args[0].has_key && !args[0].quoted && args[0].value == "none";
   if (!empty && (args.empty() || args[0].has_key || !args[0].quoted)) {
     throw PackError(name + " takes a quoted name, or none");
   }
   if (empty) NoMoreArgs(args, 1);
+  return empty;
+}
+
+void ResourceDirective(State& st, const std::string& name, const std::vector<Tok>& args) {
+  Resources& r = st.res;
+  const bool empty = EmptySlot(name, args);
   const std::vector<Tok> keys(args.begin() + 1, args.end());
   if (name == "OBJECT") {
     if (!r.objt) r.objt = &st.w.AddChunk("OBJT");
@@ -689,6 +704,7 @@ void FinishResources(State& st) {
   if (r.tmln) WriteTimelines(*r.tmln, r.timelines, resolve);
   if (r.room) WriteRooms(*r.room, r.rooms, st.version, resolve);
   if (r.scpt) WriteScripts(*r.scpt, r.scripts, resolve);
+  if (r.path) WritePaths(*r.path, r.paths);
   const bool rooms = std::any_of(r.rooms.begin(), r.rooms.end(), [](const auto& room) { return room.has_value(); });
   if (rooms && st.headers.empty()) {
     throw PackError("the rooms need a GEN8 line: without the header the game has no room order to start from");
@@ -699,12 +715,8 @@ void FinishResources(State& st) {
 void ScriptDirective(State& st, const std::vector<Tok>& args) {
   Resources& r = st.res;
   if (!r.scpt) r.scpt = &st.w.AddChunk("SCPT");
-  const bool empty = !args.empty() && !args[0].has_key && !args[0].quoted && args[0].value == "none";
-  if (!empty && (args.empty() || args[0].has_key || !args[0].quoted)) {
-    throw PackError("SCRIPT takes a quoted name, or none");
-  }
   r.scripts.emplace_back();
-  if (empty) return NoMoreArgs(args, 1);
+  if (EmptySlot("SCRIPT", args)) return;
   Script& s = r.scripts.back().emplace();
   s.name = args[0].value;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -712,6 +724,26 @@ void ScriptDirective(State& st, const std::vector<Tok>& args) {
     CheckKeyed(t);
     if (t.key == "code") s.code = Code(t);
     else if (t.key == "text") s.text = Text(t);
+    else throw PackError("unknown key '" + t.key + "'");
+  }
+}
+
+// PATH "name" k=v ..., or PATH none.
+void PathDirective(State& st, const std::vector<Tok>& args) {
+  Resources& r = st.res;
+  if (!r.path) r.path = &st.w.AddChunk("PATH");
+  r.paths.emplace_back();
+  if (EmptySlot("PATH", args)) return;
+  Path& p = r.paths.back().emplace();
+  p.name = args[0].value;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const Tok& t = args[i];
+    CheckKeyed(t);
+    if (t.key == "kind") p.kind = Int(t);
+    else if (t.key == "closed") p.closed = Num(t);
+    else if (t.key == "precision") p.precision = Int(t);
+    else if (t.key == "points") p.points = RealGroups<3>(t, "x,y,speed triples");
+    else if (t.key == "point_count") p.point_count = Num(t);
     else throw PackError("unknown key '" + t.key + "'");
   }
 }
@@ -779,6 +811,8 @@ void Directive(State& st, const std::vector<Tok>& toks) {
     ResourceDirective(st, name, args);
   } else if (name == "SCRIPT") {
     ScriptDirective(st, args);
+  } else if (name == "PATH") {
+    PathDirective(st, args);
   } else if (name == "EMPTY") {
     const std::string tag = BareArg(args, 0, "a chunk tag");
     NoMoreArgs(args, 1);

@@ -222,6 +222,11 @@ void AddOptn(Writer& w, const Optn& o);
 //   SCRIPT "name" [code=C] [text="t"]
 //                          a script of the SCPT chunk; SCRIPT none: an
 //                          absent one
+//   PATH "name" k=v ...    a path of the PATH chunk; keys: kind (1 smooth,
+//                          else straight) closed precision (both stored as
+//                          written) points=x,y,speed,x,y,speed...
+//                          point_count (a count to write instead); PATH
+//                          none: an empty slot
 //   OBJECT none, TIMELINE none, ROOM none
 //                          an empty slot (no END)
 //   The OBJT, TMLN and ROOM chunks are laid out for the version of the last

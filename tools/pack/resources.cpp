@@ -25,18 +25,6 @@ std::vector<Label> List(ChunkBuilder& c, size_t n) {
   return labels;
 }
 
-// The record slots: a counted list with 0 for a missing slot.
-template <class T>
-std::vector<Label> Slots(ChunkBuilder& c, const std::vector<std::optional<T>>& items) {
-  std::vector<Label> labels(items.size());
-  c.U32(uint32_t(items.size()));
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (items[i]) labels[i] = c.NewLabel();
-    c.OffsetOf(labels[i]);  // an invalid label writes 0
-  }
-  return labels;
-}
-
 void WriteAction(ChunkBuilder& c, const Action& a, const CodeResolver& resolve) {
   c.Zeros(32).S32(Resolve(a.code, resolve)).Zeros(24);
   TextOrNull(c, a.text);

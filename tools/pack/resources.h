@@ -41,6 +41,20 @@
 
 namespace twpack {
 
+// The record slots at the start of a resource chunk: a counted list with 0
+// for a missing slot; the caller binds each present slot's label at its
+// record.
+template <class T>
+std::vector<Label> Slots(ChunkBuilder& c, const std::vector<std::optional<T>>& items) {
+  std::vector<Label> labels(items.size());
+  c.U32(uint32_t(items.size()));
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i]) labels[i] = c.NewLabel();
+    c.OffsetOf(labels[i]);  // an invalid label writes 0
+  }
+  return labels;
+}
+
 // A code entry, by index or by the name of a code record.
 struct CodeRef {
   int32_t index = -1;

@@ -3,12 +3,7 @@
 namespace twpack {
 
 void WriteScripts(ChunkBuilder& c, const std::vector<std::optional<Script>>& scripts, const CodeResolver& resolve) {
-  std::vector<Label> slots(scripts.size());
-  c.U32(uint32_t(scripts.size()));
-  for (size_t i = 0; i < scripts.size(); ++i) {
-    if (scripts[i]) slots[i] = c.NewLabel();
-    c.OffsetOf(slots[i]);  // an invalid label writes 0
-  }
+  const std::vector<Label> slots = Slots(c, scripts);
   for (size_t i = 0; i < scripts.size(); ++i) {
     if (!scripts[i]) continue;
     const Script& s = *scripts[i];

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "core/game_data.h"
@@ -185,6 +186,43 @@ TEST(PathTable, LoadsThePathChunkAndRefusesDamage) {
   EXPECT_THROW(Path_Load(ChunkBody(bad, bad.Chunks()[0])), DataError);
   EXPECT_EQ(Path_Count(), 2) << "the table is kept when the chunk is refused";
   Path_FreeAll();
+}
+
+TEST(PathTable, PrecisionFromTheFileIsKeptInTheSettersRange) {
+  // A smooth corner a million pixels wide: every level of subdivision halves
+  // its edges, so an unchecked precision would add a point per four pixels.
+  auto load = [](int32_t precision) {
+    twpack::Writer w;
+    twpack::ChunkBuilder& c = w.AddChunk("PATH");
+    twpack::Label a = c.NewLabel();
+    c.U32(1).OffsetOf(a);
+    c.Bind(a).StringRef("pth_wide").U32(1).U32(0).S32(precision).U32(3);
+    for (float x : {0.0f, 1e6f, 2e6f}) c.F32(x).F32(x == 1e6f ? 1e6f : 0).F32(100);
+    GameDataFile file(w.Build());
+    EXPECT_TRUE(Path_Load(ChunkBody(file, file.Chunks()[0])));
+    return Path_Get(0);
+  };
+  const struct {
+    int32_t stored, kept;
+  } cases[] = {{40, 8}, {-3, 0}, {5, 5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    const CMotionPath* p = load(c.stored);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->GetPrecision(), c.kept);
+    // The two ends and at most 2^precision - 1 points of the one corner.
+    EXPECT_LE(p->Computed().size(), size_t(2 + (1 << c.kept) - 1));
+  }
+  Path_FreeAll();
+}
+
+TEST(Paths, AFractionThatIsNotANumberGivesTheStart) {
+  CMotionPath p = Square(false);
+  float x = -1, y = -1, s = -1;
+  p.GetPosition(std::nanf(""), &x, &y, &s);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+  EXPECT_EQ(s, 100);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "script/function_registry.h"
 #include "script/value.h"
 #include "unit/graphics/graphics_fixture.h"
+#include "unit/script/builtin_group_check.h"
 
 namespace {
 
@@ -33,16 +34,7 @@ namespace {
 TEST(GraphicGroup, RegistersInTheGroupsOrderWithItsCountsAndNoNameTwice) {
   World_Reset();
   InitGraphicFunctions();
-  std::unordered_set<std::string> group;
-  int last = -1;
-  for (const GraphicGroupName& n : Draw_GraphicGroupOrder()) {
-    EXPECT_TRUE(group.insert(n.name).second) << n.name << " stands twice in the order";
-    const int index = FunctionRegistry_Find(n.name);
-    if (index < 0) continue;  // no family handles it yet
-    EXPECT_GT(index, last) << n.name << " is registered out of the group's order";
-    last = index;
-    EXPECT_EQ(FunctionRegistry_GetArgCount(index), n.args) << n.name;
-  }
+  const std::unordered_set<std::string> group = ExpectRegisteredInOrder(Draw_GraphicGroupOrder());
   // Each registered name of the group once, and every family's name registered.
   std::multiset<std::string> registered;
   for (int i = 0; i < FunctionRegistry_Count(); ++i) registered.insert(FunctionRegistry_Get(i)->name);

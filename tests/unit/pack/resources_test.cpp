@@ -419,6 +419,11 @@ TEST(ResourceDescription, MistakesNameTheLine) {
       {"TIMELINE \"t\" speed=1\nEND\n", "line 1: unexpected 'speed=1'"},
       {"ROOM r\nEND\n", "line 1: ROOM takes a quoted name, or none"},
       {"ROOM none extra\n", "line 1: unexpected 'extra'"},
+      {"PATH \"p\" points=1,2\n", "line 1: 'points' needs x,y,speed triples"},
+      {"PATH \"p\" speed=3\n", "line 1: unknown key 'speed'"},
+      {"PATH p\n", "line 1: PATH takes a quoted name, or none"},
+      {"PATH none extra\n", "line 1: unexpected 'extra'"},
+      {"PATH \"p\" kind=smooth\n", "line 1: bad number 'smooth' for 'kind'"},
   };
   for (const auto& c : cases) {
     try {
