@@ -284,7 +284,9 @@ TEST_F(Grids, WaysAreAsShortAsABreadthFirstSearchFinds) {
     for (size_t i = 1; i < way.size(); ++i) {
       const int nh = i + 1 == way.size() ? gh : (int(way[i].x) - 40 - kCell / 2) / kCell;
       const int nv = i + 1 == way.size() ? gv : (int(way[i].y) + 24 - kCell / 2) / kCell;
-      if (i + 1 < way.size()) EXPECT_EQ(way[i], (Pt{float(40 + nh * kCell + 4), float(-24 + nv * kCell + 4)}));
+      if (i + 1 < way.size()) {
+        EXPECT_EQ(way[i], (Pt{float(40 + nh * kCell + 4), float(-24 + nv * kCell + 4)}));
+      }
       const int dh = nh - h, dv = nv - v;
       ASSERT_LE(std::abs(dh) + std::abs(dv), diag ? 2 : 1) << "step " << i;
       ASSERT_LE(std::max(std::abs(dh), std::abs(dv)), 1) << "step " << i;
