@@ -69,7 +69,6 @@ bool Platform_PausePending();
 
 // Built-in groups.
 void InitFileFunctions();
-void InitInteractionFunctions();
 void InitMiscFunctions();
 // Binds the files' built-in variables (temp_directory) in the table.
 void Files_BindVariables();

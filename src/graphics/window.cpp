@@ -164,9 +164,9 @@ void Window_HandleEvent(const WindowEvent& ev) {
     case WindowEventKind::KeyUp: KeyUp(ev); break;
     case WindowEventKind::Text: TextInput(ev.text); break;
     case WindowEventKind::MouseMove:
-      // Unsigned 16-bit words, as the window messages carry them.
-      g_InputPending.mouse_x = ev.x & 0xFFFF;
-      g_InputPending.mouse_y = ev.y & 0xFFFF;
+      // Signed: a pointer dragged past the left or top edge is at a negative
+      // place, not 65,000 pixels to the right.
+      Input_OnMouseMove(ev.x, ev.y);
       break;
     case WindowEventKind::ButtonDown:
       if (ev.button) Input_OnMouseDown(ev.button, ev.x, ev.y);

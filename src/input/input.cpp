@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "input/input_record.h"
+#include "platform/joystick.h"
 #include "script/convert.h"
 #include "script/value.h"
 
@@ -20,6 +21,46 @@ bool s_seedPending = true;
 
 // Window messages can arrive before IO_Init; they must not all map to key 0.
 const bool s_keyMapReady = (IO_ResetKeyMap(), true);
+
+bool (*s_pump)() = nullptr;
+// Key-down and button-down messages taken so far, whatever they mapped to.
+uint64_t s_keyDownMessages = 0;
+uint64_t s_mouseDownMessages = 0;
+
+bool IsHighSurrogate(uint16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(uint16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// The units of the pending string's last character: a surrogate pair is one
+// character of two.
+int LastCharacterUnits(const InputPending& p) {
+  if (p.length >= 2 && IsLowSurrogate(p.keyboard_string[p.length - 1]) &&
+      IsHighSurrogate(p.keyboard_string[p.length - 2]))
+    return 2;
+  return p.length > 0 ? 1 : 0;
+}
+
+// One character of UTF-8 text as 16-bit units (a pair above U+FFFF); the
+// number of units, 0 at the end of the text.
+int DecodeUnits(const char** cursor, uint16_t* units) {
+  const auto* p = reinterpret_cast<const unsigned char*>(*cursor);
+  if (*p >= 0xF0) {
+    uint32_t c = *p & 0x07u;
+    int n = 1;
+    for (; n < 4 && (p[n] & 0xC0) == 0x80; ++n) c = (c << 6) | (p[n] & 0x3Fu);
+    *cursor += n;
+    if (n < 4 || c < 0x10000 || c > 0x10FFFF) {
+      units[0] = 0xFFFD;
+      return 1;
+    }
+    c -= 0x10000;
+    units[0] = uint16_t(0xD800 + (c >> 10));
+    units[1] = uint16_t(0xDC00 + (c & 0x3FF));
+    return 2;
+  }
+  int c = UTF8_DecodeChar(cursor);
+  units[0] = uint16_t(c);
+  return c == 0 ? 0 : 1;
+}
 
 bool ValidKey(int key) { return key >= 0 && key < kInputKeys; }
 bool ValidButton(int button) { return button >= 1 && button <= kMouseButtons; }
@@ -100,7 +141,10 @@ void IO_Init() {
   IO_OpenRecordFile();
 }
 
-void IO_Shutdown() { IO_CloseRecordFile(); }
+void IO_Shutdown() {
+  Joystick_CloseAll();
+  IO_CloseRecordFile();
+}
 
 void IO_Clear() {
   g_InputState.keyboard_string[0] = 0;
@@ -145,6 +189,7 @@ void IO_ReadVirtualButtonsIni(const IniFile&) {}
 void InitGamepadFunctions() {}
 
 void Input_OnKeyDown(int32_t code, int32_t, uint8_t repeat) {
+  ++s_keyDownMessages;
   int key = IO_GetKeyMap(code);
   if (!ValidKey(key)) return;
   InputPending& p = g_InputPending;
@@ -168,13 +213,17 @@ void Input_OnChar(int32_t code) {
   InputPending& p = g_InputPending;
   uint16_t unit = uint16_t(code);
   p.last_char = unit;
+  // The counter is shared with the setter and the seed: never trust it past
+  // the buffer.
+  if (p.length < 0 || p.length > kKeyboardStringMax) p.length = 0;
   // A full string starts again from its last character.
   if (p.length >= kKeyboardStringMax - 1) {
-    p.keyboard_string[0] = p.length > 0 ? p.keyboard_string[p.length - 1] : 0;
-    p.length = 1;
+    int keep = LastCharacterUnits(p);
+    std::memmove(p.keyboard_string, p.keyboard_string + p.length - keep, size_t(keep) * sizeof(uint16_t));
+    p.length = keep;
   }
   if (unit == 8 && p.length > 0) {
-    --p.length;
+    p.length -= LastCharacterUnits(p);
     p.keyboard_string[p.length] = 0;
     return;
   }
@@ -184,6 +233,7 @@ void Input_OnChar(int32_t code) {
 
 void Input_OnMouseDown(int button, int, int) {
   if (!ValidButton(button)) return;
+  ++s_mouseDownMessages;
   InputPending& p = g_InputPending;
   p.mouse_last_button = button;
   p.mouse_button = button;
@@ -263,11 +313,23 @@ void IO_SetLastChar(int byte) {
 }
 
 const char* IO_GetKeyboardString() {
-  // Three bytes at most per 16-bit unit, plus the terminator.
+  // Three bytes at most per 16-bit unit (four per pair), plus the terminator.
   static char buffer[3080];
   char* out = buffer;
-  for (int i = 0; i < kKeyboardStringMax && g_InputState.keyboard_string[i]; ++i)
-    UTF8_EncodeChar(&out, g_InputState.keyboard_string[i]);
+  const uint16_t* s = g_InputState.keyboard_string;
+  for (int i = 0; i < kKeyboardStringMax && s[i]; ++i) {
+    if (IsHighSurrogate(s[i]) && i + 1 < kKeyboardStringMax && IsLowSurrogate(s[i + 1])) {
+      uint32_t c = 0x10000 + ((uint32_t(s[i]) - 0xD800) << 10) + (uint32_t(s[i + 1]) - 0xDC00);
+      *out++ = char(0xF0 | (c >> 18));
+      *out++ = char(0x80 | ((c >> 12) & 0x3F));
+      *out++ = char(0x80 | ((c >> 6) & 0x3F));
+      *out++ = char(0x80 | (c & 0x3F));
+      ++i;
+    } else {
+      // A lone half of a pair is no character: it reads as U+FFFD.
+      UTF8_EncodeChar(&out, IsHighSurrogate(s[i]) || IsLowSurrogate(s[i]) ? 0xFFFD : s[i]);
+    }
+  }
   *out = 0;
   return buffer;
 }
@@ -276,9 +338,11 @@ void IO_SetKeyboardString(const char* text) {
   int n = 0;
   if (text) {
     while (n < kKeyboardStringMax && *text) {
-      int c = UTF8_DecodeChar(&text);
-      if (c == 0) break;
-      g_InputState.keyboard_string[n++] = uint16_t(c);
+      uint16_t units[2];
+      int count = DecodeUnits(&text, units);
+      // A pair that does not fit whole is left out.
+      if (count == 0 || n + count > kKeyboardStringMax) break;
+      for (int i = 0; i < count; ++i) g_InputState.keyboard_string[n++] = units[i];
     }
   }
   g_InputState.keyboard_string[n] = 0;
@@ -332,3 +396,10 @@ void IO_SetKeyMap(int key, int value) {
 void IO_ResetKeyMap() {
   for (int k = 0; k < kInputKeys; ++k) g_InputState.key_map[k] = k;
 }
+
+void IO_SetMessagePump(bool (*pump)()) { s_pump = pump; }
+
+bool IO_ProcessMessages() { return s_pump ? s_pump() : false; }
+
+uint64_t IO_KeyDownMessages() { return s_keyDownMessages; }
+uint64_t IO_MouseDownMessages() { return s_mouseDownMessages; }

@@ -127,6 +127,15 @@ bool IO_MouseWasReleased(int button, int device);
 bool IO_WheelUp(int device);
 bool IO_WheelDown(int device);
 void IO_MouseClear(int button, int device);
+// The runner's window-message pump, for built-ins that pump. Pumping answers
+// false once the window is closing (or when no pump is installed), so a
+// waiting loop can end.
+void IO_SetMessagePump(bool (*pump)());
+bool IO_ProcessMessages();
+// Key-down and button-down messages taken since the start, whatever the key
+// map made of them: waiting ends when a count moves.
+uint64_t IO_KeyDownMessages();
+uint64_t IO_MouseDownMessages();
 int IO_GetKeyMap(int key);
 void IO_SetKeyMap(int key, int value);
 void IO_ResetKeyMap();

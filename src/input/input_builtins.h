@@ -1,5 +1,38 @@
-// The input subsystem's built-in variables (mouse_x, keyboard_key ...).
+// The input subsystem's built-ins: the "Interaction.." group's keyboard,
+// mouse and joystick families, and the built-in variables (keyboard_key,
+// mouse_button ...).
 #pragma once
+#include <span>
+#include <string>
+#include <vector>
 
-// Binds them in the built-in variable table (a binder of the table).
+#include "script/builtin_group.h"
+
+class CObjInstance;
+struct ScriptValue;
+
+// Binds the variables in the built-in variable table (a binder of the table).
 void Input_BindVariables();
+
+// Sets the dialogs' caption to its first text and registers the group in
+// its one fixed order; a name no family handles yet is left out.
+void InitInteractionFunctions();
+// Every name of the group with its argument count, in registration order.
+std::span<const BuiltinGroupName> Input_InteractionGroupOrder();
+// The families InitInteractionFunctions gathers.
+std::span<const BuiltinFamily> Input_InteractionFamilies();
+std::span<const NamedBuiltin> Input_KeyboardBuiltins();
+std::span<const NamedBuiltin> Input_MouseBuiltins();
+std::span<const NamedBuiltin> Input_JoystickBuiltins();
+// What would register wrongly from these families (see BuiltinGroup_Faults).
+std::vector<std::string> Input_InteractionFamilyFaults(std::span<const BuiltinFamily> families);
+
+// The mouse tests for a button of a device: -1 any of buttons 1 to 3, 0 none
+// of them, 1 to 3 that button, anything else false. Shared with the
+// device-mouse built-ins, which pass their device.
+void Interaction_MouseCheckButton(ScriptValue* result, CObjInstance* self, CObjInstance* other, int button,
+                                  int device);
+void Interaction_MouseCheckButtonPressed(ScriptValue* result, CObjInstance* self, CObjInstance* other, int button,
+                                         int device);
+void Interaction_MouseCheckButtonReleased(ScriptValue* result, CObjInstance* self, CObjInstance* other, int button,
+                                          int device);

@@ -45,5 +45,19 @@ void Events_SetHandler(std::function<void(const WindowEvent&)> handler);
 bool Events_Pump();
 // Queues a quit request (the next pump returns false).
 void Events_PostQuit();
+// Queues a key event made by the program, handed on by the pump like one the
+// user typed (never as an auto-repeat). Keys are the engine's numbers 1 to
+// 254; a generic modifier (16 Shift, 17 Ctrl, 18 Alt) stands for its left
+// key and a side number (160 to 165) comes with its generic one, as the
+// system reports real modifiers. Other numbers are ignored.
+void Events_PushKey(int key, bool down);
+// The system's own state of a key, outside the game's steps: true while it
+// is held, or once after it went down since the last query of that key.
+// Keys are the engine's numbers before any remapping by the game.
+bool Events_KeyAsyncState(int key);
+// Num Lock as the keyboard's lock state has it.
+bool Events_NumLockOn();
+// Turns Num Lock on or off, with the key's press and release queued.
+void Events_SetNumLock(bool on);
 // Releases SDL at the very end of the run.
 void Events_Shutdown();

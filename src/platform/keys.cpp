@@ -60,3 +60,14 @@ int Keys_ControlCharacter(int vk) {
   }
   return 0;
 }
+
+void Keys_GenericAndSide(int key, int* generic, int* side) {
+  *generic = key;
+  *side = 0;
+  if (key >= 160 && key <= 165) {
+    *generic = 16 + (key - 160) / 2;
+    *side = key;
+  } else if (key >= 16 && key <= 18) {
+    *side = 160 + 2 * (key - 16);
+  }
+}

@@ -87,6 +87,7 @@ void Runner_InstallWorld() {
   g_ScriptWorld.callExternal = Extension_CallExternal;
   VM_SetMessagePump(Main_ProcessMessages);
   Window_SetMessagePump(Main_ProcessMessages);
+  IO_SetMessagePump(Main_ProcessMessages);
   BuiltinVar_SetBinders({Files_BindVariables, Graphics_BindVariables, Input_BindVariables, Physics_BindVariables});
 }
 

@@ -226,6 +226,46 @@ TEST_F(InputTest, SetterDecodesUtf8AndFeedsTyping) {
   EXPECT_STREQ(IO_GetKeyboardString(), "k");
 }
 
+// Characters above U+FFFF are two 16-bit units in the table and four bytes
+// of UTF-8 in the text; neither half is ever left alone.
+TEST_F(InputTest, CharactersBeyondSixteenBitsStayWhole) {
+  const char* grin = "\xF0\x9F\x98\x80";  // U+1F600
+  IO_SetKeyboardString((std::string("a") + grin + "b").c_str());
+  EXPECT_EQ(std::string(IO_GetKeyboardString()), std::string("a") + grin + "b");
+  Input_OnChar(8);
+  Input_OnChar(8);  // takes the whole pair
+  IO_Update();
+  EXPECT_STREQ(IO_GetKeyboardString(), "a");
+
+  // Typed as the window delivers it: high then low unit.
+  Input_OnChar(0xD83D);
+  Input_OnChar(0xDE00);
+  IO_Update();
+  EXPECT_EQ(std::string(IO_GetKeyboardString()), std::string("a") + grin);
+  EXPECT_EQ(IO_GetLastChar(), 0xDE00);
+
+  // A lone half reads as U+FFFD, never as an invalid sequence.
+  IO_SetKeyboardString("");
+  Input_OnChar(0xDE00);
+  IO_Update();
+  EXPECT_STREQ(IO_GetKeyboardString(), "\xEF\xBF\xBD");
+
+  // A pair that would not fit whole is left out; a full string restarts
+  // from its last character, the whole pair.
+  std::string full(1023, 'x');
+  IO_SetKeyboardString((full + grin).c_str());
+  EXPECT_EQ(std::string(IO_GetKeyboardString()), full);
+  IO_SetKeyboardString((std::string(1022, 'x') + grin).c_str());
+  Input_OnChar('q');
+  IO_Update();
+  EXPECT_EQ(std::string(IO_GetKeyboardString()), std::string(grin) + "q");
+  // Bad four-byte sequences become U+FFFD.
+  IO_SetKeyboardString("\xF0\x9F" "z");
+  EXPECT_STREQ(IO_GetKeyboardString(), "\xEF\xBF\xBDz");
+  IO_SetKeyboardString("\xF4\x90\x80\x80");  // above U+10FFFF
+  EXPECT_STREQ(IO_GetKeyboardString(), "\xEF\xBF\xBD");
+}
+
 TEST_F(InputTest, SetterTruncatesAnUnfinishedSequence) {
   IO_SetKeyboardString("ab\xe2\x82");
   std::string s = IO_GetKeyboardString();

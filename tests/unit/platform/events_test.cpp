@@ -150,3 +150,47 @@ TEST_F(EventPump, AQuitStopsThePumpAndLeavesTheRestQueued) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EventPump, KeysTheProgramMakesArriveAsTheSystemReportsRealOnes) {
+  struct Case {
+    int pushed;
+    bool down;
+    int key, side;
+  };
+  const Case cases[] = {
+      {65, true, 65, 0}, {163, true, 17, 163}, {16, false, 16, 160}, {165, false, 18, 165}, {254, true, 254, 0},
+  };
+  for (const Case& c : cases) Events_PushKey(c.pushed, c.down);
+  for (int ignored : {0, 255, 256, -1}) Events_PushKey(ignored, true);
+  EXPECT_TRUE(Events_Pump());
+  ASSERT_EQ(seen.size(), std::size(cases));
+  for (size_t i = 0; i < seen.size(); ++i) {
+    const WindowEvent& e = seen[i].event;
+    EXPECT_EQ(e.kind, cases[i].down ? WindowEventKind::KeyDown : WindowEventKind::KeyUp) << i;
+    EXPECT_EQ(e.key, cases[i].key) << i;
+    EXPECT_EQ(e.sideKey, cases[i].side) << i;
+    EXPECT_FALSE(e.repeat) << i;
+  }
+  for (int k : {65, 254, 163, 17}) Events_KeyAsyncState(k);  // forget the edges
+}
+
+TEST_F(EventPump, RealKeysSetTheSystemKeyStateByBothNumbers) {
+  // Start from both Shift keys up, whatever earlier tests typed.
+  Push(Key(SDL_KEYUP, SDLK_LSHIFT));
+  Push(Key(SDL_KEYUP, SDLK_RSHIFT));
+  EXPECT_TRUE(Events_Pump());
+  for (int k : {16, 160, 161}) Events_KeyAsyncState(k);
+  Push(Key(SDL_KEYDOWN, SDLK_RSHIFT));
+  EXPECT_TRUE(Events_Pump());
+  EXPECT_TRUE(Events_KeyAsyncState(16));
+  EXPECT_TRUE(Events_KeyAsyncState(161));
+  EXPECT_FALSE(Events_KeyAsyncState(160));
+  Push(Key(SDL_KEYUP, SDLK_RSHIFT));
+  EXPECT_TRUE(Events_Pump());
+  EXPECT_FALSE(Events_KeyAsyncState(16));
+  EXPECT_FALSE(Events_KeyAsyncState(161));
+}
+
+}  // namespace
