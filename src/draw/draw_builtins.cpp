@@ -4,7 +4,7 @@
 
 namespace {
 
-const GraphicGroupName kGraphicGroup[] = {
+const BuiltinGroupName kGraphicGroup[] = {
   {"display_get_width", 0},
   {"display_get_height", 0},
   {"display_get_colordepth", 0},
@@ -249,7 +249,7 @@ const GraphicGroupName kGraphicGroup[] = {
   {"surface_copy_part", 8},
 };
 
-const DrawFamily kFamilies[] = {
+const BuiltinFamily kFamilies[] = {
     Draw_StateBuiltins,
     Draw_ShapeBuiltins,
     Draw_ImageBuiltins,
@@ -258,14 +258,9 @@ const DrawFamily kFamilies[] = {
 
 }  // namespace
 
-std::span<const GraphicGroupName> Draw_GraphicGroupOrder() { return kGraphicGroup; }
-std::span<const DrawFamily> Draw_GraphicFamilies() { return kFamilies; }
-
-std::vector<std::string> Draw_FamilyFaults(std::span<const DrawFamily> families) {
-  return BuiltinGroup_Faults(kGraphicGroup, families);
-}
+BuiltinGroup Draw_GraphicGroup() { return {kGraphicGroup, kFamilies}; }
 
 void InitGraphicFunctions() {
   Draw_InstallTextureHooks();
-  BuiltinGroup_Register(kGraphicGroup, kFamilies);
+  BuiltinGroup_Register(Draw_GraphicGroup());
 }

@@ -9,10 +9,8 @@
 
 #include "script/builtin_group.h"
 
-using GraphicGroupName = BuiltinGroupName;
-
-// Every name of the group with its argument count, in registration order.
-std::span<const GraphicGroupName> Draw_GraphicGroupOrder();
+// The group's order and the families InitGraphicFunctions gathers.
+BuiltinGroup Draw_GraphicGroup();
 
 // The families.
 std::span<const NamedBuiltin> Draw_StateBuiltins();
@@ -21,11 +19,3 @@ std::span<const NamedBuiltin> Draw_ShapeBuiltins();
 std::span<const NamedBuiltin> Draw_TextBuiltins();
 // Sprites, backgrounds and the screen-pixel reads.
 std::span<const NamedBuiltin> Draw_ImageBuiltins();
-
-using DrawFamily = BuiltinFamily;
-// The families InitGraphicFunctions gathers.
-std::span<const DrawFamily> Draw_GraphicFamilies();
-// What would register wrongly from these families: a name the group's order
-// lacks (it would never be registered) or a name handled twice. Empty when
-// they are sound.
-std::vector<std::string> Draw_FamilyFaults(std::span<const DrawFamily> families);

@@ -17,15 +17,11 @@ void Input_BindVariables();
 // Sets the dialogs' caption to its first text and registers the group in
 // its one fixed order; a name no family handles yet is left out.
 void InitInteractionFunctions();
-// Every name of the group with its argument count, in registration order.
-std::span<const BuiltinGroupName> Input_InteractionGroupOrder();
-// The families InitInteractionFunctions gathers.
-std::span<const BuiltinFamily> Input_InteractionFamilies();
+// The group's order and the families InitInteractionFunctions gathers.
+BuiltinGroup Input_InteractionGroup();
 std::span<const NamedBuiltin> Input_KeyboardBuiltins();
 std::span<const NamedBuiltin> Input_MouseBuiltins();
 std::span<const NamedBuiltin> Input_JoystickBuiltins();
-// What would register wrongly from these families (see BuiltinGroup_Faults).
-std::vector<std::string> Input_InteractionFamilyFaults(std::span<const BuiltinFamily> families);
 
 // The mouse tests for a button of a device: -1 any of buttons 1 to 3, 0 none
 // of them, 1 to 3 that button, anything else false. Shared with the

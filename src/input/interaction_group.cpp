@@ -117,15 +117,10 @@ const BuiltinFamily kFamilies[] = {
 
 }  // namespace
 
-std::span<const BuiltinGroupName> Input_InteractionGroupOrder() { return kInteractionGroup; }
-std::span<const BuiltinFamily> Input_InteractionFamilies() { return kFamilies; }
-
-std::vector<std::string> Input_InteractionFamilyFaults(std::span<const BuiltinFamily> families) {
-  return BuiltinGroup_Faults(kInteractionGroup, families);
-}
+BuiltinGroup Input_InteractionGroup() { return {kInteractionGroup, kFamilies}; }
 
 void InitInteractionFunctions() {
   // Dialogs shown before the game names itself carry the engine's name.
   Support_SetCaption("Tarnwicke:Rellum");
-  BuiltinGroup_Register(kInteractionGroup, kFamilies);
+  BuiltinGroup_Register(Input_InteractionGroup());
 }

@@ -10,14 +10,9 @@
 
 #include "script/builtin_group.h"
 
-// Every name of the group with its argument count, in registration order.
-std::span<const BuiltinGroupName> Motion_GameGroupOrder();
+// The group's order and the families InitGameFunctions gathers.
+BuiltinGroup Motion_GameGroup();
 
 // The families.
 std::span<const NamedBuiltin> Motion_RoomBuiltins();
 std::span<const NamedBuiltin> Motion_GridBuiltins();
-
-// The families InitGameFunctions gathers.
-std::span<const BuiltinFamily> Motion_GameFamilies();
-// What would register wrongly from these families; empty when they are sound.
-std::vector<std::string> Motion_GameFamilyFaults(std::span<const BuiltinFamily> families);

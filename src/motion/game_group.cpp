@@ -104,11 +104,6 @@ const BuiltinFamily kFamilies[] = {
 
 }  // namespace
 
-std::span<const BuiltinGroupName> Motion_GameGroupOrder() { return kGameGroup; }
-std::span<const BuiltinFamily> Motion_GameFamilies() { return kFamilies; }
+BuiltinGroup Motion_GameGroup() { return {kGameGroup, kFamilies}; }
 
-std::vector<std::string> Motion_GameFamilyFaults(std::span<const BuiltinFamily> families) {
-  return BuiltinGroup_Faults(kGameGroup, families);
-}
-
-void InitGameFunctions() { BuiltinGroup_Register(kGameGroup, kFamilies); }
+void InitGameFunctions() { BuiltinGroup_Register(Motion_GameGroup()); }

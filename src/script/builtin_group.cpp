@@ -4,12 +4,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
-void BuiltinGroup_Register(std::span<const BuiltinGroupName> order, std::span<const BuiltinFamily> families) {
+void BuiltinGroup_Register(const BuiltinGroup& group) {
   std::unordered_map<std::string_view, BuiltinHandler> handlers;
-  for (BuiltinFamily family : families) {
+  for (BuiltinFamily family : group.families) {
     for (const NamedBuiltin& b : family()) handlers.emplace(b.name, b.handler);
   }
-  for (const BuiltinGroupName& n : order) {
+  for (const BuiltinGroupName& n : group.order) {
     auto it = handlers.find(n.name);
     if (it != handlers.end()) FunctionRegistry_Add(n.name, it->second, n.args);
   }

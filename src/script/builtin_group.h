@@ -20,8 +20,13 @@ struct BuiltinGroupName {
 
 using BuiltinFamily = std::span<const NamedBuiltin> (*)();
 
+struct BuiltinGroup {
+  std::span<const BuiltinGroupName> order;  // every name with its count
+  std::span<const BuiltinFamily> families;
+};
+
 // Registers every handled name in the order's sequence with its count.
-void BuiltinGroup_Register(std::span<const BuiltinGroupName> order, std::span<const BuiltinFamily> families);
+void BuiltinGroup_Register(const BuiltinGroup& group);
 // What would register wrongly: a name the order lacks (it would never be
 // registered) or a name handled twice. Empty when the families are sound.
 std::vector<std::string> BuiltinGroup_Faults(std::span<const BuiltinGroupName> order,

@@ -34,14 +34,7 @@ namespace {
 TEST(GraphicGroup, RegistersInTheGroupsOrderWithItsCountsAndNoNameTwice) {
   World_Reset();
   InitGraphicFunctions();
-  const std::unordered_set<std::string> group = ExpectRegisteredInOrder(Draw_GraphicGroupOrder());
-  // Each registered name of the group once, and every family's name registered.
-  std::multiset<std::string> registered;
-  for (int i = 0; i < FunctionRegistry_Count(); ++i) registered.insert(FunctionRegistry_Get(i)->name);
-  for (const std::string& name : group) EXPECT_LE(registered.count(name), 1u) << name;
-  for (DrawFamily family : Draw_GraphicFamilies())
-    for (const NamedBuiltin& b : family()) EXPECT_EQ(registered.count(b.name), 1u) << b.name;
-  EXPECT_EQ(Draw_FamilyFaults(Draw_GraphicFamilies()), std::vector<std::string>{});
+  ExpectGroupRegistered(Draw_GraphicGroup());
   // The sprite and background built-ins are there; later groups' names not.
   for (const char* name : {"draw_self", "draw_sprite_general", "draw_background_tiled_ext", "draw_getpixel_ext"})
     EXPECT_GE(FunctionRegistry_Find(name), 0) << name;
@@ -59,8 +52,8 @@ std::span<const NamedBuiltin> Misnamed() {
 }
 
 TEST(GraphicGroup, ANameOutsideTheOrderOrHandledTwiceIsCaught) {
-  const DrawFamily families[] = {Draw_ImageBuiltins, Misnamed};
-  EXPECT_EQ(Draw_FamilyFaults(families),
+  const BuiltinFamily families[] = {Draw_ImageBuiltins, Misnamed};
+  EXPECT_EQ(BuiltinGroup_Faults(Draw_GraphicGroup().order, families),
             (std::vector<std::string>{"draw_sprite: handled twice", "draw_sprit: not in the group's order"}));
 }
 
@@ -350,7 +343,7 @@ TEST_F(ImageBuiltins, MissingResourcesAreReportedAndDrawNothing) {
 // exactly that size, so the sanitizer build sees any read beyond it.
 TEST_F(ImageBuiltins, NoBuiltinReadsBeyondItsArguments) {
   int called = 0;
-  for (const GraphicGroupName& n : Draw_GraphicGroupOrder()) {
+  for (const BuiltinGroupName& n : Draw_GraphicGroup().order) {
     const int index = FunctionRegistry_Find(n.name);
     if (index < 0) continue;
     for (int argc : {0, n.args}) {

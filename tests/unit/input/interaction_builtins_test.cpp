@@ -18,6 +18,7 @@
 #include "script/builtin_args.h"
 #include "script/function_registry.h"
 #include "script/value.h"
+#include "unit/script/builtin_group_check.h"
 #include "unit/world_reset.h"
 
 namespace {
@@ -27,24 +28,10 @@ namespace {
 TEST(InteractionGroup, RegistersInTheGroupsOrderWithItsCounts) {
   World_Reset();
   InitInteractionFunctions();
-  EXPECT_EQ(Input_InteractionGroupOrder().size(), 102u);
-  std::unordered_set<std::string> group;
-  int last = -1;
-  for (const BuiltinGroupName& n : Input_InteractionGroupOrder()) {
-    EXPECT_TRUE(group.insert(n.name).second) << n.name << " stands twice in the order";
-    const int index = FunctionRegistry_Find(n.name);
-    if (index < 0) continue;
-    EXPECT_GT(index, last) << n.name << " is registered out of the group's order";
-    last = index;
-    EXPECT_EQ(FunctionRegistry_GetArgCount(index), n.args) << n.name;
-  }
-  std::multiset<std::string> registered;
-  for (int i = 0; i < FunctionRegistry_Count(); ++i) registered.insert(FunctionRegistry_Get(i)->name);
-  for (BuiltinFamily family : Input_InteractionFamilies())
-    for (const NamedBuiltin& b : family()) EXPECT_EQ(registered.count(b.name), 1u) << b.name;
-  EXPECT_EQ(Input_InteractionFamilyFaults(Input_InteractionFamilies()), std::vector<std::string>{});
+  EXPECT_EQ(Input_InteractionGroup().order.size(), 102u);
+  ExpectGroupRegistered(Input_InteractionGroup());
   // Every input name of the group is there; the dialogs' are not built yet.
-  EXPECT_EQ(registered.size(), 37u);
+  EXPECT_EQ(FunctionRegistry_Count(), 37);
   for (const char* name : {"keyboard_check", "mouse_wait", "joystick_pov", "device_mouse_dbclick_enable"})
     EXPECT_GE(FunctionRegistry_Find(name), 0) << name;
   for (const char* name : {"show_message", "get_open_filename", "highscore_add", "splash_set_caption"})
@@ -121,7 +108,7 @@ class InteractionBuiltins : public WorldTest {
 TEST_F(InteractionBuiltins, NoBuiltinReadsBeyondItsArguments) {
   IO_SetMessagePump([] { return false; });  // the waits return at once
   int called = 0;
-  for (const BuiltinGroupName& n : Input_InteractionGroupOrder()) {
+  for (const BuiltinGroupName& n : Input_InteractionGroup().order) {
     const int index = FunctionRegistry_Find(n.name);
     if (index < 0) continue;
     for (int argc : {0, n.args}) {

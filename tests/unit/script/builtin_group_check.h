@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "script/builtin_group.h"
 #include "script/function_registry.h"
@@ -24,4 +25,17 @@ inline std::unordered_set<std::string> ExpectRegisteredInOrder(std::span<const B
     EXPECT_EQ(FunctionRegistry_GetArgCount(index), n.args) << n.name;
   }
   return group;
+}
+
+// The whole group: registered in order, each family's name registered once,
+// and no family fault. The names of the order.
+inline std::unordered_set<std::string> ExpectGroupRegistered(const BuiltinGroup& group) {
+  std::unordered_set<std::string> names = ExpectRegisteredInOrder(group.order);
+  std::unordered_multiset<std::string> registered;
+  for (int i = 0; i < FunctionRegistry_Count(); ++i) registered.insert(FunctionRegistry_Get(i)->name);
+  for (const std::string& name : names) EXPECT_LE(registered.count(name), 1u) << name;
+  for (BuiltinFamily family : group.families)
+    for (const NamedBuiltin& b : family()) EXPECT_EQ(registered.count(b.name), 1u) << b.name;
+  EXPECT_EQ(BuiltinGroup_Faults(group.order, group.families), std::vector<std::string>{});
+  return names;
 }
