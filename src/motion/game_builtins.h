@@ -14,6 +14,8 @@
 std::span<const BuiltinGroupName> Motion_GameGroupOrder();
 
 // The families.
+std::span<const NamedBuiltin> Motion_MoveBuiltins();
+std::span<const NamedBuiltin> Motion_InstanceBuiltins();
 std::span<const NamedBuiltin> Motion_RoomBuiltins();
 std::span<const NamedBuiltin> Motion_GridBuiltins();
 
