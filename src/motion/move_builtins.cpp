@@ -10,6 +10,7 @@
 #include "core/instances.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
+#include "motion/game_args.h"
 #include "motion/game_builtins.h"
 #include "script/builtin_args.h"
 #include "script/random.h"
@@ -19,8 +20,6 @@ namespace {
 constexpr int32_t kSelf = -1, kOther = -2;
 
 float Real(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
-// The flags of this group hold from 0.5 up.
-bool Flag(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i) >= 0.5; }
 void ReturnFlag(ScriptValue* result, bool value) { Return(result, value ? 1.0 : 0.0); }
 
 bool HasShape(const CObjInstance* i) {
@@ -124,7 +123,7 @@ TW_BUILTIN(F_MoveOutsideOf) {
 
 template <bool kAll>
 TW_BUILTIN(F_MoveBounceOf) {
-  if (self) Instance_MoveBounce(self, Flag(argc, args, 0), kAll);
+  if (self) Instance_MoveBounce(self, Game_FlagArg(argc, args, 0), kAll);
 }
 
 // One axis of move_wrap: below -margin comes in from the far side, then
@@ -141,8 +140,8 @@ TW_BUILTIN(F_MoveWrap) {
   const float w = room ? float(room->width) : 0, h = room ? float(room->height) : 0;
   const float margin = Real(argc, args, 2);
   float nx = self->x, ny = self->y;
-  if (Flag(argc, args, 0)) nx = Wrapped(nx, w, margin);
-  if (Flag(argc, args, 1)) ny = Wrapped(ny, h, margin);
+  if (Game_FlagArg(argc, args, 0)) nx = Wrapped(nx, w, margin);
+  if (Game_FlagArg(argc, args, 1)) ny = Wrapped(ny, h, margin);
   self->SetPosition(nx, ny);
 }
 
@@ -173,7 +172,7 @@ TW_BUILTIN(F_DistanceToPoint) {
 
 TW_BUILTIN(F_PathStart) {
   if (!self) return;
-  self->StartPath(RoundedArg(argc, args, 0), Real(argc, args, 1), 1, 0, !Flag(argc, args, 3),
+  self->StartPath(RoundedArg(argc, args, 0), Real(argc, args, 1), 1, 0, !Game_FlagArg(argc, args, 3),
                   RoundedArg(argc, args, 2));
 }
 
