@@ -1,5 +1,6 @@
 #include "core/instance_commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -32,6 +33,60 @@ void Instance_Destroy(CObjInstance* instance) {
   instance->destroy_done = true;
   Instance_PerformEvent(instance, instance, kEventDestroy, 0);
   instance->SetMarkedDead(true);
+}
+
+CObjInstance* Instance_Copy(CObjInstance* self, bool performEvent) {
+  if (!self || !g_Run.room || !Object_Exists(self->object_index)) return nullptr;
+  CObjInstance* copy = g_Run.room->CreateInstance(self->x, self->y, self->object_index);
+  const int32_t id = copy->id;
+  const float depth = self->depth;
+  copy->CopyFrom(*self, true);
+  copy->id = id;
+  // Placed in the room by the object's depth: self's depth takes it to its
+  // place at the next flush.
+  copy->depth = copy->sort_key;
+  copy->SetDepth(depth);
+  if (performEvent) {
+    Instance_PerformEvent(copy, copy, kEventCreate, 0);
+    copy->created = true;
+  }
+  return copy;
+}
+
+void Instance_Deactivate(CObjInstance* instance) {
+  if (!instance) return;
+  instance->deactivated = true;
+  PendingActivationChanges.AddUnique(instance);
+}
+
+void Instance_Activate(CObjInstance* instance) {
+  if (!instance) return;
+  instance->deactivated = false;
+  PendingActivationChanges.AddUnique(instance);
+}
+
+namespace {
+std::vector<CObjInstance*> Collect(bool deactivated) {
+  std::vector<CObjInstance*> out;
+  if (!g_Run.room) return out;
+  for (const InstanceList* list : {&g_Run.room->active, &g_Run.room->deactivated})
+    for (CObjInstance* i : *list)
+      if (!i->MarkedDead() && i->deactivated == deactivated) out.push_back(i);
+  return out;
+}
+}  // namespace
+
+std::vector<CObjInstance*> Instance_CollectActive() { return Collect(false); }
+std::vector<CObjInstance*> Instance_CollectDeactivated() { return Collect(true); }
+
+bool Instance_OutsideRegion(CObjInstance* i, float left, float top, float right, float bottom) {
+  SpriteShape shape;
+  if (Instance_LookUpSprite(i->mask_index >= 0 ? i->mask_index : i->sprite_index, &shape)) {
+    i->EnsureBoundingBox();
+    return left > float(i->bbox_right) || float(i->bbox_left) > right || top > float(i->bbox_bottom) ||
+           float(i->bbox_top) > bottom;
+  }
+  return left > i->x || i->x > right || top > i->y || i->y > bottom;
 }
 
 namespace {
@@ -156,25 +211,94 @@ bool Instance_PlaceFree(CObjInstance* self, float x, float y) {
   });
 }
 
-void Instance_MoveContact(CObjInstance* self, float direction, float maxDistance, bool all) {
-  int32_t n = maxDistance <= 0 ? 1000 : Near(maxDistance);
-  if (!FreeAt(self, self->x, self->y, all)) return;
+namespace {
+
+// Counts and steps of the contact and outside moves.
+int32_t StepCount(float maxDistance) { return maxDistance <= 0 ? 1000 : Near(maxDistance); }
+
+bool UnitStep(float direction, float* dx, float* dy) {
   float r = direction * kPi / 180.0f;
-  float dx = std::cos(r), dy = -std::sin(r);
+  *dx = std::cos(r);
+  *dy = -std::sin(r);
+  return std::isfinite(*dx) && std::isfinite(*dy);
+}
+
+// Steps a move takes one at a time however far it may go; past them, a move
+// that has left every obstacle behind finishes in one jump.
+constexpr int32_t kWalkedSteps = 1000;
+
+// The box around every instance that could block self (solid ones unless
+// all); `any` is false when nothing could.
+struct Obstacles {
+  bool any = false;
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+Obstacles ObstaclesOf(CObjInstance* self, bool all) {
+  Obstacles o;
+  if (!g_Run.room) return o;
+  for (CObjInstance* i : g_Run.room->active) {
+    if (i == self || !i->IsLive() || (!all && !i->solid)) continue;
+    i->EnsureBoundingBox();
+    if (!o.any) {
+      o = {true, i->bbox_left, i->bbox_top, i->bbox_right, i->bbox_bottom};
+      continue;
+    }
+    o.left = std::min(o.left, i->bbox_left);
+    o.top = std::min(o.top, i->bbox_top);
+    o.right = std::max(o.right, i->bbox_right);
+    o.bottom = std::max(o.bottom, i->bbox_bottom);
+  }
+  return o;
+}
+
+// Whether self, going on by (dx, dy), can never meet an obstacle again: its
+// box only moves away from theirs.
+bool LeftBehind(CObjInstance* self, const Obstacles& o, float dx, float dy) {
+  if (!o.any) return true;
+  self->EnsureBoundingBox();
+  return (dx > 0 && self->bbox_left > o.right) || (dx < 0 && self->bbox_right < o.left) ||
+         (dy > 0 && self->bbox_top > o.bottom) || (dy < 0 && self->bbox_bottom < o.top);
+}
+
+}  // namespace
+
+void Instance_MoveContact(CObjInstance* self, float direction, float maxDistance, bool all) {
+  const int32_t n = StepCount(maxDistance);
+  float dx, dy;
+  if (!UnitStep(direction, &dx, &dy)) return;
+  if (!FreeAt(self, self->x, self->y, all)) return;
+  Obstacles obstacles;
+  bool known = false;
   for (int32_t i = 0; i < n; ++i) {
     float nx = self->x + dx, ny = self->y + dy;
+    // A step too small to change the position: every later one is the same.
+    if (nx == self->x && ny == self->y) return;
+    const int32_t left = n - i;
+    if (left > kWalkedSteps) {
+      if (!known) obstacles = ObstaclesOf(self, all);
+      known = true;
+      if (LeftBehind(self, obstacles, dx, dy)) {
+        self->SetPosition(float(self->x + double(dx) * left), float(self->y + double(dy) * left));
+        return;
+      }
+    }
     if (!FreeAt(self, nx, ny, all)) return;
     self->SetPosition(nx, ny);
   }
 }
 
 bool Instance_MoveOutside(CObjInstance* self, float direction, float maxDistance, bool all) {
-  int32_t n = maxDistance <= 0 ? 1000 : Near(maxDistance);
-  float r = direction * kPi / 180.0f;
-  float dx = std::cos(r), dy = -std::sin(r);
+  const int32_t n = StepCount(maxDistance);
   bool free = FreeAt(self, self->x, self->y, all);
+  float dx, dy;
+  if (!UnitStep(direction, &dx, &dy)) return free;
+  // Ends: each step leaves the obstacles further behind, and one that no
+  // longer moves the instance stops the walk.
   for (int32_t steps = 0; !free && steps < n; ++steps) {
-    self->SetPosition(self->x + dx, self->y + dy);
+    float nx = self->x + dx, ny = self->y + dy;
+    if (nx == self->x && ny == self->y) break;
+    self->SetPosition(nx, ny);
     free = FreeAt(self, self->x, self->y, all);
   }
   return free;
@@ -222,7 +346,8 @@ void Instance_MoveBounce(CObjInstance* self, bool advanced, bool all) {
 void Position_Destroy(float x, float y) {
   if (!g_Run.room) return;
   for (CObjInstance* i : g_Run.room->active) {
-    if (i->destroy_done || !i->CollidesWithPoint(x, y, true)) continue;
+    // Deactivated instances get no events, even before they leave the list.
+    if (!i->IsLive() || i->destroy_done || !i->CollidesWithPoint(x, y, true)) continue;
     Instance_Destroy(i);
   }
 }
@@ -234,5 +359,5 @@ void Position_Change(float x, float y, int32_t objectIndex, bool performEvents) 
   }
   if (!g_Run.room) return;
   for (CObjInstance* i : g_Run.room->active)
-    if (i->CollidesWithPoint(x, y, true)) Instance_ChangeObject(i, objectIndex, performEvents);
+    if (i->IsLive() && i->CollidesWithPoint(x, y, true)) Instance_ChangeObject(i, objectIndex, performEvents);
 }

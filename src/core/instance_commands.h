@@ -1,6 +1,7 @@
 // Instance commands: creating and destroying instances from events.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 class CObjInstance;
 
@@ -10,6 +11,23 @@ CObjInstance* Instance_Create(int32_t objectIndex, float x, float y);
 // Runs the destroy event once and marks the instance dead; it leaves the
 // lists at the end of the step.
 void Instance_Destroy(CObjInstance* instance);
+// A new instance of self's object at self's place holding self's whole state
+// but its own new id; its create event runs when asked. Null without a room
+// or an object.
+CObjInstance* Instance_Copy(CObjInstance* self, bool performEvent);
+
+// Activation: the flag changes at once, so every query and dispatcher skips
+// the instance from now on; the room lists follow at the next flush of the
+// pending changes. Each instance is listed at most once.
+void Instance_Deactivate(CObjInstance* instance);
+void Instance_Activate(CObjInstance* instance);
+// The room's instances that are not dead and are active (or deactivated),
+// from the active list and then the deactivated list.
+std::vector<CObjInstance*> Instance_CollectActive();
+std::vector<CObjInstance*> Instance_CollectDeactivated();
+// Whether the instance lies wholly outside the region (its box, or its
+// position without a sprite or mask); a box touching the border is inside.
+bool Instance_OutsideRegion(CObjInstance* instance, float left, float top, float right, float bottom);
 
 // move_snap: to the nearest multiple of each positive grid size.
 void Instance_SnapToGrid(CObjInstance* instance, float hsnap, float vsnap);
@@ -32,6 +50,11 @@ CObjInstance* Instance_Place(CObjInstance* self, float x, float y, int32_t targe
 bool Instance_PlaceMeeting(CObjInstance* self, int32_t target, float x, float y);
 bool Instance_PlaceEmpty(CObjInstance* self, float x, float y);
 bool Instance_PlaceFree(CObjInstance* self, float x, float y);
+// Unit steps in the direction: up to contact (nothing when the place is not
+// free now), or until the place is free. At most maxDistance rounded steps,
+// 1000 when it is 0 or less; a direction with no finite step moves nothing,
+// and a move that can meet nothing more, or no longer moves the instance,
+// ends without walking the rest one step at a time.
 void Instance_MoveContact(CObjInstance* self, float direction, float maxDistance, bool all);
 bool Instance_MoveOutside(CObjInstance* self, float direction, float maxDistance, bool all);
 void Instance_MoveBounce(CObjInstance* self, bool advanced, bool all);

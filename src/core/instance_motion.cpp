@@ -126,6 +126,9 @@ bool CObjInstance::AdvancePathNow() {
   bool ended = false;
   if (path_position >= 1 || path_position <= 0) {
     ended = path_speed != 0;
+    // Which end was reached: going backwards, a position of exactly 0 is the
+    // start, not the far end (which would jump the instance across the path).
+    const bool farEnd = path_position >= 0 && !(path_position == 0 && path_speed < 0);
     switch (path_endaction) {
       case 0:
         if (path_speed != 0) {
@@ -133,13 +136,13 @@ bool CObjInstance::AdvancePathNow() {
           path_index = -1;
         }
         break;
-      case 1: path_position = path_position >= 0 ? path_position - 1 : path_position + 1; break;
+      case 1: path_position = farEnd ? path_position - 1 : path_position + 1; break;
       case 2: {
         const PathComputedPoint& first = p->Computed().front();
         const PathComputedPoint& last = p->Computed().back();
         float dx = last.x - first.x, dy = last.y - first.y;
         float mx = (c * dx + s * dy) * path_scale, my = (c * dy - s * dx) * path_scale;
-        if (path_position >= 0) {
+        if (farEnd) {
           path_xstart += mx;
           path_ystart += my;
           path_position -= 1;
@@ -151,7 +154,7 @@ bool CObjInstance::AdvancePathNow() {
         break;
       }
       case 3:
-        if (path_position >= 0) {
+        if (farEnd) {
           path_position = 2 - path_position;
           path_speed = -std::fabs(path_speed);
         } else {

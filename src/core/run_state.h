@@ -48,3 +48,10 @@ int64_t Time_Microseconds();
 // Microseconds between the last two steps; the runner sets it each step.
 int64_t Run_DeltaTime();
 void Run_SetDeltaTime(int64_t us);
+
+// The window-message pump the runner installs; waits pump through it (none
+// until then).
+void Run_SetMessagePump(bool (*pump)());
+// Waits `us` microseconds (at most 3 s), sleeping and then spinning while it
+// pumps messages; a clock that goes back ends the wait.
+void Time_Wait(int64_t us);

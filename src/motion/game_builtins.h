@@ -14,5 +14,7 @@
 BuiltinGroup Motion_GameGroup();
 
 // The families.
+std::span<const NamedBuiltin> Motion_MoveBuiltins();
+std::span<const NamedBuiltin> Motion_InstanceBuiltins();
 std::span<const NamedBuiltin> Motion_RoomBuiltins();
 std::span<const NamedBuiltin> Motion_GridBuiltins();

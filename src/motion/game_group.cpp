@@ -99,6 +99,8 @@ const BuiltinGroupName kGameGroup[] = {
 // A new family joins here and in game_builtins.h.
 const BuiltinFamily kFamilies[] = {
     Motion_GridBuiltins,
+    Motion_InstanceBuiltins,
+    Motion_MoveBuiltins,
     Motion_RoomBuiltins,
 };
 

@@ -80,6 +80,7 @@ void Main_PostQuit() { Events_PostQuit(); }
 
 int Runner_Main(int argc, const char* const* argv) {
   Runner_InstallErrorHooks();
+  Run_SetMessagePump(Main_ProcessMessages);
   MemoryManager::InstallHandler();
   std::string commandLine = CommandLine_FromArgs(argc, argv);
   Main_UnpackAtFiles();

@@ -62,24 +62,6 @@ void RunGlobals_Init() {
   g_RunFlag = false;
 }
 
-void Time_Wait(int64_t t) {
-  if (t <= 0) return;
-  if (t >= 3000000) t = 3000000;
-  if (Clock_IsVirtual()) {
-    // A virtual clock only moves when slept on: spinning would never end.
-    Clock_SleepMicroseconds(t);
-    Main_ProcessMessages();
-    return;
-  }
-  int64_t start = Time_Microseconds();
-  if (t >= 2000) Clock_SleepMicroseconds((t - 1000) / 1000 * 1000);
-  for (;;) {
-    Main_ProcessMessages();
-    int64_t now = Time_Microseconds();
-    if (now < start || now >= start + t) break;
-  }
-}
-
 void Run_Start() {
   if (!g_RunFlag) {
     g_RunFlag = true;

@@ -8,10 +8,6 @@
 // Resets the run state and the run flag.
 void RunGlobals_Init();
 
-// Waits `us` microseconds (at most 3 s), sleeping and then spinning while it
-// pumps messages; a clock that goes back ends the wait.
-void Time_Wait(int64_t us);
-
 // Starts the game and prepares the frame timing.
 void Run_Start();
 void Run_EnterMainLoop();
