@@ -13,9 +13,14 @@
 // Every name of the group with its argument count, in registration order.
 std::span<const BuiltinGroupName> Motion_GameGroupOrder();
 
+// The group's flag arguments hold from 0.5 up.
+bool GameFlagArg(int argc, const ScriptValue* args, int i);
+
 // The families.
 std::span<const NamedBuiltin> Motion_RoomBuiltins();
 std::span<const NamedBuiltin> Motion_GridBuiltins();
+std::span<const NamedBuiltin> Motion_QueryBuiltins();
+std::span<const NamedBuiltin> Motion_PlanningBuiltins();
 
 // The families InitGameFunctions gathers.
 std::span<const BuiltinFamily> Motion_GameFamilies();

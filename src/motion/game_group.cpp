@@ -1,5 +1,6 @@
 #include "motion/game_builtins.h"
 #include "motion/motion.h"
+#include "script/builtin_args.h"
 
 namespace {
 
@@ -99,10 +100,14 @@ const BuiltinGroupName kGameGroup[] = {
 // A new family joins here and in game_builtins.h.
 const BuiltinFamily kFamilies[] = {
     Motion_GridBuiltins,
+    Motion_PlanningBuiltins,
+    Motion_QueryBuiltins,
     Motion_RoomBuiltins,
 };
 
 }  // namespace
+
+bool GameFlagArg(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i) >= 0.5; }
 
 std::span<const BuiltinGroupName> Motion_GameGroupOrder() { return kGameGroup; }
 std::span<const BuiltinFamily> Motion_GameFamilies() { return kFamilies; }

@@ -13,8 +13,6 @@ namespace {
 constexpr int32_t kSelf = -1, kOther = -2;
 
 int32_t Int(int argc, const ScriptValue* args, int i) { return RoundedArg(argc, args, i); }
-// The flags of this group hold from 0.5 up.
-bool Flag(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i) >= 0.5; }
 CGrid* GridArg(int argc, const ScriptValue* args) { return MotionGrid_Get(Int(argc, args, 0)); }
 
 TW_BUILTIN(F_MpGridCreate) {
@@ -50,7 +48,7 @@ TW_BUILTIN(F_MpGridAddInstances) {
   CGrid* grid = GridArg(argc, args);
   if (!grid) return;
   const int32_t target = Int(argc, args, 1);
-  const bool precise = Flag(argc, args, 2);
+  const bool precise = GameFlagArg(argc, args, 2);
   if (target == kSelf || target == kOther) {
     if (CObjInstance* one = target == kSelf ? self : other) grid->AddInstance(one, precise);
     return;
@@ -73,7 +71,7 @@ TW_BUILTIN(F_MpGridPath) {
     return;
   }
   const bool found = grid->FindPath(path, Int(argc, args, 2), Int(argc, args, 3), Int(argc, args, 4),
-                                    Int(argc, args, 5), Flag(argc, args, 6));
+                                    Int(argc, args, 5), GameFlagArg(argc, args, 6));
   Return(result, found ? 1 : 0);
 }
 
