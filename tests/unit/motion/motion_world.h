@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "core/instances.h"
@@ -16,8 +17,23 @@
 
 namespace motion_world {
 
+struct Pt {
+  float x, y;
+  bool operator==(const Pt&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Pt& p) { return os << "(" << p.x << ", " << p.y << ")"; }
+
+// The control points of a path; none for a path that does not exist.
+inline std::vector<Pt> Points(int path) {
+  std::vector<Pt> out;
+  const CMotionPath* p = Path_Get(path);
+  for (int i = 0; p && i < p->GetNumber(); ++i) out.push_back({p->GetPoint(i).x, p->GetPoint(i).y});
+  return out;
+}
+
 // Sprite 0: a 10 x 10 box with its origin at the corner. Sprite 1: the same
-// box, precise, whose only solid pixel is its top left one.
+// box, precise, whose only solid pixel is its bottom right one, (9, 9).
 inline bool Sprites(int32_t sprite, SpriteShape* out) {
   if (sprite == 0) *out = {1, 0, 0, 9, 9, 0, 0, false, 10, 10};
   else if (sprite == 1) *out = {1, 0, 0, 9, 9, 0, 0, true, 10, 10};
@@ -28,7 +44,7 @@ inline bool Sprites(int32_t sprite, SpriteShape* out) {
 inline bool Masks(int32_t sprite, MaskView* out) {
   static const std::vector<std::vector<uint8_t>> kCorner = [] {
     std::vector<uint8_t> m(100, 0);
-    m[0] = 1;
+    m[99] = 1;
     return std::vector<std::vector<uint8_t>>{m};
   }();
   if (sprite == 0) *out = MaskView{10, 10, 0, 0, 1, false, nullptr};
@@ -37,7 +53,8 @@ inline bool Masks(int32_t sprite, MaskView* out) {
   return true;
 }
 
-class Room : public BuiltinsTest {
+// The group and the path built-ins registered; no objects and no paths.
+class GameGroupTest : public BuiltinsTest {
  protected:
   void SetUp() override {
     BuiltinsTest::SetUp();
@@ -45,6 +62,18 @@ class Room : public BuiltinsTest {
     InitGameFunctions();
     Path_RegisterResourceFunctions();
     Path_FreeAll();
+  }
+  void TearDown() override {
+    Path_FreeAll();
+    Objects_Reset();
+    BuiltinsTest::TearDown();
+  }
+};
+
+class Room : public GameGroupTest {
+ protected:
+  void SetUp() override {
+    GameGroupTest::SetUp();
     Instance_SetSpriteLookup(Sprites);
     Precise_SetMaskLookup(Masks);
     g_Run.room = &room_;
@@ -53,9 +82,7 @@ class Room : public BuiltinsTest {
     room_.DeleteAllInstances();
     room_.DeleteAllDeactivated();
     g_Run.room = nullptr;
-    Path_FreeAll();
-    Objects_Reset();
-    BuiltinsTest::TearDown();
+    GameGroupTest::TearDown();
   }
 
   // A new object with sprite 0 (the box), or none with sprite -1.

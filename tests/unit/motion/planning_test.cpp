@@ -14,19 +14,8 @@
 
 namespace {
 
-struct Pt {
-  float x, y;
-  bool operator==(const Pt&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Pt& p) { return os << "(" << p.x << ", " << p.y << ")"; }
-
-std::vector<Pt> Points(int path) {
-  std::vector<Pt> out;
-  const CMotionPath* p = Path_Get(path);
-  for (int i = 0; p && i < p->GetNumber(); ++i) out.push_back({p->GetPoint(i).x, p->GetPoint(i).y});
-  return out;
-}
+using motion_world::Points;
+using motion_world::Pt;
 
 TEST(MotionDirections, PointDirectionTurnsAgainstTheScreen) {
   struct Case {
