@@ -24,7 +24,11 @@ float Distance(float x1, float y1, float x2, float y2) {
   return std::sqrt(dx * dx + dy * dy);
 }
 
-bool Finite(float a, float b, float c) { return std::isfinite(a) && std::isfinite(b) && std::isfinite(c); }
+// A goal off every map, or a step that is no number, leads nowhere; an
+// endless step still reaches any goal.
+bool Reachable(float xgoal, float ygoal, float step) {
+  return std::isfinite(xgoal) && std::isfinite(ygoal) && !std::isnan(step);
+}
 
 // Into 0 <= a < 360; not finite: 0.
 float Wrapped(float a) {
@@ -99,12 +103,12 @@ float Motion_AngleDifference(float a, float b) {
 bool Motion_LinearStep(CObjInstance* instance, float xgoal, float ygoal, float step, int32_t target,
                        bool checkAll) {
   if (instance->x == xgoal && instance->y == ygoal) return true;
-  // A goal or step that is no number leads nowhere.
-  if (!Finite(xgoal, ygoal, step)) return false;
+  if (!Reachable(xgoal, ygoal, step)) return false;
   const float d = Distance(instance->x, instance->y, xgoal, ygoal);
   const bool reached = step >= d;
   float tx = xgoal, ty = ygoal;
   if (!reached) {
+    if (!std::isfinite(step)) return false;
     tx = instance->x + (xgoal - instance->x) * step / d;
     ty = instance->y + (ygoal - instance->y) * step / d;
   }
@@ -128,11 +132,12 @@ bool Motion_PotentialTryDirection(float d, CObjInstance* instance, float step, i
 bool Motion_PotentialStep(CObjInstance* instance, float xgoal, float ygoal, float step, int32_t target,
                           bool checkAll) {
   if (instance->x == xgoal && instance->y == ygoal) return true;
-  if (!Finite(xgoal, ygoal, step)) return false;
+  if (!Reachable(xgoal, ygoal, step)) return false;
   if (step >= Distance(instance->x, instance->y, xgoal, ygoal)) {
     if (Motion_IsFreeAt(instance, xgoal, ygoal, target, checkAll)) MoveTowards(instance, xgoal, ygoal);
     return true;
   }
+  if (!std::isfinite(step)) return false;
   const float g = Motion_PointDirection(instance->x, instance->y, xgoal, ygoal);
   // The rotation step is at least 1, so at most 180 turns each way.
   for (float m = 0; m < 180.0f; m += g_settings.rotstep) {

@@ -33,7 +33,9 @@ float Motion_PointDirection(float x1, float y1, float x2, float y2);
 float Motion_AngleDifference(float a, float b);
 
 // One step of at most `step` straight at the goal, taken only when the spot
-// is free; true when the goal was within reach (moved there or not).
+// is free; true when the goal was within reach (moved there or not). Both
+// steps move nothing and give false for a goal that is not finite or a step
+// that is no number (or endless away from the goal).
 bool Motion_LinearStep(CObjInstance* instance, float xgoal, float ygoal, float step, int32_t target, bool checkAll);
 // Moves one step in direction d when d is within the turn allowed and both
 // the spot and the look-ahead spot are free.

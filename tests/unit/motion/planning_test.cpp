@@ -101,6 +101,25 @@ TEST_F(Planning, LinearStepsStopShortOfWhatBlocks) {
   EXPECT_EQ(w->x, 70);
 }
 
+TEST_F(Planning, StepsTowardsNoNumberGoNowhere) {
+  CObjInstance* w = At(walker_, 5, 5);
+  struct Case {
+    const char* name;
+    double x, y, step;
+  } cases[] = {
+      {"mp_linear_step", NAN, 0, 4},         {"mp_linear_step", 0, INFINITY, 4},    {"mp_linear_step", 0, 0, NAN},
+      {"mp_linear_step", 0, 0, -INFINITY},   {"mp_potential_step", NAN, 0, 4},      {"mp_potential_step", -INFINITY, 0, 4},
+      {"mp_potential_step", 0, 0, -INFINITY}, {"mp_potential_step", 0, 0, NAN},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Do(w, c.name, {c.x, c.y, c.step, 0}), 0) << c.name << " " << c.x << " " << c.y << " " << c.step;
+    EXPECT_EQ(Pt({w->x, w->y}), Pt({5, 5})) << c.name;
+  }
+  // An endless step reaches any goal.
+  EXPECT_EQ(Do(w, "mp_potential_step", {1e6, 0, INFINITY, 0}), 1);
+  EXPECT_EQ(Pt({w->x, w->y}), Pt({1e6, 0}));
+}
+
 TEST_F(Planning, SettingsBelowOneAreOne) {
   Do(nullptr, "mp_potential_settings", {0, 0, 0, 0});
   const MotionPotentialSettings& s = Motion_PotentialSettings();
