@@ -55,8 +55,8 @@ void BM_PlaceFreeAmongSolids(benchmark::State& state) {
     for (CObjInstance* m : scene.movers) benchmark::DoNotOptimize(Instance_PlaceFree(m, m->x + 2, m->y));
     tests += int64_t(scene.movers.size());
   }
-  state.counters["ns_per_test"] =
-      benchmark::Counter(static_cast<double>(tests), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_test"] = benchmark::Counter(static_cast<double>(tests),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PlaceFreeAmongSolids)->Unit(benchmark::kMillisecond);
 
@@ -77,8 +77,8 @@ void BM_PlaceFreeWhileMoving(benchmark::State& state) {
     }
     tests += int64_t(scene.movers.size());
   }
-  state.counters["ns_per_test"] =
-      benchmark::Counter(static_cast<double>(tests), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_test"] = benchmark::Counter(static_cast<double>(tests),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PlaceFreeWhileMoving)->Unit(benchmark::kMillisecond);
 

@@ -100,8 +100,7 @@ float Motion_AngleDifference(float a, float b) {
   return d > 180.0f ? 360.0f - d : d;
 }
 
-bool Motion_LinearStep(CObjInstance* instance, float xgoal, float ygoal, float step, int32_t target,
-                       bool checkAll) {
+bool Motion_LinearStep(CObjInstance* instance, float xgoal, float ygoal, float step, int32_t target, bool checkAll) {
   if (instance->x == xgoal && instance->y == ygoal) return true;
   if (!Reachable(xgoal, ygoal, step)) return false;
   const float d = Distance(instance->x, instance->y, xgoal, ygoal);
@@ -120,8 +119,7 @@ bool Motion_PotentialTryDirection(float d, CObjInstance* instance, float step, i
   if (Motion_AngleDifference(d, instance->direction) > g_settings.maxrot) return false;
   const float dx = std::cos(Radians(d)), dy = -std::sin(Radians(d));
   const float reach = step * g_settings.ahead;
-  if (!Motion_IsFreeAt(instance, instance->x + dx * reach, instance->y + dy * reach, target, checkAll))
-    return false;
+  if (!Motion_IsFreeAt(instance, instance->x + dx * reach, instance->y + dy * reach, target, checkAll)) return false;
   const float bx = instance->x + dx * step, by = instance->y + dy * step;
   if (!Motion_IsFreeAt(instance, bx, by, target, checkAll)) return false;
   instance->SetDirection(d);

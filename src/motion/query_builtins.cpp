@@ -22,9 +22,9 @@ void ReturnInstance(ScriptValue* result, const CObjInstance* found) {
 // The arguments x1, y1, x2, y2, obj, prec, notme of the shape queries.
 template <typename Query>
 void BoxQuery(ScriptValue* result, CObjInstance* self, int argc, const ScriptValue* args, Query query) {
-  ReturnInstance(result, query(self, Coord(argc, args, 0), Coord(argc, args, 1), Coord(argc, args, 2),
-                               Coord(argc, args, 3), RoundedArg(argc, args, 4), GameFlagArg(argc, args, 5),
-                               GameFlagArg(argc, args, 6)));
+  ReturnInstance(result,
+                 query(self, Coord(argc, args, 0), Coord(argc, args, 1), Coord(argc, args, 2), Coord(argc, args, 3),
+                       RoundedArg(argc, args, 4), GameFlagArg(argc, args, 5), GameFlagArg(argc, args, 6)));
 }
 
 TW_BUILTIN(F_CollisionPoint) {

@@ -241,7 +241,8 @@ TEST(Paths, PointsAddedOneByOneComputeAsAWholeList) {
       ASSERT_EQ(grown.Computed().size(), whole.Computed().size()) << kind << closed;
       for (size_t i = 0; i < whole.Computed().size(); ++i) {
         const PathComputedPoint &a = whole.Computed()[i], &b = grown.Computed()[i];
-        EXPECT_EQ(std::vector<float>({a.x, a.y, a.speed, a.distance}), std::vector<float>({b.x, b.y, b.speed, b.distance}))
+        EXPECT_EQ(std::vector<float>({a.x, a.y, a.speed, a.distance}),
+                  std::vector<float>({b.x, b.y, b.speed, b.distance}))
             << "kind " << kind << " closed " << closed << " point " << i;
       }
       EXPECT_EQ(grown.GetLength(), whole.GetLength());

@@ -32,8 +32,8 @@ TEST(MotionDirections, AngleDifferenceEndsForEveryAngle) {
   struct Case {
     float a, b, d;
   } cases[] = {
-      {0, 350, 10},       {10, 200, 170},   {-30, 30, 60},         {720, 0, 0},   {360, -360, 0},
-      {-0.0f, 180, 180},  {90, 270, 180},   {1e9f, 0, 80},  // 280 past 2777777 turns
+      {0, 350, 10},       {10, 200, 170},    {-30, 30, 60},   {720, 0, 0},
+      {360, -360, 0},     {-0.0f, 180, 180}, {90, 270, 180},  {1e9f, 0, 80},  // 280 past 2777777 turns
       {INFINITY, 90, 90}, {-INFINITY, 0, 0}, {NAN, 180, 180}, {5, NAN, 5},
   };
   for (const Case& c : cases) {
@@ -107,8 +107,9 @@ TEST_F(Planning, StepsTowardsNoNumberGoNowhere) {
     const char* name;
     double x, y, step;
   } cases[] = {
-      {"mp_linear_step", NAN, 0, 4},         {"mp_linear_step", 0, INFINITY, 4},    {"mp_linear_step", 0, 0, NAN},
-      {"mp_linear_step", 0, 0, -INFINITY},   {"mp_potential_step", NAN, 0, 4},      {"mp_potential_step", -INFINITY, 0, 4},
+      {"mp_linear_step", NAN, 0, 4},          {"mp_linear_step", 0, INFINITY, 4},
+      {"mp_linear_step", 0, 0, NAN},          {"mp_linear_step", 0, 0, -INFINITY},
+      {"mp_potential_step", NAN, 0, 4},       {"mp_potential_step", -INFINITY, 0, 4},
       {"mp_potential_step", 0, 0, -INFINITY}, {"mp_potential_step", 0, 0, NAN},
   };
   for (const Case& c : cases) {
@@ -263,7 +264,8 @@ TEST_F(Planning, AVeryLongPlanIsGivenUp) {
 
 TEST_F(Planning, PathBuiltinsReportAMissingPath) {
   CObjInstance* w = At(walker_, 0, 0);
-  for (const char* name : {"mp_linear_path", "mp_linear_path_object", "mp_potential_path", "mp_potential_path_object"}) {
+  for (const char* name :
+       {"mp_linear_path", "mp_linear_path_object", "mp_potential_path", "mp_potential_path_object"}) {
     const Outcome out = CallAs(w, nullptr, name, {7, 10, 0, 4, 2, 0});
     EXPECT_TRUE(out.reported) << name;
     EXPECT_NE(out.report.find("Trying to assign to a non-existing path."), std::string::npos) << out.report;

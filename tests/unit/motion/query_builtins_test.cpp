@@ -53,8 +53,8 @@ TEST_F(Queries, EveryTargetCodeSkipsTheDeadAndInactiveInListOrder) {
   const double none = -4;
   const double kid = kid_->id, wall = wallInstance_->id, self = self_->id, other = other_->id;
   // The targets, in the columns of the table below.
-  const std::vector<double> targets = {-3, double(wall_), double(child_), wall, double(dead_->id),
-                                       double(inactive_->id), -1, -2, 999, double(me_)};
+  const std::vector<double> targets = {
+      -3, double(wall_), double(child_), wall, double(dead_->id), double(inactive_->id), -1, -2, 999, double(me_)};
   struct Row {
     const char* name;
     std::vector<double> args;  // without the target
