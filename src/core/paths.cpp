@@ -82,6 +82,15 @@ int CMotionPath::AddPoint(float x, float y, float speed) {
 void CMotionPath::InsertPoint(int index, float x, float y, float speed) {
   if (index < 0 || index > GetNumber()) return;
   control_.insert(control_.begin() + index, PathPoint{x, y, speed});
+  // Planners add thousands of points one by one: the end of a straight open
+  // path grows by one segment, as a whole recompute would give it.
+  if (kind_ == 0 && !closed_ && index > 0 && index + 1 == GetNumber() && !computed_.empty()) {
+    const PathComputedPoint& last = computed_.back();
+    const float distance = last.distance + std::sqrt(Sq(x - last.x) + Sq(y - last.y));
+    computed_.push_back({x, y, speed, distance});
+    length_ = distance;
+    return;
+  }
   Recompute();
 }
 

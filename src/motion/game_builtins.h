@@ -18,3 +18,5 @@ std::span<const NamedBuiltin> Motion_MoveBuiltins();
 std::span<const NamedBuiltin> Motion_InstanceBuiltins();
 std::span<const NamedBuiltin> Motion_RoomBuiltins();
 std::span<const NamedBuiltin> Motion_GridBuiltins();
+std::span<const NamedBuiltin> Motion_QueryBuiltins();
+std::span<const NamedBuiltin> Motion_PlanningBuiltins();

@@ -1,5 +1,6 @@
 #include "motion/game_builtins.h"
 #include "motion/motion.h"
+#include "script/builtin_args.h"
 
 namespace {
 
@@ -101,6 +102,8 @@ const BuiltinFamily kFamilies[] = {
     Motion_GridBuiltins,
     Motion_InstanceBuiltins,
     Motion_MoveBuiltins,
+    Motion_PlanningBuiltins,
+    Motion_QueryBuiltins,
     Motion_RoomBuiltins,
 };
 

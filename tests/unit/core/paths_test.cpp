@@ -225,4 +225,30 @@ TEST(Paths, AFractionThatIsNotANumberGivesTheStart) {
   EXPECT_EQ(s, 100);
 }
 
+TEST(Paths, PointsAddedOneByOneComputeAsAWholeList) {
+  // Straight open paths grow at their end without a whole recompute; every
+  // kind must still equal the path set at once.
+  const std::vector<PathPoint> points = {{0, 0, 100}, {3, 4, 50}, {3, 4, 80}, {-7.5f, 1e-3f, 100}, {1e7f, 2, 0}};
+  for (int32_t kind : {0, 1}) {
+    for (bool closed : {false, true}) {
+      CMotionPath whole, grown;
+      for (CMotionPath* p : {&whole, &grown}) {
+        p->SetKind(kind);
+        p->SetClosed(closed);
+      }
+      whole.SetPoints(points);
+      for (const PathPoint& q : points) grown.AddPoint(q.x, q.y, q.speed);
+      ASSERT_EQ(grown.Computed().size(), whole.Computed().size()) << kind << closed;
+      for (size_t i = 0; i < whole.Computed().size(); ++i) {
+        const PathComputedPoint &a = whole.Computed()[i], &b = grown.Computed()[i];
+        EXPECT_EQ(std::vector<float>({a.x, a.y, a.speed, a.distance}),
+                  std::vector<float>({b.x, b.y, b.speed, b.distance}))
+            << "kind " << kind << " closed " << closed << " point " << i;
+      }
+      EXPECT_EQ(grown.GetLength(), whole.GetLength());
+      EXPECT_EQ(grown.XPosition(0.5f), whole.XPosition(0.5f));
+    }
+  }
+}
+
 }  // namespace

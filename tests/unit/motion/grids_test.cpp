@@ -19,37 +19,23 @@
 #include "motion/game_builtins.h"
 #include "motion/motion.h"
 #include "unit/script/builtin_group_check.h"
+#include "unit/motion/motion_world.h"
 #include "unit/script/builtins_call.h"
 
 namespace {
 
-struct Pt {
-  float x, y;
-  bool operator==(const Pt&) const = default;
-};
+using motion_world::Points;
+using motion_world::Pt;
 
-std::vector<Pt> Points(int path) {
-  std::vector<Pt> out;
-  const CMotionPath* p = Path_Get(path);
-  for (int i = 0; p && i < p->GetNumber(); ++i) out.push_back({p->GetPoint(i).x, p->GetPoint(i).y});
-  return out;
-}
-
-class Grids : public BuiltinsTest {
+class Grids : public motion_world::GameGroupTest {
  protected:
   void SetUp() override {
-    BuiltinsTest::SetUp();
-    Objects_Reset();
-    InitGameFunctions();
-    Path_RegisterResourceFunctions();
-    Path_FreeAll();
+    GameGroupTest::SetUp();
     MotionGrid_FreeAll();
   }
   void TearDown() override {
     MotionGrid_FreeAll();
-    Path_FreeAll();
-    Objects_Reset();
-    BuiltinsTest::TearDown();
+    GameGroupTest::TearDown();
   }
 
   static int Create(double left, double top, double columns, double rows, double w, double h) {
@@ -303,35 +289,12 @@ TEST_F(Grids, WaysAreAsShortAsABreadthFirstSearchFinds) {
 
 // ---- Blocking under instances -----------------------------------------------------
 
-// Sprite 0: a 10 x 10 box with its origin at the corner. Sprite 1: precise
-// 10 x 10 whose only solid pixel is (9, 9).
-bool Sprites(int32_t sprite, SpriteShape* out) {
-  if (sprite == 0) *out = {1, 0, 0, 9, 9, 0, 0, false, 10, 10};
-  else if (sprite == 1) *out = {1, 0, 0, 9, 9, 0, 0, true, 10, 10};
-  else return false;
-  return true;
-}
-
-std::vector<std::vector<uint8_t>> CornerMask() {
-  std::vector<uint8_t> m(100, 0);
-  m[99] = 1;
-  return {m};
-}
-
-bool Masks(int32_t sprite, MaskView* out) {
-  static const std::vector<std::vector<uint8_t>> kCorner = CornerMask();
-  if (sprite == 0) *out = MaskView{10, 10, 0, 0, 1, false, nullptr};
-  else if (sprite == 1) *out = MaskView{10, 10, 0, 0, 1, true, &kCorner};
-  else return false;
-  return true;
-}
-
 class GridInstances : public Grids {
  protected:
   void SetUp() override {
     Grids::SetUp();
-    Instance_SetSpriteLookup(Sprites);
-    Precise_SetMaskLookup(Masks);
+    Instance_SetSpriteLookup(motion_world::Sprites);
+    Precise_SetMaskLookup(motion_world::Masks);
     g_Run.room = &room_;
     box_ = Object_Add();
     Object_Find(box_)->sprite_index = 0;

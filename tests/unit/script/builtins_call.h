@@ -48,13 +48,15 @@ class BuiltinsTest : public WorldTest {
     InitMathFunctions();
   }
 
-  static Outcome CallArgs(const std::string& name, std::vector<ScriptValue>& values) {
+  // As the instances self and other when given.
+  static Outcome CallArgs(const std::string& name, std::vector<ScriptValue>& values, CObjInstance* self = nullptr,
+                          CObjInstance* other = nullptr) {
     int index = FunctionRegistry_Find(name);
     EXPECT_GE(index, 0) << name << " is not registered";
     Outcome out;
     Error_ClearOccurred();
     testing::internal::CaptureStdout();  // reports reach the output console
-    FunctionRegistry_Call(index, nullptr, nullptr, &out.result, int(values.size()), values.data());
+    FunctionRegistry_Call(index, self, other, &out.result, int(values.size()), values.data());
     testing::internal::GetCapturedStdout();
     out.reported = Error_Occurred();
     if (out.reported) out.report = Error_LastText();
@@ -62,10 +64,15 @@ class BuiltinsTest : public WorldTest {
   }
 
   static Outcome Call(const std::string& name, std::initializer_list<Arg> args = {}) {
+    return CallAs(nullptr, nullptr, name, args);
+  }
+
+  static Outcome CallAs(CObjInstance* self, CObjInstance* other, const std::string& name,
+                        std::initializer_list<Arg> args = {}) {
     std::vector<ScriptValue> values(args.size());
     size_t i = 0;
     for (const Arg& a : args) ScriptValue_Copy(&values[i++], &a.value);
-    Outcome out = CallArgs(name, values);
+    Outcome out = CallArgs(name, values, self, other);
     for (ScriptValue& v : values) ScriptValue_Free(&v);
     return out;
   }
