@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/event_dispatch.h"
@@ -145,17 +146,27 @@ void Instance_SetSprite(CObjInstance* instance, int32_t spriteIndex) {
 }
 
 int32_t Instance_Number(int32_t target) {
+  // Changed into the object, or activated, this step: live, but in the
+  // object's lists only after the next flush. `with` and instance_exists
+  // already see them, so the count does too.
+  std::vector<const CObjInstance*> late;
+  if (target >= 0 && target < kObjectIndexLimit) {
+    auto note = [&](CObjInstance* i) {
+      if (i->IsLive() && i->object_index == target) late.push_back(i);
+      return true;
+    };
+    PendingObjectChanges.ForEach(note);
+    PendingActivationChanges.ForEach(note);
+  }
   int32_t count = 0;
-  Target_Find(target, [&](CObjInstance*) {
+  std::unordered_set<const CObjInstance*> found;
+  Target_Find(target, [&](CObjInstance* i) {
     ++count;
+    if (!late.empty()) found.insert(i);
     return false;
   });
-  if (target >= 0 && target < kObjectIndexLimit) {
-    // Changed into the object this step, not yet in its list.
-    PendingObjectChanges.ForEach([&](CObjInstance* i) {
-      if (i->IsLive() && i->object_index == target) ++count;
-      return true;
-    });
+  for (const CObjInstance* i : late) {
+    if (found.insert(i).second) ++count;
   }
   return count;
 }

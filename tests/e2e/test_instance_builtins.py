@@ -1,7 +1,7 @@
 """Instances made, destroyed, deactivated and sent along paths by a game's
 own code, and its room and game requests, as the output console shows them:
-an instance made in a step is there at once for its create event and for
-`with`; destroying inside `with (all)` skips and repeats nothing;
+an instance made in a step is there at once for its create event, for
+`with` and for `instance_number`; destroying inside `with (all)` skips and repeats nothing;
 deactivated instances get no events and come back with their ids; every
 path end action against a step-by-step oracle; the errors of impossible room
 moves; and a restart that starts over with ids never used before."""
@@ -64,14 +64,15 @@ class Instances(GameCode):
                            " global.c = 0; global.ids = \"\";"
                            " with (thing) { global.c += 1; global.ids += string(id) + \" \"; }"
                            " show_debug_message(\"after \" + string(global.c) + \" \" + global.ids);"
+                           " show_debug_message(\"number \" + string(instance_number(thing)));"
                            " }"}
         thing = {(0, 0): "show_debug_message(\"create \" + string(id));"}
         r, lines = self.play(game([("control", control), ("thing", thing)],
                                   [(0, 0, 0, 100001), (1, 5, 5, 100002)]), 3)
         self.assertEqual(r.returncode, 0, r.stderr)
-        events = [l for l in lines if l.split(" ")[0] in ("before", "made", "create", "after")]
+        events = [l for l in lines if l.split(" ")[0] in ("before", "made", "create", "after", "number")]
         self.assertEqual(events, ["create 100002", "before 1", "create 100101", "made 100101",
-                                  "after 2 100002 100101 "])
+                                  "after 2 100002 100101 ", "number 2"])
 
     def test_destroying_inside_with_all_visits_each_once(self):
         control = {(0, 0): "t = 0;",
@@ -97,7 +98,8 @@ class Instances(GameCode):
                            " if (t == 4) instance_activate_all();"
                            " global.c = 0; global.ids = \"\";"
                            " with (thing) { global.c += 1; global.ids += string(id) + \" \"; }"
-                           " show_debug_message(\"count \" + string(global.c) + \" \" + global.ids);"}
+                           " show_debug_message(\"count \" + string(global.c) + \" \" + global.ids);"
+                           " show_debug_message(\"number \" + string(instance_number(thing)));"}
         thing = {(3, 0): "show_debug_message(\"step \" + string(id));",
                  (8, 0): "show_debug_message(\"draw \" + string(id));"}
         placed = [(0, 0, 0, 100001), (1, 10, 10, 100007), (1, 30, 10, 100008)]
@@ -110,11 +112,12 @@ class Instances(GameCode):
                 frames[current] = []
             elif current is not None:
                 frames[current].append(line)
-        both = ["count 2 100007 100008 ", "draw 100007", "draw 100008", "step 100007", "step 100008"]
+        both = ["count 2 100007 100008 ", "draw 100007", "draw 100008", "number 2", "step 100007",
+                "step 100008"]
         self.assertEqual(sorted(frames[1]), both)
         # Deactivated in the begin step: nothing more of them in that step.
-        self.assertEqual(frames[2], ["count 0 "])
-        self.assertEqual(frames[3], ["count 0 "])
+        self.assertEqual(frames[2], ["count 0 ", "number 0"])
+        self.assertEqual(frames[3], ["count 0 ", "number 0"])
         self.assertEqual(sorted(frames[4]), both)
 
 
