@@ -120,6 +120,11 @@ void InitTWSFunctions() {
       {"Shaders..", InitShaderFunctions, InitVertexFormatFunctions, InitSteamFunctions},
       {"Vesk..", InitVeskFunctions, InitWin8Functions, nullptr},
   };
+  // Once per table: a second header load must not append a second copy of
+  // every name behind the first.
+  static uint32_t registeredIn = UINT32_MAX;
+  if (registeredIn == FunctionRegistry_Generation()) return;
+  registeredIn = FunctionRegistry_Generation();
   for (const Group& g : kGroups) {
     Log(g.label);
     for (auto fn : {g.a, g.b, g.c})

@@ -13,6 +13,7 @@ struct FunctionRegistry {
   int capacity = 0;
 };
 FunctionRegistry g_registry;
+uint32_t g_generation = 0;
 
 constexpr int kGrowBy = 500;
 
@@ -86,7 +87,10 @@ int FunctionRegistry_Capacity() { return g_registry.capacity; }
 void FunctionRegistry_Free() {
   MemoryManager::Release(g_registry.entries);
   g_registry = {};
+  ++g_generation;
 }
+
+uint32_t FunctionRegistry_Generation() { return g_generation; }
 
 void FunctionRegistry_SetScriptLookup(int (*findScript)(std::string_view)) {
   g_findScript = findScript ? findScript : NoName;

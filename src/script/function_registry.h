@@ -53,6 +53,9 @@ int FunctionRegistry_Count();
 int FunctionRegistry_Capacity();
 // Releases the table (shutdown).
 void FunctionRegistry_Free();
+// Changes whenever the table is released, so whoever filled it can tell
+// whether its entries are still there.
+uint32_t FunctionRegistry_Generation();
 
 // Name look-ups of the script and extension bands. Until the script table and
 // the extension packages install theirs, those bands are empty. Each owner

@@ -9,6 +9,7 @@
 #include "core/game_info.h"
 #include "core/options.h"
 #include "core/rooms.h"
+#include "script/function_registry.h"
 #include "pack.h"
 #include "unit/world_reset.h"
 
@@ -338,6 +339,23 @@ TEST(ChunkWalk, ForeignChunkIsReportedAndTheWalkGoesOn) {
   EXPECT_FALSE(ok);
   EXPECT_NE(log.find("unknown Chunk ZZZZ:1515870810\n"), std::string::npos) << log;
   EXPECT_FALSE(Options_Get().show_cursor);  // the chunk after it was loaded
+}
+
+TEST(ChunkWalk, ASecondHeaderLoadRegistersNoBuiltInTwice) {
+  twpack::Writer w;
+  twpack::AddGen8(w, twpack::Gen8());
+  twpack::AddOptn(w, twpack::Optn());
+  const std::vector<uint8_t> bytes = w.Build();
+  FunctionRegistry_Free();
+  Walk(bytes);
+  const int count = FunctionRegistry_Count();
+  ASSERT_GT(count, 0);
+  Walk(bytes);
+  EXPECT_EQ(FunctionRegistry_Count(), count);
+  // A released table is filled again by the next load.
+  FunctionRegistry_Free();
+  Walk(bytes);
+  EXPECT_EQ(FunctionRegistry_Count(), count);
 }
 
 TEST(ChunkWalk, LogsEveryChunkAndSkipsEmptyOnes) {
