@@ -82,6 +82,8 @@ class GameRoom : public RoomWorldTest {
     testing::internal::GetCapturedStdout();
     Called out{result.Real(), Error_Occurred(), Error_Occurred() ? Error_LastText() : std::string()};
     ScriptValue_Free(&result);
+    // The call owns its arguments: texts made for it are freed here.
+    for (ScriptValue& v : values) ScriptValue_Free(&v);
     return out;
   }
   static ScriptValue R(double x) { return ScriptValue::FromReal(x); }
