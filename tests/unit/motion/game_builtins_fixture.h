@@ -15,6 +15,7 @@
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/value.h"
+#include "unit/motion/motion_objects.h"
 #include "unit/world_reset.h"
 
 namespace gamefix {
@@ -58,13 +59,7 @@ class GameRoom : public RoomWorldTest {
 
   // A new object with the sprite and solidity, and optionally a parent.
   static int32_t Object(int32_t sprite, bool solid, int32_t parent = -1) {
-    const int32_t i = Object_Add();
-    CObject* o = Object_Find(i);
-    o->sprite_index = sprite;
-    o->parent_index = parent;
-    if (solid) o->flags |= kObjectFlagSolid;
-    Object_LinkParents();
-    return i;
+    return Motion_AddObject(sprite, parent, solid);
   }
   CObjInstance* At(int32_t object, float x, float y) {
     return room_.CreateInstance(x, y, object);

@@ -13,6 +13,7 @@
 #include "core/rooms.h"
 #include "core/run_state.h"
 #include "motion/motion.h"
+#include "unit/motion/motion_objects.h"
 #include "unit/script/builtins_call.h"
 
 namespace motion_world {
@@ -87,13 +88,7 @@ class Room : public GameGroupTest {
 
   // A new object with sprite 0 (the box), or none with sprite -1.
   static int32_t Object(int32_t sprite = 0, int32_t parent = -1, bool solid = false) {
-    const int32_t i = Object_Add();
-    CObject* o = Object_Find(i);
-    o->sprite_index = sprite;
-    o->parent_index = parent;
-    if (solid) o->flags |= kObjectFlagSolid;
-    Object_LinkParents();
-    return i;
+    return Motion_AddObject(sprite, parent, solid);
   }
   CObjInstance* At(int32_t object, float x, float y) { return room_.CreateInstance(x, y, object); }
 
