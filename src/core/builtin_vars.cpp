@@ -17,6 +17,7 @@
 #include "platform/system.h"
 #include "script/convert.h"
 #include "script/errors.h"
+#include "script/targets.h"
 #include "script/value.h"
 #include "script/variable_names.h"
 
@@ -180,13 +181,12 @@ GETTER(GetProgramDirectory) {
 // Instances destroyed this step and not yet removed still count.
 GETTER(GetInstanceCount) { return SetReal(out, Room() ? Room()->active.Count() : 0); }
 GETTER(GetInstanceId) {
-  constexpr int32_t kNoone = -4;
   CGameRoom* room = Room();
-  if (!room || index < 0 || index >= room->active.Count()) return SetReal(out, kNoone);
+  if (!room || index < 0 || index >= room->active.Count()) return SetReal(out, kInstanceNoone);
   int32_t n = 0;
   for (CObjInstance* i : room->active)
     if (n++ == index) return SetReal(out, i->id);
-  return SetReal(out, kNoone);
+  return SetReal(out, kInstanceNoone);
 }
 
 // ---- Room ------------------------------------------------------------------------

@@ -152,7 +152,7 @@ bool CObjInstance::CollidesWithInstance(CObjInstance* other, bool precise) {
 }
 
 CObjInstance* Target_Find(int32_t target, const std::function<bool(CObjInstance*)>& fn) {
-  if (target == kTargetAll) {
+  if (target == kInstanceAll) {
     if (!g_Run.room) return nullptr;
     for (CObjInstance* i : g_Run.room->active)
       if (i->IsLive() && fn(i)) return i;

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <functional>
 
-class CObjInstance;
+#include "script/targets.h"
 
-constexpr int32_t kTargetAll = -3;
+class CObjInstance;
 
 struct IntRect {
   int32_t left, top, right, bottom;

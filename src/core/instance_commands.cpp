@@ -211,13 +211,13 @@ bool Instance_PlaceMeeting(CObjInstance* self, int32_t target, float x, float y)
 
 bool Instance_PlaceEmpty(CObjInstance* self, float x, float y) {
   return TriedAt(self, x, y, [&] {
-    return !Target_Find(kTargetAll, [&](CObjInstance* i) { return i->CollidesWithInstance(self, true); });
+    return !Target_Find(kInstanceAll, [&](CObjInstance* i) { return i->CollidesWithInstance(self, true); });
   });
 }
 
 bool Instance_PlaceFree(CObjInstance* self, float x, float y) {
   return TriedAt(self, x, y, [&] {
-    return !Target_Find(kTargetAll,
+    return !Target_Find(kInstanceAll,
                         [&](CObjInstance* i) { return i->solid && i->CollidesWithInstance(self, true); });
   });
 }

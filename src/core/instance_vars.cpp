@@ -19,7 +19,7 @@ InstanceList* CurrentInstances() { return g_currentInstances ? g_currentInstance
 // The instances a target names for writing, in the order they are written.
 // Collected first, so that a write cannot disturb the walk.
 bool Targets(int32_t target, std::vector<CObjInstance*>& out) {
-  if (target == kTargetAll) {
+  if (target == kInstanceAll) {
     if (InstanceList* list = CurrentInstances()) {
       for (CObjInstance* i : *list)
         if (i->IsLive()) out.push_back(i);
@@ -100,7 +100,7 @@ bool Object_GetVarOfFirstInstance(int32_t object, int32_t id, int32_t arrayIndex
 }
 
 bool Target_GetVar(int32_t target, int32_t id, int32_t arrayIndex, ScriptValue* out) {
-  if (target == kTargetAll) {
+  if (target == kInstanceAll) {
     if (InstanceList* list = CurrentInstances()) {
       for (CObjInstance* i : *list)
         if (i->IsLive()) return Instance_GetVar(i, id, arrayIndex, out);

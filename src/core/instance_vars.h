@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "script/targets.h"
 #include "script/value.h"
 
 class CObjInstance;
@@ -26,9 +27,6 @@ void InstanceVar_SetBuiltinLookup(BuiltinVarAccessLookup lookup);
 // installs its look-up. Until then there is no current room.
 using CurrentInstancesLookup = InstanceList* (*)();
 void InstanceVar_SetCurrentInstancesLookup(CurrentInstancesLookup lookup);
-
-// The target numbers these functions take besides objects and instance ids.
-constexpr int32_t kTargetAll = -3;
 
 bool Instance_GetVar(CObjInstance* instance, int32_t id, int32_t arrayIndex, ScriptValue* out);
 // False only when nothing can take the write: no instance, or a built-in

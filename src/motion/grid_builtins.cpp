@@ -7,11 +7,11 @@
 #include "motion/game_builtins.h"
 #include "motion/grids.h"
 #include "script/builtin_args.h"
+#include "script/targets.h"
 #include "script/errors.h"
 
 namespace {
 
-constexpr int32_t kSelf = -1, kOther = -2;
 
 int32_t Int(int argc, const ScriptValue* args, int i) { return RoundedArg(argc, args, i); }
 CGrid* GridArg(int argc, const ScriptValue* args) { return MotionGrid_Get(Int(argc, args, 0)); }
@@ -50,8 +50,8 @@ TW_BUILTIN(F_MpGridAddInstances) {
   if (!grid) return;
   const int32_t target = Int(argc, args, 1);
   const bool precise = Game_FlagArg(argc, args, 2);
-  if (target == kSelf || target == kOther) {
-    if (CObjInstance* one = target == kSelf ? self : other) grid->AddInstance(one, precise);
+  if (target == kInstanceSelf || target == kInstanceOther) {
+    if (CObjInstance* one = target == kInstanceSelf ? self : other) grid->AddInstance(one, precise);
     return;
   }
   Target_Find(target, [&](CObjInstance* i) {

@@ -12,11 +12,11 @@
 #include "motion/game_args.h"
 #include "motion/game_builtins.h"
 #include "script/builtin_args.h"
+#include "script/targets.h"
 #include "script/errors.h"
 
 namespace {
 
-constexpr int32_t kSelf = -1, kOther = -2, kAll = -3;
 
 float Real(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
 
@@ -67,11 +67,11 @@ bool OfObject(const CObjInstance* i, int32_t object) {
 // all or of an object with its descendants for `each`.
 template <typename Fn>
 void ForTarget(int32_t target, CObjInstance* self, CObjInstance* other, bool deactivating, Fn&& change) {
-  if (target == kSelf) {
+  if (target == kInstanceSelf) {
     if (self) change(self);
     return;
   }
-  if (target == kOther) {
+  if (target == kInstanceOther) {
     // Deactivating other asks nothing more of it; activating asks it be alive.
     if (other && (deactivating || !other->MarkedDead())) change(other);
     return;
@@ -81,9 +81,9 @@ void ForTarget(int32_t target, CObjInstance* self, CObjInstance* other, bool dea
     if (i && !i->MarkedDead() && i->deactivated != deactivating) change(i);
     return;
   }
-  if (target != kAll && (target < 0 || !Object_Exists(target))) return;
+  if (target != kInstanceAll && (target < 0 || !Object_Exists(target))) return;
   for (CObjInstance* i : deactivating ? Instance_CollectActive() : Instance_CollectDeactivated())
-    if (target == kAll || OfObject(i, target)) change(i);
+    if (target == kInstanceAll || OfObject(i, target)) change(i);
 }
 
 // The region built-ins' walk: every collected instance whose outside test

@@ -13,11 +13,11 @@
 #include "motion/game_args.h"
 #include "motion/game_builtins.h"
 #include "script/builtin_args.h"
+#include "script/targets.h"
 #include "script/random.h"
 
 namespace {
 
-constexpr int32_t kSelf = -1, kOther = -2;
 
 float Real(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
 void ReturnFlag(ScriptValue* result, bool value) { Return(result, value ? 1.0 : 0.0); }
@@ -38,8 +38,8 @@ TW_BUILTIN(F_PlaceEmpty) {
 TW_BUILTIN(F_PlaceMeeting) {
   if (!self) return;
   int32_t target = RoundedArg(argc, args, 2);
-  if (target == kSelf) target = self->id;
-  if (target == kOther && other) target = other->id;
+  if (target == kInstanceSelf) target = self->id;
+  if (target == kInstanceOther && other) target = other->id;
   ReturnFlag(result, Instance_PlaceMeeting(self, target, Real(argc, args, 0), Real(argc, args, 1)));
 }
 
@@ -111,19 +111,19 @@ TW_BUILTIN(F_MoveContact) {
   }
 }
 
-template <bool kAll>
+template <bool kInstanceAll>
 TW_BUILTIN(F_MoveContactOf) {
-  if (self) Instance_MoveContact(self, Real(argc, args, 0), Real(argc, args, 1), kAll);
+  if (self) Instance_MoveContact(self, Real(argc, args, 0), Real(argc, args, 1), kInstanceAll);
 }
 
-template <bool kAll>
+template <bool kInstanceAll>
 TW_BUILTIN(F_MoveOutsideOf) {
-  if (self) Instance_MoveOutside(self, Real(argc, args, 0), Real(argc, args, 1), kAll);
+  if (self) Instance_MoveOutside(self, Real(argc, args, 0), Real(argc, args, 1), kInstanceAll);
 }
 
-template <bool kAll>
+template <bool kInstanceAll>
 TW_BUILTIN(F_MoveBounceOf) {
-  if (self) Instance_MoveBounce(self, Game_FlagArg(argc, args, 0), kAll);
+  if (self) Instance_MoveBounce(self, Game_FlagArg(argc, args, 0), kInstanceAll);
 }
 
 // One axis of move_wrap: below -margin comes in from the far side, then

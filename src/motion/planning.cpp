@@ -83,7 +83,7 @@ void Motion_SetPotentialSettings(float maxrot, float rotstep, float ahead, bool 
 void Motion_ResetPotentialSettings() { g_settings = MotionPotentialSettings{}; }
 
 bool Motion_IsFreeAt(CObjInstance* instance, float x, float y, int32_t target, bool checkAll) {
-  if (target == kTargetAll)
+  if (target == kInstanceAll)
     return checkAll ? Instance_PlaceEmpty(instance, x, y) : Instance_PlaceFree(instance, x, y);
   return !Instance_PlaceMeeting(instance, target, x, y);
 }

@@ -20,7 +20,7 @@ struct Obstacles {
 };
 Obstacles ObstaclesArg(bool objectForm, int argc, const ScriptValue* args, int i) {
   if (objectForm) return {RoundedArg(argc, args, i), true};
-  return {kTargetAll, Game_FlagArg(argc, args, i)};
+  return {kInstanceAll, Game_FlagArg(argc, args, i)};
 }
 
 using StepFn = bool (*)(CObjInstance*, float, float, float, int32_t, bool);

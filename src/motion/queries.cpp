@@ -23,9 +23,9 @@ bool Instance_Exists(CObjInstance* self, CObjInstance* other, int32_t target) {
     CObjInstance* one = target == kInstanceSelf ? self : other;
     return one && one->IsLive();
   }
-  if (target < 0 && target != kTargetAll) return false;
+  if (target < 0 && target != kInstanceAll) return false;
   auto any = [](CObjInstance*) { return true; };
-  if (target == kTargetAll || target >= kObjectIndexLimit) return Target_Find(target, any) != nullptr;
+  if (target == kInstanceAll || target >= kObjectIndexLimit) return Target_Find(target, any) != nullptr;
   if (!Object_Find(target)) return false;
   if (Target_Find(target, any)) return true;
   // Activated this step: live again, but back in the object's lists only at

@@ -82,7 +82,7 @@ TW_BUILTIN(F_InstancePlace) {
 }
 
 TW_BUILTIN(F_PositionEmpty) {
-  Return(result, Position_Occupied(Coord(argc, args, 0), Coord(argc, args, 1), kTargetAll) ? 0 : 1);
+  Return(result, Position_Occupied(Coord(argc, args, 0), Coord(argc, args, 1), kInstanceAll) ? 0 : 1);
 }
 
 TW_BUILTIN(F_PositionMeeting) {

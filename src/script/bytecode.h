@@ -14,6 +14,8 @@
 #include <span>
 #include <string>
 
+#include "script/targets.h"
+
 // Type codes. 7 to 14 name no type: nothing on the stack, no operand.
 enum VMType : uint8_t {
   kVMDouble = 0,
@@ -127,15 +129,6 @@ struct VariableRef {
   constexpr int32_t Id() const { return int32_t(bits & kIdMask); }
 };
 
-// Instance numbers: the target of a variable access or a with-statement.
-constexpr int kInstanceSelf = -1;
-constexpr int kInstanceOther = -2;
-constexpr int kInstanceAll = -3;
-constexpr int kInstanceNoone = -4;
-constexpr int kInstanceGlobal = -5;
-constexpr int kInstancePlain = -6;  // global when declared with globalvar, else self
-constexpr int kInstanceLocal = -7;
-constexpr int kFirstInstanceId = 100000;  // 0 to 99999 are object indices
 
 // Bytes of code, or a line table of 8-byte records. The buffer always owns
 // its bytes: code from the data file is a copy, so binding it never touches

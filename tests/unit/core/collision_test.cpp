@@ -165,23 +165,23 @@ TEST_F(Collisions, BoxesReachingTheEndsOfThirtyTwoBits) {
 TEST_F(Collisions, QueriesOverTargets) {
   CObjInstance* a = At(plain_, 0, 0);
   CObjInstance* kid = At(child_, 5, 5);
-  EXPECT_EQ(Collision_Point(nullptr, 6, 6, kTargetAll, true, false), a);
-  EXPECT_EQ(Collision_Point(a, 6, 6, kTargetAll, true, true), kid) << "notme skips the caller";
+  EXPECT_EQ(Collision_Point(nullptr, 6, 6, kInstanceAll, true, false), a);
+  EXPECT_EQ(Collision_Point(a, 6, 6, kInstanceAll, true, true), kid) << "notme skips the caller";
   EXPECT_EQ(Collision_Point(a, 6, 6, plain_, true, true), kid) << "an object includes its descendants";
   EXPECT_EQ(Collision_Point(a, 6, 6, a->id, true, true), nullptr);
   EXPECT_EQ(Collision_Point(nullptr, 6, 6, kid->id, true, false), kid);
   EXPECT_EQ(Collision_Point(nullptr, 6, 6, 999, true, false), nullptr);
-  EXPECT_TRUE(Position_Occupied(1, 1, kTargetAll));
-  EXPECT_FALSE(Position_Occupied(100, 1, kTargetAll));
+  EXPECT_TRUE(Position_Occupied(1, 1, kInstanceAll));
+  EXPECT_FALSE(Position_Occupied(100, 1, kInstanceAll));
   kid->deactivated = true;
-  EXPECT_EQ(Collision_Rectangle(nullptr, 12, 12, 13, 13, kTargetAll, true, false), nullptr);
+  EXPECT_EQ(Collision_Rectangle(nullptr, 12, 12, 13, 13, kInstanceAll, true, false), nullptr);
 }
 
 TEST_F(Collisions, CountsNearestAndFurthest) {
   At(plain_, 0, 0);
   CObjInstance* far = At(plain_, 100, 0);
   CObjInstance* kid = At(child_, 20000, 0);
-  EXPECT_EQ(Instance_Number(kTargetAll), 3);
+  EXPECT_EQ(Instance_Number(kInstanceAll), 3);
   EXPECT_EQ(Instance_Number(plain_), 3);
   EXPECT_EQ(Instance_Number(child_), 1);
   EXPECT_EQ(Instance_Number(far->id), 1);
@@ -189,7 +189,7 @@ TEST_F(Collisions, CountsNearestAndFurthest) {
   EXPECT_EQ(Instance_Furthest(0, 0, plain_), kid);
   // However far, the only instance is the nearest.
   EXPECT_EQ(Instance_Nearest(0, 0, child_), kid);
-  EXPECT_EQ(Instance_Nearest(90, 0, kTargetAll), far);
+  EXPECT_EQ(Instance_Nearest(90, 0, kInstanceAll), far);
   EXPECT_EQ(Instance_Nearest(90, 0, far->id), nullptr);
   // Changed into an object this step: counted before it joins the lists.
   CObjInstance* b = At(bare_, 500, 500);
@@ -205,7 +205,7 @@ TEST_F(Collisions, PlacesAndMoves) {
   EXPECT_FALSE(Instance_PlaceFree(mover, 45, 0));
   EXPECT_TRUE(Instance_PlaceFree(mover, 0, 35));
   EXPECT_FALSE(Instance_PlaceEmpty(mover, 0, 35));
-  EXPECT_EQ(Instance_Place(mover, 0, 35, kTargetAll), ghost);
+  EXPECT_EQ(Instance_Place(mover, 0, 35, kInstanceAll), ghost);
   EXPECT_EQ(mover->x, 0);  // moved back
   EXPECT_TRUE(Instance_PlaceMeeting(mover, wall->id, 45, 0));
   Instance_MoveContact(mover, 0, 0, false);
@@ -229,7 +229,7 @@ TEST_F(Collisions, ChangesDestroysAndErrors) {
   Position_Destroy(3, 3);
   EXPECT_TRUE(a->MarkedDead());
   EXPECT_TRUE(b->MarkedDead());
-  EXPECT_EQ(Instance_Number(kTargetAll), 1);
+  EXPECT_EQ(Instance_Number(kInstanceAll), 1);
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
   Error_ResetForTests();

@@ -148,22 +148,22 @@ TEST_F(InstanceVars, WritesReachEveryLiveInstanceATargetNames) {
 
   // -3 is the current room's live instances, in list order.
   v = ScriptValue::FromReal(4);
-  EXPECT_TRUE(Target_SetVar(kTargetAll, kVar, -1, &v));  // no room yet: nothing written
+  EXPECT_TRUE(Target_SetVar(kInstanceAll, kVar, -1, &v));  // no room yet: nothing written
   EXPECT_EQ(Read(a), 9);
   ScriptValue out;
-  EXPECT_FALSE(Target_GetVar(kTargetAll, kVar, -1, &out));
+  EXPECT_FALSE(Target_GetVar(kInstanceAll, kVar, -1, &out));
   g_current = &active_;
   InstanceVar_SetCurrentInstancesLookup([] { return g_current; });
-  EXPECT_TRUE(Target_SetVar(kTargetAll, kVar, -1, &v));
+  EXPECT_TRUE(Target_SetVar(kInstanceAll, kVar, -1, &v));
   EXPECT_EQ(Read(b), 4);
   EXPECT_EQ(Read(changing), 4);
   EXPECT_EQ(Read(asleep), 0);
   a->variables->Write(kVar, -1, &(v = ScriptValue::FromReal(1)));
-  EXPECT_TRUE(Target_GetVar(kTargetAll, kVar, -1, &out));
+  EXPECT_TRUE(Target_GetVar(kInstanceAll, kVar, -1, &out));
   EXPECT_EQ(out.Real(), 1);
   // The result is that of the last write.
   InstanceVar_SetBuiltinLookup(TestBuiltins);
-  EXPECT_FALSE(Target_SetVar(kTargetAll, 6, -1, &v));
+  EXPECT_FALSE(Target_SetVar(kInstanceAll, 6, -1, &v));
 }
 
 TEST_F(InstanceVars, AnObjectWhoseOnlyInstanceIsDeactivated) {
