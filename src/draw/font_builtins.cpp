@@ -13,7 +13,6 @@ namespace {
 void Report(const char* message) { Error_ReportRuntime(ErrorSeverity::kError, message); }
 
 // A flag of this group is true from 0.5 on.
-bool Flag(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i) >= 0.5; }
 
 // The font of the first argument, or null.
 CFontTW* FontArg(int argc, const ScriptValue* args) { return Font_Get(RoundedArg(argc, args, 0)); }
@@ -46,28 +45,29 @@ TW_BUILTIN(F_FontGetLast) {
 }
 
 TW_BUILTIN(F_FontAdd) {
-  Return(result, Font_Add(TextArg(argc, args, 0), RoundedArg(argc, args, 1), Flag(argc, args, 2),
-                          Flag(argc, args, 3), RoundedArg(argc, args, 4), RoundedArg(argc, args, 5)));
+  Return(result, Font_Add(TextArg(argc, args, 0), RoundedArg(argc, args, 1), HalfFlagArg(argc, args, 2),
+                          HalfFlagArg(argc, args, 3), RoundedArg(argc, args, 4), RoundedArg(argc, args, 5)));
 }
 
 TW_BUILTIN(F_FontAddSprite) {
   const int32_t sprite = RoundedArg(argc, args, 0);
   if (!Sprite_Exists(sprite)) return Report("Trying to create font from non-existing sprite.");
-  Return(result, Font_AddSprite(sprite, RoundedArg(argc, args, 1), Flag(argc, args, 2), RoundedArg(argc, args, 3)));
+  Return(result,
+         Font_AddSprite(sprite, RoundedArg(argc, args, 1), HalfFlagArg(argc, args, 2), RoundedArg(argc, args, 3)));
 }
 
 TW_BUILTIN(F_FontAddSpriteExt) {
   const int32_t sprite = RoundedArg(argc, args, 0);
   if (!Sprite_Exists(sprite)) return Report("Trying to create font from non-existing sprite.");
   Return(result,
-         Font_AddSpriteExt(sprite, TextArg(argc, args, 1), Flag(argc, args, 2), RoundedArg(argc, args, 3)));
+         Font_AddSpriteExt(sprite, TextArg(argc, args, 1), HalfFlagArg(argc, args, 2), RoundedArg(argc, args, 3)));
 }
 
 TW_BUILTIN(F_FontReplace) {
   const int32_t font = RoundedArg(argc, args, 0);
   if (!Font_Exists(font)) return Report("Trying to replace non-existing font.");
-  Return(result, Font_Replace(font, TextArg(argc, args, 1), RoundedArg(argc, args, 2), Flag(argc, args, 3),
-                              Flag(argc, args, 4), RoundedArg(argc, args, 5), RoundedArg(argc, args, 6))
+  Return(result, Font_Replace(font, TextArg(argc, args, 1), RoundedArg(argc, args, 2), HalfFlagArg(argc, args, 3),
+                              HalfFlagArg(argc, args, 4), RoundedArg(argc, args, 5), RoundedArg(argc, args, 6))
                      ? 1
                      : 0);
 }
@@ -89,7 +89,7 @@ bool ReplaceSpriteChecks(int argc, const ScriptValue* args) {
 TW_BUILTIN(F_FontReplaceSprite) {
   if (!ReplaceSpriteChecks(argc, args)) return;
   Return(result, Font_ReplaceSprite(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1), RoundedArg(argc, args, 2),
-                                    Flag(argc, args, 3), RoundedArg(argc, args, 4))
+                                    HalfFlagArg(argc, args, 3), RoundedArg(argc, args, 4))
                      ? 1
                      : 0);
 }
@@ -97,7 +97,7 @@ TW_BUILTIN(F_FontReplaceSprite) {
 TW_BUILTIN(F_FontReplaceSpriteExt) {
   if (!ReplaceSpriteChecks(argc, args)) return;
   Return(result, Font_ReplaceSpriteExt(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1), TextArg(argc, args, 2),
-                                       Flag(argc, args, 3), RoundedArg(argc, args, 4))
+                                       HalfFlagArg(argc, args, 3), RoundedArg(argc, args, 4))
                      ? 1
                      : 0);
 }

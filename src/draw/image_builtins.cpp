@@ -45,8 +45,6 @@ CBackgroundImage* BackgroundArg(int argc, const ScriptValue* args) {
   return b;
 }
 
-float F(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
-uint32_t Colour(int argc, const ScriptValue* args, int i) { return uint32_t(RoundedArg(argc, args, i)); }
 float DrawAlpha() { return float(Draw_GetAlpha()); }
 
 // Tiling covers the running room.
@@ -62,134 +60,144 @@ TW_BUILTIN(F_DrawSelf) {
 }
 
 TW_BUILTIN(F_DrawSprite) {
-  if (CSprite* s = SpriteArg(argc, args)) s->Draw(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3));
+  if (CSprite* s = SpriteArg(argc, args))
+    s->Draw(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3));
 }
 
 TW_BUILTIN(F_DrawSpriteExt) {
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawExt(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-               F(argc, args, 6), Colour(argc, args, 7), F(argc, args, 8));
+    s->DrawExt(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3), FloatArg(argc, args, 4),
+               FloatArg(argc, args, 5), FloatArg(argc, args, 6), ColourArg(argc, args, 7), FloatArg(argc, args, 8));
   }
 }
 
 TW_BUILTIN(F_DrawSpritePos) {
   // The subimage only truncates here: -1 wraps to the last frame.
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawPos(TruncatedArg(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-               F(argc, args, 6), F(argc, args, 7), F(argc, args, 8), F(argc, args, 9), 0xFFFFFFFFu,
-               F(argc, args, 10));
+    s->DrawPos(TruncatedArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+               FloatArg(argc, args, 4), FloatArg(argc, args, 5), FloatArg(argc, args, 6), FloatArg(argc, args, 7),
+               FloatArg(argc, args, 8), FloatArg(argc, args, 9), 0xFFFFFFFFu, FloatArg(argc, args, 10));
   }
 }
 
 TW_BUILTIN(F_DrawSpriteStretched) {
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawStretched(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4),
-                     F(argc, args, 5), kWhite, DrawAlpha());
+    s->DrawStretched(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                     FloatArg(argc, args, 4), FloatArg(argc, args, 5), kWhite, DrawAlpha());
   }
 }
 
 TW_BUILTIN(F_DrawSpriteStretchedExt) {
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawStretched(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4),
-                     F(argc, args, 5), Colour(argc, args, 6), F(argc, args, 7));
+    s->DrawStretched(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                     FloatArg(argc, args, 4), FloatArg(argc, args, 5), ColourArg(argc, args, 6),
+                     FloatArg(argc, args, 7));
   }
 }
 
 TW_BUILTIN(F_DrawSpritePart) {
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawPart(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-                F(argc, args, 6), F(argc, args, 7), 1, 1, kWhite, DrawAlpha());
+    s->DrawPart(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                FloatArg(argc, args, 4), FloatArg(argc, args, 5), FloatArg(argc, args, 6), FloatArg(argc, args, 7),
+                1, 1, kWhite, DrawAlpha());
   }
 }
 
 TW_BUILTIN(F_DrawSpritePartExt) {
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawPart(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-                F(argc, args, 6), F(argc, args, 7), F(argc, args, 8), F(argc, args, 9), Colour(argc, args, 10),
-                F(argc, args, 11));
+    s->DrawPart(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                FloatArg(argc, args, 4), FloatArg(argc, args, 5), FloatArg(argc, args, 6), FloatArg(argc, args, 7),
+                FloatArg(argc, args, 8), FloatArg(argc, args, 9), ColourArg(argc, args, 10),
+                FloatArg(argc, args, 11));
   }
 }
 
 TW_BUILTIN(F_DrawSpriteGeneral) {
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawGeneral(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4),
-                   F(argc, args, 5), F(argc, args, 6), F(argc, args, 7), F(argc, args, 8), F(argc, args, 9),
-                   F(argc, args, 10), Colour(argc, args, 11), Colour(argc, args, 12), Colour(argc, args, 13),
-                   Colour(argc, args, 14), F(argc, args, 15));
+    s->DrawGeneral(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                   FloatArg(argc, args, 4), FloatArg(argc, args, 5), FloatArg(argc, args, 6),
+                   FloatArg(argc, args, 7), FloatArg(argc, args, 8), FloatArg(argc, args, 9),
+                   FloatArg(argc, args, 10), ColourArg(argc, args, 11), ColourArg(argc, args, 12),
+                   ColourArg(argc, args, 13), ColourArg(argc, args, 14), FloatArg(argc, args, 15));
   }
 }
 
 TW_BUILTIN(F_DrawSpriteTiled) {
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawTiled(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3), 1, 1, true, true, 0, 0,
-                 RoomWidth(), RoomHeight(), kWhite, DrawAlpha());
+    s->DrawTiled(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3), 1, 1, true, true, 0,
+                 0, RoomWidth(), RoomHeight(), kWhite, DrawAlpha());
   }
 }
 
 TW_BUILTIN(F_DrawSpriteTiledExt) {
   if (CSprite* s = SpriteArg(argc, args)) {
-    s->DrawTiled(Subimage(self, argc, args), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-                 true, true, 0, 0, RoomWidth(), RoomHeight(), Colour(argc, args, 6), F(argc, args, 7));
+    s->DrawTiled(Subimage(self, argc, args), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                 FloatArg(argc, args, 4), FloatArg(argc, args, 5), true, true, 0, 0, RoomWidth(), RoomHeight(),
+                 ColourArg(argc, args, 6), FloatArg(argc, args, 7));
   }
 }
 
 TW_BUILTIN(F_DrawBackground) {
-  if (CBackgroundImage* b = BackgroundArg(argc, args)) b->Draw(F(argc, args, 1), F(argc, args, 2));
+  if (CBackgroundImage* b = BackgroundArg(argc, args)) b->Draw(FloatArg(argc, args, 1), FloatArg(argc, args, 2));
 }
 
 TW_BUILTIN(F_DrawBackgroundExt) {
   if (CBackgroundImage* b = BackgroundArg(argc, args)) {
-    b->DrawExt(F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-               Colour(argc, args, 6), F(argc, args, 7));
+    b->DrawExt(FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3), FloatArg(argc, args, 4),
+               FloatArg(argc, args, 5), ColourArg(argc, args, 6), FloatArg(argc, args, 7));
   }
 }
 
 TW_BUILTIN(F_DrawBackgroundStretched) {
   if (CBackgroundImage* b = BackgroundArg(argc, args)) {
-    b->DrawStretched(F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), kWhite, DrawAlpha());
+    b->DrawStretched(FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                     FloatArg(argc, args, 4), kWhite, DrawAlpha());
   }
 }
 
 TW_BUILTIN(F_DrawBackgroundStretchedExt) {
   if (CBackgroundImage* b = BackgroundArg(argc, args)) {
-    b->DrawStretched(F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), Colour(argc, args, 5),
-                     F(argc, args, 6));
+    b->DrawStretched(FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                     FloatArg(argc, args, 4), ColourArg(argc, args, 5), FloatArg(argc, args, 6));
   }
 }
 
 TW_BUILTIN(F_DrawBackgroundPart) {
   if (CBackgroundImage* b = BackgroundArg(argc, args)) {
-    b->DrawPart(F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-                F(argc, args, 6), 1, 1, kWhite, DrawAlpha());
+    b->DrawPart(FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3), FloatArg(argc, args, 4),
+                FloatArg(argc, args, 5), FloatArg(argc, args, 6), 1, 1, kWhite, DrawAlpha());
   }
 }
 
 TW_BUILTIN(F_DrawBackgroundPartExt) {
   if (CBackgroundImage* b = BackgroundArg(argc, args)) {
-    b->DrawPart(F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-                F(argc, args, 6), F(argc, args, 7), F(argc, args, 8), Colour(argc, args, 9), F(argc, args, 10));
+    b->DrawPart(FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3), FloatArg(argc, args, 4),
+                FloatArg(argc, args, 5), FloatArg(argc, args, 6), FloatArg(argc, args, 7), FloatArg(argc, args, 8),
+                ColourArg(argc, args, 9), FloatArg(argc, args, 10));
   }
 }
 
 TW_BUILTIN(F_DrawBackgroundGeneral) {
   if (CBackgroundImage* b = BackgroundArg(argc, args)) {
-    b->DrawGeneral(F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), F(argc, args, 5),
-                   F(argc, args, 6), F(argc, args, 7), F(argc, args, 8), F(argc, args, 9), Colour(argc, args, 10),
-                   Colour(argc, args, 11), Colour(argc, args, 12), Colour(argc, args, 13), F(argc, args, 14));
+    b->DrawGeneral(FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                   FloatArg(argc, args, 4), FloatArg(argc, args, 5), FloatArg(argc, args, 6),
+                   FloatArg(argc, args, 7), FloatArg(argc, args, 8), FloatArg(argc, args, 9),
+                   ColourArg(argc, args, 10), ColourArg(argc, args, 11), ColourArg(argc, args, 12),
+                   ColourArg(argc, args, 13), FloatArg(argc, args, 14));
   }
 }
 
 TW_BUILTIN(F_DrawBackgroundTiled) {
   if (CBackgroundImage* b = BackgroundArg(argc, args)) {
-    b->DrawTiled(F(argc, args, 1), F(argc, args, 2), 1, 1, true, true, 0, 0, RoomWidth(), RoomHeight(), kWhite,
-                 DrawAlpha());
+    b->DrawTiled(FloatArg(argc, args, 1), FloatArg(argc, args, 2), 1, 1, true, true, 0, 0, RoomWidth(), RoomHeight(),
+                 kWhite, DrawAlpha());
   }
 }
 
 TW_BUILTIN(F_DrawBackgroundTiledExt) {
   if (CBackgroundImage* b = BackgroundArg(argc, args)) {
-    b->DrawTiled(F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4), true, true, 0, 0,
-                 RoomWidth(), RoomHeight(), Colour(argc, args, 5), F(argc, args, 6));
+    b->DrawTiled(FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3), FloatArg(argc, args, 4),
+                 true, true, 0, 0, RoomWidth(), RoomHeight(), ColourArg(argc, args, 5), FloatArg(argc, args, 6));
   }
 }
 
@@ -199,7 +207,7 @@ TW_BUILTIN(F_DrawBackgroundTiledExt) {
 // the wrong pixel.
 uint32_t PixelAt(int argc, const ScriptValue* args) {
   int x = 0, y = 0;
-  Window_RoomToWindow(Graphics_ViewCurrent(), F(argc, args, 0), F(argc, args, 1), &x, &y);
+  Window_RoomToWindow(Graphics_ViewCurrent(), FloatArg(argc, args, 0), FloatArg(argc, args, 1), &x, &y);
   float scaleX = 1, scaleY = 1;
   Graphics_GetPortScale(&scaleX, &scaleY);
   return Graphics_GetScreenPixel(FloorToInt((x + 0.5) * scaleX), FloorToInt((y + 0.5) * scaleY));

@@ -13,90 +13,103 @@
 
 namespace {
 
-float F(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
-uint32_t Colour(int argc, const ScriptValue* args, int i) { return uint32_t(RoundedArg(argc, args, i)); }
-bool Flag(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i) >= 0.5; }
-
 // Corners of the rounded rectangles the built-ins draw.
 constexpr float kRoundCorner = 10;
 
-TW_BUILTIN(F_DrawPoint) { Draw_Point(F(argc, args, 0), F(argc, args, 1)); }
-TW_BUILTIN(F_DrawPointColour) { Draw_PointColour(F(argc, args, 0), F(argc, args, 1), Colour(argc, args, 2)); }
-TW_BUILTIN(F_DrawLine) { Draw_Line(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3)); }
+TW_BUILTIN(F_DrawPoint) { Draw_Point(FloatArg(argc, args, 0), FloatArg(argc, args, 1)); }
+TW_BUILTIN(F_DrawPointColour) {
+  Draw_PointColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), ColourArg(argc, args, 2));
+}
+TW_BUILTIN(F_DrawLine) {
+  Draw_Line(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3));
+}
 
 TW_BUILTIN(F_DrawLineColour) {
-  Draw_LineColour(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), Colour(argc, args, 4),
-                  Colour(argc, args, 5));
+  Draw_LineColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                  ColourArg(argc, args, 4), ColourArg(argc, args, 5));
 }
 
 TW_BUILTIN(F_DrawLineWidth) {
-  Draw_LineWidth(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4));
+  Draw_LineWidth(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                 FloatArg(argc, args, 4));
 }
 
 TW_BUILTIN(F_DrawLineWidthColour) {
-  Draw_LineWidthColour(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4),
-                       Colour(argc, args, 5), Colour(argc, args, 6));
+  Draw_LineWidthColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2),
+                       FloatArg(argc, args, 3), FloatArg(argc, args, 4), ColourArg(argc, args, 5),
+                       ColourArg(argc, args, 6));
 }
 
 TW_BUILTIN(F_DrawRectangle) {
-  Draw_Rectangle(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), Flag(argc, args, 4));
+  Draw_Rectangle(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                 HalfFlagArg(argc, args, 4));
 }
 
 TW_BUILTIN(F_DrawRectangleColour) {
-  Draw_RectangleColour(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), Colour(argc, args, 4),
-                       Colour(argc, args, 5), Colour(argc, args, 6), Colour(argc, args, 7), Flag(argc, args, 8));
+  Draw_RectangleColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2),
+                       FloatArg(argc, args, 3), ColourArg(argc, args, 4), ColourArg(argc, args, 5),
+                       ColourArg(argc, args, 6), ColourArg(argc, args, 7), HalfFlagArg(argc, args, 8));
 }
 
 TW_BUILTIN(F_DrawRoundRect) {
-  Draw_RoundRect(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), kRoundCorner, kRoundCorner,
-                 Flag(argc, args, 4));
+  Draw_RoundRect(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                 kRoundCorner, kRoundCorner, HalfFlagArg(argc, args, 4));
 }
 
 TW_BUILTIN(F_DrawRoundRectColour) {
-  Draw_RoundRectColour(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), kRoundCorner,
-                       kRoundCorner, Colour(argc, args, 4), Colour(argc, args, 5), Flag(argc, args, 6));
+  Draw_RoundRectColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2),
+                       FloatArg(argc, args, 3), kRoundCorner, kRoundCorner, ColourArg(argc, args, 4),
+                       ColourArg(argc, args, 5), HalfFlagArg(argc, args, 6));
 }
 
 TW_BUILTIN(F_DrawTriangle) {
-  Draw_Triangle(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4),
-                F(argc, args, 5), Flag(argc, args, 6));
+  Draw_Triangle(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                FloatArg(argc, args, 4), FloatArg(argc, args, 5), HalfFlagArg(argc, args, 6));
 }
 
 TW_BUILTIN(F_DrawTriangleColour) {
-  Draw_TriangleColour(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4),
-                      F(argc, args, 5), Colour(argc, args, 6), Colour(argc, args, 7), Colour(argc, args, 8),
-                      Flag(argc, args, 9));
+  Draw_TriangleColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2),
+                      FloatArg(argc, args, 3), FloatArg(argc, args, 4), FloatArg(argc, args, 5),
+                      ColourArg(argc, args, 6), ColourArg(argc, args, 7), ColourArg(argc, args, 8),
+                      HalfFlagArg(argc, args, 9));
 }
 
-TW_BUILTIN(F_DrawCircle) { Draw_Circle(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), Flag(argc, args, 3)); }
+TW_BUILTIN(F_DrawCircle) {
+  Draw_Circle(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), HalfFlagArg(argc, args, 3));
+}
 
 TW_BUILTIN(F_DrawCircleColour) {
-  Draw_CircleColour(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), Colour(argc, args, 3),
-                    Colour(argc, args, 4), Flag(argc, args, 5));
+  Draw_CircleColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2),
+                    ColourArg(argc, args, 3), ColourArg(argc, args, 4), HalfFlagArg(argc, args, 5));
 }
 
 TW_BUILTIN(F_DrawEllipse) {
-  Draw_Ellipse(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), Flag(argc, args, 4));
+  Draw_Ellipse(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+               HalfFlagArg(argc, args, 4));
 }
 
 TW_BUILTIN(F_DrawEllipseColour) {
-  Draw_EllipseColour(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), Colour(argc, args, 4),
-                     Colour(argc, args, 5), Flag(argc, args, 6));
+  Draw_EllipseColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2),
+                     FloatArg(argc, args, 3), ColourArg(argc, args, 4), ColourArg(argc, args, 5),
+                     HalfFlagArg(argc, args, 6));
 }
 
 TW_BUILTIN(F_DrawArrow) {
-  Draw_Arrow(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4));
+  Draw_Arrow(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+             FloatArg(argc, args, 4));
 }
 
 TW_BUILTIN(F_DrawButton) {
-  Draw_Button(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), Flag(argc, args, 4));
+  Draw_Button(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+              HalfFlagArg(argc, args, 4));
 }
 
 TW_BUILTIN(F_DrawHealthbar) {
-  const uint32_t minColour = Colour(argc, args, 6), maxColour = Colour(argc, args, 7);
-  Draw_Healthbar(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3), F(argc, args, 4),
-                 Colour(argc, args, 5), minColour, Colour_Merge(minColour, maxColour, 0.5), maxColour,
-                 RoundedArg(argc, args, 8), Flag(argc, args, 9), Flag(argc, args, 10));
+  const uint32_t minColour = ColourArg(argc, args, 6), maxColour = ColourArg(argc, args, 7);
+  Draw_Healthbar(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2), FloatArg(argc, args, 3),
+                 FloatArg(argc, args, 4), ColourArg(argc, args, 5), minColour,
+                 Colour_Merge(minColour, maxColour, 0.5), maxColour, RoundedArg(argc, args, 8),
+                 HalfFlagArg(argc, args, 9), HalfFlagArg(argc, args, 10));
 }
 
 TW_BUILTIN(F_DrawPath) {
@@ -105,25 +118,29 @@ TW_BUILTIN(F_DrawPath) {
     Error_ReportRuntime(ErrorSeverity::kError, "Trying to drawn non-existing path.");
     return;
   }
-  Draw_Path(*path, F(argc, args, 1), F(argc, args, 2), Flag(argc, args, 3));
+  Draw_Path(*path, FloatArg(argc, args, 1), FloatArg(argc, args, 2), HalfFlagArg(argc, args, 3));
 }
 
 TW_BUILTIN(F_DrawPrimitiveBegin) { Draw_PrimitiveBegin(RoundedArg(argc, args, 0), -1); }
-TW_BUILTIN(F_DrawPrimitiveBeginTexture) { Draw_PrimitiveBegin(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1)); }
+TW_BUILTIN(F_DrawPrimitiveBeginTexture) {
+  Draw_PrimitiveBegin(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1));
+}
 TW_BUILTIN(F_DrawPrimitiveEnd) { Draw_PrimitiveEnd(); }
-TW_BUILTIN(F_DrawVertex) { Draw_Vertex(F(argc, args, 0), F(argc, args, 1)); }
+TW_BUILTIN(F_DrawVertex) { Draw_Vertex(FloatArg(argc, args, 0), FloatArg(argc, args, 1)); }
 
 TW_BUILTIN(F_DrawVertexColour) {
-  Draw_VertexColour(F(argc, args, 0), F(argc, args, 1), Colour(argc, args, 2), F(argc, args, 3));
+  Draw_VertexColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), ColourArg(argc, args, 2),
+                    FloatArg(argc, args, 3));
 }
 
 TW_BUILTIN(F_DrawVertexTexture) {
-  Draw_VertexTexture(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3));
+  Draw_VertexTexture(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2),
+                     FloatArg(argc, args, 3));
 }
 
 TW_BUILTIN(F_DrawVertexTextureColour) {
-  Draw_VertexTextureColour(F(argc, args, 0), F(argc, args, 1), F(argc, args, 2), F(argc, args, 3),
-                           Colour(argc, args, 4), F(argc, args, 5));
+  Draw_VertexTextureColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), FloatArg(argc, args, 2),
+                           FloatArg(argc, args, 3), ColourArg(argc, args, 4), FloatArg(argc, args, 5));
 }
 
 }  // namespace

@@ -14,48 +14,52 @@ std::string Shown(int argc, const ScriptValue* args, int i) {
   return args[i].IsString() ? std::string(args[i].Text()) : Text_FormatValue(args[i]);
 }
 
-float F(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
-uint32_t Colour(int argc, const ScriptValue* args, int i) { return uint32_t(RoundedArg(argc, args, i)); }
-
-TW_BUILTIN(F_DrawText) { Text_Draw(F(argc, args, 0), F(argc, args, 1), Shown(argc, args, 2).c_str(), -1, -1); }
+TW_BUILTIN(F_DrawText) {
+  Text_Draw(FloatArg(argc, args, 0), FloatArg(argc, args, 1), Shown(argc, args, 2).c_str(), -1, -1);
+}
 
 TW_BUILTIN(F_DrawTextExt) {
-  Text_Draw(F(argc, args, 0), F(argc, args, 1), Shown(argc, args, 2).c_str(), RoundedArg(argc, args, 3),
-            RoundedArg(argc, args, 4));
+  Text_Draw(FloatArg(argc, args, 0), FloatArg(argc, args, 1), Shown(argc, args, 2).c_str(),
+            RoundedArg(argc, args, 3), RoundedArg(argc, args, 4));
 }
 
 TW_BUILTIN(F_DrawTextTransformed) {
-  Text_DrawTransformed(F(argc, args, 0), F(argc, args, 1), Shown(argc, args, 2).c_str(), -1, -1, F(argc, args, 3),
-                       F(argc, args, 4), F(argc, args, 5));
+  Text_DrawTransformed(FloatArg(argc, args, 0), FloatArg(argc, args, 1), Shown(argc, args, 2).c_str(), -1, -1,
+                       FloatArg(argc, args, 3), FloatArg(argc, args, 4), FloatArg(argc, args, 5));
 }
 
 TW_BUILTIN(F_DrawTextExtTransformed) {
-  Text_DrawTransformed(F(argc, args, 0), F(argc, args, 1), Shown(argc, args, 2).c_str(), RoundedArg(argc, args, 3),
-                       RoundedArg(argc, args, 4), F(argc, args, 5), F(argc, args, 6), F(argc, args, 7));
+  Text_DrawTransformed(FloatArg(argc, args, 0), FloatArg(argc, args, 1), Shown(argc, args, 2).c_str(),
+                       RoundedArg(argc, args, 3), RoundedArg(argc, args, 4), FloatArg(argc, args, 5),
+                       FloatArg(argc, args, 6), FloatArg(argc, args, 7));
 }
 
 TW_BUILTIN(F_DrawTextColour) {
-  Text_DrawColour(F(argc, args, 0), F(argc, args, 1), Shown(argc, args, 2).c_str(), -1, -1, Colour(argc, args, 3),
-                  Colour(argc, args, 4), Colour(argc, args, 5), Colour(argc, args, 6), F(argc, args, 7));
+  Text_DrawColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), Shown(argc, args, 2).c_str(), -1, -1,
+                  ColourArg(argc, args, 3), ColourArg(argc, args, 4), ColourArg(argc, args, 5),
+                  ColourArg(argc, args, 6), FloatArg(argc, args, 7));
 }
 
 TW_BUILTIN(F_DrawTextExtColour) {
-  Text_DrawColour(F(argc, args, 0), F(argc, args, 1), Shown(argc, args, 2).c_str(), RoundedArg(argc, args, 3),
-                  RoundedArg(argc, args, 4), Colour(argc, args, 5), Colour(argc, args, 6), Colour(argc, args, 7),
-                  Colour(argc, args, 8), F(argc, args, 9));
+  Text_DrawColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), Shown(argc, args, 2).c_str(),
+                  RoundedArg(argc, args, 3), RoundedArg(argc, args, 4), ColourArg(argc, args, 5),
+                  ColourArg(argc, args, 6), ColourArg(argc, args, 7), ColourArg(argc, args, 8),
+                  FloatArg(argc, args, 9));
 }
 
 TW_BUILTIN(F_DrawTextTransformedColour) {
-  Text_DrawTransformedColour(F(argc, args, 0), F(argc, args, 1), Shown(argc, args, 2).c_str(), -1, -1,
-                             F(argc, args, 3), F(argc, args, 4), F(argc, args, 5), Colour(argc, args, 6),
-                             Colour(argc, args, 7), Colour(argc, args, 8), Colour(argc, args, 9), F(argc, args, 10));
+  Text_DrawTransformedColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), Shown(argc, args, 2).c_str(), -1, -1,
+                             FloatArg(argc, args, 3), FloatArg(argc, args, 4), FloatArg(argc, args, 5),
+                             ColourArg(argc, args, 6), ColourArg(argc, args, 7), ColourArg(argc, args, 8),
+                             ColourArg(argc, args, 9), FloatArg(argc, args, 10));
 }
 
 TW_BUILTIN(F_DrawTextExtTransformedColour) {
-  Text_DrawTransformedColour(F(argc, args, 0), F(argc, args, 1), Shown(argc, args, 2).c_str(),
-                             RoundedArg(argc, args, 3), RoundedArg(argc, args, 4), F(argc, args, 5), F(argc, args, 6),
-                             F(argc, args, 7), Colour(argc, args, 8), Colour(argc, args, 9), Colour(argc, args, 10),
-                             Colour(argc, args, 11), F(argc, args, 12));
+  Text_DrawTransformedColour(FloatArg(argc, args, 0), FloatArg(argc, args, 1), Shown(argc, args, 2).c_str(),
+                             RoundedArg(argc, args, 3), RoundedArg(argc, args, 4), FloatArg(argc, args, 5),
+                             FloatArg(argc, args, 6), FloatArg(argc, args, 7), ColourArg(argc, args, 8),
+                             ColourArg(argc, args, 9), ColourArg(argc, args, 10), ColourArg(argc, args, 11),
+                             FloatArg(argc, args, 12));
 }
 
 // A real measures as the text draw_text shows for it.

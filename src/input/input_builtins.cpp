@@ -29,7 +29,7 @@ TW_BUILTIN(F_KeyboardCheckReleased) { Return(result, KeyTest(IO_KeyWasReleased, 
 TW_BUILTIN(F_KeyboardCheckDirect) { Return(result, Events_KeyAsyncState(RoundedArg(argc, args, 0))); }
 
 TW_BUILTIN(F_KeyboardGetNumlock) { Return(result, Events_NumLockOn()); }
-TW_BUILTIN(F_KeyboardSetNumlock) { Events_SetNumLock(Arg(argc, args, 0) >= 0.5); }
+TW_BUILTIN(F_KeyboardSetNumlock) { Events_SetNumLock(HalfFlagArg(argc, args, 0)); }
 TW_BUILTIN(F_KeyboardKeyPress) { Events_PushKey(RoundedArg(argc, args, 0), true); }
 TW_BUILTIN(F_KeyboardKeyRelease) { Events_PushKey(RoundedArg(argc, args, 0), false); }
 

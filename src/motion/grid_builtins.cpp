@@ -3,7 +3,6 @@
 #include "core/instance_collision.h"
 #include "core/instances.h"
 #include "core/paths.h"
-#include "motion/game_args.h"
 #include "motion/game_builtins.h"
 #include "motion/grids.h"
 #include "script/builtin_args.h"
@@ -49,7 +48,7 @@ TW_BUILTIN(F_MpGridAddInstances) {
   CGrid* grid = GridArg(argc, args);
   if (!grid) return;
   const int32_t target = Int(argc, args, 1);
-  const bool precise = Game_FlagArg(argc, args, 2);
+  const bool precise = HalfFlagArg(argc, args, 2);
   if (target == kInstanceSelf || target == kInstanceOther) {
     if (CObjInstance* one = target == kInstanceSelf ? self : other) grid->AddInstance(one, precise);
     return;
@@ -72,7 +71,7 @@ TW_BUILTIN(F_MpGridPath) {
     return;
   }
   const bool found = grid->FindPath(path, Int(argc, args, 2), Int(argc, args, 3), Int(argc, args, 4),
-                                    Int(argc, args, 5), Game_FlagArg(argc, args, 6));
+                                    Int(argc, args, 5), HalfFlagArg(argc, args, 6));
   Return(result, found ? 1 : 0);
 }
 

@@ -9,7 +9,6 @@
 #include "core/objects.h"
 #include "core/run_state.h"
 #include "graphics/transitions.h"
-#include "motion/game_args.h"
 #include "motion/game_builtins.h"
 #include "script/builtin_args.h"
 #include "script/targets.h"
@@ -33,7 +32,7 @@ TW_BUILTIN(F_InstanceCreate) {
 }
 
 TW_BUILTIN(F_InstanceCopy) {
-  CObjInstance* copy = Instance_Copy(self, Game_FlagArg(argc, args, 0));
+  CObjInstance* copy = Instance_Copy(self, HalfFlagArg(argc, args, 0));
   Return(result, copy ? copy->id : -1);
 }
 
@@ -42,7 +41,7 @@ TW_BUILTIN(F_InstanceDestroy) { Instance_Destroy(self); }
 TW_BUILTIN(F_InstanceChange) {
   const int32_t object = RoundedArg(argc, args, 0);
   // A missing object is reported even without a calling instance.
-  if (self || !Object_Exists(object)) Instance_ChangeObject(self, object, Game_FlagArg(argc, args, 1));
+  if (self || !Object_Exists(object)) Instance_ChangeObject(self, object, HalfFlagArg(argc, args, 1));
 }
 
 TW_BUILTIN(F_InstanceSprite) {
@@ -52,7 +51,7 @@ TW_BUILTIN(F_InstanceSprite) {
 TW_BUILTIN(F_PositionDestroy) { Position_Destroy(Real(argc, args, 0), Real(argc, args, 1)); }
 
 TW_BUILTIN(F_PositionChange) {
-  Position_Change(Real(argc, args, 0), Real(argc, args, 1), RoundedArg(argc, args, 2), Game_FlagArg(argc, args, 3));
+  Position_Change(Real(argc, args, 0), Real(argc, args, 1), RoundedArg(argc, args, 2), HalfFlagArg(argc, args, 3));
 }
 
 // The instance is of the object or of one of its descendants.
@@ -92,14 +91,14 @@ template <typename Fn>
 void ForRegion(int argc, const ScriptValue* args, bool deactivating, Fn&& change) {
   const float left = Real(argc, args, 0), top = Real(argc, args, 1);
   const float right = left + Real(argc, args, 2), bottom = top + Real(argc, args, 3);
-  const bool inside = Game_FlagArg(argc, args, 4);
+  const bool inside = HalfFlagArg(argc, args, 4);
   for (CObjInstance* i : deactivating ? Instance_CollectActive() : Instance_CollectDeactivated())
     if (Instance_OutsideRegion(i, left, top, right, bottom) != inside) change(i);
 }
 
 TW_BUILTIN(F_InstanceDeactivateAll) {
   for (CObjInstance* i : Instance_CollectActive()) Instance_Deactivate(i);
-  if (Game_FlagArg(argc, args, 0) && self && !self->MarkedDead()) Instance_Activate(self);
+  if (HalfFlagArg(argc, args, 0) && self && !self->MarkedDead()) Instance_Activate(self);
 }
 
 TW_BUILTIN(F_InstanceDeactivateObject) {
@@ -108,7 +107,7 @@ TW_BUILTIN(F_InstanceDeactivateObject) {
 
 TW_BUILTIN(F_InstanceDeactivateRegion) {
   ForRegion(argc, args, true, Instance_Deactivate);
-  if (Game_FlagArg(argc, args, 5) && self && !self->MarkedDead() && self->deactivated) Instance_Activate(self);
+  if (HalfFlagArg(argc, args, 5) && self && !self->MarkedDead() && self->deactivated) Instance_Activate(self);
 }
 
 TW_BUILTIN(F_InstanceActivateAll) {

@@ -10,7 +10,6 @@
 #include "core/instances.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
-#include "motion/game_args.h"
 #include "motion/game_builtins.h"
 #include "script/builtin_args.h"
 #include "script/targets.h"
@@ -123,7 +122,7 @@ TW_BUILTIN(F_MoveOutsideOf) {
 
 template <bool kInstanceAll>
 TW_BUILTIN(F_MoveBounceOf) {
-  if (self) Instance_MoveBounce(self, Game_FlagArg(argc, args, 0), kInstanceAll);
+  if (self) Instance_MoveBounce(self, HalfFlagArg(argc, args, 0), kInstanceAll);
 }
 
 // One axis of move_wrap: below -margin comes in from the far side, then
@@ -140,8 +139,8 @@ TW_BUILTIN(F_MoveWrap) {
   const float w = room ? float(room->width) : 0, h = room ? float(room->height) : 0;
   const float margin = Real(argc, args, 2);
   float nx = self->x, ny = self->y;
-  if (Game_FlagArg(argc, args, 0)) nx = Wrapped(nx, w, margin);
-  if (Game_FlagArg(argc, args, 1)) ny = Wrapped(ny, h, margin);
+  if (HalfFlagArg(argc, args, 0)) nx = Wrapped(nx, w, margin);
+  if (HalfFlagArg(argc, args, 1)) ny = Wrapped(ny, h, margin);
   self->SetPosition(nx, ny);
 }
 
@@ -172,7 +171,7 @@ TW_BUILTIN(F_DistanceToPoint) {
 
 TW_BUILTIN(F_PathStart) {
   if (!self) return;
-  self->StartPath(RoundedArg(argc, args, 0), Real(argc, args, 1), 1, 0, !Game_FlagArg(argc, args, 3),
+  self->StartPath(RoundedArg(argc, args, 0), Real(argc, args, 1), 1, 0, !HalfFlagArg(argc, args, 3),
                   RoundedArg(argc, args, 2));
 }
 

@@ -67,7 +67,7 @@ TW_BUILTIN(F_PathSetKind) {
   if (CMotionPath* p = PathArg(argc, args)) p->SetKind(RoundedArg(argc, args, 1));
 }
 TW_BUILTIN(F_PathSetClosed) {
-  if (CMotionPath* p = PathArg(argc, args)) p->SetClosed(Arg(argc, args, 1) >= 0.5);
+  if (CMotionPath* p = PathArg(argc, args)) p->SetClosed(HalfFlagArg(argc, args, 1));
 }
 TW_BUILTIN(F_PathSetPrecision) {
   if (CMotionPath* p = PathArg(argc, args)) p->SetPrecision(RoundedArg(argc, args, 1));

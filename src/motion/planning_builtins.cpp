@@ -2,7 +2,6 @@
 // calling instance, or plans a path for it, through the planners.
 #include "core/instance_collision.h"
 #include "core/paths.h"
-#include "motion/game_args.h"
 #include "motion/game_builtins.h"
 #include "motion/planning.h"
 #include "script/builtin_args.h"
@@ -20,7 +19,7 @@ struct Obstacles {
 };
 Obstacles ObstaclesArg(bool objectForm, int argc, const ScriptValue* args, int i) {
   if (objectForm) return {RoundedArg(argc, args, i), true};
-  return {kInstanceAll, Game_FlagArg(argc, args, i)};
+  return {kInstanceAll, HalfFlagArg(argc, args, i)};
 }
 
 using StepFn = bool (*)(CObjInstance*, float, float, float, int32_t, bool);
@@ -72,7 +71,7 @@ TW_BUILTIN(F_MpPotentialPathObject) { PotentialPath(true, result, self, argc, ar
 
 TW_BUILTIN(F_MpPotentialSettings) {
   Motion_SetPotentialSettings(Real(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2),
-                              Game_FlagArg(argc, args, 3));
+                              HalfFlagArg(argc, args, 3));
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include "core/instance_collision.h"
 #include "core/instance_commands.h"
 #include "core/instances.h"
-#include "motion/game_args.h"
 #include "motion/game_builtins.h"
 #include "motion/queries.h"
 #include "script/builtin_args.h"
@@ -25,12 +24,12 @@ template <typename Query>
 void BoxQuery(ScriptValue* result, CObjInstance* self, int argc, const ScriptValue* args, Query query) {
   ReturnInstance(result,
                  query(self, Coord(argc, args, 0), Coord(argc, args, 1), Coord(argc, args, 2), Coord(argc, args, 3),
-                       RoundedArg(argc, args, 4), Game_FlagArg(argc, args, 5), Game_FlagArg(argc, args, 6)));
+                       RoundedArg(argc, args, 4), HalfFlagArg(argc, args, 5), HalfFlagArg(argc, args, 6)));
 }
 
 TW_BUILTIN(F_CollisionPoint) {
   ReturnInstance(result, Collision_Point(self, Coord(argc, args, 0), Coord(argc, args, 1), RoundedArg(argc, args, 2),
-                                         Game_FlagArg(argc, args, 3), Game_FlagArg(argc, args, 4)));
+                                         HalfFlagArg(argc, args, 3), HalfFlagArg(argc, args, 4)));
 }
 
 TW_BUILTIN(F_CollisionRectangle) { BoxQuery(result, self, argc, args, Collision_Rectangle); }
@@ -40,8 +39,8 @@ TW_BUILTIN(F_CollisionLine) { BoxQuery(result, self, argc, args, Collision_Line)
 TW_BUILTIN(F_CollisionCircle) {
   const double xc = Arg(argc, args, 0), yc = Arg(argc, args, 1), r = Arg(argc, args, 2);
   ReturnInstance(result, Collision_Ellipse(self, float(xc - r), float(yc - r), float(xc + r), float(yc + r),
-                                           RoundedArg(argc, args, 3), Game_FlagArg(argc, args, 4),
-                                           Game_FlagArg(argc, args, 5)));
+                                           RoundedArg(argc, args, 3), HalfFlagArg(argc, args, 4),
+                                           HalfFlagArg(argc, args, 5)));
 }
 
 TW_BUILTIN(F_InstanceFind) {

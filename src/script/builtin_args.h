@@ -17,8 +17,13 @@ inline double Arg(int argc, const ScriptValue* args, int i) { return i < argc ? 
 // Nearest integer, halves to even.
 inline int32_t RoundedArg(int argc, const ScriptValue* args, int i) { return Real_RoundToInt32(Arg(argc, args, i)); }
 inline int32_t TruncatedArg(int argc, const ScriptValue* args, int i) { return Real_ToInt32(Arg(argc, args, i)); }
-// A flag is true above 0.5; callers with another threshold compare Arg.
+inline float FloatArg(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
+// A script colour: the rounded number's bits.
+inline uint32_t ColourArg(int argc, const ScriptValue* args, int i) { return uint32_t(RoundedArg(argc, args, i)); }
+// A flag is true above 0.5 ...
 inline bool FlagArg(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i) > 0.5; }
+// ... or, for the groups that say so, from 0.5 up.
+inline bool HalfFlagArg(int argc, const ScriptValue* args, int i) { return Arg(argc, args, i) >= 0.5; }
 inline const char* TextArg(int argc, const ScriptValue* args, int i) { return i < argc ? args[i].Text() : ""; }
 inline bool IsStringArg(int argc, const ScriptValue* args, int i) { return i < argc && args[i].IsString(); }
 inline bool IsRealArg(int argc, const ScriptValue* args, int i) { return i < argc && args[i].IsReal(); }

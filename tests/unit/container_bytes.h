@@ -17,6 +17,12 @@ inline uint32_t Rd32(const Bytes& b, size_t at) {
   if (at + 4 > b.size()) throw std::out_of_range("read past the container at " + std::to_string(at));
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
 }
+inline float F32(const Bytes& b, size_t at) {
+  const uint32_t bits = Rd32(b, at);
+  float f;
+  std::memcpy(&f, &bits, 4);
+  return f;
+}
 
 inline void Put32(Bytes& b, size_t at, uint32_t v) {
   if (at + 4 > b.size()) throw std::out_of_range("write past the container at " + std::to_string(at));

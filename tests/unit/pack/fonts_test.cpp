@@ -20,16 +20,11 @@ namespace {
 using testbytes::Body;
 using testbytes::Bytes;
 using testbytes::Rd32;
+using testbytes::F32;
 using twpack::PackError;
 
 uint16_t Rd16(const Bytes& b, size_t at) { return uint16_t(b.at(at) | b.at(at + 1) << 8); }
 int16_t S16(const Bytes& b, size_t at) { return int16_t(Rd16(b, at)); }
-float F32(const Bytes& b, size_t at) {
-  const uint32_t bits = Rd32(b, at);
-  float f;
-  std::memcpy(&f, &bits, 4);
-  return f;
-}
 std::string Str(const Bytes& b, uint32_t ref) {
   if (ref == 0) return "(null)";
   return std::string(b.begin() + ref, b.begin() + ref + Rd32(b, ref - 4));

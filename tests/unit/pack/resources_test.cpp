@@ -15,13 +15,8 @@ using twpack::PackError;
 using Bytes = std::vector<uint8_t>;
 
 using testbytes::Rd32;
+using testbytes::F32;
 int32_t S32(const Bytes& b, size_t at) { return int32_t(Rd32(b, at)); }
-float F32(const Bytes& b, size_t at) {
-  const uint32_t bits = Rd32(b, at);
-  float f;
-  std::memcpy(&f, &bits, 4);
-  return f;
-}
 
 std::string Str(const Bytes& b, uint32_t ref) {
   if (ref == 0) return "(null)";
