@@ -1,8 +1,8 @@
-// Data structures and buffers, as far as start-up needs them so far.
+// Data structures and buffers: what start-up calls.
 #pragma once
-#include <cstdint>
 
-void Crc32_InitTable();
+// The handlers of ds_grid_set and ds_grid_get: checking ids and bounds, or
+// (release mode) going straight to the cell.
 void DS_SetGridAccessChecked(bool checked);
 void InitDSFunctions();
 void InitBufferFunctions();

@@ -20,6 +20,7 @@
 #include "core/timelines.h"
 #include "draw/draw.h"
 #include "ds/ds.h"
+#include "ds/hash.h"
 #include "ext/extensions.h"
 #include "files/files.h"
 #include "graphics/graphics.h"

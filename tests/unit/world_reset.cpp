@@ -4,6 +4,7 @@
 
 #include "audio/audio.h"
 #include "core/builtin_vars.h"
+#include "ds/store.h"
 #include "core/code_chunks.h"
 #include "core/game_info.h"
 #include "core/instance_vars.h"
@@ -78,6 +79,7 @@ void World_Reset(const WorldSetup& setup) {
   g_UseVM = true;
   g_MathEpsilon = kDefaultMathEpsilon;
   g_Run = RunGlobals();
+  DS_ResetAll();
 }
 
 void World_Clear() {
@@ -100,6 +102,7 @@ void World_Clear() {
   Console_SetOutputFile("");
   Console_SetDebugOutputFile("");
   Switches_Reset();
+  DS_ResetAll();
   Runner_InstallWorld();
   VM_Init();
 }

@@ -1,0 +1,9 @@
+// The "DS.." built-in group: its fixed order and the families that handle it,
+// each beside the container it binds.
+#pragma once
+#include "script/builtin_group.h"
+
+BuiltinGroup DS_Group();
+
+// ds_set_precision and ds_exists.
+std::span<const NamedBuiltin> DS_StoreBuiltins();

@@ -1,0 +1,58 @@
+// Calls a registered built-in by name as a script would, with no instance,
+// and keeps what the script would see: the result and any error text.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "script/errors.h"
+#include "script/function_registry.h"
+#include "script/value.h"
+
+namespace dstest {
+
+// A script value that owns its text.
+struct Value {
+  ScriptValue v;
+  Value(double r) { v = ScriptValue::FromReal(r); }  // NOLINT: a number reads as a real
+  Value(const char* text) { ScriptValue_SetText(&v, text); }  // NOLINT
+  Value(const Value& o) { ScriptValue_Copy(&v, &o.v); }
+  Value& operator=(const Value&) = delete;
+  ~Value() { ScriptValue_Free(&v); }
+};
+
+struct Called {
+  ScriptValue result;  // owned: freed by the destructor
+  std::string error;   // "" when nothing was reported
+  Called() = default;
+  Called(const Called& o) : error(o.error) { ScriptValue_Copy(&result, &o.result); }
+  Called& operator=(const Called&) = delete;
+  ~Called() { ScriptValue_Free(&result); }
+  double Real() const { return result.Real(); }
+  std::string Text() const { return result.Text(); }
+  bool IsString() const { return result.IsString(); }
+};
+
+// `initial` is what the caller put in the result before the call.
+inline Called Call(const char* name, std::initializer_list<Value> args = {}, double initial = -12345) {
+  const int index = FunctionRegistry_Find(name);
+  EXPECT_GE(index, 0) << name << " is not registered";
+  Called out;
+  out.result = ScriptValue::FromReal(initial);
+  if (index < 0) return out;
+  std::vector<ScriptValue> values;
+  for (const Value& a : args) {
+    ScriptValue copy;
+    ScriptValue_Copy(&copy, &a.v);
+    values.push_back(copy);
+  }
+  Error_ResetForTests();
+  FunctionRegistry_Call(index, nullptr, nullptr, &out.result, int(values.size()), values.data());
+  if (Error_Occurred()) out.error = Error_LastText();
+  for (ScriptValue& v : values) ScriptValue_Free(&v);
+  return out;
+}
+
+}  // namespace dstest
