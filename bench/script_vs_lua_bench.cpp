@@ -4,15 +4,14 @@
 // to Lua's, and the compiler's throughput on a 5,000-line script.
 //
 //   script_vs_lua_bench [repetitions [name]]   (name: only programs whose name contains it)
-#include <lua.hpp>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "tws_vs_lua.h"
 
 #include "core/instances.h"
 #include "core/builtin_vars.h"
@@ -31,7 +30,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using twlua::Best;
+using twlua::Compile;
+using twlua::RunLua;
+using twlua::Tws;
 
 struct Case {
   const char* name;
@@ -76,56 +78,6 @@ std::vector<Case> Cases() {
   };
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// The best of `reps` runs.
-template <typename F>
-double Best(int reps, F&& f) {
-  double best = 1e30;
-  for (int r = 0; r < reps; ++r) {
-    const auto t0 = Clock::now();
-    f();
-    best = std::min(best, Seconds(Clock::now() - t0));
-  }
-  return best;
-}
-
-struct Tws {
-  std::unique_ptr<CCode> code;
-  CObjInstance* self;
-  double Run() {
-    ScriptValue result;
-    if (!Code_Run(self, self, code.get(), &result)) {
-      std::fprintf(stderr, "run failed: %s\n", Code_PendingErrorText().c_str());
-      std::exit(1);
-    }
-    const double v = result.IsString() ? -1 : result.real;
-    ScriptValue_Free(&result);
-    return v;
-  }
-};
-
-Tws Compile(const std::string& text, bool machine, CObjInstance* self) {
-  g_UseVM = machine;
-  Tws t{std::make_unique<CCode>(text, false), self};
-  if (!t.code->Compile("bench")) {
-    std::fprintf(stderr, "compile failed: %s\n%s\n", Code_PendingErrorText().c_str(), text.c_str());
-    std::exit(1);
-  }
-  return t;
-}
-
-double RunLua(lua_State* L, int ref) {
-  lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
-  if (lua_pcall(L, 0, 1, 0) != LUA_OK) {
-    std::fprintf(stderr, "lua: %s\n", lua_tostring(L, -1));
-    std::exit(1);
-  }
-  const double v = lua_tonumber(L, -1);
-  lua_pop(L, 1);
-  return v;
-}
-
 void AddFib(bool machine) {
   g_UseVM = machine;
   auto fib = std::make_unique<CScript>("fib");
@@ -162,11 +114,7 @@ int main(int argc, char** argv) {
     Script_DeleteAll();
     if (fib) AddFib(false), Script_Get(0)->Compile();
     Tws tree = Compile(c.tws, false, &self);
-    if (luaL_loadstring(L, c.lua.c_str()) != LUA_OK) {
-      std::fprintf(stderr, "lua: %s\n", lua_tostring(L, -1));
-      return 1;
-    }
-    const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    const int ref = twlua::LoadLua(L, c.lua);
 
     // The tree run first: fib's script table holds the tree-mode script now.
     g_UseVM = false;
