@@ -69,7 +69,6 @@ void Platform_RaisePauseEvent() {
 
 bool Platform_PausePending() { return g_pausePending; }
 
-void InitFileFunctions() {}
 namespace {
 void F_ShowDebugMessage(ScriptValue*, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
   if (argc < 1 || !g_OutputConsole) return;
