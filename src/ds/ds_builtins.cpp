@@ -142,6 +142,9 @@ const BuiltinGroupName kDSGroup[] = {
 // A new family joins here and in ds_builtins.h.
 const BuiltinFamily kFamilies[] = {
     DS_StoreBuiltins,
+    DS_StackBuiltins,
+    DS_QueueBuiltins,
+    DS_PriorityBuiltins,
 };
 
 TW_BUILTIN(ds_set_precision) { DS_SetPrecision(Arg(argc, args, 0)); }

@@ -7,3 +7,8 @@ BuiltinGroup DS_Group();
 
 // ds_set_precision and ds_exists.
 std::span<const NamedBuiltin> DS_StoreBuiltins();
+// Stacks and queues (stack_queue.cpp).
+std::span<const NamedBuiltin> DS_StackBuiltins();
+std::span<const NamedBuiltin> DS_QueueBuiltins();
+// Priority queues (priority.cpp).
+std::span<const NamedBuiltin> DS_PriorityBuiltins();

@@ -21,6 +21,7 @@
 #include "draw/draw.h"
 #include "ds/ds.h"
 #include "ds/hash.h"
+#include "ds/store.h"
 #include "ext/extensions.h"
 #include "files/files.h"
 #include "graphics/graphics.h"
@@ -337,6 +338,8 @@ void EndTheWork() {
   Object_FreeAll();
   Script_Shutdown();
   Variable_FreeAll();
+  // The data structures the game never destroyed.
+  DS_ResetAll();
   File_CloseAllBinary();
   Sound_FreeAll();
 }

@@ -25,6 +25,9 @@ class LeakCheck(RunnerTest):
             ("game ends in the first step", game("game_end();"), (), "3"),
             ("game ends in the first step, interpreter", game("game_end();"), TREE, "3"),
             ("frames drawn, then the window closes", game("x = 1;"), (), "5"),
+            ("data structures left holding strings", game(
+                's = ds_stack_create(); ds_stack_push(s, "a"); q = ds_queue_create(); ds_queue_enqueue(q, "b");'
+                ' p = ds_priority_create(); ds_priority_add(p, "c", "d"); game_end();'), (), "3"),
         ]
         for name, description, args, frames in cases:
             with self.subTest(name):
