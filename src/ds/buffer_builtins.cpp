@@ -1,5 +1,6 @@
 #include "ds/buffer_builtins.h"
 
+#include <memory>
 #include <string>
 
 #include "ds/buffer.h"
@@ -148,15 +149,21 @@ TW_BUILTIN(buffer_save_ext) {
     SaveRange(result, b, "buffer_save_ext", args[1].Text(), IntArg(args, 2), IntArg(args, 3));
 }
 
-TW_BUILTIN(buffer_load) {
+// The built-ins that fill a new empty buffer from their one text argument:
+// the buffer's id, or -1 and `failure` reported with the buffer gone.
+template <typename Fill>
+void NewBufferFromText(ScriptValue* result, int argc, const ScriptValue* args, const char* who,
+                       const char* failure, Fill fill) {
   Start(result, -1);
   if (!ArgsFit(argc, args, "t")) return;
-  auto* b = new Buffer_Standard();
-  if (!b->Load(args[0].Text(), 0, -1, 0)) {
-    delete b;
-    return Report("Cannot load buffer file");
-  }
-  Return(result, Enter(b, "buffer_load"));
+  auto b = std::make_unique<Buffer_Standard>();
+  if (!fill(b.get(), args[0].Text())) return Report(failure);
+  Return(result, Enter(b.release(), who));
+}
+
+TW_BUILTIN(buffer_load) {
+  NewBufferFromText(result, argc, args, "buffer_load", "Cannot load buffer file",
+                    [](IBuffer* b, const char* name) { return b->Load(name, 0, -1, 0); });
 }
 
 TW_BUILTIN(buffer_load_ext) {
@@ -224,14 +231,8 @@ TW_BUILTIN(buffer_base64_encode) {
 }
 
 TW_BUILTIN(buffer_base64_decode) {
-  Start(result, -1);
-  if (!ArgsFit(argc, args, "t")) return;
-  auto* b = new Buffer_Standard();
-  if (!b->Base64Decode(args[0].Text(), 0, -1)) {
-    delete b;
-    return Report("buffer_base64_decode: invalid base64 text");
-  }
-  Return(result, Enter(b, "buffer_base64_decode"));
+  NewBufferFromText(result, argc, args, "buffer_base64_decode", "buffer_base64_decode: invalid base64 text",
+                    [](IBuffer* b, const char* text) { return b->Base64Decode(text, 0, -1); });
 }
 
 TW_BUILTIN(buffer_base64_decode_ext) {
