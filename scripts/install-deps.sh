@@ -12,6 +12,7 @@ packages=(
   zenity  # SDL shows its message boxes through it; no dialog appears without it
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev
   libfreetype-dev  # fonts added at run time
+  nettle-dev  # MD5 and SHA-1 digests of buffers and texts
   fonts-dejavu-core  # tests: a font to add; the built-in font's face (tools/fontgen)
   imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures
   xvfb xauth xdotool libglx-mesa0  # tests: a real X window driven by simulated keys and clicks

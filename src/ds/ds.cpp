@@ -1,4 +1,3 @@
 #include "ds/ds.h"
 
 void DS_SetGridAccessChecked(bool) {}
-void InitBufferFunctions() {}

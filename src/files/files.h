@@ -30,8 +30,13 @@ std::string LoadSave_MapToSaveArea(const std::string& name);
 // through a symbolic link.
 std::string LoadSave_MapToBundle(const std::string& name);
 // A file a script names, whole: from the save area when it is there, else
-// from the game's own directory; nothing when it is in neither.
-std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name);
+// from the game's own directory; nothing when it is in neither (`refused`
+// tells whether neither place would take the name at all).
+std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name, bool* refused = nullptr);
+// Writes a whole file a script names into the save area (making its
+// directories), replacing any old one only once the new one is complete.
+// False with `error` saying why when the name is refused or the write fails.
+bool LoadSave_WriteFile(const std::string& name, const void* data, size_t length, std::string* error = nullptr);
 // The same into `out` (at most `capacity` bytes with the NUL); false, and
 // an empty `out`, when refused or too long.
 bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name);

@@ -140,14 +140,31 @@ std::string LoadSave_MapToBundle(const std::string& rawName) {
   return Inside(game, relative);
 }
 
-std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name) {
+std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name, bool* refused) {
   const std::string saved = MapToSaveArea(name, false);
   if (!saved.empty() && File_CanRead(saved)) {
     if (auto bytes = File_ReadAll(saved, nullptr)) return bytes;
   }
   const std::string bundled = LoadSave_MapToBundle(name);
+  if (refused) *refused = saved.empty() && bundled.empty();
   if (bundled.empty()) return std::nullopt;
   return File_ReadAll(bundled, nullptr);
+}
+
+bool LoadSave_WriteFile(const std::string& name, const void* data, size_t length, std::string* error) {
+  const std::string path = LoadSave_MapToSaveArea(name);
+  if (path.empty()) {
+    if (error) *error = "file name refused";
+    return false;
+  }
+  if (!File_CreateDirectoryFor(path)) {
+    if (error) *error = "cannot make the directory of " + path;
+    return false;
+  }
+  std::string reason;
+  if (File_WriteAtomic(path, data, length, &reason)) return true;
+  if (error) *error = "cannot write " + path + ": " + reason;
+  return false;
 }
 
 bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name) {

@@ -4,6 +4,7 @@
 
 #include "audio/audio.h"
 #include "core/builtin_vars.h"
+#include "ds/buffer.h"
 #include "ds/store.h"
 #include "core/code_chunks.h"
 #include "core/game_info.h"
@@ -80,6 +81,7 @@ void World_Reset(const WorldSetup& setup) {
   g_MathEpsilon = kDefaultMathEpsilon;
   g_Run = RunGlobals();
   DS_ResetAll();
+  Buffer_DeleteAll();
 }
 
 void World_Clear() {
@@ -103,6 +105,7 @@ void World_Clear() {
   Console_SetDebugOutputFile("");
   Switches_Reset();
   DS_ResetAll();
+  Buffer_DeleteAll();
   Runner_InstallWorld();
   VM_Init();
 }
