@@ -38,6 +38,10 @@ bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name);
 // Creates every missing directory of `path` up to its last '/'; true when
 // they all exist after.
 bool File_CreateDirectoryFor(const std::string& path);
+// Writes a file a script names into the save area, making its directories;
+// the old file stays whole unless the new one was written completely. False,
+// with `error` saying why, when the name is refused or the write failed.
+bool LoadSave_WriteFile(const std::string& name, const void* data, size_t length, std::string* error = nullptr);
 
 // A message box captioned with the game's caption.
 void Support_SetCaption(const std::string& caption);

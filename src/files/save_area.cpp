@@ -164,3 +164,16 @@ bool File_CreateDirectoryFor(const std::string& path) {
   if (slash == std::string::npos || slash == 0) return true;
   return File_MakeDirectories(path.substr(0, slash));
 }
+
+bool LoadSave_WriteFile(const std::string& name, const void* data, size_t length, std::string* error) {
+  const std::string path = LoadSave_MapToSaveArea(name);
+  if (path.empty()) {
+    if (error) *error = "the name does not lead into the save area";
+    return false;
+  }
+  if (!File_CreateDirectoryFor(path)) {
+    if (error) *error = "its directory cannot be made";
+    return false;
+  }
+  return File_WriteAtomic(path, data, length, error);
+}
