@@ -17,6 +17,8 @@
 #include "core/tiles.h"
 #include "core/timelines.h"
 #include "ext/extensions.h"
+#include "files/file_group.h"
+#include "files/high_score.h"
 #include "graphics/display.h"
 #include "input/input.h"
 #include "runner/entry.h"
@@ -80,6 +82,8 @@ void World_Reset(const WorldSetup& setup) {
   g_MathEpsilon = kDefaultMathEpsilon;
   g_Run = RunGlobals();
   DS_ResetAll();
+  Files_DiscardOpenIni();
+  HighScore_Init();
 }
 
 void World_Clear() {
@@ -103,6 +107,8 @@ void World_Clear() {
   Console_SetDebugOutputFile("");
   Switches_Reset();
   DS_ResetAll();
+  Files_DiscardOpenIni();
+  HighScore_Init();
   Runner_InstallWorld();
   VM_Init();
 }
