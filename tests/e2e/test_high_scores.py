@@ -6,30 +6,13 @@ table; a table that was only cleared is not written."""
 import os
 import struct
 
-from twtest import RunnerTest
+from twtest import RunnerTest, one_event_game
 
 DISPLAY = "Score Game"
 
 PRINT = ('for (i = 1; i <= 10; i += 1)'
          ' show_debug_message("place " + string(i) + " <" + highscore_name(i) + "> "'
          ' + string(highscore_value(i)));')
-
-
-def quoted(text):
-    return text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n")
-
-
-def game(create):
-    return "\n".join([
-        f'GEN8 version=13 debug=1 name="Scores" display="{DISPLAY}" width=64 height=64',
-        "OPTN",
-        'OBJECT "control" depth=0',
-        f'  EVENT 0 0 text="{quoted(create + " game_end();")}"',
-        "END",
-        'ROOM "rm0" width=64 height=64 code=0',
-        "  INSTANCE x=0 y=0 object=0 id=100001 code=0",
-        "END",
-        "EMPTY CODE", "STRG", ""])
 
 
 def hiscore(entries):
@@ -51,16 +34,9 @@ def read_hiscore(data):
 
 
 class HighScores(RunnerTest):
-    def play(self, create):
-        out = self.path("out.txt")
-        if os.path.exists(out):
-            os.remove(out)
-        r = self.run_runner(["-game", self.pack(game(create)), "-output", out])
-        self.assertEqual(r.returncode, 0, r.stderr)
-        if not os.path.exists(out):  # nothing was printed
-            return r, []
-        with open(out, encoding="utf-8", errors="replace") as f:
-            return r, [line[6:] for line in f.read().splitlines() if line.startswith("place ")]
+    def play(self, code):
+        r, lines = self.play_output(one_event_game(DISPLAY, code))
+        return r, [line[6:] for line in lines if line.startswith("place ")]
 
     def hiscore_path(self):
         return self.path(".local", "share", DISPLAY, "hiscore.dat")

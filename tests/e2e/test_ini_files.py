@@ -6,38 +6,15 @@ file wins over the game's own; options.ini is logged at start-up."""
 import configparser
 import os
 
-from twtest import RunnerTest
+from twtest import RunnerTest, one_event_game
 
 DISPLAY = "Ini Game"
 
 
-def quoted(text):
-    return text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n")
-
-
-def game(create):
-    """One object whose create event runs `create`, then ends the game."""
-    return "\n".join([
-        f'GEN8 version=13 debug=1 name="Ini" display="{DISPLAY}" width=64 height=64',
-        "OPTN",
-        'OBJECT "control" depth=0',
-        f'  EVENT 0 0 text="{quoted(create + " game_end();")}"',
-        "END",
-        'ROOM "rm0" width=64 height=64 code=0',
-        "  INSTANCE x=0 y=0 object=0 id=100001 code=0",
-        "END",
-        "EMPTY CODE", "STRG", ""])
-
-
 class IniFiles(RunnerTest):
-    def play(self, create):
-        out = self.path("out.txt")
-        if os.path.exists(out):
-            os.remove(out)
-        r = self.run_runner(["-game", self.pack(game(create)), "-output", out])
-        self.assertEqual(r.returncode, 0, r.stderr)
-        with open(out, encoding="utf-8", errors="replace") as f:
-            return f.read()
+    def play(self, code):
+        _, lines = self.play_output(one_event_game(DISPLAY, code))
+        return "\n".join(lines)
 
     def save_area(self, *parts):
         return self.path(".local", "share", DISPLAY, *parts)

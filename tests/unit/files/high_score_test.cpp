@@ -1,7 +1,6 @@
 #include "files/high_score.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +9,7 @@
 
 #include "files/files.h"
 #include "platform/files.h"
+#include "unit/files/temp_save_area.h"
 
 namespace {
 
@@ -49,25 +49,15 @@ struct FileBytes {
 
 class HighScores : public ::testing::Test {
  protected:
-  void SetUp() override {
-    HighScore_Init();
-    std::string pattern = (fs::path(::testing::TempDir()) / "tw-hisc-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    area_ = root_ + "/not/yet/made";
-    LoadSave_SetSaveArea(area_);
-  }
-  void TearDown() override {
-    LoadSave_SetSaveArea("");
-    File_RemoveTree(root_);
-    HighScore_Init();
-  }
+  void SetUp() override { HighScore_Init(); }
+  void TearDown() override { HighScore_Init(); }
   void WriteFile(const std::vector<uint8_t>& bytes) {
     ASSERT_TRUE(File_MakeDirectories(area_));
     std::ofstream(area_ + "/hiscore.dat", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                                   std::streamsize(bytes.size()));
   }
-  std::string root_, area_;
+  TempSaveArea temp_{"not/yet/made"};
+  const std::string& area_ = temp_.area;
 };
 
 TEST_F(HighScores, AddKeepsTheOrderAndEqualScoresStayAbove) {

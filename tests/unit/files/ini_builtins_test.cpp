@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include "files/files.h"
 #include "platform/files.h"
 #include "unit/ds/ds_call.h"
+#include "unit/files/temp_save_area.h"
 #include "unit/script/builtin_group_check.h"
 #include "unit/world_reset.h"
 
@@ -24,19 +24,10 @@ class IniBuiltins : public WorldTest {
  protected:
   void SetUp() override {
     WorldTest::SetUp();
-    std::string pattern = (fs::path(::testing::TempDir()) / "tw-inib-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    LoadSave_SetSaveArea(root_ + "/area");
     InitFileFunctions();
   }
-  void TearDown() override {
-    Files_DiscardOpenIni();
-    LoadSave_SetSaveArea("");
-    File_RemoveTree(root_);
-    WorldTest::TearDown();
-  }
-  std::string root_;
+  TempSaveArea temp_;
+  const std::string& root_ = temp_.root;
 };
 
 TEST_F(IniBuiltins, RegisteredInTheGroupsOrder) {

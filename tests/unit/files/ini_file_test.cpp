@@ -1,7 +1,6 @@
 #include "files/ini_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include "runner/load_game.h"
 #include "runner/profiler.h"
 #include "script/vm.h"
+#include "unit/files/temp_save_area.h"
 
 namespace {
 
@@ -196,24 +196,15 @@ TEST(IniFile, MissingFileIsEmpty) {
 
 class IniFileOnDisk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::path(::testing::TempDir()) / "tw-ini-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    area_ = root_ + "/area";
-    LoadSave_SetSaveArea(area_);
-  }
-  void TearDown() override {
-    LoadSave_SetSaveArea("");
-    File_RemoveTree(root_);
-  }
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
   }
-  std::string root_, area_;
+  TempSaveArea temp_;
+  const std::string& root_ = temp_.root;
+  const std::string& area_ = temp_.area;
 };
 
 TEST_F(IniFileOnDisk, SavesIntoTheSaveAreaOnlyWhenChanged) {
