@@ -12,7 +12,6 @@
 
 namespace {
 std::string g_tempDirectory;
-HighScoreEntry g_highScores[10];
 }  // namespace
 
 std::optional<std::string> LoadSave_ChooseGameFile() {
@@ -45,13 +44,6 @@ void Support_DeleteTempDirectory() {
 }
 
 std::string Support_GetTempDirectory() { return g_tempDirectory; }
-
-void HighScore_Init() {
-  for (auto& e : g_highScores) e = {"<nobody>", 0};
-}
-void HighScore_Load() {}
-void HighScore_Save() {}
-const HighScoreEntry& HighScore_Get(int index) { return g_highScores[index < 0 || index > 9 ? 0 : index]; }
 
 void File_CloseAllBinary() {}
 void Platform_Shutdown() {}

@@ -53,15 +53,11 @@ void Support_CreateTempDirectory();
 void Support_DeleteTempDirectory();
 std::string Support_GetTempDirectory();
 
-// The high-score table: ten entries "<nobody>", 0 after Init.
+// The high-score table (high_score.h): emptied at start-up, read from and
+// written to "hiscore.dat" in the save area.
 void HighScore_Init();
 void HighScore_Load();
 void HighScore_Save();
-struct HighScoreEntry {
-  std::string name;
-  int score;
-};
-const HighScoreEntry& HighScore_Get(int index);
 
 void File_CloseAllBinary();
 void Platform_Shutdown();

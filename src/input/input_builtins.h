@@ -22,6 +22,9 @@ BuiltinGroup Input_InteractionGroup();
 std::span<const NamedBuiltin> Input_KeyboardBuiltins();
 std::span<const NamedBuiltin> Input_MouseBuiltins();
 std::span<const NamedBuiltin> Input_JoystickBuiltins();
+// The high-score table's built-ins (draw_highscore, which draws, is not among
+// them: drawing sits above input).
+std::span<const NamedBuiltin> Input_HighScoreBuiltins();
 
 // The mouse tests for a button of a device: -1 any of buttons 1 to 3, 0 none
 // of them, 1 to 3 that button, anything else false. Shared with the

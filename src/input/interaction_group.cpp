@@ -113,6 +113,7 @@ const BuiltinFamily kFamilies[] = {
     Input_KeyboardBuiltins,
     Input_MouseBuiltins,
     Input_JoystickBuiltins,
+    Input_HighScoreBuiltins,
 };
 
 }  // namespace

@@ -39,14 +39,15 @@ IniFile g_ini;
 
 void Options_ReadIni(const IniFile& ini) {
   // The four orientation keys feed a hook that does nothing on this platform.
-  if (auto debug = ini.GetInt("DEFAULT", "Debug")) {
-    g_DebugMode = *debug != 0;
-    if (*debug != 0) {
+  if (ini.FindKey("DEFAULT", "Debug")) {
+    const int debug = ini.ReadInt("DEFAULT", "Debug", 0);
+    g_DebugMode = debug != 0;
+    if (debug != 0) {
       g_ProfilerOverlayFlags = 2;
       Physics_InstallAssertHook();
     }
   }
-  if (auto trace = ini.GetInt("DEFAULT", "Trace")) g_TraceVM = *trace != 0;
+  if (ini.FindKey("DEFAULT", "Trace")) g_TraceVM = ini.ReadInt("DEFAULT", "Trace", 0) != 0;
 }
 
 bool RunnerLoadGame() {
@@ -76,7 +77,7 @@ bool RunnerLoadGame() {
     std::string ini = path.substr(0, slash) + "/options.ini";
     g_DebugConsole->Output("Checking if INIFile %s Exists\n", ini.c_str());
     if (LoadSave_BundleFileExists(ini)) {
-      g_ini = IniFile(ini);
+      g_ini = IniFile(ini, true);
       IO_ReadVirtualButtonsIni(g_ini);
       Options_ReadIni(g_ini);
     } else {

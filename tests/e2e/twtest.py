@@ -94,6 +94,39 @@ class RunnerTest(unittest.TestCase):
             self.fail("sanitizer report:\n" + proc.stderr)
         return Result(proc, cwd or self.dir, log)
 
+    def play_output(self, description):
+        """Runs the game described, which must end with status 0; the result
+        and the lines of its output console."""
+        out = self.path("out.txt")
+        if os.path.exists(out):
+            os.remove(out)
+        r = self.run_runner(["-game", self.pack(description), "-output", out])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        if not os.path.exists(out):  # nothing was printed
+            return r, []
+        with open(out, encoding="utf-8", errors="replace") as f:
+            return r, f.read().splitlines()
+
+
+def quoted(text):
+    """`text` as a quoted string of a tw-pack description."""
+    return text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n")
+
+
+def one_event_game(display, code):
+    """A game of one room holding one instance whose create event runs `code`
+    and then ends the game; `display` names its save area."""
+    return "\n".join([
+        f'GEN8 version=13 debug=1 name="G" display="{display}" width=64 height=64',
+        "OPTN",
+        'OBJECT "control" depth=0',
+        f'  EVENT 0 0 text="{quoted(code + " game_end();")}"',
+        "END",
+        'ROOM "rm0" width=64 height=64 code=0',
+        "  INSTANCE x=0 y=0 object=0 id=100001 code=0",
+        "END",
+        "EMPTY CODE", "STRG", ""])
+
 
 CHECKER_CRASH = "LeakSanitizer has encountered a fatal error"
 

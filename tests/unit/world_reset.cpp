@@ -18,6 +18,8 @@
 #include "core/tiles.h"
 #include "core/timelines.h"
 #include "ext/extensions.h"
+#include "files/file_group.h"
+#include "files/high_score.h"
 #include "graphics/display.h"
 #include "input/input.h"
 #include "runner/entry.h"
@@ -82,6 +84,8 @@ void World_Reset(const WorldSetup& setup) {
   g_Run = RunGlobals();
   DS_ResetAll();
   Buffer_DeleteAll();
+  Files_DiscardOpenIni();
+  HighScore_Init();
 }
 
 void World_Clear() {
@@ -106,6 +110,8 @@ void World_Clear() {
   Switches_Reset();
   DS_ResetAll();
   Buffer_DeleteAll();
+  Files_DiscardOpenIni();
+  HighScore_Init();
   Runner_InstallWorld();
   VM_Init();
 }
