@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <vector>
 
 #include "ds/memory_stream.h"
 #include "script/memory_manager.h"
@@ -33,9 +35,9 @@ void MoveCell(ScriptValue* to, ScriptValue* from) {
   if (owns) to->array->owner = to;
 }
 
-void FreeCells(std::vector<ScriptValue>& cells) {
+void FreeCells(GridCells& cells) {
   for (ScriptValue& v : cells) ScriptValue_Free(&v);
-  cells.clear();
+  cells = GridCells();
 }
 
 // The cell's text followed by the value's, without a length limit. The
@@ -86,6 +88,14 @@ int SortCompare(const ScriptValue& a, const ScriptValue& b) {
 
 }  // namespace
 
+GridCells::GridCells(size_t count) : size_(count) {
+  if (count == 0) return;
+  data_ = static_cast<ScriptValue*>(std::calloc(count, sizeof(ScriptValue)));
+  if (!data_) MemoryManager::OutOfMemory();
+}
+
+GridCells::~GridCells() { std::free(data_); }
+
 CDS_Grid::CDS_Grid(int32_t width, int32_t height)
     : width_(std::max(width, 0)), height_(std::max(height, 0)), cells_(size_t(width_) * size_t(height_)) {}
 
@@ -97,8 +107,8 @@ void CDS_Grid::Clear(const ScriptValue* value) {
 
 void CDS_Grid::CopyFrom(const CDS_Grid& source) {
   if (&source == this) return;
-  std::vector<ScriptValue> fresh(source.cells_.size());
-  for (size_t i = 0; i < fresh.size(); ++i) ScriptValue_Copy(&fresh[i], &source.cells_[i]);
+  GridCells fresh(source.cells_.size());
+  for (size_t i = 0; i < fresh.size(); ++i) ScriptValue_Copy(&fresh.data()[i], &source.cells_.data()[i]);
   FreeCells(cells_);
   cells_ = std::move(fresh);
   width_ = source.width_;
@@ -106,7 +116,7 @@ void CDS_Grid::CopyFrom(const CDS_Grid& source) {
 }
 
 void CDS_Grid::Resize(int32_t width, int32_t height) {
-  std::vector<ScriptValue> fresh(size_t(width) * size_t(height));
+  GridCells fresh(size_t(width) * size_t(height));
   const int32_t keepColumns = std::min(width, width_), keepRows = std::min(height, height_);
   for (int32_t x = 0; x < keepColumns; ++x) {
     ScriptValue* from = Column(x);
@@ -167,7 +177,7 @@ bool CDS_Grid::Read(const char* text) {
   // Every value takes at least its kind word: a count the bytes cannot hold
   // is damage, refused before anything is allocated for it.
   if (width < 0 || height < 0 || count > kMaxGridCells || !DS_StreamHolds(&stream, count)) return false;
-  std::vector<ScriptValue> fresh(static_cast<size_t>(count));
+  GridCells fresh(static_cast<size_t>(count));
   for (ScriptValue& cell : fresh)
     if (!DS_ValueRead(&cell, &stream)) {
       FreeCells(fresh);

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "ds/store.h"
 
@@ -26,6 +26,33 @@ struct GridArea {
   int64_t x0 = 0, x1 = -1, y0 = 0, y1 = -1;
   bool disk = false;
   double xm = 0, ym = 0, rr = 0;  // disk centre and squared radius
+};
+
+// Cell storage. Zero bytes are a real 0, so it comes zeroed from calloc and
+// the pages of a large grid are cleared by the system as they are touched.
+// Releasing the values is the owner's work; this frees only the bytes.
+class GridCells {
+ public:
+  GridCells() = default;
+  explicit GridCells(size_t count);
+  GridCells(GridCells&& other) noexcept { Swap(other); }
+  GridCells& operator=(GridCells&& other) noexcept {
+    Swap(other);
+    return *this;
+  }
+  ~GridCells();
+  ScriptValue* data() const { return data_; }
+  size_t size() const { return size_; }
+  ScriptValue* begin() const { return data_; }
+  ScriptValue* end() const { return data_ + size_; }
+
+ private:
+  void Swap(GridCells& other) {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+  }
+  ScriptValue* data_ = nullptr;
+  size_t size_ = 0;
 };
 
 class CDS_Grid : public DSContainer {
@@ -90,7 +117,7 @@ class CDS_Grid : public DSContainer {
  private:
   int32_t width_ = 0;
   int32_t height_ = 0;
-  std::vector<ScriptValue> cells_;  // [x][y] at x * height + y
+  GridCells cells_;  // [x][y] at x * height + y
 };
 
 // Reserves the first free grid slot and builds a grid of real 0 cells there.

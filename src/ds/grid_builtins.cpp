@@ -39,16 +39,6 @@ const ScriptValue* ValueArg(int argc, const ScriptValue* args, int i) {
   return i < argc ? &args[i] : &kNone;
 }
 
-// The cell a single-cell built-in addresses, or null after the console line
-// an access outside the grid gets ("reading" or "writing").
-ScriptValue* CellArg(CDS_Grid* grid, int argc, const ScriptValue* args, const char* access) {
-  const int32_t x = RoundedArg(argc, args, 1), y = RoundedArg(argc, args, 2);
-  if (grid->Inside(x, y)) return grid->Cell(x, y);
-  g_OutputConsole->Output("Grid %d, index out of bounds %s [%d,%d] - size is [%d,%d]\n", DS_IdArg(argc, args, 0),
-                          access, x, y, grid->Width(), grid->Height());
-  return nullptr;
-}
-
 // --- size and whole-grid operations ---
 
 TW_BUILTIN(ds_grid_create) {
@@ -130,55 +120,55 @@ TW_BUILTIN(ds_grid_sort) {
 
 // --- single cells ---
 
-// The checking handlers report a bad id and print the out-of-bounds line;
-// the fast ones skip both (a bad id or a cell outside reads as real 0 and
-// writes nothing), so neither ever touches memory outside a live grid.
-template <bool kChecked>
-CDS_Grid* AccessedGrid(int argc, const ScriptValue* args) {
-  if constexpr (kChecked) return GridArg(argc, args, 0);
-  return DS_GetAs<CDS_Grid>(eDS_Grid, DS_IdArg(argc, args, 0));
-}
-
-template <bool kChecked>
-ScriptValue* AccessedCell(CDS_Grid* grid, int argc, const ScriptValue* args, const char* access) {
-  if constexpr (kChecked) return CellArg(grid, argc, args, access);
+// The cell a single-cell built-in addresses, or null. The checking form
+// reports a bad id and prints a line for a cell outside the grid ("reading"
+// or "writing"); the fast form of ds_grid_set and ds_grid_get skips both,
+// yet neither ever touches memory outside a live grid. `noGrid` tells a bad
+// id from a cell outside.
+template <bool kChecked = true>
+ScriptValue* CellArg(int argc, const ScriptValue* args, const char* access, bool* noGrid = nullptr) {
+  CDS_Grid* grid = kChecked ? GridArg(argc, args, 0) : DS_GetAs<CDS_Grid>(eDS_Grid, DS_IdArg(argc, args, 0));
+  if (noGrid) *noGrid = !grid;
+  if (!grid) return nullptr;
   const int32_t x = RoundedArg(argc, args, 1), y = RoundedArg(argc, args, 2);
-  return grid->Inside(x, y) ? grid->Cell(x, y) : nullptr;
-}
-
-// The cell of a checked write, or null.
-ScriptValue* WrittenCell(int argc, const ScriptValue* args) {
-  CDS_Grid* grid = GridArg(argc, args, 0);
-  return grid ? CellArg(grid, argc, args, "writing") : nullptr;
+  if (grid->Inside(x, y)) return grid->Cell(x, y);
+  if (kChecked)
+    g_OutputConsole->Output("Grid %d, index out of bounds %s [%d,%d] - size is [%d,%d]\n", DS_IdArg(argc, args, 0),
+                            access, x, y, grid->Width(), grid->Height());
+  return nullptr;
 }
 
 template <bool kChecked>
 void GridSet(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
-  CDS_Grid* grid = AccessedGrid<kChecked>(argc, args);
-  if (!grid) return;
-  if (ScriptValue* cell = AccessedCell<kChecked>(grid, argc, args, "writing"))
-    ScriptValue_Copy(cell, ValueArg(argc, args, 3));
+  ScriptValue* cell = CellArg<kChecked>(argc, args, "writing");
+  if (!cell) return;
+  const ScriptValue* value = ValueArg(argc, args, 3);
+  if (cell->kind == kKindReal && value->kind == kKindReal)
+    cell->real = value->real;  // the common case, without a call
+  else
+    ScriptValue_Copy(cell, value);
 }
 
+// A cell outside gives real 0; a bad id leaves the result (checking) or
+// gives real 0 too (fast).
 template <bool kChecked>
 void GridGet(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
-  CDS_Grid* grid = AccessedGrid<kChecked>(argc, args);
-  ScriptValue* cell = grid ? AccessedCell<kChecked>(grid, argc, args, "reading") : nullptr;
-  if (cell)
+  bool noGrid = false;
+  if (ScriptValue* cell = CellArg<kChecked>(argc, args, "reading", &noGrid))
     ReturnCopy(result, cell);
-  else if (grid || !kChecked)
+  else if (!noGrid || !kChecked)
     Return(result, 0);
 }
 
 TW_BUILTIN(ds_grid_set_pre) {
-  if (ScriptValue* cell = WrittenCell(argc, args)) {
+  if (ScriptValue* cell = CellArg(argc, args, "writing")) {
     ScriptValue_Copy(cell, ValueArg(argc, args, 3));
     ReturnCopy(result, cell);
   }
 }
 
 TW_BUILTIN(ds_grid_set_post) {
-  if (ScriptValue* cell = WrittenCell(argc, args)) {
+  if (ScriptValue* cell = CellArg(argc, args, "writing")) {
     ReturnCopy(result, cell);
     ScriptValue_Copy(cell, ValueArg(argc, args, 3));
   }
@@ -186,7 +176,7 @@ TW_BUILTIN(ds_grid_set_post) {
 
 template <int kOp>
 void CellOp(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
-  if (ScriptValue* cell = WrittenCell(argc, args)) DS_ApplyOp(kOp, cell, ValueArg(argc, args, 3));
+  if (ScriptValue* cell = CellArg(argc, args, "writing")) DS_ApplyOp(kOp, cell, ValueArg(argc, args, 3));
 }
 
 // --- regions and disks ---
