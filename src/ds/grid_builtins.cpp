@@ -33,11 +33,10 @@ GridArea DiskArg(const CDS_Grid& grid, int argc, const ScriptValue* args, int fi
   return grid.Disk(Arg(argc, args, first), Arg(argc, args, first + 1), Arg(argc, args, first + 2));
 }
 
+const ScriptValue kRealZero{};
+
 // The argument at i, or real 0 past the caller's values.
-const ScriptValue* ValueArg(int argc, const ScriptValue* args, int i) {
-  static const ScriptValue kNone;
-  return i < argc ? &args[i] : &kNone;
-}
+const ScriptValue* ValueArg(int argc, const ScriptValue* args, int i) { return i < argc ? &args[i] : &kRealZero; }
 
 // --- size and whole-grid operations ---
 
@@ -254,8 +253,7 @@ void GridStat(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, Scrip
       if (!best || Beats(cell, *best, kStat == Stat::kMax)) best = &cell;
       return false;
     });
-    static const ScriptValue kZero;
-    ReturnCopy(result, best ? best : &kZero);
+    ReturnCopy(result, best ? best : &kRealZero);
   }
 }
 
