@@ -180,23 +180,20 @@ void CellOp(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptV
 
 // --- regions and disks ---
 
-template <int kOp>
-void RegionOp(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
-  CDS_Grid* grid = GridArg(argc, args, 0);
-  if (!grid) return;
-  const ScriptValue* value = ValueArg(argc, args, 5);
-  grid->Visit(RegionArg(*grid, argc, args, 1), [value](int64_t, int64_t, ScriptValue& cell) {
-    DS_ApplyOp(kOp, &cell, value);
-    return false;
-  });
+// A region (arguments 1 to 4, the value 5th) or a disk (arguments 1 to 3,
+// the value 4th).
+template <bool kDisk>
+GridArea AreaArg(const CDS_Grid& grid, int argc, const ScriptValue* args) {
+  return kDisk ? DiskArg(grid, argc, args, 1) : RegionArg(grid, argc, args, 1);
 }
+constexpr int AreaValueArg(bool disk) { return disk ? 4 : 5; }
 
-template <int kOp>
-void DiskOp(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
+template <int kOp, bool kDisk>
+void AreaOp(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
   CDS_Grid* grid = GridArg(argc, args, 0);
   if (!grid) return;
-  const ScriptValue* value = ValueArg(argc, args, 4);
-  grid->Visit(DiskArg(*grid, argc, args, 1), [value](int64_t, int64_t, ScriptValue& cell) {
+  const ScriptValue* value = ValueArg(argc, args, AreaValueArg(kDisk));
+  grid->Visit(AreaArg<kDisk>(*grid, argc, args), [value](int64_t, int64_t, ScriptValue& cell) {
     DS_ApplyOp(kOp, &cell, value);
     return false;
   });
@@ -212,15 +209,9 @@ void GridRegionOp(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, S
                   RoundedArg(argc, args, 7), kOp);
 }
 
-// The statistics and searches, each over a region (arguments 1 to 4, the
-// value 5th) or a disk (arguments 1 to 3, the value 4th).
+// The statistics and searches over a region or a disk.
 enum class Stat { kSum, kMean, kMax, kMin };
 enum class Found { kExists, kX, kY };
-
-template <bool kDisk>
-GridArea AreaArg(const CDS_Grid& grid, int argc, const ScriptValue* args) {
-  return kDisk ? DiskArg(grid, argc, args, 1) : RegionArg(grid, argc, args, 1);
-}
 
 // The first cell in scan order fixes the kind; later cells of that kind
 // replace it when larger (or smaller): reals plainly, strings bytewise.
@@ -261,7 +252,7 @@ template <Found kFound, bool kDisk>
 void GridFind(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
   CDS_Grid* grid = GridArg(argc, args, 0);
   if (!grid) return;
-  const ScriptValue* value = ValueArg(argc, args, kDisk ? 4 : 5);
+  const ScriptValue* value = ValueArg(argc, args, AreaValueArg(kDisk));
   int64_t fx = 0, fy = 0;
   const bool found = grid->Visit(AreaArg<kDisk>(*grid, argc, args), [&](int64_t x, int64_t y, const ScriptValue& cell) {
     if (DS_CompareValues(&cell, value) != 0) return false;
@@ -284,12 +275,12 @@ const NamedBuiltin kGridBuiltins[] = {
     {"ds_grid_set_post", ds_grid_set_post},
     {"ds_grid_add", CellOp<eGridOp_Add>},
     {"ds_grid_multiply", CellOp<eGridOp_Multiply>},
-    {"ds_grid_set_region", RegionOp<eGridOp_Set>},
-    {"ds_grid_add_region", RegionOp<eGridOp_Add>},
-    {"ds_grid_multiply_region", RegionOp<eGridOp_Multiply>},
-    {"ds_grid_set_disk", DiskOp<eGridOp_Set>},
-    {"ds_grid_add_disk", DiskOp<eGridOp_Add>},
-    {"ds_grid_multiply_disk", DiskOp<eGridOp_Multiply>},
+    {"ds_grid_set_region", AreaOp<eGridOp_Set, false>},
+    {"ds_grid_add_region", AreaOp<eGridOp_Add, false>},
+    {"ds_grid_multiply_region", AreaOp<eGridOp_Multiply, false>},
+    {"ds_grid_set_disk", AreaOp<eGridOp_Set, true>},
+    {"ds_grid_add_disk", AreaOp<eGridOp_Add, true>},
+    {"ds_grid_multiply_disk", AreaOp<eGridOp_Multiply, true>},
     {"ds_grid_set_grid_region", GridRegionOp<eGridOp_Set>},
     {"ds_grid_add_grid_region", GridRegionOp<eGridOp_Add>},
     {"ds_grid_multiply_grid_region", GridRegionOp<eGridOp_Multiply>},
