@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ds/builtin_helpers.h"
 #include "ds/ds.h"
 #include "ds/ds_builtins.h"
 #include "ds/grid.h"
@@ -16,12 +17,6 @@ CDS_Grid* GridArg(int argc, const ScriptValue* args, int i) {
   return DS_ArgContainer<CDS_Grid>(eDS_Grid, argc, args, i);
 }
 
-// A value handed back to a script.
-void ReturnCopy(ScriptValue* result, const ScriptValue* value) {
-  ScriptValue_Copy(result, value);
-  DS_StripMarks(result);
-}
-
 // The region x1, y1, x2, y2 in the four arguments from `first`.
 GridArea RegionArg(const CDS_Grid& grid, int argc, const ScriptValue* args, int first) {
   return grid.Region(RoundedArg(argc, args, first), RoundedArg(argc, args, first + 1),
@@ -32,11 +27,6 @@ GridArea RegionArg(const CDS_Grid& grid, int argc, const ScriptValue* args, int 
 GridArea DiskArg(const CDS_Grid& grid, int argc, const ScriptValue* args, int first) {
   return grid.Disk(Arg(argc, args, first), Arg(argc, args, first + 1), Arg(argc, args, first + 2));
 }
-
-const ScriptValue kRealZero{};
-
-// The argument at i, or real 0 past the caller's values.
-const ScriptValue* ValueArg(int argc, const ScriptValue* args, int i) { return i < argc ? &args[i] : &kRealZero; }
 
 // --- size and whole-grid operations ---
 
@@ -52,15 +42,9 @@ TW_BUILTIN(ds_grid_create) {
   Return(result, id);
 }
 
-TW_BUILTIN(ds_grid_destroy) {
-  if (GridArg(argc, args, 0)) DS_Destroy(eDS_Grid, DS_IdArg(argc, args, 0));
-}
+TW_BUILTIN(ds_grid_destroy) { DS_DestroyBuiltin<CDS_Grid>(eDS_Grid, argc, args); }
 
-TW_BUILTIN(ds_grid_copy) {
-  CDS_Grid* destination = GridArg(argc, args, 0);
-  CDS_Grid* source = destination ? GridArg(argc, args, 1) : nullptr;
-  if (source) destination->CopyFrom(*source);
-}
+TW_BUILTIN(ds_grid_copy) { DS_CopyBuiltin<CDS_Grid>(eDS_Grid, argc, args); }
 
 TW_BUILTIN(ds_grid_resize) {
   CDS_Grid* grid = GridArg(argc, args, 0);
@@ -91,7 +75,7 @@ TW_BUILTIN(ds_grid_height) {
 }
 
 TW_BUILTIN(ds_grid_clear) {
-  if (CDS_Grid* grid = GridArg(argc, args, 0)) grid->Clear(ValueArg(argc, args, 1));
+  if (CDS_Grid* grid = GridArg(argc, args, 0)) grid->Clear(DS_ValueArg(argc, args, 1));
 }
 
 TW_BUILTIN(ds_grid_shuffle) {
@@ -99,7 +83,7 @@ TW_BUILTIN(ds_grid_shuffle) {
 }
 
 TW_BUILTIN(ds_grid_write) {
-  if (CDS_Grid* grid = GridArg(argc, args, 0)) ScriptValue_SetText(result, grid->Write().c_str());
+  if (CDS_Grid* grid = GridArg(argc, args, 0)) DS_ReturnText(result, grid->Write());
 }
 
 TW_BUILTIN(ds_grid_read) {
@@ -141,7 +125,7 @@ template <bool kChecked>
 void GridSet(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
   ScriptValue* cell = CellArg<kChecked>(argc, args, "writing");
   if (!cell) return;
-  const ScriptValue* value = ValueArg(argc, args, 3);
+  const ScriptValue* value = DS_ValueArg(argc, args, 3);
   if (cell->kind == kKindReal && value->kind == kKindReal)
     cell->real = value->real;  // the common case, without a call
   else
@@ -154,28 +138,28 @@ template <bool kChecked>
 void GridGet(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
   bool noGrid = false;
   if (ScriptValue* cell = CellArg<kChecked>(argc, args, "reading", &noGrid))
-    ReturnCopy(result, cell);
+    DS_ReturnCopy(result, cell);
   else if (!noGrid || !kChecked)
     Return(result, 0);
 }
 
 TW_BUILTIN(ds_grid_set_pre) {
   if (ScriptValue* cell = CellArg(argc, args, "writing")) {
-    ScriptValue_Copy(cell, ValueArg(argc, args, 3));
-    ReturnCopy(result, cell);
+    ScriptValue_Copy(cell, DS_ValueArg(argc, args, 3));
+    DS_ReturnCopy(result, cell);
   }
 }
 
 TW_BUILTIN(ds_grid_set_post) {
   if (ScriptValue* cell = CellArg(argc, args, "writing")) {
-    ReturnCopy(result, cell);
-    ScriptValue_Copy(cell, ValueArg(argc, args, 3));
+    DS_ReturnCopy(result, cell);
+    ScriptValue_Copy(cell, DS_ValueArg(argc, args, 3));
   }
 }
 
 template <int kOp>
 void CellOp(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
-  if (ScriptValue* cell = CellArg(argc, args, "writing")) DS_ApplyOp(kOp, cell, ValueArg(argc, args, 3));
+  if (ScriptValue* cell = CellArg(argc, args, "writing")) DS_ApplyOp(kOp, cell, DS_ValueArg(argc, args, 3));
 }
 
 // --- regions and disks ---
@@ -186,13 +170,13 @@ template <bool kDisk>
 GridArea AreaArg(const CDS_Grid& grid, int argc, const ScriptValue* args) {
   return kDisk ? DiskArg(grid, argc, args, 1) : RegionArg(grid, argc, args, 1);
 }
-constexpr int AreaValueArg(bool disk) { return disk ? 4 : 5; }
+constexpr int AreaDS_ValueArg(bool disk) { return disk ? 4 : 5; }
 
 template <int kOp, bool kDisk>
 void AreaOp(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
   CDS_Grid* grid = GridArg(argc, args, 0);
   if (!grid) return;
-  const ScriptValue* value = ValueArg(argc, args, AreaValueArg(kDisk));
+  const ScriptValue* value = DS_ValueArg(argc, args, AreaDS_ValueArg(kDisk));
   grid->Visit(AreaArg<kDisk>(*grid, argc, args), [value](int64_t, int64_t, ScriptValue& cell) {
     DS_ApplyOp(kOp, &cell, value);
     return false;
@@ -244,7 +228,7 @@ void GridStat(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, Scrip
       if (!best || Beats(cell, *best, kStat == Stat::kMax)) best = &cell;
       return false;
     });
-    ReturnCopy(result, best ? best : &kRealZero);
+    DS_ReturnStored(result, best);
   }
 }
 
@@ -252,7 +236,7 @@ template <Found kFound, bool kDisk>
 void GridFind(ScriptValue* result, CObjInstance*, CObjInstance*, int argc, ScriptValue* args) {
   CDS_Grid* grid = GridArg(argc, args, 0);
   if (!grid) return;
-  const ScriptValue* value = ValueArg(argc, args, AreaValueArg(kDisk));
+  const ScriptValue* value = DS_ValueArg(argc, args, AreaDS_ValueArg(kDisk));
   int64_t fx = 0, fy = 0;
   const bool found = grid->Visit(AreaArg<kDisk>(*grid, argc, args), [&](int64_t x, int64_t y, const ScriptValue& cell) {
     if (DS_CompareValues(&cell, value) != 0) return false;
