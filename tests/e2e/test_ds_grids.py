@@ -3,8 +3,6 @@ sees with show_debug_message: areas, a join past 1,024 bytes, a row sort,
 a grid-region copy onto the same grid, the text form read back, and the
 lines an access outside the grid or a destroyed grid gives."""
 
-import os
-
 from test_tws_programs import game
 from twtest import RunnerTest
 
@@ -42,15 +40,9 @@ show_debug_message("still running");
 game_end();
 """
 
-
 class DSGrids(RunnerTest):
     def test_a_game_works_a_grid(self):
-        path = self.pack(game(MAIN))
-        out = self.path("out.txt")
-        result = self.run_runner(["-game", path, "-output", out])
-        self.assertEqual(result.returncode, 0, result.stderr)
-        with open(out, encoding="utf-8", errors="replace") as f:
-            lines = f.read().splitlines()
+        lines = self.game_output(game(MAIN)).splitlines()
         printed = [line for line in lines if line.split(" ")[0] in
                    ("sum", "found", "joined", "sorted", "shifted", "read", "exists", "still")]
         self.assertEqual(printed, [

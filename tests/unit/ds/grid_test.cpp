@@ -197,21 +197,9 @@ TEST_F(DSGrid, EveryGridBuiltinRefusesAMissingGrid) {
         {"ds_grid_sort", {bad, 0.0, 1.0}, -12345},
     };
     for (const Case& c : cases) {
-      const int index = FunctionRegistry_Find(c.name);
-      ASSERT_GE(index, 0) << c.name;
-      std::vector<ScriptValue> args;
-      for (const Value& v : c.args) {
-        ScriptValue copy;
-        ScriptValue_Copy(&copy, &v.v);
-        args.push_back(copy);
-      }
-      Error_ResetForTests();
-      ScriptValue result = ScriptValue::FromReal(-12345);
-      FunctionRegistry_Call(index, nullptr, nullptr, &result, int(args.size()), args.data());
-      EXPECT_TRUE(Error_Occurred() && Error_LastText().find(kMissing) != std::string::npos) << c.name << " " << bad;
-      EXPECT_EQ(Show(result), Show(ScriptValue::FromReal(c.result))) << c.name << " " << bad;
-      ScriptValue_Free(&result);
-      for (ScriptValue& v : args) ScriptValue_Free(&v);
+      const dstest::Called r = Call(c.name, c.args);
+      EXPECT_TRUE(Reported(r, kMissing)) << c.name << " " << bad;
+      EXPECT_EQ(Show(r.result), Show(ScriptValue::FromReal(c.result))) << c.name << " " << bad;
     }
   }
   EXPECT_EQ(Dump(g), std::vector<std::string>(4, "r:0"));
