@@ -53,8 +53,9 @@ std::vector<Case> Cases() {
        "local l = {} for i = 0, 999999 do l[#l + 1] = i end "
        "local s = 0 for i = 0, 999999 do s = s + l[i + 1] end return s"},
       {"grid 1000x1000 fill+sum",
-       "var g, x, y, s; g = ds_grid_create(1000, 1000);"
-       "for (x = 0; x < 1000; x += 1) for (y = 0; y < 1000; y += 1) ds_grid_set(g, x, y, x + y);"
+       // i and j: x and y are an instance's built-in variables.
+       "var g, i, j, s; g = ds_grid_create(1000, 1000);"
+       "for (i = 0; i < 1000; i += 1) for (j = 0; j < 1000; j += 1) ds_grid_set(g, i, j, i + j);"
        "s = ds_grid_get_sum(g, 0, 0, 999, 999); ds_grid_destroy(g); return s;",
        "local g = {} for x = 0, 999 do local c = {} g[x] = c for y = 0, 999 do c[y] = x + y end end "
        "local s = 0 for x = 0, 999 do local c = g[x] for y = 0, 999 do s = s + c[y] end end return s"},

@@ -145,6 +145,7 @@ const BuiltinFamily kFamilies[] = {
     DS_StackBuiltins,
     DS_QueueBuiltins,
     DS_PriorityBuiltins,
+    DS_GridBuiltins,
 };
 
 TW_BUILTIN(ds_set_precision) { DS_SetPrecision(Arg(argc, args, 0)); }

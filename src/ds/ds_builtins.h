@@ -12,3 +12,5 @@ std::span<const NamedBuiltin> DS_StackBuiltins();
 std::span<const NamedBuiltin> DS_QueueBuiltins();
 // Priority queues (priority.cpp).
 std::span<const NamedBuiltin> DS_PriorityBuiltins();
+// Grids (grid_builtins.cpp).
+std::span<const NamedBuiltin> DS_GridBuiltins();

@@ -14,12 +14,7 @@ from twtest import RunnerTest
 
 class Buffers(RunnerTest):
     def run_game(self, main):
-        path = self.pack(game(main + "\ngame_end();\n"))
-        out = self.path("out.txt")
-        result = self.run_runner(["-game", path, "-output", out])
-        self.assertEqual(result.returncode, 0, result.stderr)
-        with open(out, encoding="utf-8", errors="replace") as f:
-            text = f.read()
+        text = self.game_output(game(main + "\ngame_end();\n"))
         # The script marks its own lines; reported errors stand between them.
         return [line[2:] for line in text.splitlines() if line.startswith("> ")], text
 

@@ -3,7 +3,6 @@ what it gets with show_debug_message: the orders each container hands values
 back in, a queue drained past its compaction, a text form written and read
 into another container, and a bad id reported without ending the game."""
 
-import os
 
 from test_tws_programs import game
 from twtest import RunnerTest
@@ -42,12 +41,7 @@ game_end();
 
 class DSStacksGame(RunnerTest):
     def test_stack_queue_and_priority_seen_from_a_script(self):
-        path = self.pack(game(MAIN))
-        out = self.path("out.txt")
-        result = self.run_runner(["-game", path, "-output", out])
-        self.assertEqual(result.returncode, 0, result.stderr)
-        with open(out, encoding="utf-8", errors="replace") as f:
-            printed = f.read().splitlines()
+        printed = self.game_output(game(MAIN)).splitlines()
         self.assertEqual(printed[:8], [
             "pop 3 two 1",
             "empty pop 0 size 0",

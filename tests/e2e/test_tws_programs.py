@@ -5,7 +5,6 @@ two paths differ on purpose (the machine truncates and compares with an
 epsilon, the interpreter rounds and compares exactly), both answers are
 pinned down."""
 
-import os
 
 from twtest import RunnerTest
 
@@ -39,14 +38,7 @@ def game(main, scripts=None, objects=(), instances=()):
 class TwsPrograms(RunnerTest):
     def output(self, description, mode):
         """The lines the game printed, run on `mode`."""
-        path = self.pack(description)
-        out = self.path("out.txt")
-        if os.path.exists(out):
-            os.remove(out)
-        result = self.run_runner(["-game", path, "-output", out] + list(mode))
-        self.assertEqual(result.returncode, 0, result.stderr)
-        with open(out, encoding="utf-8", errors="replace") as f:
-            return f.read().splitlines()
+        return self.game_output(description, mode).splitlines()
 
     def both(self, description, expected, **_):
         for mode in (MACHINE, TREE):

@@ -61,6 +61,18 @@ class RunnerTest(unittest.TestCase):
         subprocess.run([PACK, src, "-o", out], check=True, env=self.env)
         return out
 
+    def game_output(self, description, args=()):
+        """Packs the game, runs it to a clean end with "-output" and returns
+        the text of the output console."""
+        path = self.pack(description)
+        out = self.path("out.txt")
+        if os.path.exists(out):
+            os.remove(out)
+        result = self.run_runner(["-game", path, "-output", out] + list(args))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(out, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
     def write(self, name, data):
         p = self.path(name)
         os.makedirs(os.path.dirname(p), exist_ok=True)

@@ -107,20 +107,7 @@ TEST_F(BufferBuiltins, CountKindAndIdAreCheckedFirst) {
       {"buffer_delete", {}, "Illegal argument count", 0},
   };
   for (const auto& c : cases) {
-    const int index = FunctionRegistry_Find(c.name);
-    ASSERT_GE(index, 0) << c.name;
-    Called out;
-    out.result = ScriptValue::FromReal(-12345);
-    std::vector<ScriptValue> values;
-    for (const Value& a : c.args) {
-      ScriptValue copy;
-      ScriptValue_Copy(&copy, &a.v);
-      values.push_back(copy);
-    }
-    Error_ResetForTests();
-    FunctionRegistry_Call(index, nullptr, nullptr, &out.result, int(values.size()), values.data());
-    out.error = Error_Occurred() ? Error_LastText() : "";
-    for (ScriptValue& v : values) ScriptValue_Free(&v);
+    const Called out = Call(c.name, c.args);
     EXPECT_EQ(Message(out), c.message) << c.name << " with " << c.args.size() << " arguments";
     EXPECT_EQ(out.Real(), c.result) << c.name;
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ struct Called {
 };
 
 // `initial` is what the caller put in the result before the call.
-inline Called Call(const char* name, std::initializer_list<Value> args = {}, double initial = -12345) {
+inline Called Call(const char* name, std::span<const Value> args, double initial = -12345) {
   const int index = FunctionRegistry_Find(name);
   EXPECT_GE(index, 0) << name << " is not registered";
   Called out;
@@ -53,6 +54,10 @@ inline Called Call(const char* name, std::initializer_list<Value> args = {}, dou
   if (Error_Occurred()) out.error = Error_LastText();
   for (ScriptValue& v : values) ScriptValue_Free(&v);
   return out;
+}
+
+inline Called Call(const char* name, std::initializer_list<Value> args = {}, double initial = -12345) {
+  return Call(name, std::span<const Value>(args.begin(), args.size()), initial);
 }
 
 }  // namespace dstest

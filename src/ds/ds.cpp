@@ -1,3 +1,0 @@
-#include "ds/ds.h"
-
-void DS_SetGridAccessChecked(bool) {}
