@@ -55,4 +55,34 @@ inline Called Call(const char* name, std::initializer_list<Value> args = {}, dou
   return out;
 }
 
+// As Call, with the arguments gathered at run time.
+inline Called CallArgs(const char* name, const std::vector<Value>& args, double initial = -12345) {
+  const int index = FunctionRegistry_Find(name);
+  EXPECT_GE(index, 0) << name << " is not registered";
+  Called out;
+  out.result = ScriptValue::FromReal(initial);
+  if (index < 0) return out;
+  std::vector<ScriptValue> values(args.size());
+  for (size_t i = 0; i < args.size(); ++i) ScriptValue_Copy(&values[i], &args[i].v);
+  Error_ResetForTests();
+  FunctionRegistry_Call(index, nullptr, nullptr, &out.result, int(values.size()), values.data());
+  if (Error_Occurred()) out.error = Error_LastText();
+  for (ScriptValue& v : values) ScriptValue_Free(&v);
+  return out;
+}
+
+// Each text read into the container by `read` is refused without a report:
+// `write` gives what it gave before.
+inline void ExpectTextsRefused(const char* read, const char* write, double id,
+                               const std::vector<std::string>& texts) {
+  const std::string before = Call(write, {id}).Text();
+  for (const std::string& text : texts) {
+    EXPECT_EQ(Call(read, {id, text.c_str()}).error, "") << text;
+    EXPECT_EQ(Call(write, {id}).Text(), before) << text;
+  }
+  // Anything but a string is no text at all.
+  Call(read, {id, 5.0});
+  EXPECT_EQ(Call(write, {id}).Text(), before);
+}
+
 }  // namespace dstest
