@@ -32,8 +32,8 @@ struct Case {
 
 // Pseudo-random numbers below a million that both languages compute exactly
 // (the products stay below 2^53), so both sides sort the same values.
-const char* kTwsRandom = "x = (x * 16807) mod 2147483647; v = x mod 1000000;";
-const char* kLuaRandom = "x = (x * 16807) % 2147483647 local v = x % 1000000";
+const char* kTwsRandom = "r = (r * 16807) mod 2147483647; v = r mod 1000000;";
+const char* kLuaRandom = "r = (r * 16807) % 2147483647 local v = r % 1000000";
 
 std::vector<Case> Cases() {
   return {
@@ -60,11 +60,11 @@ std::vector<Case> Cases() {
        "local g = {} for x = 0, 999 do local c = {} g[x] = c for y = 0, 999 do c[y] = x + y end end "
        "local s = 0 for x = 0, 999 do local c = g[x] for y = 0, 999 do s = s + c[y] end end return s"},
       {"list sort 100000",
-       std::string("var l, i, x, v; x = 1; l = ds_list_create(); for (i = 0; i < 100000; i += 1) { ") + kTwsRandom +
+       std::string("var l, i, r, v; r = 1; l = ds_list_create(); for (i = 0; i < 100000; i += 1) { ") + kTwsRandom +
            " ds_list_add(l, v); } ds_list_sort(l, true);"
            "v = ds_list_find_value(l, 0) + ds_list_find_value(l, 50000) * 3 + ds_list_find_value(l, 99999) * 7;"
            "ds_list_destroy(l); return v;",
-       std::string("local l = {} local x = 1 for i = 1, 100000 do ") + kLuaRandom +
+       std::string("local l = {} local r = 1 for i = 1, 100000 do ") + kLuaRandom +
            " l[i] = v end table.sort(l) return l[1] + l[50001] * 3 + l[100000] * 7"},
   };
 }

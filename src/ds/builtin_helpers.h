@@ -38,6 +38,14 @@ void DS_DestroyBuiltin(DSKind kind, int argc, const ScriptValue* args) {
   if (DS_FirstArg<T>(kind, argc, args)) DS_Destroy(kind, DS_IdArg(argc, args, 0));
 }
 
+// ds_list_destroy and ds_map_destroy report only an id outside the table; a
+// free slot inside it is passed over.
+inline void DS_DestroyHolderBuiltin(DSKind kind, int argc, const ScriptValue* args) {
+  const int32_t id = DS_IdArg(argc, args, 0);
+  if (id < 0 || id >= DS_TableLength(kind)) DS_ReportMissing();
+  else DS_Destroy(kind, id);
+}
+
 // (destination, source): one report when either id is bad.
 template <class T>
 void DS_CopyBuiltin(DSKind kind, int argc, const ScriptValue* args) {

@@ -144,6 +144,8 @@ const BuiltinFamily kFamilies[] = {
     DS_StoreBuiltins,
     DS_StackBuiltins,
     DS_QueueBuiltins,
+    DS_ListBuiltins,
+    DS_MapBuiltins,
     DS_PriorityBuiltins,
     DS_GridBuiltins,
 };

@@ -10,6 +10,10 @@ std::span<const NamedBuiltin> DS_StoreBuiltins();
 // Stacks and queues (stack_queue.cpp).
 std::span<const NamedBuiltin> DS_StackBuiltins();
 std::span<const NamedBuiltin> DS_QueueBuiltins();
+// Lists (list_builtins.cpp).
+std::span<const NamedBuiltin> DS_ListBuiltins();
+// Maps (map_builtins.cpp).
+std::span<const NamedBuiltin> DS_MapBuiltins();
 // Priority queues (priority.cpp).
 std::span<const NamedBuiltin> DS_PriorityBuiltins();
 // Grids (grid_builtins.cpp).

@@ -104,6 +104,14 @@ void DS_Destroy(DSKind kind, int id) {
   DeleteDoomed();
 }
 
+DSDeferDeletes::DSDeferDeletes() : outermost_(!Store().deleting) { Store().deleting = true; }
+
+DSDeferDeletes::~DSDeferDeletes() {
+  if (!outermost_) return;
+  Store().deleting = false;
+  DeleteDoomed();
+}
+
 int DS_TableLength(DSKind kind) {
   DSTable* t = Table(kind);
   return t ? int(t->items.size()) : 0;
@@ -172,8 +180,7 @@ void DS_ReleaseNested(const DSContainer* holder, ScriptValue* value) {
       if (std::find(owners.begin(), owners.end(), holder->Serial()) != owners.end()) DS_Destroy(kind, id);
     }
   }
-  value->kind &= 0x0000FFFFu;
-  ScriptValue_Free(value);
+  DS_DropValue(value);
 }
 
 void DS_ReportMissing() { Error_ReportRuntime(ErrorSeverity::kError, "Data structure with index does not exist."); }

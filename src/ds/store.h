@@ -64,6 +64,20 @@ int DS_TableLength(DSKind kind);
 int DS_TableCapacity(DSKind kind);
 // Every container of the kind, empty slots as null.
 DSContainer* const* DS_Items(DSKind kind, int* length);
+// While one lives, destroyed containers leave their slots at once but are
+// deleted only when the outermost guard ends. A list or map that is being
+// cleared may be owned back by a container it owns; the guard keeps it alive
+// until it has walked all its values.
+class DSDeferDeletes {
+ public:
+  DSDeferDeletes();
+  ~DSDeferDeletes();
+  DSDeferDeletes(const DSDeferDeletes&) = delete;
+  DSDeferDeletes& operator=(const DSDeferDeletes&) = delete;
+
+ private:
+  bool outermost_;
+};
 // Destroys every container of every kind and empties the tables; the
 // precision goes back to 1e-8.
 void DS_ResetAll();
@@ -92,6 +106,13 @@ void DS_AdoptNested(const DSContainer* holder, const ScriptValue* value);
 // destroys the nested container when the mark counts and the holder owns
 // it, then clears the marks and frees the value.
 void DS_ReleaseNested(const DSContainer* holder, ScriptValue* value);
+
+// Deleting or overwriting a stored value: its marks go, the container it
+// named stays.
+inline void DS_DropValue(ScriptValue* value) {
+  value->kind &= 0x0000FFFFu;
+  ScriptValue_Free(value);
+}
 
 // An id argument: nearest integer, halves to even.
 inline int32_t DS_IdArg(int argc, const ScriptValue* args, int i) { return RoundedArg(argc, args, i); }

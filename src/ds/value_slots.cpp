@@ -1,5 +1,7 @@
 #include "ds/value_slots.h"
 
+#include <cstring>
+
 void DSValueSlots::Grow(int32_t capacity) {
   if (capacity > Capacity()) slots_.resize(size_t(capacity));
 }
@@ -19,6 +21,19 @@ void DSValueSlots::Move(int32_t from, int32_t to) {
   Release(to);
   slots_[size_t(to)] = slots_[size_t(from)];
   slots_[size_t(from)] = ScriptValue{};
+}
+
+void DSValueSlots::OpenGap(int32_t at, int32_t end) {
+  ScriptValue* slot = slots_.data() + at;
+  std::memmove(static_cast<void*>(slot + 1), slot, sizeof(ScriptValue) * size_t(end - at));
+  slots_[size_t(at)] = ScriptValue{};
+}
+
+void DSValueSlots::CloseGap(int32_t at, int32_t end) {
+  ScriptValue_Free(&slots_[size_t(at)]);
+  ScriptValue* slot = slots_.data() + at;
+  std::memmove(static_cast<void*>(slot), slot + 1, sizeof(ScriptValue) * size_t(end - at - 1));
+  slots_[size_t(end) - 1] = ScriptValue{};
 }
 
 void DSValueSlots::CopyFrom(const DSValueSlots& source) {

@@ -31,6 +31,12 @@ class DSValueSlots {
   void Release(int32_t i);
   // Slot `to` gives up its value and takes slot `from`'s; `from` is left real 0.
   void Move(int32_t from, int32_t to);
+  // Slots [at, end) move up one place, leaving slot `at` real 0; slot `end`
+  // (below the capacity) must hold nothing.
+  void OpenGap(int32_t at, int32_t end);
+  // Frees slot `at`; slots (at, end) move down one place, leaving slot
+  // end - 1 real 0.
+  void CloseGap(int32_t at, int32_t end);
   // The source's capacity and a copy of every slot; nothing onto itself.
   void CopyFrom(const DSValueSlots& source);
   void Swap(DSValueSlots& other) { slots_.swap(other.slots_); }

@@ -60,4 +60,23 @@ inline Called Call(const char* name, std::initializer_list<Value> args = {}, dou
   return Call(name, std::span<const Value>(args.begin(), args.size()), initial);
 }
 
+// As Call, with the arguments gathered at run time.
+inline Called CallArgs(const char* name, const std::vector<Value>& args, double initial = -12345) {
+  return Call(name, std::span<const Value>(args.data(), args.size()), initial);
+}
+
+// Each text read into the container by `read` is refused without a report:
+// `write` gives what it gave before.
+inline void ExpectTextsRefused(const char* read, const char* write, double id,
+                               const std::vector<std::string>& texts) {
+  const std::string before = Call(write, {id}).Text();
+  for (const std::string& text : texts) {
+    EXPECT_EQ(Call(read, {id, text.c_str()}).error, "") << text;
+    EXPECT_EQ(Call(write, {id}).Text(), before) << text;
+  }
+  // Anything but a string is no text at all.
+  Call(read, {id, 5.0});
+  EXPECT_EQ(Call(write, {id}).Text(), before);
+}
+
 }  // namespace dstest
