@@ -90,11 +90,16 @@ const BuiltinGroupName kFileGroup[] = {
 // A new family joins here and in file_group.h (the span below then covers
 // the whole array).
 const BuiltinFamily kFamilies[] = {
-    nullptr,
+    Files_HandleBuiltins,
+    Files_SystemBuiltins,
+    Files_RegistryBuiltins,
 };
 
 }  // namespace
 
-BuiltinGroup Files_FileGroup() { return {{kFileGroup}, {kFamilies, 0}}; }
+BuiltinGroup Files_FileGroup() { return {kFileGroup, kFamilies}; }
 
-void InitFileFunctions() { BuiltinGroup_Register(Files_FileGroup()); }
+void InitFileFunctions() {
+  File_ClearTables();
+  BuiltinGroup_Register(Files_FileGroup());
+}

@@ -9,9 +9,9 @@
 #include "script/value.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/process.h"
 
 namespace {
-std::string g_tempDirectory;
 HighScoreEntry g_highScores[10];
 }  // namespace
 
@@ -24,27 +24,8 @@ std::optional<std::string> LoadSave_ChooseGameFile() {
   return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> LoadSave_ReadBundleFile(const std::string& path, std::string* error) {
-  return File_ReadAll(path, error);
-}
-
-bool LoadSave_BundleFileExists(const std::string& path) { return File_CanRead(path); }
-
 void Support_SetCaption(const std::string& caption) { MessageBox_SetGameCaption(caption); }
 void Support_MessageBox(const std::string& text) { MessageBox_Show(MessageBox_GameCaption(), text); }
-
-void Support_CreateTempDirectory() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/tarnwicke-XXXXXX";
-  if (mkdtemp(pattern.data())) g_tempDirectory = pattern + "/";
-}
-
-void Support_DeleteTempDirectory() {
-  if (!g_tempDirectory.empty()) File_RemoveTree(g_tempDirectory);
-  g_tempDirectory.clear();
-}
-
-std::string Support_GetTempDirectory() { return g_tempDirectory; }
 
 void HighScore_Init() {
   for (auto& e : g_highScores) e = {"<nobody>", 0};
@@ -53,13 +34,15 @@ void HighScore_Load() {}
 void HighScore_Save() {}
 const HighScoreEntry& HighScore_Get(int index) { return g_highScores[index < 0 || index > 9 ? 0 : index]; }
 
-void File_CloseAllBinary() {}
 void Platform_Shutdown() {}
 namespace {
 bool g_pausePending = false;
 }
 
-void Platform_Tick() { g_pausePending = false; }
+void Platform_Tick() {
+  g_pausePending = false;
+  Process_ReapDetached();
+}
 
 void Platform_RaisePauseEvent() {
   if (g_pausePending) return;

@@ -338,6 +338,7 @@ void EndTheWork() {
   Script_Shutdown();
   Variable_FreeAll();
   File_CloseAllBinary();
+  File_CloseAllText();
   Sound_FreeAll();
 }
 
