@@ -58,6 +58,8 @@ std::string File_ChangeExtension(const std::string& path, const std::string& ext
 
 bool File_CreateDirectoryTree(const std::string& rawPath) {
   std::string path = rawPath;
+  for (char& c : path)
+    if (c == '\\') c = '/';
   while (path.size() >= 2 && IsSeparator(path.back())) path.pop_back();
   if (path.empty()) return false;
   if (Directory_Exists(path)) return true;

@@ -23,6 +23,8 @@ const std::string& Main_GetSaveDirectory();
 // set (tests set their own; an empty directory goes back to the game's).
 void LoadSave_SetSaveArea(const std::string& directory);
 std::string LoadSave_GetSaveArea();
+// For tests: the game's own directory is this one (empty: the game's again).
+void LoadSave_SetBundleDirectory(const std::string& directory);
 // Paths the player picked in open and save dialogs: allowed for reading, or
 // for writing, for the rest of the run.
 void LoadSave_AllowRead(const std::string& path);

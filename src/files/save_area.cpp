@@ -15,6 +15,7 @@
 namespace {
 
 std::string g_saveAreaOverride;
+std::string g_bundleOverride;
 // Paths the player picked in file dialogs, newest first.
 std::vector<std::string> g_readAllowed;
 std::vector<std::string> g_writeAllowed;
@@ -107,6 +108,7 @@ bool Allowed(const std::vector<std::string>& list, const std::string& name) {
 }
 
 std::string GameDirectory() {
+  if (!g_bundleOverride.empty()) return g_bundleOverride;
   std::string game = Path_Absolute(WorkingDirectory_Get().empty() ? std::string("./") : WorkingDirectory_Get());
   return WithSlash(game);
 }
@@ -178,6 +180,10 @@ void LoadSave_SetSaveArea(const std::string& directory) {
 
 std::string LoadSave_GetSaveArea() {
   return g_saveAreaOverride.empty() ? WithSlash(Main_GetSaveDirectory()) : g_saveAreaOverride;
+}
+
+void LoadSave_SetBundleDirectory(const std::string& directory) {
+  g_bundleOverride = directory.empty() ? std::string() : WithSlash(Path_Absolute(directory));
 }
 
 void LoadSave_AllowRead(const std::string& path) {
