@@ -87,9 +87,11 @@ TW_BUILTIN(file_copy) {
   else if (LoadSave_BundleFileExists(source)) from = LoadSave_MapToBundle(source);
   auto bytes = from.empty() ? std::nullopt : LoadSave_ReadWholeFile(from);
   if (!bytes) return Say("Unable to open source file %s\n", source.c_str());
-  // No directories are made for the copy.
+  // No directories are made for the copy, except the save area itself on a
+  // game's first run.
   const std::string to = LoadSave_MapToSaveArea(destination);
   const std::string toDirectory = File_GetDirectory(to);
+  if (!to.empty() && toDirectory + "/" == LoadSave_GetSaveArea()) File_MakeDirectories(toDirectory);
   if (to.empty() || (!toDirectory.empty() && !Directory_Exists(toDirectory)) ||
       !File_WriteAtomic(to, bytes->data(), bytes->size())) {
     return Say("Unable to open destination file %s\n", destination.c_str());
