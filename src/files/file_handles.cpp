@@ -11,8 +11,8 @@
 #include "files/files.h"
 #include "files/memory_file.h"
 #include "files/pending_write.h"
+#include "files/script_output.h"
 #include "script/builtin_args.h"
-#include "script/console.h"
 #include "script/errors.h"
 
 namespace {
@@ -49,12 +49,6 @@ CurrentFile g_current;
 
 void Report(const char* message) { Error_ReportRuntime(ErrorSeverity::kError, message); }
 
-template <typename... Args>
-void Say(const char* format, Args... args) {
-  if (g_OutputConsole) g_OutputConsole->Output(format, args...);
-}
-
-void SetText(ScriptValue* result, const std::string& text) { ScriptValue_SetText(result, text.c_str()); }
 
 // ---- Finding and opening -------------------------------------------------------
 
@@ -141,7 +135,7 @@ TW_BUILTIN(file_bin_open) {
     slot.stream = Writer(name, mode != 1, false);
   }
   if (!slot.reader && !slot.stream) {
-    Say("Error opening binary file %s\n", name.c_str());
+    Files_Say("Error opening binary file %s\n", name.c_str());
     return;
   }
   slot.open = true;
@@ -215,7 +209,7 @@ int TakeTextSlot(ScriptValue* result) {
 
 bool WantName(int argc, ScriptValue* args) {
   if (IsStringArg(argc, args, 0)) return true;
-  Say("ERROR!!! :: wrong type for filename\n");
+  Files_Say("ERROR!!! :: wrong type for filename\n");
   return false;
 }
 
@@ -236,9 +230,9 @@ TW_BUILTIN(file_text_open_read) {
   if (index < 0) return;
   const std::string name = TextArg(argc, args, 0);
   const std::string path = ReadPath(name);
-  if (path.empty()) return Say("ERROR!!! :: Failed to open file: %s\n", name.c_str());
+  if (path.empty()) return Files_Say("ERROR!!! :: Failed to open file: %s\n", name.c_str());
   std::unique_ptr<MemoryFile> reader = LoadSave_FOpenPath(path, "rt");
-  if (!reader) return Say("ERROR!!! :: Failed to open file: %s\n", path.c_str());
+  if (!reader) return Files_Say("ERROR!!! :: Failed to open file: %s\n", path.c_str());
   TextSlot& slot = g_text[size_t(index)];
   slot.reader = std::move(reader);
   slot.mode = 1;
@@ -250,7 +244,7 @@ void OpenTextForWriting(ScriptValue* result, int argc, ScriptValue* args, bool a
   if (index < 0) return;
   std::unique_ptr<PendingWrite> writer = Writer(TextArg(argc, args, 0), append, append);
   if (!writer) return;
-  if (!append) Say("Output file is %s\n", writer->Path().c_str());
+  if (!append) Files_Say("Output file is %s\n", writer->Path().c_str());
   TextSlot& slot = g_text[size_t(index)];
   slot.writer = std::move(writer);
   slot.mode = 2;
@@ -302,11 +296,11 @@ std::string ReadLine(MemoryFile& file) {
 }
 
 TW_BUILTIN(file_text_read_string) {
-  if (MemoryFile* file = TextReader(argc, args)) SetText(result, ReadToLineEnd(*file));
+  if (MemoryFile* file = TextReader(argc, args)) Files_SetText(result, ReadToLineEnd(*file));
 }
 
 TW_BUILTIN(file_text_readln) {
-  if (MemoryFile* file = TextReader(argc, args)) SetText(result, ReadLine(*file));
+  if (MemoryFile* file = TextReader(argc, args)) Files_SetText(result, ReadLine(*file));
 }
 
 TW_BUILTIN(file_text_read_real) {
@@ -407,7 +401,7 @@ TW_BUILTIN(file_read_string) {
     if (c == '\n' || c == '\r') break;
     text += c;
   }
-  SetText(result, text);
+  Files_SetText(result, text);
 }
 
 TW_BUILTIN(file_readln) {
@@ -415,7 +409,7 @@ TW_BUILTIN(file_readln) {
   if (!file) return;
   const std::string line = ReadLine(*file);
   if (line.empty() || line.back() != '\n') g_current.atEnd = LoadSave_FEof(*file);
-  SetText(result, line);
+  Files_SetText(result, line);
 }
 
 TW_BUILTIN(file_read_real) {

@@ -12,10 +12,10 @@
 #include "core/run_state.h"
 #include "files/file_group.h"
 #include "files/files.h"
+#include "files/script_output.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "script/builtin_args.h"
-#include "script/console.h"
 
 namespace {
 
@@ -35,12 +35,6 @@ struct Search {
 };
 Search g_search;
 
-template <typename... Args>
-void Say(const char* format, Args... args) {
-  if (g_OutputConsole) g_OutputConsole->Output(format, args...);
-}
-
-void SetText(ScriptValue* result, const std::string& text) { ScriptValue_SetText(result, text.c_str()); }
 
 // A directory's name without the separators it may end in.
 std::string DirectoryName(std::string name) {
@@ -86,7 +80,7 @@ TW_BUILTIN(file_copy) {
   if (LoadSave_SaveFileExists(source)) from = LoadSave_MapToSaveArea(source);
   else if (LoadSave_BundleFileExists(source)) from = LoadSave_MapToBundle(source);
   auto bytes = from.empty() ? std::nullopt : LoadSave_ReadWholeFile(from);
-  if (!bytes) return Say("Unable to open source file %s\n", source.c_str());
+  if (!bytes) return Files_Say("Unable to open source file %s\n", source.c_str());
   // No directories are made for the copy, except the save area itself on a
   // game's first run.
   const std::string to = LoadSave_MapToSaveArea(destination);
@@ -94,7 +88,7 @@ TW_BUILTIN(file_copy) {
   if (!to.empty() && toDirectory + "/" == LoadSave_GetSaveArea()) File_MakeDirectories(toDirectory);
   if (to.empty() || (!toDirectory.empty() && !Directory_Exists(toDirectory)) ||
       !File_WriteAtomic(to, bytes->data(), bytes->size())) {
-    return Say("Unable to open destination file %s\n", destination.c_str());
+    return Files_Say("Unable to open destination file %s\n", destination.c_str());
   }
   Return(result, 0);
 }
@@ -144,12 +138,12 @@ TW_BUILTIN(file_find_first) {
   FindAll(LoadSave_MapToSaveArea(mask), attributes);
   FindAll(LoadSave_MapToBundle(mask), attributes);
   g_search.active = !g_search.names.empty();
-  SetText(result, g_search.active ? g_search.names[0] : std::string());
+  Files_SetText(result, g_search.active ? g_search.names[0] : std::string());
 }
 
 TW_BUILTIN(file_find_next) {
   if (g_search.active) ++g_search.index;
-  SetText(result, g_search.active && g_search.index < g_search.names.size() ? g_search.names[g_search.index] : "");
+  Files_SetText(result, g_search.active && g_search.index < g_search.names.size() ? g_search.names[g_search.index] : "");
 }
 
 TW_BUILTIN(file_find_close) { g_search = Search(); }
@@ -163,21 +157,21 @@ TW_BUILTIN(file_attributes) {
 
 // ---- Pieces of names -----------------------------------------------------------
 
-TW_BUILTIN(filename_name) { SetText(result, File_GetName(TextArg(argc, args, 0))); }
-TW_BUILTIN(filename_path) { SetText(result, File_GetDirectory(TextArg(argc, args, 0))); }
+TW_BUILTIN(filename_name) { Files_SetText(result, File_GetName(TextArg(argc, args, 0))); }
+TW_BUILTIN(filename_path) { Files_SetText(result, File_GetDirectory(TextArg(argc, args, 0))); }
 
 TW_BUILTIN(filename_dir) {
   std::string dir = File_GetDirectory(TextArg(argc, args, 0));
   if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
-  SetText(result, dir);
+  Files_SetText(result, dir);
 }
 
-TW_BUILTIN(filename_drive) { SetText(result, File_GetDrive(TextArg(argc, args, 0))); }
-TW_BUILTIN(filename_ext) { SetText(result, File_GetExtension(TextArg(argc, args, 0))); }
+TW_BUILTIN(filename_drive) { Files_SetText(result, File_GetDrive(TextArg(argc, args, 0))); }
+TW_BUILTIN(filename_ext) { Files_SetText(result, File_GetExtension(TextArg(argc, args, 0))); }
 
 TW_BUILTIN(filename_change_ext) {
-  if (!IsStringArg(argc, args, 0) || !IsStringArg(argc, args, 1)) return SetText(result, "");
-  SetText(result, File_ChangeExtension(TextArg(argc, args, 0), TextArg(argc, args, 1)));
+  if (!IsStringArg(argc, args, 0) || !IsStringArg(argc, args, 1)) return Files_SetText(result, "");
+  Files_SetText(result, File_ChangeExtension(TextArg(argc, args, 0), TextArg(argc, args, 1)));
 }
 
 // ---- Other programs ------------------------------------------------------------
@@ -189,7 +183,7 @@ int Execute(const std::string& program, const std::string& arguments, bool wait,
   // own choice of program.
   if (!pid && open) pid = Process_Start("xdg-open", {program});
   if (!pid) {
-    Say("Cannot execute %s\n", program.c_str());
+    Files_Say("Cannot execute %s\n", program.c_str());
     return -1;
   }
   if (!wait) {
@@ -214,12 +208,12 @@ TW_BUILTIN(parameter_count) { Return(result, double(g_programArguments.size()));
 TW_BUILTIN(parameter_string) {
   const int index = RoundedArg(argc, args, 0);
   const bool inside = index >= 0 && size_t(index) < g_programArguments.size();
-  SetText(result, inside ? g_programArguments[size_t(index)] : std::string());
+  Files_SetText(result, inside ? g_programArguments[size_t(index)] : std::string());
 }
 
 TW_BUILTIN(environment_get_variable) {
   const char* value = std::getenv(TextArg(argc, args, 0));
-  SetText(result, value ? value : "");
+  Files_SetText(result, value ? value : "");
 }
 
 const NamedBuiltin kSystemBuiltins[] = {

@@ -34,13 +34,14 @@ void HighScore_Load() {}
 void HighScore_Save() {}
 const HighScoreEntry& HighScore_Get(int index) { return g_highScores[index < 0 || index > 9 ? 0 : index]; }
 
-void Platform_Shutdown() {}
+void Platform_Shutdown() { Registry_Flush(); }
 namespace {
 bool g_pausePending = false;
 }
 
 void Platform_Tick() {
   g_pausePending = false;
+  Registry_Flush();
   Process_ReapDetached();
 }
 

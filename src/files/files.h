@@ -122,7 +122,10 @@ void Files_SetProgramArguments(std::vector<std::string> arguments);
 // Words of a command line: blanks separate, double quotes group, and a
 // backslash makes a quote a character.
 std::vector<std::string> Support_SplitArguments(const std::string& text);
-// For tests: the registry store read again from its file at its next use.
+// Writes the registry store's file when the store changed since.
+void Registry_Flush();
+// For tests: the registry store read again from its file at its next use,
+// what was not flushed lost.
 void Registry_Forget();
 void Platform_Shutdown();
 // Per-step platform services (achievement cache, pause event).

@@ -1,7 +1,8 @@
 // The registry store: a small key-value store for scripts, keys compared
 // without regard to letter case, every value held as text. It lives in
 // memory and is kept in a file of the save area, read at its first use and
-// written again after every change, so it outlives the run.
+// written again at the end of a step that changed it and at the end of the
+// run, so it outlives the run.
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@ struct RegistryKey {
 // In the order of first writing.
 std::vector<RegistryKey> g_keys;
 bool g_loaded = false;
+bool g_changed = false;
 
 constexpr char kRegistryFile[] = ".registry";
 
@@ -104,6 +106,7 @@ void Load() {
 }
 
 void Save() {
+  g_changed = false;
   std::string text;
   for (const RegistryKey& key : g_keys) {
     text += Escaped(key.name);
@@ -123,7 +126,7 @@ void Write(const std::string& name, const std::string& value) {
   if (!key) key = Registry_AddKey(name);
   key->value = value;
   key->hasValue = true;
-  Save();
+  g_changed = true;
 }
 
 TW_BUILTIN(registry_write_string) { Write(TextArg(argc, args, 0), TextArg(argc, args, 1)); }
@@ -173,7 +176,12 @@ const NamedBuiltin kRegistryBuiltins[] = {
 
 std::span<const NamedBuiltin> Files_RegistryBuiltins() { return kRegistryBuiltins; }
 
+void Registry_Flush() {
+  if (g_changed) Save();
+}
+
 void Registry_Forget() {
   g_keys.clear();
   g_loaded = false;
+  g_changed = false;
 }

@@ -1,8 +1,5 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include "unit/ds/ds_call.h"
 #include "unit/files/sandbox_fixture.h"
@@ -152,16 +149,8 @@ TEST_F(Handles, AFailedWriteReportsAndKeepsTheOldFile) {
   const double t = Call("file_text_open_write", {"save.txt"}).Real();
   const std::string big(4000, 'z');
   Call("file_text_write_string", {t, big.c_str()});
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 100;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   Said();
-  Call("file_text_close", {t});
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, previous);
+  filetest::WithFilesCutAt(100, [&] { Call("file_text_close", {t}); });
   EXPECT_THAT(Said(), HasSubstr("Error writing file " + Area("save.txt")));
   EXPECT_EQ(Got(Area("save.txt")), "good");
   EXPECT_EQ(FilesBelow(area_), std::vector<std::string>{"save.txt"});

@@ -3,7 +3,10 @@
 // lines are kept; the File group is registered.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -43,6 +46,21 @@ inline std::vector<std::string> FilesBelow(const std::string& dir) {
   }
   std::sort(out.begin(), out.end());
   return out;
+}
+
+// Runs `write` while the system lets no file grow past `bytes`, so that a
+// write is cut short as on a full disk.
+template <typename Write>
+void WithFilesCutAt(rlim_t bytes, Write write) {
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = bytes;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  write();
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
 }
 
 // The console's text without the lines that say where a name was redirected.

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -254,16 +252,9 @@ TEST_F(Sandbox, AFailedWriteKeepsTheOldFile) {
   EXPECT_TRUE(fs::is_directory(Area("sub")));
 
   // A write cut short: the system refuses to let files grow past 16 bytes.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 16;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   const std::string big(1000, 'n');
-  const bool written = LoadSave_WriteFile("save.dat", big.data(), big.size());
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, previous);
+  bool written = true;
+  filetest::WithFilesCutAt(16, [&] { written = LoadSave_WriteFile("save.dat", big.data(), big.size()); });
   EXPECT_FALSE(written);
   EXPECT_EQ(Got(Area("save.dat")), "old");
   EXPECT_EQ(FilesBelow(area_), (std::vector<std::string>{"file-out", "plain", "save.dat"}))
