@@ -1,4 +1,5 @@
-// Files and platform services, as far as start-up and shutdown need them.
+// Files and platform services: the save sandbox, paths and directories, the
+// file tables, and what start-up and shutdown need.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -42,7 +43,6 @@ std::string LoadSave_MapToBundle(const std::string& name);
 // The same into `out` (at most `capacity` bytes with the NUL); false, and
 // an empty `out`, when refused or too long.
 bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name);
-bool LoadSave_MapToBundle(char* out, size_t capacity, const char* name);
 
 // Whole files. A path as it stands (no mapping), with `error` set to the
 // system's reason on failure; "" never opens.

@@ -152,14 +152,6 @@ std::string MapToSaveArea(const std::string& rawName, bool log) {
   return path;
 }
 
-bool Copied(const std::string& path, char* out, size_t capacity) {
-  if (!out || capacity == 0) return false;
-  out[0] = '\0';
-  if (path.empty() || path.size() + 1 > capacity) return false;
-  std::memcpy(out, path.c_str(), path.size() + 1);
-  return true;
-}
-
 }  // namespace
 
 const std::string& Main_GetSaveDirectory() {
@@ -221,11 +213,12 @@ std::string LoadSave_MapToBundle(const std::string& rawName) {
 }
 
 bool LoadSave_MapToSaveArea(char* out, size_t capacity, const char* name) {
-  return Copied(LoadSave_MapToSaveArea(std::string(name ? name : "")), out, capacity);
-}
-
-bool LoadSave_MapToBundle(char* out, size_t capacity, const char* name) {
-  return Copied(LoadSave_MapToBundle(std::string(name ? name : "")), out, capacity);
+  if (!out || capacity == 0) return false;
+  out[0] = '\0';
+  const std::string path = LoadSave_MapToSaveArea(std::string(name ? name : ""));
+  if (path.empty() || path.size() + 1 > capacity) return false;
+  std::memcpy(out, path.c_str(), path.size() + 1);
+  return true;
 }
 
 std::optional<std::vector<uint8_t>> LoadSave_ReadWholeFile(const std::string& path, std::string* error) {
