@@ -50,17 +50,19 @@ std::optional<std::vector<uint8_t>> LoadSave_ReadWholeFile(const std::string& pa
 std::optional<std::vector<uint8_t>> LoadSave_ReadSaveFile(const std::string& name);
 std::optional<std::vector<uint8_t>> LoadSave_ReadBundleFile(const std::string& name);
 // From the save area when it is there, else from the game's own directory,
-// without the redirection line; nothing when it is in neither.
-std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name);
+// without the redirection line; nothing when it is in neither (`refused`
+// tells whether neither place would take the name at all).
+std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name, bool* refused = nullptr);
 // A plain file that opens for reading there.
 bool LoadSave_SaveFileExists(const std::string& name);
 bool LoadSave_BundleFileExists(const std::string& name);
 // Writes a whole file into the save area, its directories made first. The
 // bytes go to a temporary name beside it, renamed over the old file only
-// once all are written: false, and the old file kept, when anything fails.
-bool LoadSave_WriteFile(const std::string& name, const void* data, size_t length);
+// once all are written: false, and the old file kept, when anything fails,
+// with `error` saying why (without it, the debug console hears why).
+bool LoadSave_WriteFile(const std::string& name, const void* data, size_t length, std::string* error = nullptr);
 // The same for a path the sandbox has already given.
-bool LoadSave_WritePath(const std::string& path, const void* data, size_t length);
+bool LoadSave_WritePath(const std::string& path, const void* data, size_t length, std::string* error = nullptr);
 
 // ---- Paths and directories ---------------------------------------------------
 // Both '\\' and '/' separate; the last of either counts.

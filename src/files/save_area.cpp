@@ -247,25 +247,33 @@ bool LoadSave_BundleFileExists(const std::string& name) {
   return !path.empty() && File_CanRead(path);
 }
 
-bool LoadSave_WriteFile(const std::string& name, const void* data, size_t length) {
-  const std::string path = LoadSave_MapToSaveArea(name);
-  return LoadSave_WritePath(path, data, length);
+bool LoadSave_WriteFile(const std::string& name, const void* data, size_t length, std::string* error) {
+  return LoadSave_WritePath(LoadSave_MapToSaveArea(name), data, length, error);
 }
 
-bool LoadSave_WritePath(const std::string& path, const void* data, size_t length) {
-  if (path.empty() || !File_CreateDirectoryFor(path)) return false;
+bool LoadSave_WritePath(const std::string& path, const void* data, size_t length, std::string* error) {
   std::string why;
-  if (File_WriteAtomic(path, data, length, &why)) return true;
-  g_DebugConsole->Output("Cannot write %s: %s\n", path.c_str(), why.c_str());
+  if (path.empty()) {
+    why = "file name refused";
+  } else if (!File_CreateDirectoryFor(path)) {
+    why = "cannot make the directory of " + path;
+  } else {
+    std::string reason;
+    if (File_WriteAtomic(path, data, length, &reason)) return true;
+    why = "cannot write " + path + ": " + reason;
+  }
+  if (error) *error = why;
+  else g_DebugConsole->Output("%s\n", why.c_str());
   return false;
 }
 
-std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name) {
+std::optional<std::vector<uint8_t>> LoadSave_ReadGameFile(const std::string& name, bool* refused) {
   const std::string saved = MapToSaveArea(name, false);
   if (!saved.empty() && File_CanRead(saved)) {
     if (auto bytes = File_ReadAll(saved, nullptr)) return bytes;
   }
   const std::string bundled = LoadSave_MapToBundle(name);
+  if (refused) *refused = saved.empty() && bundled.empty();
   if (bundled.empty()) return std::nullopt;
   return File_ReadAll(bundled, nullptr);
 }

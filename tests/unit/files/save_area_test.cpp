@@ -187,7 +187,11 @@ TEST_F(Sandbox, ReadsTryTheSaveAreaFirstAndFOpenTheBundleFirst) {
   auto text = [](const std::optional<std::vector<uint8_t>>& b) { return b ? std::string(b->begin(), b->end()) : "-"; };
   EXPECT_EQ(text(LoadSave_ReadGameFile("both.txt")), "saved");
   EXPECT_EQ(text(LoadSave_ReadGameFile("game-only.txt")), "game only");
-  EXPECT_EQ(text(LoadSave_ReadGameFile("missing.txt")), "-");
+  bool refused = true;
+  EXPECT_EQ(text(LoadSave_ReadGameFile("missing.txt", &refused)), "-");
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(text(LoadSave_ReadGameFile("../outside/secret", &refused)), "-");
+  EXPECT_TRUE(refused);
   EXPECT_EQ(text(LoadSave_ReadSaveFile("both.txt")), "saved");
   EXPECT_EQ(text(LoadSave_ReadBundleFile("both.txt")), "game");
   EXPECT_EQ(text(LoadSave_ReadSaveFile("game-only.txt")), "-");
@@ -239,8 +243,13 @@ TEST_F(Sandbox, WriteFileMakesItsDirectoriesAndReplacesWhole) {
   EXPECT_EQ(Got(Area("sub/b.dat")), "first");
   ASSERT_TRUE(LoadSave_WriteFile("sub/b.dat", "2", 1));
   EXPECT_EQ(Got(Area("sub/b.dat")), "2");
-  EXPECT_FALSE(LoadSave_WriteFile("../b.dat", "x", 1));
+  std::string why;
+  EXPECT_FALSE(LoadSave_WriteFile("../b.dat", "x", 1, &why));
+  EXPECT_EQ(why, "file name refused");
   EXPECT_FALSE(LoadSave_WriteFile("", "x", 1));
+  Put(Area("plain"), "");
+  EXPECT_FALSE(LoadSave_WriteFile("plain/b.dat", "x", 1, &why));
+  EXPECT_EQ(why, "cannot make the directory of " + Area("plain/b.dat"));
 }
 
 TEST_F(Sandbox, AFailedWriteKeepsTheOldFile) {
