@@ -24,6 +24,8 @@ void Run_SetDeltaTime(int64_t us) { g_deltaTime = us; }
 
 void Run_SetMessagePump(bool (*pump)()) { g_pump = pump; }
 
+void Run_PumpMessages() { Pump(); }
+
 void Time_Wait(int64_t t) {
   if (t <= 0) return;
   if (t >= 3000000) t = 3000000;

@@ -52,6 +52,8 @@ void Run_SetDeltaTime(int64_t us);
 // The window-message pump the runner installs; waits pump through it (none
 // until then).
 void Run_SetMessagePump(bool (*pump)());
+// One pass of that pump: a wait of its own keeps the window answering.
+void Run_PumpMessages();
 // Waits `us` microseconds (at most 3 s), sleeping and then spinning while it
 // pumps messages; a clock that goes back ends the wait.
 void Time_Wait(int64_t us);

@@ -91,10 +91,16 @@ const BuiltinGroupName kFileGroup[] = {
 // the whole array).
 const BuiltinFamily kFamilies[] = {
     Files_IniBuiltins,
+    Files_HandleBuiltins,
+    Files_SystemBuiltins,
+    Files_RegistryBuiltins,
 };
 
 }  // namespace
 
 BuiltinGroup Files_FileGroup() { return {kFileGroup, kFamilies}; }
 
-void InitFileFunctions() { BuiltinGroup_Register(Files_FileGroup()); }
+void InitFileFunctions() {
+  File_ClearTables();
+  BuiltinGroup_Register(Files_FileGroup());
+}

@@ -9,9 +9,9 @@
 #include "script/value.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
+#include "platform/process.h"
 
 namespace {
-std::string g_tempDirectory;
 }  // namespace
 
 std::optional<std::string> LoadSave_ChooseGameFile() {
@@ -23,35 +23,19 @@ std::optional<std::string> LoadSave_ChooseGameFile() {
   return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> LoadSave_ReadBundleFile(const std::string& path, std::string* error) {
-  return File_ReadAll(path, error);
-}
-
-bool LoadSave_BundleFileExists(const std::string& path) { return File_CanRead(path); }
-
 void Support_SetCaption(const std::string& caption) { MessageBox_SetGameCaption(caption); }
 void Support_MessageBox(const std::string& text) { MessageBox_Show(MessageBox_GameCaption(), text); }
 
-void Support_CreateTempDirectory() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/tarnwicke-XXXXXX";
-  if (mkdtemp(pattern.data())) g_tempDirectory = pattern + "/";
-}
-
-void Support_DeleteTempDirectory() {
-  if (!g_tempDirectory.empty()) File_RemoveTree(g_tempDirectory);
-  g_tempDirectory.clear();
-}
-
-std::string Support_GetTempDirectory() { return g_tempDirectory; }
-
-void File_CloseAllBinary() {}
-void Platform_Shutdown() {}
+void Platform_Shutdown() { Registry_Flush(); }
 namespace {
 bool g_pausePending = false;
 }
 
-void Platform_Tick() { g_pausePending = false; }
+void Platform_Tick() {
+  g_pausePending = false;
+  Registry_Flush();
+  Process_ReapDetached();
+}
 
 void Platform_RaisePauseEvent() {
   if (g_pausePending) return;

@@ -136,10 +136,20 @@ void AppendValue(std::string* out, std::string_view v) {
 }  // namespace
 
 IniFile::IniFile(const std::string& name, bool logContents) : name_(name) {
-  auto bytes = LoadSave_ReadGameFile(name);
+  Read(LoadSave_ReadGameFile(name), logContents);
+}
+
+IniFile IniFile::FromFile(const std::string& path, bool logContents) {
+  IniFile ini;
+  ini.name_ = path;
+  ini.Read(LoadSave_ReadWholeFile(path), logContents);
+  return ini;
+}
+
+void IniFile::Read(const std::optional<std::vector<uint8_t>>& bytes, bool logContents) {
   if (!bytes) return;
   const std::string text(bytes->begin(), bytes->end());
-  if (logContents && g_OutputConsole) g_OutputConsole->Output("%s file contents: %s\n", name.c_str(), text.c_str());
+  if (logContents && g_OutputConsole) g_OutputConsole->Output("%s file contents: %s\n", name_.c_str(), text.c_str());
   Parse(text);
 }
 

@@ -4,8 +4,10 @@
 // order of the text, and saving writes them back in that order, quoting the
 // values that would not read back as they are.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
+#include <cstdint>
 #include <vector>
 
 struct IniKey {
@@ -30,6 +32,8 @@ class IniFile {
   // Replaces the contents by what `text` holds.
   void OpenFromString(std::string_view text);
   static IniFile FromText(std::string_view text);
+  // The file at `path` itself, outside the sandbox: the loader's options.ini.
+  static IniFile FromFile(const std::string& path, bool logContents = false);
 
   // Whether any text was read (a file was found, or text was given).
   bool Loaded() const { return loaded_; }
@@ -71,6 +75,7 @@ class IniFile {
 
  private:
   void Parse(std::string_view text);
+  void Read(const std::optional<std::vector<uint8_t>>& bytes, bool logContents);
   IniSection* FindSectionMutable(std::string_view section);
 
   std::string name_;

@@ -28,3 +28,34 @@ struct DirectoryEntry {
   bool ownerWritable = false;
 };
 std::vector<DirectoryEntry> Directory_List(const std::string& path);
+
+// What the file system says of a path, links followed.
+struct FileInfo {
+  bool exists = false;
+  bool directory = false;
+  bool regular = false;        // a plain file (not a device, pipe or socket)
+  bool ownerWritable = false;
+};
+FileInfo File_Info(const std::string& path);
+// Appends to `path`, creating it when missing.
+bool File_Append(const std::string& path, const void* data, size_t size, std::string* error = nullptr);
+// Removes a file; never a directory.
+bool File_Remove(const std::string& path);
+// Renames a file; false, and nothing changed, when `to` exists already.
+bool File_RenameNoReplace(const std::string& from, const std::string& to);
+// Removes a directory with every entry in it; links are removed, never
+// followed, and read-only directories are made writable on the way. False
+// when anything is left.
+bool Directory_RemoveTree(const std::string& path);
+// The entries of `directory` whose names match the shell pattern `pattern`
+// (letter case ignored when asked; "." and ".." left out), sorted by name; kinds are those of the files links point to, and
+// entries that are neither files nor directories (or dangling links) are left
+// out.
+struct MatchedEntry {
+  std::string name;
+  FileInfo info;
+};
+std::vector<MatchedEntry> Directory_Match(const std::string& directory, const std::string& pattern, bool ignoreCase);
+// Makes a new directory named `prefix` followed by six characters of its
+// own, readable by its owner alone; its path, or nothing.
+std::optional<std::string> Directory_CreateUnique(const std::string& prefix);

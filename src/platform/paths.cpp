@@ -56,3 +56,10 @@ std::string Path_SafeComponent(const std::string& name) {
   if (out.empty() || out == "." || out == "..") return "_";
   return out;
 }
+
+std::optional<std::string> Path_Resolve(const std::string& path) {
+  std::error_code ec;
+  fs::path p = fs::canonical(path, ec);
+  if (ec) return std::nullopt;
+  return p.string();
+}

@@ -1,5 +1,6 @@
 // Where the program and its data live.
 #pragma once
+#include <optional>
 #include <string>
 
 // Full path of the running executable (symbolic links resolved).
@@ -19,3 +20,6 @@ std::string Path_Absolute(const std::string& path);
 // `name` with every character that could leave a directory ('/', '\\', control
 // characters) replaced by '_'; "", "." and ".." become "_".
 std::string Path_SafeComponent(const std::string& name);
+// `path` with every link, "." and ".." resolved; nothing when some part of
+// it does not exist.
+std::optional<std::string> Path_Resolve(const std::string& path);

@@ -6,6 +6,7 @@
 #include "runner/command_line.h"
 #include "runner/error_hooks.h"
 #include "core/game_info.h"
+#include "files/files.h"
 #include "runner/game_start.h"
 #include "runner/run_loop.h"
 #include "runner/startup.h"
@@ -83,6 +84,7 @@ int Runner_Main(int argc, const char* const* argv) {
   Run_SetMessagePump(Main_ProcessMessages);
   MemoryManager::InstallHandler();
   std::string commandLine = CommandLine_FromArgs(argc, argv);
+  Files_SetProgramArguments(std::vector<std::string>(argv, argv + argc));
   Main_UnpackAtFiles();
   std::string dataWin = Path_ExecutableDirectory() + "data.win";
   if (File_CanRead(dataWin)) g_GameDataPath = dataWin;

@@ -76,8 +76,8 @@ bool RunnerLoadGame() {
   if (slash != std::string::npos) {
     std::string ini = path.substr(0, slash) + "/options.ini";
     g_DebugConsole->Output("Checking if INIFile %s Exists\n", ini.c_str());
-    if (LoadSave_BundleFileExists(ini)) {
-      g_ini = IniFile(ini, true);
+    if (File_Exists(ini)) {
+      g_ini = IniFile::FromFile(ini, true);
       IO_ReadVirtualButtonsIni(g_ini);
       Options_ReadIni(g_ini);
     } else {
@@ -88,8 +88,8 @@ bool RunnerLoadGame() {
   size_t dot = path.find_last_of('.');
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
     std::string debugPath = path.substr(0, dot) + ".qxdebug";
-    if (LoadSave_BundleFileExists(debugPath)) {
-      if (auto bytes = LoadSave_ReadBundleFile(debugPath)) {
+    if (File_Exists(debugPath)) {
+      if (auto bytes = LoadSave_ReadWholeFile(debugPath)) {
         try {
           GameData_UseDebugFile(GameDataFile(std::move(*bytes)));
         } catch (const DataError& e) {
@@ -108,7 +108,7 @@ bool RunnerLoadGame() {
       g_DebugConsole->Output("Loaded File %s\n", path.c_str());
     } else {
       std::string why;
-      auto bytes = LoadSave_ReadBundleFile(path, &why);
+      auto bytes = LoadSave_ReadWholeFile(path, &why);
       if (!bytes) {
         g_DebugConsole->Output("FAILED to load File %s\n", path.c_str());
         Console_Error("Cannot read the game data file %s: %s\n", path.c_str(), why.c_str());

@@ -341,6 +341,7 @@ void EndTheWork() {
   // The data structures the game never destroyed.
   DS_ResetAll();
   File_CloseAllBinary();
+  File_CloseAllText();
   Sound_FreeAll();
 }
 
