@@ -74,15 +74,7 @@ std::vector<Case> Cases() {
 int main(int argc, char** argv) {
   const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
   const std::string only = argc > 2 ? argv[2] : "";
-  g_ShowErrors = false;
-  GlobalVar_Init();
-  Constant_RegisterBuiltins();
-  Runner_InstallWorld();
-  BuiltinVar_RegisterAll();
-  InitMathFunctions();
-  InitStringFunctions();
-  InitDSFunctions();
-  VM_Init();
+  twlua::StartWorld(InitDSFunctions);
   CObjInstance self(0, 0, 100001, -1, false);
   lua_State* L = luaL_newstate();
   luaL_openlibs(L);

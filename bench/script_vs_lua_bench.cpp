@@ -89,14 +89,7 @@ void AddFib(bool machine) {
 
 int main(int argc, char** argv) {
   const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-  g_ShowErrors = false;
-  GlobalVar_Init();
-  Constant_RegisterBuiltins();
-  Runner_InstallWorld();
-  BuiltinVar_RegisterAll();
-  InitMathFunctions();
-  InitStringFunctions();
-  VM_Init();
+  twlua::StartWorld();
   CObjInstance self(0, 0, 100001, -1, false);
   lua_State* L = luaL_newstate();
   luaL_openlibs(L);

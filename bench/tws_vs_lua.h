@@ -10,12 +10,34 @@
 #include <memory>
 #include <string>
 
+#include "core/builtin_vars.h"
+#include "runner/startup.h"
+#include "script/builtins_math.h"
+#include "script/builtins_string.h"
 #include "script/code.h"
 #include "script/code_run.h"
+#include "script/constants.h"
+#include "script/errors.h"
 #include "script/value.h"
+#include "script/variables.h"
 #include "script/vm.h"
 
 namespace twlua {
+
+// The script world a benchmark's programs run in: globals, constants,
+// built-in variables and the math and string built-ins. `more` registers
+// further groups before the machine starts.
+inline void StartWorld(void (*more)() = nullptr) {
+  g_ShowErrors = false;
+  GlobalVar_Init();
+  Constant_RegisterBuiltins();
+  Runner_InstallWorld();
+  BuiltinVar_RegisterAll();
+  InitMathFunctions();
+  InitStringFunctions();
+  if (more) more();
+  VM_Init();
+}
 
 using Clock = std::chrono::steady_clock;
 

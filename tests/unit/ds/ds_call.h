@@ -8,11 +8,26 @@
 #include <string>
 #include <vector>
 
+#include "ds/ds.h"
+#include "ds/hash.h"
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/value.h"
+#include "unit/world_reset.h"
 
 namespace dstest {
+
+constexpr const char* kMissing = "Data structure with index does not exist.";
+
+// A fresh world with the "DS.." group registered.
+class DSWorld : public WorldTest {
+ protected:
+  void SetUp() override {
+    WorldTest::SetUp();
+    Crc32_InitTable();
+    InitDSFunctions();
+  }
+};
 
 // A script value that owns its text.
 struct Value {

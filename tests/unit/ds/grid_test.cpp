@@ -23,7 +23,7 @@ namespace {
 using dstest::Call;
 using dstest::Value;
 
-constexpr const char* kMissing = "Data structure with index does not exist.";
+using dstest::kMissing;
 
 // A cell as the tests compare it: "r:<real>", "s:<text>" or "a" for an array.
 std::string Show(const ScriptValue& v) {
@@ -53,11 +53,10 @@ Cell Str(const std::string& s) { return Cell{true, 0, s}; }
 // A model grid, [x][y].
 using Model = std::vector<std::vector<Cell>>;
 
-class DSGrid : public WorldTest {
+class DSGrid : public dstest::DSWorld {
  protected:
   void SetUp() override {
-    WorldTest::SetUp();
-    InitDSFunctions();
+    DSWorld::SetUp();
     saved_ = g_OutputConsole;
     g_OutputConsole = &console_;
   }

@@ -24,14 +24,10 @@ using dstest::HexText;
 using dstest::Value;
 using ::testing::HasSubstr;
 
-constexpr const char* kMissing = "Data structure with index does not exist.";
+using dstest::kMissing;
 
-class DSList : public WorldTest {
+class DSList : public dstest::DSWorld {
  protected:
-  void SetUp() override {
-    WorldTest::SetUp();
-    InitDSFunctions();
-  }
   static double NewList() { return Call("ds_list_create").Real(); }
   static CDS_List* List(double id) { return DS_GetAs<CDS_List>(eDS_List, int(id)); }
   // The list as text: reals as numbers, strings quoted.

@@ -25,7 +25,7 @@ using dstest::CallArgs;
 using dstest::Value;
 using ::testing::HasSubstr;
 
-constexpr const char* kMissing = "Data structure with index does not exist.";
+using dstest::kMissing;
 
 double Bits(uint64_t bits) { return std::bit_cast<double>(bits); }
 uint64_t BitsOf(double d) { return std::bit_cast<uint64_t>(d); }
@@ -38,13 +38,8 @@ const char* const kTextB = "iiwucoup";
 const double kRealA = Bits(0x408431FD112FD1ABull);  // 646.2485679374562
 const double kRealB = Bits(0x40843BAFD7EA6918ull);  // 647.4608610452005
 
-class DSMap : public WorldTest {
+class DSMap : public dstest::DSWorld {
  protected:
-  void SetUp() override {
-    WorldTest::SetUp();
-    Crc32_InitTable();
-    InitDSFunctions();
-  }
   static double NewMap() { return Call("ds_map_create").Real(); }
   // The keys in walking order, through the find built-ins.
   static std::vector<std::string> Walk(double map) {

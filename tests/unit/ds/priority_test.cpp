@@ -15,11 +15,10 @@ namespace {
 using dstest::Call;
 using dstest::Value;
 
-class DSPriority : public WorldTest {
+class DSPriority : public dstest::DSWorld {
  protected:
   void SetUp() override {
-    WorldTest::SetUp();
-    InitDSFunctions();
+    DSWorld::SetUp();
     id_ = Call("ds_priority_create").Real();
   }
   void Add(const Value& value, const Value& priority) { Call("ds_priority_add", {id_, value, priority}); }

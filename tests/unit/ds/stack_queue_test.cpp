@@ -20,14 +20,10 @@ namespace {
 using dstest::Call;
 using ::testing::HasSubstr;
 
-constexpr const char* kMissing = "Data structure with index does not exist.";
+using dstest::kMissing;
 
-class DSStacks : public WorldTest {
+class DSStacks : public dstest::DSWorld {
  protected:
-  void SetUp() override {
-    WorldTest::SetUp();
-    InitDSFunctions();
-  }
   static double Create(const char* name) { return Call(name).Real(); }
   static CDS_Queue* Queue(double id) { return DS_GetAs<CDS_Queue>(eDS_Queue, int(id)); }
   static CDS_Stack* Stack(double id) { return DS_GetAs<CDS_Stack>(eDS_Stack, int(id)); }

@@ -27,12 +27,8 @@ struct Kind {
 };
 const Kind kStack{"ds_stack", 101}, kQueue{"ds_queue", 201}, kPriority{"ds_priority", 501};
 
-class DSStackText : public WorldTest {
+class DSStackText : public dstest::DSWorld {
  protected:
-  void SetUp() override {
-    WorldTest::SetUp();
-    InitDSFunctions();
-  }
   // One of each kind holding reals, strings (an empty one among them) and,
   // for the queue, dead slots at the front.
   void Fill(double stack, double queue, double priority) {
