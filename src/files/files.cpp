@@ -1,5 +1,8 @@
 #include "files/files.h"
+#include "files/script_output.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/builtin_vars.h"
@@ -71,3 +74,17 @@ void Files_BindVariables() { BuiltinVar_Bind("temp_directory", GetTempDirectory,
 void InitMiscFunctions() { FunctionRegistry_Add("show_debug_message", F_ShowDebugMessage, 1); }
 void InitVeskFunctions() {}
 void InitWin8Functions() {}
+
+void Files_Say(const char* format, ...) {
+  if (!g_OutputConsole) return;
+  va_list ap;
+  va_start(ap, format);
+  va_list again;
+  va_copy(again, ap);
+  const int n = std::vsnprintf(nullptr, 0, format, ap);
+  va_end(ap);
+  std::string line(n > 0 ? size_t(n) : 0, '\0');
+  if (n > 0) std::vsnprintf(line.data(), line.size() + 1, format, again);
+  va_end(again);
+  g_OutputConsole->Output("%s", line.c_str());
+}

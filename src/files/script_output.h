@@ -6,9 +6,7 @@
 #include "script/console.h"
 #include "script/value.h"
 
-template <typename... Args>
-void Files_Say(const char* format, Args... args) {
-  if (g_OutputConsole) g_OutputConsole->Output(format, args...);
-}
+// A line on the output console, when there is one.
+void Files_Say(const char* format, ...) TW_PRINTF(1, 2);
 
 inline void Files_SetText(ScriptValue* result, const std::string& text) { ScriptValue_SetText(result, text.c_str()); }
