@@ -23,8 +23,9 @@ namespace {
 // ---------------------------------------------------------------------------
 // Encoding
 
-// Bytes that are not well-formed UTF-8 become U+FFFD, so the text is JSON
-// whatever a script put in its strings.
+// Bytes that are not well-formed UTF-8 become U+FFFD: the text written is
+// JSON whatever a script put in its strings, and the strings read are UTF-8
+// whatever bytes the text held (json-c passes them through).
 std::string ValidUtf8(const char* text) {
   std::string out;
   const auto* s = reinterpret_cast<const unsigned char*>(text);
@@ -144,7 +145,7 @@ int NewMap(json_object* object) {
     json_object* member = json_object_iter_peek_value(&it);
     if (!member) continue;  // a null member is left out
     ScriptValue key;
-    ScriptValue_SetText(&key, json_object_iter_peek_name(&it));
+    ScriptValue_SetText(&key, ValidUtf8(json_object_iter_peek_name(&it)).c_str());
     ScriptValue value = Convert(member);
     map->Add(&key, &value);  // json-c keeps one member per name
     ScriptValue_Free(&key);
@@ -186,7 +187,7 @@ ScriptValue Convert(json_object* o) {
     }
     case json_type_string: {
       ScriptValue v;
-      ScriptValue_SetText(&v, json_object_get_string(o));
+      ScriptValue_SetText(&v, ValidUtf8(json_object_get_string(o)).c_str());
       return v;
     }
     case json_type_object:

@@ -131,6 +131,8 @@ TEST_F(Json, DecodesTextsToMapsAndLists) {
       // Escapes, surrogate pairs among them, come out as UTF-8.
       {R"({"s": "\u00e9\ud83d\ude00 \"q\" \\ \/ \t"})", "{s:\"\xC3\xA9\xF0\x9F\x98\x80 \"q\" \\ / \t\"}"},
       {R"({"lone": "a\ud800b"})", "{lone:\"a\xEF\xBF\xBD" "b\"}"},
+      // Bytes that are not UTF-8 are read as U+FFFD, in names too.
+      {"{\"k\xFF\": \"\xC3(\"}", "{k\xEF\xBF\xBD:\"\xEF\xBF\xBD(\"}"},
       // Integers are read in 64 bits or more, to the nearest double.
       {R"({"i": 9007199254740993})", "{i:9007199254740992}"},
       {R"({"i": -9223372036854775808})", "{i:-9223372036854775808}"},
