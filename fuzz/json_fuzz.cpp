@@ -13,15 +13,7 @@
 
 namespace {
 
-int LiveContainers() {
-  int live = 0;
-  for (DSKind kind : {eDS_Map, eDS_List}) {
-    int length = 0;
-    DSContainer* const* items = DS_Items(kind, &length);
-    for (int i = 0; i < length; ++i) live += items[i] != nullptr;
-  }
-  return live;
-}
+int LiveContainers() { return DS_LiveCount(eDS_Map) + DS_LiveCount(eDS_List); }
 
 // Decodes, encodes and destroys; aborts when a text that JSON_Encode wrote
 // does not read.

@@ -84,15 +84,7 @@ std::string DescribeMap(double id) {
 }
 
 // Every container slot in use, of both kinds decoding makes.
-int LiveContainers() {
-  int live = 0;
-  for (DSKind kind : {eDS_Map, eDS_List}) {
-    int length = 0;
-    DSContainer* const* items = DS_Items(kind, &length);
-    for (int i = 0; i < length; ++i) live += items[i] != nullptr;
-  }
-  return live;
-}
+int LiveContainers() { return DS_LiveCount(eDS_Map) + DS_LiveCount(eDS_List); }
 
 std::string Nested(const char* open, const char* close, int depth, const char* inner = "") {
   std::string s;
