@@ -6,3 +6,5 @@
 void DS_SetGridAccessChecked(bool checked);
 void InitDSFunctions();
 void InitBufferFunctions();
+// json_encode and json_decode, which close the "File.." group.
+void InitJsonFunctions();

@@ -104,6 +104,12 @@ void DS_Destroy(DSKind kind, int id) {
   DeleteDoomed();
 }
 
+int DS_LiveCount(DSKind kind) {
+  DSTable* t = Table(kind);
+  if (!t) return 0;
+  return int(std::count_if(t->items.begin(), t->items.end(), [](const DSContainer* c) { return c != nullptr; }));
+}
+
 DSDeferDeletes::DSDeferDeletes() : outermost_(!Store().deleting) { Store().deleting = true; }
 
 DSDeferDeletes::~DSDeferDeletes() {

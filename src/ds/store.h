@@ -64,6 +64,8 @@ int DS_TableLength(DSKind kind);
 int DS_TableCapacity(DSKind kind);
 // Every container of the kind, empty slots as null.
 DSContainer* const* DS_Items(DSKind kind, int* length);
+// The containers of the kind that exist (free slots not counted).
+int DS_LiveCount(DSKind kind);
 // While one lives, destroyed containers leave their slots at once but are
 // deleted only when the outermost guard ends. A list or map that is being
 // cleared may be owned back by a container it owns; the guard keeps it alive

@@ -106,7 +106,7 @@ void InitTWSFunctions() {
       {"Math..", InitMathFunctions, nullptr, nullptr},
       {"Graphic..", InitGraphicFunctions, nullptr, nullptr},
       {"Action..", InitActionFunctions, nullptr, nullptr},
-      {"File..", InitFileFunctions, nullptr, nullptr},
+      {"File..", InitFileFunctions, InitJsonFunctions, nullptr},
       {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, Path_RegisterResourceFunctions},
       {"Interaction..", InitInteractionFunctions, nullptr, nullptr},
       {"3D..", Init3DFunctions, nullptr, nullptr},
