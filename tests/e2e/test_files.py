@@ -5,13 +5,9 @@ places, the registry store across two runs, and the command line."""
 
 import os
 
-from twtest import RunnerTest
+from twtest import RunnerTest, quoted
 
 NAME = "FileGame"
-
-
-def quoted(text):
-    return text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n")
 
 
 def game(code):
@@ -39,16 +35,10 @@ class Files(RunnerTest):
         self.area = os.path.join(self.dir, ".local", "share", NAME)
 
     def play(self, code):
-        out = self.path("out.txt")
-        if os.path.exists(out):
-            os.remove(out)
         # A script of our own shows texts with visible line ends.
         source = game(code).replace(
             "EMPTY CODE", f'SCRIPT "show" text="{quoted(SHOW)}"\nEMPTY CODE')
-        r = self.run_runner(["-game", self.pack(source), "-output", out])
-        self.assertEqual(r.returncode, 0, r.stderr)
-        with open(out, encoding="utf-8", errors="replace") as f:
-            lines = f.read().splitlines()
+        _, lines = self.play_output(source)
         return [l for l in lines if not l.startswith("Invalid Save location(")]
 
     def saved(self, name):
