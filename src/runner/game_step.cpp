@@ -5,6 +5,8 @@
 
 #include "draw/room_draw.h"
 #include "runner/entry.h"
+#include "core/async_requests.h"
+#include "core/dispatch_pattern.h"
 #include "core/event_dispatch.h"
 #include "core/events.h"
 #include "core/instances.h"
@@ -16,7 +18,10 @@
 #include "core/timelines.h"
 #include "files/files.h"
 #include "graphics/graphics.h"
+#include "ds/map.h"
 #include "input/input.h"
+#include "services/http.h"
+#include "services/platform_events.h"
 #include "net/debugger.h"
 #include "particles/particles.h"
 #include "steam/steam.h"
@@ -24,40 +29,20 @@
 namespace {
 int64_t g_previousStepTime = 0;
 
-uint64_t Snapshot() { return g_DispatchStamp++; }
-
-bool Eligible(const CObjInstance* i, uint64_t snapshot) { return i->IsLive() && i->creation_stamp <= snapshot; }
-
-enum class Snapshots { kOnePerDispatch, kOnePerObject };
-
-// The common pattern: the listed objects of (type, subtype), each object's
-// own instances that `accept` takes, self and other the same instance. With
-// a snapshot per object, an instance made by an earlier object's event gets
-// a later object's event of the same dispatch.
-template <typename Accept>
-void DispatchListed(int type, int32_t subtype, Snapshots snapshots, Accept&& accept) {
-  uint64_t snapshot = snapshots == Snapshots::kOnePerDispatch ? Snapshot() : 0;
-  for (int32_t index : ObjectLists_Get(type, subtype)) {
-    if (snapshots == Snapshots::kOnePerObject) snapshot = Snapshot();
-    CObject* object = Object_Find(index);
-    if (!object) continue;
-    for (CObjInstance* i : object->OwnInstances())
-      if (Eligible(i, snapshot) && accept(i)) Instance_PerformEvent(i, i, type, subtype);
-  }
-}
-
-void Dispatch(int type, int32_t subtype) {
-  DispatchListed(type, subtype, Snapshots::kOnePerDispatch, [](CObjInstance*) { return true; });
+// Subtypes the asynchronous pump fires; the purchase (66) and networking (68)
+// events are fired by their own services.
+bool IsPumpedAsyncSubtype(int subtype) {
+  return (subtype >= 60 && subtype <= 64) || subtype == 67 || (subtype >= 69 && subtype <= 71);
 }
 
 void DispatchAlarms() {
-  uint64_t snapshot = Snapshot();
+  uint64_t snapshot = Dispatch_Snapshot();
   for (int a = 0; a < kAlarmCount; ++a) {
     for (int32_t index : ObjectLists_Get(kEventAlarm, a)) {
       CObject* object = Object_Find(index);
       if (!object) continue;
       for (CObjInstance* i : object->OwnInstances()) {
-        if (!Eligible(i, snapshot) || i->alarm[a] < 0) continue;
+        if (!Dispatch_Eligible(i, snapshot) || i->alarm[a] < 0) continue;
         if (--i->alarm[a] == 0) Instance_PerformEvent(i, i, kEventAlarm, a);
       }
     }
@@ -65,9 +50,9 @@ void DispatchAlarms() {
 }
 
 void DispatchTimelines() {
-  uint64_t snapshot = Snapshot();
+  uint64_t snapshot = Dispatch_Snapshot();
   for (CObjInstance* i : g_Run.room->active) {
-    if (!Eligible(i, snapshot) || !i->timeline_running || i->timeline_speed == 0 || i->timeline_index < 0) continue;
+    if (!Dispatch_Eligible(i, snapshot) || !i->timeline_running || i->timeline_speed == 0 || i->timeline_index < 0) continue;
     CTimeLine* t = TimeLine_Get(i->timeline_index);
     if (!t || t->MomentCount() == 0) continue;
     int32_t index = i->timeline_index;
@@ -94,20 +79,20 @@ void DispatchKeys() {
     bool down = IO_KeyIsDown(key), pressed = IO_KeyWasPressed(key), released = IO_KeyWasReleased(key);
     if (down || pressed) {
       anyHeld = true;
-      Dispatch(kEventKeyboard, key);
+      Dispatch_All(kEventKeyboard, key);
     }
     if (pressed) {
       anyPressed = true;
-      Dispatch(kEventKeyPress, key);
+      Dispatch_All(kEventKeyPress, key);
     }
     if (released) {
       anyReleased = true;
-      Dispatch(kEventKeyRelease, key);
+      Dispatch_All(kEventKeyRelease, key);
     }
   }
-  Dispatch(kEventKeyboard, anyHeld ? 1 : 0);
-  Dispatch(kEventKeyPress, anyPressed ? 1 : 0);
-  Dispatch(kEventKeyRelease, anyReleased ? 1 : 0);
+  Dispatch_All(kEventKeyboard, anyHeld ? 1 : 0);
+  Dispatch_All(kEventKeyPress, anyPressed ? 1 : 0);
+  Dispatch_All(kEventKeyRelease, anyReleased ? 1 : 0);
 }
 
 // The mouse in room coordinates at this step's mouse dispatch and at the
@@ -125,19 +110,19 @@ bool Contains(CObjInstance* i, const MousePoint& p) {
 
 // Instances under the mouse.
 void Run_DispatchMouseLocal(int32_t subtype) {
-  DispatchListed(kEventMouse, subtype, Snapshots::kOnePerObject,
+  Dispatch_Listed(kEventMouse, subtype, Snapshots::kOnePerObject,
                  [](CObjInstance* i) { return Contains(i, g_mouse); });
 }
 
 // Every instance, wherever the mouse is.
 void Run_DispatchMouseGlobal(int32_t subtype) {
-  DispatchListed(kEventMouse, subtype, Snapshots::kOnePerObject, [](CObjInstance*) { return true; });
+  Dispatch_Listed(kEventMouse, subtype, Snapshots::kOnePerObject, [](CObjInstance*) { return true; });
 }
 
 void Run_DispatchMouseEnterLeave() {
-  DispatchListed(kEventMouse, kMouseEnter, Snapshots::kOnePerObject,
+  Dispatch_Listed(kEventMouse, kMouseEnter, Snapshots::kOnePerObject,
                  [](CObjInstance* i) { return Contains(i, g_mouse) && !Contains(i, g_previousMouse); });
-  DispatchListed(kEventMouse, kMouseLeave, Snapshots::kOnePerObject,
+  Dispatch_Listed(kEventMouse, kMouseLeave, Snapshots::kOnePerObject,
                  [](CObjInstance* i) { return Contains(i, g_previousMouse) && !Contains(i, g_mouse); });
 }
 
@@ -202,19 +187,19 @@ Area ViewArea(const RoomView& v) {
 
 template <typename Test>
 void DispatchBoundary(int32_t subtype, Test&& test) {
-  DispatchListed(kEventOther, subtype, Snapshots::kOnePerDispatch, test);
+  Dispatch_Listed(kEventOther, subtype, Snapshots::kOnePerDispatch, test);
 }
 
 void DispatchOutsideBoundary() {
   CGameRoom* room = g_Run.room;
   Area whole{0, 0, double(room->width), double(room->height)};
   {
-    uint64_t snapshot = Snapshot();
+    uint64_t snapshot = Dispatch_Snapshot();
     for (int32_t index : ObjectLists_Get(kEventOther, 0)) {
       CObject* object = Object_Find(index);
       if (!object) continue;
       for (CObjInstance* i : object->OwnInstances()) {
-        if (!Eligible(i, snapshot)) continue;
+        if (!Dispatch_Eligible(i, snapshot)) continue;
         if (Touches(i, whole)) {
           i->outside_room = false;
           continue;
@@ -249,13 +234,13 @@ void StepBack(CObjInstance* i) {
 
 void DispatchCollisions() {
   for (const CollisionPair& pair : ObjectLists_CollisionPairs()) {
-    uint64_t snapshot = Snapshot();
+    uint64_t snapshot = Dispatch_Snapshot();
     CObject* a = Object_Find(pair.a);
     CObject* b = Object_Find(pair.b);
     if (!a || !b) continue;
     for (CObjInstance* s : a->OwnInstances()) {
       for (CObjInstance* t : b->OwnInstances()) {
-        if (!Eligible(s, snapshot) || !Eligible(t, snapshot) || !Collide(s, t)) continue;
+        if (!Dispatch_Eligible(s, snapshot) || !Dispatch_Eligible(t, snapshot) || !Collide(s, t)) continue;
         bool solid = s->solid || t->solid;
         if (solid) {
           StepBack(s);
@@ -279,11 +264,11 @@ void DispatchCollisions() {
 // Friction and gravity, the path step (with its end-of-path event), then the
 // speeds.
 void MoveInstances() {
-  uint64_t snapshot = Snapshot();
+  uint64_t snapshot = Dispatch_Snapshot();
   for (CObjInstance* i : g_Run.room->active) {
     if (!i->IsLive()) continue;
     i->ApplyFrictionGravity();
-    if (i->AdvancePath() && Eligible(i, snapshot)) Instance_PerformEvent(i, i, kEventOther, 8);  // end of path
+    if (i->AdvancePath() && Dispatch_Eligible(i, snapshot)) Instance_PerformEvent(i, i, kEventOther, 8);  // end of path
     if (i->hspeed != 0 || i->vspeed != 0) i->SetPosition(i->x + i->hspeed, i->y + i->vspeed);
   }
 }
@@ -319,6 +304,36 @@ void Run_ClearPendingChanges() {
   PendingDepthChanges.Clear();
 }
 
+void Run_DispatchAsyncEvent(int subtype) {
+  if (IsPumpedAsyncSubtype(subtype)) Dispatch_All(kEventOther, subtype);
+}
+
+void Run_ProcessAsyncQueue() {
+  Platform_DispatchIAPEvent();
+  Platform_RunQueuedCallbacks();
+  Http_Poll();
+  // Each completion may run events that add records, so the walk starts
+  // again from the head after every one.
+  HTTP_REQ_CONTEXT* r = AsyncRequests_Head();
+  while (r) {
+    if (r->state != kAsyncFinished) {
+      r = r->next;
+      continue;
+    }
+    AsyncRequest_Unlink(r);
+    g_Run.async_load = -1;
+    if (r->completion) {
+      int subtype = r->completion(r, r->user_buffer, &g_Run.async_load);
+      if (subtype >= 60) Run_DispatchAsyncEvent(subtype);
+    }
+    if (g_Run.async_load >= 0) DS_MapDestroy(g_Run.async_load);
+    g_Run.async_load = -1;
+    if (r->cleanup) r->cleanup(r);
+    delete r;
+    r = AsyncRequests_Head();
+  }
+}
+
 void Run_GameStep() {
   int64_t now = Time_Microseconds();
   Run_SetDeltaTime(now - g_previousStepTime);
@@ -347,7 +362,7 @@ void Run_GameStep() {
     if (i->timeline_running) anyTimeline = true;
   }
 
-  Dispatch(kEventStep, 1);
+  Dispatch_All(kEventStep, 1);
   if (FlushAndCheck()) return;
   Network_Poll();
   Steam_Process();
@@ -363,17 +378,17 @@ void Run_GameStep() {
   if (FlushAndCheck()) return;
   if (Window_IsVisible()) Run_DispatchMouse(Window_ViewsMouseGetX(0), Window_ViewsMouseGetY(0));
   if (FlushAndCheck()) return;
-  Dispatch(kEventStep, 0);
+  Dispatch_All(kEventStep, 0);
   if (FlushAndCheck()) return;
   MoveInstances();
   if (FlushAndCheck()) return;
   DispatchOutsideBoundary();
   if (FlushAndCheck()) return;
-  // Asynchronous results arrive with the HTTP and dialog services.
+  Run_ProcessAsyncQueue();
   if (FlushAndCheck()) return;
   DispatchCollisions();
   if (FlushAndCheck()) return;
-  Dispatch(kEventStep, 2);
+  Dispatch_All(kEventStep, 2);
   if (FlushAndCheck()) return;
   PartSystem_UpdateAll();
 

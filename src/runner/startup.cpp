@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "audio/audio.h"
+#include "core/async_requests.h"
 #include "core/code_chunks.h"
 #include "script/console.h"
 #include "runner/entry.h"
@@ -44,6 +45,8 @@
 #include "script/world.h"
 #include "sprites/backgrounds.h"
 #include "sprites/sprites.h"
+#include "services/http.h"
+#include "services/platform_events.h"
 #include "steam/steam.h"
 #include "platform/events.h"
 
@@ -338,6 +341,11 @@ void EndTheWork() {
   Object_FreeAll();
   Script_Shutdown();
   Variable_FreeAll();
+  // Workers stop before their records go, and the records (whose result maps
+  // are data structures) before the data structures.
+  Http_Shutdown();
+  AsyncRequests_DeleteAll();
+  Platform_ResetEventQueues();
   // The data structures the game never destroyed.
   DS_ResetAll();
   File_CloseAllBinary();

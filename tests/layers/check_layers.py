@@ -15,6 +15,7 @@ LAYERS = [
     ("src/core", "core"),
     ("src/files", "files"),
     ("src/ds", "ds"),
+    ("src/services", "services"),
     ("src/audio", "audio"),
     ("src/input", "input"),
     ("src/graphics", "graphics"),

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "audio/audio.h"
+#include "core/async_requests.h"
 #include "core/builtin_vars.h"
 #include "ds/buffer.h"
 #include "ds/store.h"
@@ -35,6 +36,8 @@
 #include "script/variable_names.h"
 #include "script/variables.h"
 #include "script/vm.h"
+#include "services/http.h"
+#include "services/platform_events.h"
 #include "core/precise.h"
 
 void Switches_Reset() {
@@ -56,6 +59,18 @@ void Functions_Reset() {
   FunctionRegistry_Free();
   FunctionRegistry_SetScriptLookup(nullptr);
   FunctionRegistry_SetExtensionLookups(nullptr, nullptr);
+}
+
+// What a game leaves behind in the services: requests (their workers first),
+// event queues, containers, buffers, the open INI, the high-score table.
+void ResetGameServices() {
+  Http_Shutdown();
+  AsyncRequests_DeleteAll();
+  Platform_ResetEventQueues();
+  DS_ResetAll();
+  Buffer_DeleteAll();
+  Files_DiscardOpenIni();
+  HighScore_Init();
 }
 
 void World_Reset(const WorldSetup& setup) {
@@ -82,10 +97,7 @@ void World_Reset(const WorldSetup& setup) {
   g_UseVM = true;
   g_MathEpsilon = kDefaultMathEpsilon;
   g_Run = RunGlobals();
-  DS_ResetAll();
-  Buffer_DeleteAll();
-  Files_DiscardOpenIni();
-  HighScore_Init();
+  ResetGameServices();
 }
 
 void World_Clear() {
@@ -108,10 +120,7 @@ void World_Clear() {
   Console_SetOutputFile("");
   Console_SetDebugOutputFile("");
   Switches_Reset();
-  DS_ResetAll();
-  Buffer_DeleteAll();
-  Files_DiscardOpenIni();
-  HighScore_Init();
+  ResetGameServices();
   Runner_InstallWorld();
   VM_Init();
 }

@@ -1,0 +1,4 @@
+#include "services/http.h"
+
+void Http_Poll() {}
+void Http_Shutdown() {}
