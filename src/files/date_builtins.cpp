@@ -1,5 +1,6 @@
 // Dates as reals: days since 1899-12-30 00:00 UTC, the time of day as the
 // fraction. Calendar work is the system's, in local time or UTC.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -25,7 +26,11 @@ int64_t MomentOf(double value) {
   return int64_t(t);
 }
 
-bool SplitLocal(double value, CalendarFields* f) { return Calendar_Split(MomentOf(value), false, f); }
+// The game's zone for creating, taking apart and writing values: local time
+// unless the game chose UTC.
+bool g_utc = false;
+
+bool SplitInZone(double value, CalendarFields* f) { return Calendar_Split(MomentOf(value), g_utc, f); }
 
 bool IsLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -57,11 +62,11 @@ int64_t SecondsOfYear(const CalendarFields& f, int dayOffset) {
   return (((days + f.day + dayOffset) * 24 - 24 + f.hour) * 60 + f.minute) * 60 + f.second;
 }
 
-int64_t ComposeLocal(CalendarFields f) { return Calendar_Compose(f, false); }
+int64_t ComposeInZone(CalendarFields f) { return Calendar_Compose(f, g_utc); }
 
-CalendarFields LocalNow() {
+CalendarFields NowInZone() {
   CalendarFields f;
-  Calendar_Split(Calendar_Now(), false, &f);
+  Calendar_Split(Calendar_Now(), g_utc, &f);
   return f;
 }
 
@@ -85,30 +90,30 @@ CalendarFields TimeFields(int64_t hour, int64_t minute, int64_t second) {
 TW_BUILTIN(date_current_datetime) { Return(result, ValueOf(Calendar_Now())); }
 
 TW_BUILTIN(date_current_date) {
-  const CalendarFields now = LocalNow();
-  Return(result, ValueOf(ComposeLocal(DateFields(now.year, now.month, now.day))));
+  const CalendarFields now = NowInZone();
+  Return(result, ValueOf(ComposeInZone(DateFields(now.year, now.month, now.day))));
 }
 
 TW_BUILTIN(date_current_time) {
-  const CalendarFields now = LocalNow();
-  Return(result, ValueOf(ComposeLocal(TimeFields(now.hour, now.minute, now.second))));
+  const CalendarFields now = NowInZone();
+  Return(result, ValueOf(ComposeInZone(TimeFields(now.hour, now.minute, now.second))));
 }
 
 TW_BUILTIN(date_create_datetime) {
-  CalendarFields f = DateFields(RoundedArg(argc, args, 0), TruncatedArg(argc, args, 1), TruncatedArg(argc, args, 2));
+  CalendarFields f = DateFields(std::max(RoundedArg(argc, args, 0), 1900), TruncatedArg(argc, args, 1), TruncatedArg(argc, args, 2));
   f.hour = TruncatedArg(argc, args, 3);
   f.minute = TruncatedArg(argc, args, 4);
   f.second = TruncatedArg(argc, args, 5);
-  Return(result, ValueOf(ComposeLocal(f)));
+  Return(result, ValueOf(ComposeInZone(f)));
 }
 
 TW_BUILTIN(date_create_date) {
-  Return(result, ValueOf(ComposeLocal(DateFields(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1),
+  Return(result, ValueOf(ComposeInZone(DateFields(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1),
                                                  RoundedArg(argc, args, 2)))));
 }
 
 TW_BUILTIN(date_create_time) {
-  Return(result, ValueOf(ComposeLocal(TimeFields(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1),
+  Return(result, ValueOf(ComposeInZone(TimeFields(RoundedArg(argc, args, 0), RoundedArg(argc, args, 1),
                                                  RoundedArg(argc, args, 2)))));
 }
 
@@ -148,11 +153,11 @@ TW_BUILTIN(date_inc_hour) { Step(result, Arg(argc, args, 0), &CalendarFields::ho
 TW_BUILTIN(date_inc_minute) { Step(result, Arg(argc, args, 0), &CalendarFields::minute, RoundedArg(argc, args, 1)); }
 TW_BUILTIN(date_inc_second) { Step(result, Arg(argc, args, 0), &CalendarFields::second, RoundedArg(argc, args, 1)); }
 
-// A getter of the value's local fields; 0 when the moment cannot be split.
+// A getter of the value's fields in the game's zone; 0 when the moment cannot be split.
 template <int64_t (*Get)(const CalendarFields&)>
-TW_BUILTIN(LocalGetter) {
+TW_BUILTIN(ZoneGetter) {
   CalendarFields f;
-  Return(result, SplitLocal(Arg(argc, args, 0), &f) ? double(Get(f)) : 0.0);
+  Return(result, SplitInZone(Arg(argc, args, 0), &f) ? double(Get(f)) : 0.0);
 }
 
 int64_t Year(const CalendarFields& f) { return f.year; }
@@ -171,7 +176,7 @@ int64_t DaysInMonth(const CalendarFields& f) { return MonthLength(f.year, f.mont
 int64_t DaysInYear(const CalendarFields& f) { return IsLeap(f.year) ? 366 : 365; }
 int64_t LeapYear(const CalendarFields& f) { return IsLeap(f.year) ? 1 : 0; }
 int64_t IsToday(const CalendarFields& f) {
-  const CalendarFields now = LocalNow();
+  const CalendarFields now = NowInZone();
   return f.year == now.year && f.month == now.month && f.dayOfYear == now.dayOfYear;
 }
 
@@ -198,12 +203,17 @@ TW_BUILTIN(date_time_of) {
 template <const char* kFormat>
 TW_BUILTIN(Text) {
   std::string text;
-  if (!Calendar_FormatLocal(MomentOf(Arg(argc, args, 0)), kFormat, &text)) text = "invalid time";
+  if (!Calendar_Format(MomentOf(Arg(argc, args, 0)), g_utc, kFormat, &text)) text = "invalid time";
   ScriptValue_SetText(result, text.c_str());
 }
 constexpr char kDateTimeFormat[] = "%c";
 constexpr char kDateFormat[] = "%x";
 constexpr char kTimeFormat[] = "%X";
+
+constexpr int kTimezoneUtc = 1;
+
+TW_BUILTIN(date_set_timezone) { g_utc = RoundedArg(argc, args, 0) == kTimezoneUtc; }
+TW_BUILTIN(date_get_timezone) { Return(result, g_utc ? kTimezoneUtc : 0); }
 
 const NamedBuiltin kDateBuiltins[] = {
     {"date_current_datetime", date_current_datetime},
@@ -222,22 +232,22 @@ const NamedBuiltin kDateBuiltins[] = {
     {"date_inc_hour", date_inc_hour},
     {"date_inc_minute", date_inc_minute},
     {"date_inc_second", date_inc_second},
-    {"date_get_year", LocalGetter<Year>},
-    {"date_get_month", LocalGetter<Month>},
-    {"date_get_week", LocalGetter<Week>},
-    {"date_get_day", LocalGetter<Day>},
-    {"date_get_hour", LocalGetter<Hour>},
-    {"date_get_minute", LocalGetter<Minute>},
-    {"date_get_second", LocalGetter<Second>},
-    {"date_get_weekday", LocalGetter<Weekday>},
-    {"date_get_day_of_year", LocalGetter<DayOfYear>},
-    {"date_get_hour_of_year", LocalGetter<HourOfYear>},
-    {"date_get_minute_of_year", LocalGetter<MinuteOfYear>},
-    {"date_get_second_of_year", LocalGetter<SecondOfYear>},
-    {"date_days_in_month", LocalGetter<DaysInMonth>},
-    {"date_days_in_year", LocalGetter<DaysInYear>},
-    {"date_leap_year", LocalGetter<LeapYear>},
-    {"date_is_today", LocalGetter<IsToday>},
+    {"date_get_year", ZoneGetter<Year>},
+    {"date_get_month", ZoneGetter<Month>},
+    {"date_get_week", ZoneGetter<Week>},
+    {"date_get_day", ZoneGetter<Day>},
+    {"date_get_hour", ZoneGetter<Hour>},
+    {"date_get_minute", ZoneGetter<Minute>},
+    {"date_get_second", ZoneGetter<Second>},
+    {"date_get_weekday", ZoneGetter<Weekday>},
+    {"date_get_day_of_year", ZoneGetter<DayOfYear>},
+    {"date_get_hour_of_year", ZoneGetter<HourOfYear>},
+    {"date_get_minute_of_year", ZoneGetter<MinuteOfYear>},
+    {"date_get_second_of_year", ZoneGetter<SecondOfYear>},
+    {"date_days_in_month", ZoneGetter<DaysInMonth>},
+    {"date_days_in_year", ZoneGetter<DaysInYear>},
+    {"date_leap_year", ZoneGetter<LeapYear>},
+    {"date_is_today", ZoneGetter<IsToday>},
     {"date_year_span", Span<1.0, 365.25>},
     {"date_month_span", Span<12.0, 365.25>},
     {"date_week_span", Span<1.0, 7.0>},
@@ -253,8 +263,12 @@ const NamedBuiltin kDateBuiltins[] = {
     {"date_datetime_string", Text<kDateTimeFormat>},
     {"date_date_string", Text<kDateFormat>},
     {"date_time_string", Text<kTimeFormat>},
+    {"date_set_timezone", date_set_timezone},
+    {"date_get_timezone", date_get_timezone},
 };
 
 }  // namespace
 
 std::span<const NamedBuiltin> Files_DateBuiltins() { return kDateBuiltins; }
+
+void Dates_ResetTimezone() { g_utc = false; }

@@ -100,6 +100,8 @@ const BuiltinGroupName kMiscGroup[] = {
     {"date_datetime_string", 1},
     {"date_date_string", 1},
     {"date_time_string", 1},
+    {"date_set_timezone", 1},
+    {"date_get_timezone", 0},
 };
 
 // A new family joins here and in misc_group.h.

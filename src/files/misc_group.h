@@ -10,3 +10,5 @@ BuiltinGroup Files_MiscGroup();
 std::span<const NamedBuiltin> Files_DebugBuiltins();
 // The date and time built-ins (date_builtins.cpp).
 std::span<const NamedBuiltin> Files_DateBuiltins();
+// Local time again for the date built-ins, as when a game starts.
+void Dates_ResetTimezone();

@@ -50,9 +50,9 @@ int64_t Calendar_Compose(const CalendarFields& f, bool utc) {
   return int64_t(moment);
 }
 
-bool Calendar_FormatLocal(int64_t moment, const char* format, std::string* out) {
+bool Calendar_Format(int64_t moment, bool utc, const char* format, std::string* out) {
   tm t{};
-  if (!SplitTm(moment, false, &t)) return false;
+  if (!SplitTm(moment, utc, &t)) return false;
   char buffer[1024];
   const size_t n = strftime(buffer, sizeof buffer, format, &t);
   out->assign(buffer, n);

@@ -22,6 +22,6 @@ bool Calendar_Split(int64_t moment, bool utc, CalendarFields* out);
 // Fields out of range carry into the next larger unit; local compositions let
 // the system decide daylight saving. -1 when the moment cannot be represented.
 int64_t Calendar_Compose(const CalendarFields& fields, bool utc);
-// The moment in local time through the system's formatting; false when it
-// cannot be split.
-bool Calendar_FormatLocal(int64_t moment, const char* format, std::string* out);
+// The moment in local time or UTC through the system's formatting; false when
+// it cannot be split.
+bool Calendar_Format(int64_t moment, bool utc, const char* format, std::string* out);

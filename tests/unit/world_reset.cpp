@@ -19,6 +19,7 @@
 #include "core/timelines.h"
 #include "ext/extensions.h"
 #include "files/file_group.h"
+#include "files/misc_group.h"
 #include "files/high_score.h"
 #include "graphics/display.h"
 #include "input/input.h"
@@ -85,6 +86,7 @@ void World_Reset(const WorldSetup& setup) {
   DS_ResetAll();
   Buffer_DeleteAll();
   Files_DiscardOpenIni();
+  Dates_ResetTimezone();
   HighScore_Init();
 }
 
@@ -111,6 +113,7 @@ void World_Clear() {
   DS_ResetAll();
   Buffer_DeleteAll();
   Files_DiscardOpenIni();
+  Dates_ResetTimezone();
   HighScore_Init();
   Runner_InstallWorld();
   VM_Init();

@@ -1,11 +1,13 @@
 // The date built-ins in fixed zones, so every run sees the same calendar.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
 #include "files/files.h"
 #include "files/misc_group.h"
+#include "script/constants.h"
 #include "unit/ds/ds_call.h"
 #include "unit/script/builtin_group_check.h"
 
@@ -46,9 +48,10 @@ TEST_F(Dates, CreateAndTakeApartInLocalTime) {
   EXPECT_EQ(Call("date_time_string", {v}).Text(), "13:45:30");
   EXPECT_EQ(Call("date_date_string", {v}).Text(), "07/15/24");
   EXPECT_EQ(Call("date_datetime_string", {v}).Text(), "Mon Jul 15 13:45:30 2024");
-  // Day overflow carries; a year before 1900 is kept, not moved to 1900.
+  // Day overflow carries; a year before 1900 is taken as 1900.
   EXPECT_EQ(Call("date_create_date", {2023, 2, 29}).Real(), Call("date_create_date", {2023, 3, 1}).Real());
-  EXPECT_EQ(Call("date_get_year", {Call("date_create_datetime", {1850, 6, 1, 12, 0.0, 0.0}).Real()}).Real(), 1850);
+  EXPECT_EQ(Call("date_create_datetime", {1850, 6, 1, 12, 0.0, 0.0}).Real(),
+            Call("date_create_datetime", {1900, 6, 1, 12, 0.0, 0.0}).Real());
   Zone("UTC");
   EXPECT_EQ(Call("date_create_datetime", {2024, 7, 15, 13, 45, 30}).Real(), At(1721051130));
   EXPECT_EQ(Call("date_get_hour", {At(1721043930)}).Real(), 11);
@@ -96,6 +99,60 @@ TEST_F(Dates, TableOfPureCases) {
       {"date_year_span", {25934.25, 25569}, 1}, {"date_hour_span", {2, 1.5}, 12},
   };
   for (const Case& c : cases) EXPECT_EQ(dstest::CallArgs(c.name, c.args).Real(), c.expected) << c.name;
+}
+
+TEST_F(Dates, TimezoneChoiceAppliesUntilTheGameStartsAgain) {
+  Zone("Asia/Kolkata");  // +05:30 all year
+  ScriptValue localConstant, utcConstant;
+  ASSERT_TRUE(Constant_Resolve("timezone_local", &localConstant));
+  ASSERT_TRUE(Constant_Resolve("timezone_utc", &utcConstant));
+  const double local = localConstant.Real(), utc = utcConstant.Real();
+  EXPECT_EQ(local, 0);
+  EXPECT_EQ(utc, 1);
+  EXPECT_EQ(Call("date_get_timezone").Real(), 0);
+  const int64_t t = 1721043930;  // 2024-07-15 11:45:30 UTC
+  EXPECT_EQ(Call("date_get_hour", {At(t)}).Real(), 17);
+  Call("date_set_timezone", {utc});
+  EXPECT_EQ(Call("date_get_timezone").Real(), 1);
+  EXPECT_EQ(Call("date_get_hour", {At(t)}).Real(), 11);
+  EXPECT_EQ(Call("date_time_string", {At(t)}).Text(), "11:45:30");
+  EXPECT_EQ(Call("date_create_datetime", {2024, 7, 15, 11, 45, 30}).Real(), At(t));
+  EXPECT_EQ(Call("date_is_today", {Call("date_current_datetime").Real()}).Real(), 1);
+  // Today at 00:00 UTC, and the time of day alone on the day before day 1.
+  const double date = Call("date_current_date").Real();
+  EXPECT_EQ(date, std::floor(date) + 0.5 / 86400);
+  EXPECT_EQ(std::floor(Call("date_current_time").Real()), 1);
+  // Stepping is in UTC whichever zone is chosen.
+  EXPECT_EQ(Call("date_inc_hour", {At(t), 1}).Real(), At(t + 3600));
+  Call("date_set_timezone", {local});
+  EXPECT_EQ(Call("date_get_hour", {At(t)}).Real(), 17);
+  Call("date_set_timezone", {utc});
+  Dates_ResetTimezone();
+  EXPECT_EQ(Call("date_get_timezone").Real(), 0);
+}
+
+TEST_F(Dates, MomentsBefore1970ReadBackInTheirOwnSecond) {
+  Zone("UTC");
+  // 1969-12-31 23:59:59 and 1900-01-01 00:00:00: truncation would give the next second.
+  EXPECT_EQ(Call("date_get_second", {At(-1)}).Real(), 59);
+  EXPECT_EQ(Call("date_get_year", {At(-1)}).Real(), 1969);
+  EXPECT_EQ(Call("date_datetime_string", {At(-2208988800)}).Text(), "Mon Jan  1 00:00:00 1900");
+  EXPECT_EQ(Call("date_inc_second", {At(-2), 1}).Real(), At(-1));
+}
+
+TEST_F(Dates, HugeStepsAndUnsplittableValuesFailCleanly) {
+  Zone("UTC");
+  const double failed = At(-1);
+  // Steps too large for the system's fields, and values outside four-digit years.
+  EXPECT_EQ(Call("date_inc_year", {At(0), 1e12}).Real(), failed);
+  // A count beyond 32 bits saturates, and that many seconds still compose.
+  EXPECT_EQ(Call("date_inc_second", {At(0), -1e300}).Real(), At(INT32_MIN));
+  EXPECT_EQ(Call("date_inc_week", {At(0), 2147483647.0}).Real(), failed);
+  EXPECT_EQ(Call("date_inc_day", {1e300, 1}).Real(), failed);
+  EXPECT_EQ(Call("date_get_year", {1e300}).Real(), 0);
+  EXPECT_EQ(Call("date_get_year", {std::nan("")}).Real(), 0);
+  EXPECT_EQ(Call("date_time_string", {std::nan("")}).Text(), "invalid time");
+  EXPECT_EQ(Call("date_date_string", {-1e9}).Text(), "invalid time");
 }
 
 TEST_F(Dates, YearCountsAndWeeks) {
