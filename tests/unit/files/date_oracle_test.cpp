@@ -15,6 +15,7 @@
 #include "files/files.h"
 #include "files/misc_group.h"
 #include "unit/ds/ds_call.h"
+#include "unit/oracle_hex.h"
 
 #ifndef TW_DATE_CASES
 #error "TW_DATE_CASES names the generated table"
@@ -22,11 +23,7 @@
 
 namespace {
 
-std::string FromHex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(char(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return out;
-}
+using oracle::FromHex;
 
 // r<hex float> or s<hex bytes>.
 dstest::Value Decode(const std::string& token) {
