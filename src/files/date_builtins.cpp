@@ -180,9 +180,11 @@ int64_t IsToday(const CalendarFields& f) {
   return f.year == now.year && f.month == now.month && f.dayOfYear == now.dayOfYear;
 }
 
-template <double kTimes, double kOver>
+// The span times kTimes over kOverHundredths / 100 (whole numbers: not every
+// compiler takes a real as a template argument).
+template <int kTimes, int kOverHundredths>
 TW_BUILTIN(Span) {
-  Return(result, std::fabs(Arg(argc, args, 0) - Arg(argc, args, 1)) * kTimes / kOver);
+  Return(result, std::fabs(Arg(argc, args, 0) - Arg(argc, args, 1)) * kTimes / (kOverHundredths / 100.0));
 }
 
 double Compare(double a, double b) { return a == b ? 0 : a > b ? 1 : -1; }
@@ -248,13 +250,13 @@ const NamedBuiltin kDateBuiltins[] = {
     {"date_days_in_year", ZoneGetter<DaysInYear>},
     {"date_leap_year", ZoneGetter<LeapYear>},
     {"date_is_today", ZoneGetter<IsToday>},
-    {"date_year_span", Span<1.0, 365.25>},
-    {"date_month_span", Span<12.0, 365.25>},
-    {"date_week_span", Span<1.0, 7.0>},
-    {"date_day_span", Span<1.0, 1.0>},
-    {"date_hour_span", Span<24.0, 1.0>},
-    {"date_minute_span", Span<1440.0, 1.0>},
-    {"date_second_span", Span<86400.0, 1.0>},
+    {"date_year_span", Span<1, 36525>},
+    {"date_month_span", Span<12, 36525>},
+    {"date_week_span", Span<1, 700>},
+    {"date_day_span", Span<1, 100>},
+    {"date_hour_span", Span<24, 100>},
+    {"date_minute_span", Span<1440, 100>},
+    {"date_second_span", Span<86400, 100>},
     {"date_compare_datetime", date_compare_datetime},
     {"date_compare_date", date_compare_date},
     {"date_compare_time", date_compare_time},
