@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3
+  tzdata  # the zones the date built-ins split moments in; the date tests run in fixed zones
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0
   zenity  # SDL shows its message boxes through it; no dialog appears without it
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libgif-dev

@@ -1,5 +1,6 @@
 #include "files/files.h"
 #include "files/script_output.h"
+#include "files/misc_group.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -63,7 +64,13 @@ void F_ShowDebugMessage(ScriptValue*, CObjInstance*, CObjInstance*, int argc, Sc
   g_OutputConsole->Output("%s\n", buffer ? buffer : "");
   MemoryManager::Release(buffer);
 }
+
+const NamedBuiltin kDebugBuiltins[] = {
+    {"show_debug_message", F_ShowDebugMessage},
+};
 }  // namespace
+
+std::span<const NamedBuiltin> Files_DebugBuiltins() { return kDebugBuiltins; }
 
 namespace {
 TW_VAR_GETTER(GetTempDirectory) { return BuiltinVar_SetText(out, Support_GetTempDirectory()); }
@@ -71,7 +78,6 @@ TW_VAR_GETTER(GetTempDirectory) { return BuiltinVar_SetText(out, Support_GetTemp
 
 void Files_BindVariables() { BuiltinVar_Bind("temp_directory", GetTempDirectory, nullptr); }
 
-void InitMiscFunctions() { FunctionRegistry_Add("show_debug_message", F_ShowDebugMessage, 1); }
 void InitVeskFunctions() {}
 void InitWin8Functions() {}
 

@@ -16,6 +16,7 @@
 #include "core/rooms.h"
 #include "runner/run_loop.h"
 #include "ext/extensions.h"
+#include "files/misc_group.h"
 #include "graphics/graphics.h"
 #include "input/input.h"
 #include "particles/particles.h"
@@ -42,6 +43,7 @@ void StartGame() {
   g_startFailed = false;
   g_DebugConsole->Output("StartGame()\n");
   Time_Init();
+  Dates_ResetTimezone();
   ObjectLists_Build();
   g_Run.score = 0;
   g_Run.lives = -1;

@@ -210,6 +210,7 @@ const Builtin kBuiltins[] = {
     {"ov_achievements", 5},
     {"lb_sort_none", 0}, {"lb_sort_ascending", 1}, {"lb_sort_descending", 2},
     {"lb_disp_none", 0}, {"lb_disp_numeric", 1}, {"lb_disp_time_sec", 2}, {"lb_disp_time_ms", 3},
+    {"timezone_local", 0}, {"timezone_utc", 1},
 };
 
 // The platform's families, registered after the engine's own.

@@ -20,6 +20,7 @@
 #include "core/timelines.h"
 #include "ext/extensions.h"
 #include "files/file_group.h"
+#include "files/misc_group.h"
 #include "files/high_score.h"
 #include "graphics/display.h"
 #include "input/input.h"
@@ -70,6 +71,7 @@ void ResetGameServices() {
   DS_ResetAll();
   Buffer_DeleteAll();
   Files_DiscardOpenIni();
+  Dates_ResetTimezone();
   HighScore_Init();
 }
 

@@ -16,6 +16,7 @@
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "script/value.h"
+#include "unit/oracle_hex.h"
 
 #ifndef TW_BUILTIN_CASES
 #error "TW_BUILTIN_CASES names the generated table"
@@ -23,11 +24,7 @@
 
 namespace {
 
-std::string FromHex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(char(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return out;
-}
+using oracle::FromHex;
 
 // r<hex float> or s<hex bytes>.
 ScriptValue Decode(const std::string& token) {

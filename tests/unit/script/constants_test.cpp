@@ -26,7 +26,7 @@ int32_t ScriptLookup(std::string_view name) { return name == "spr_both" ? 2 : -1
 
 TEST_F(Constants, BuiltinsHaveTheirValues) {
   Constant_RegisterBuiltins();
-  EXPECT_EQ(Constant_Count(), 363 + 73) << "the engine's own, then the platform's";
+  EXPECT_EQ(Constant_Count(), 365 + 73) << "the engine's own, then the platform's";
   struct Case {
     const char* name;
     double value;
@@ -36,6 +36,7 @@ TEST_F(Constants, BuiltinsHaveTheirValues) {
       {"vk_numpad9", 105},    {"vk_rcontrol", 163},   {"gp_axisrv", 32788},       {"ev_joystick2_button8", 43},
       {"ev_user15", 25},      {"ev_gui", 64},         {"cr_size_all", -22},       {"ef_snow", 11},
       {"phy_joint_angle", 8}, {"lb_disp_time_ms", 3}, {"fa_archive", 32},         {"fa_center", 1},
+      {"timezone_local", 0},  {"timezone_utc", 1},
   };
   for (const Case& c : cases) EXPECT_EQ(Resolved(c.name), c.value) << c.name;
   ScriptValue v;
