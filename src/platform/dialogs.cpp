@@ -31,20 +31,9 @@ const char* KindName(DialogKind kind) {
   return "dialog";
 }
 
-// Line breaks of dialog texts are carriage returns; a terminal and zenity
-// want line feeds.
-std::string Plain(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i] == '\r' ? '\n' : text[i];
-  }
-  return out;
-}
-
 void Announce(const DialogRequest& r) {
   // The login dialog's texts are its defaults, a password among them.
-  const std::string text = r.kind == DialogKind::kLogin ? "Username, Password" : Plain(r.text);
+  const std::string text = r.kind == DialogKind::kLogin ? "Username, Password" : MessageBox_TerminalText(r.text);
   std::fprintf(stderr, "%s dialog: %s: %s\n", KindName(r.kind), r.caption.c_str(), text.c_str());
   std::fflush(stderr);
 }
@@ -148,7 +137,7 @@ bool ZenityAvailable() {
 // zenity reads its texts as markup.
 std::string Escaped(const std::string& text) {
   std::string out;
-  for (char c : Plain(text)) {
+  for (char c : MessageBox_TerminalText(text)) {
     if (c == '&')
       out += "&amp;";
     else if (c == '<')

@@ -35,18 +35,19 @@ void MessageBox_SetGameCaption(const std::string& caption) { g_gameCaption = cap
 
 const std::string& MessageBox_GameCaption() { return g_gameCaption; }
 
-void MessageBox_Show(const std::string& caption, const std::string& text) {
+std::string MessageBox_TerminalText(const std::string& text) {
   std::string lines;
   for (size_t i = 0; i < text.size(); ++i)
     if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i] == '\r' ? '\n' : text[i];
-  MessageBox_Show(caption.c_str(), lines.c_str());
+  return lines;
+}
+
+void MessageBox_Show(const std::string& caption, const std::string& text) {
+  MessageBox_Show(caption.c_str(), MessageBox_TerminalText(text).c_str());
 }
 
 bool MessageBox_AskAbort(const std::string& caption, const std::string& text, bool ignoreAllowed) {
-  // Dialog text ends its lines with "\r\n"; the terminal wants "\n".
-  std::string plain;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+  const std::string plain = MessageBox_TerminalText(text);
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), plain.c_str());
   std::fflush(stderr);
   if (!MessageBox_CanShowWindows()) {

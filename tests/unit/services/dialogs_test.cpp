@@ -2,7 +2,9 @@
 // answered from a scripted answer file, and the asynchronous ones completed
 // as the step's pump completes them.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -75,11 +77,12 @@ class Dialogs : public WorldTest {
     InitInteractionFunctions();
     saved_ = g_OutputConsole;
     g_OutputConsole = &console_;
-    answers_ = ::testing::TempDir() + "tw-dialog-answers.txt";
+    answers_ = ::testing::TempDir() + "tw-dialog-answers-" + std::to_string(::getpid()) + ".txt";
     Dialog_RewindAnswers();
   }
   void TearDown() override {
     unsetenv("TARNWICKE_DIALOG_ANSWERS");
+    std::remove(answers_.c_str());
     Dialog_RewindAnswers();
     LoadSave_ForgetAllowedPaths();
     g_OutputConsole = saved_;
@@ -354,7 +357,7 @@ TEST_F(Dialogs, LongAnswersAreCutWholeCharacters) {
 }
 
 TEST_F(Dialogs, FileDialogsWidenTheSandboxOnlyForAChosenPath) {
-  const std::string outside = ::testing::TempDir() + "tw-picked/name";
+  const std::string outside = ::testing::TempDir() + "tw-picked-" + std::to_string(::getpid()) + "/name";
   const std::string cwd = Path_WorkingDirectory();
   Answers({"cancel", "ok " + outside, "ok " + outside + ".dat", "ok /tmp/x.txt"});
   ::testing::internal::CaptureStderr();
