@@ -6,7 +6,7 @@ save dialog is written exactly where the player chose."""
 
 import os
 
-from twtest import RunnerTest, one_event_game, quoted
+from twtest import RunnerTest, one_event_game, quoted, read_png
 
 DISPLAY = "Dialog Game"
 
@@ -122,3 +122,41 @@ class Dialogs(RunnerTest):
         self.assertEqual(self.said(lines, "open "), ["<>"])
         with open(target, encoding="utf-8") as f:
             self.assertEqual(f.read(), "chosen")
+
+
+class DrawnHighScores(RunnerTest):
+    def test_names_start_at_the_left_and_scores_end_at_the_right(self):
+        self.pack("\n".join([
+            'GEN8 version=13 debug=1 name="H" display="H" width=200 height=120 flags=0',
+            "OPTN",
+            'OBJECT "table" depth=0',
+            f'  EVENT 0 0 text="{quoted("highscore_clear(); highscore_add(chr(87) + chr(87), 12345);")}"',
+            f'  EVENT 8 0 text="{quoted("draw_set_colour(16777215); draw_highscore(10, 10, 190, 110);")}"',
+            "END",
+            'ROOM "rm" width=200 height=120 colour=0 show_colour=1 speed=30',
+            "  INSTANCE x=0 y=0 object=0 id=100001",
+            "END", "EMPTY CODE", "STRG", ""]))
+        self.env["TARNWICKE_CAPTURE_FRAME"] = "2"
+        self.env["TARNWICKE_CAPTURE_FILE"] = self.path("frame-%d.png")
+        r = self.run_runner(["-game", "game.win"])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        width, height, rows = read_png(self.path("frame-2.png"))
+
+        def lit_columns(y0, y1):
+            return sorted({x for y in range(y0, y1) for x in range(width) if rows[y][x][0] > 128})
+
+        first = lit_columns(10, 20)
+        second = lit_columns(20, 30)
+        self.assertTrue(first and second)
+        # The name starts at x1; the score ends at x2 on every row.
+        self.assertLessEqual(abs(first[0] - 10), 2)
+        self.assertLessEqual(abs(first[-1] - 189), 2)
+        self.assertLessEqual(abs(second[-1] - 189), 2)
+        self.assertEqual(lit_columns(0, 10), [])
+        everything = lit_columns(0, height)
+        self.assertGreaterEqual(everything[0], 8)
+        self.assertLessEqual(everything[-1], 191)
+        # "12345" is wider than the "0" of an empty place.
+        right_first = [x for x in first if x > 100]
+        right_second = [x for x in second if x > 100]
+        self.assertLess(right_first[0], right_second[0])
