@@ -160,3 +160,18 @@ class DrawnHighScores(RunnerTest):
         right_first = [x for x in first if x > 100]
         right_second = [x for x in second if x > 100]
         self.assertLess(right_first[0], right_second[0])
+
+
+class ShownErrors(RunnerTest):
+    def test_an_error_goes_on_and_a_fatal_one_ends_the_game(self):
+        self.env["TARNWICKE_ERROR_ANSWER"] = "ignore"
+        r, lines = self.play_output(one_event_game(DISPLAY, (
+            'show_error("first trouble", false); show_debug_message("went on");')))
+        self.assertIn("first trouble", r.stderr)
+        self.assertIn("went on", lines)
+        path = self.pack(one_event_game(DISPLAY, 'show_error("fatal trouble", true); show_debug_message("never");'))
+        r = self.run_runner(["-game", path, "-output", self.path("fatal.txt")])
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("fatal trouble", r.stderr)
+        with open(self.path("fatal.txt"), encoding="utf-8", errors="replace") as f:
+            self.assertNotIn("never", f.read().splitlines())
