@@ -79,6 +79,16 @@ class ZenityDialogs : public ::testing::Test {
     return args;
   }
 
+  // The request's answer from the stand-in, which prints `output` and exits
+  // with `status`; the dialog's line on stderr is swallowed.
+  DialogAnswer Run(const DialogRequest& q, const std::string& output, int status) {
+    Zenity(output, status);
+    testing::internal::CaptureStderr();
+    DialogAnswer a = Dialog_Run(q);
+    testing::internal::GetCapturedStderr();
+    return a;
+  }
+
   std::string path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
   SavedEnv savedPath_{"PATH"}, savedDisplay_{"DISPLAY"}, savedNo_{"TARNWICKE_NO_DIALOGS"},
       savedDriver_{"SDL_VIDEODRIVER"};
@@ -86,15 +96,8 @@ class ZenityDialogs : public ::testing::Test {
 };
 
 TEST_F(ZenityDialogs, ModalInputTakesTheOutputAndArgumentsArriveWhole) {
-  Zenity("typed text\\n", 0);
-  DialogRequest q;
-  q.kind = DialogKind::kInput;
-  q.caption = "My Game";
-  q.text = "Name & <rank>;\rnext $(rm -rf x)";
-  q.value = "de fault";
-  testing::internal::CaptureStderr();
-  const DialogAnswer a = Dialog_Run(q);
-  testing::internal::GetCapturedStderr();
+  const DialogAnswer a = Run({DialogKind::kInput, "My Game", "Name & <rank>;\rnext $(rm -rf x)", "de fault", ""},
+                             "typed text\\n", 0);
   EXPECT_TRUE(a.ok);
   EXPECT_EQ(a.text, "typed text");
   const std::vector<std::string> expected{"--entry", "--title=My Game",
@@ -138,16 +141,8 @@ TEST_F(ZenityDialogs, AsynchronousLoginIsPolledUntilItEnds) {
 }
 
 TEST_F(ZenityDialogs, SaveDialogGetsFiltersAndTheDefaultExtension) {
-  Zenity("/home/p/name\\n", 0);
-  DialogRequest q;
-  q.kind = DialogKind::kSaveFile;
-  q.caption = "Save";
-  q.filter = "Text|*.txt;*.text|All|*.*";
-  q.text = "start";
-  q.value = "/home/p";
-  testing::internal::CaptureStderr();
-  const DialogAnswer a = Dialog_Run(q);
-  testing::internal::GetCapturedStderr();
+  const DialogAnswer a =
+      Run({DialogKind::kSaveFile, "Save", "start", "/home/p", "Text|*.txt;*.text|All|*.*"}, "/home/p/name\\n", 0);
   EXPECT_EQ(a.text, "/home/p/name.txt");
   const std::vector<std::string> expected{"--file-selection",           "--save", "--title=Save",
                                           "--filename=/home/p/start",   "--file-filter=Text | *.txt *.text",
