@@ -19,3 +19,5 @@ std::span<const NamedBuiltin> Draw_ShapeBuiltins();
 std::span<const NamedBuiltin> Draw_TextBuiltins();
 // Sprites, backgrounds and the screen-pixel reads.
 std::span<const NamedBuiltin> Draw_ImageBuiltins();
+// draw_highscore, registered with the "Interaction.." group.
+std::span<const NamedBuiltin> Draw_HighScoreBuiltins();

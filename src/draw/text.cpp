@@ -8,6 +8,7 @@
 #include "draw/draw.h"
 #include "draw/draw_state.h"
 #include "draw/fonts.h"
+#include "files/files.h"
 #include "script/value.h"
 
 namespace {
@@ -139,17 +140,9 @@ void DrawLinesTransformed(float x, float y, const char* text, int separation, in
 std::vector<uint16_t> Support_ConvertHashNewlines(const char* text) {
   std::vector<uint16_t> chars;
   if (!text) return chars;
-  bool afterBackslash = false;
-  for (const char* p = text; *p;) {
-    const uint16_t c = uint16_t(UTF8_DecodeChar(&p));
-    if (c == '#' && afterBackslash) {
-      chars.back() = '#';  // the backslash becomes the "#"
-      afterBackslash = false;
-      continue;
-    }
-    chars.push_back(c == '#' ? kReturn : c);
-    afterBackslash = c == '\\';
-  }
+  std::string converted = text;
+  Support_ConvertHashNewlines(&converted);
+  for (const char* p = converted.c_str(); *p;) chars.push_back(uint16_t(UTF8_DecodeChar(&p)));
   return chars;
 }
 

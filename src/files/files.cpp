@@ -28,7 +28,32 @@ std::optional<std::string> LoadSave_ChooseGameFile() {
 }
 
 void Support_SetCaption(const std::string& caption) { MessageBox_SetGameCaption(caption); }
+const std::string& Support_GetCaption() { return MessageBox_GameCaption(); }
 void Support_MessageBox(const std::string& text) { MessageBox_Show(MessageBox_GameCaption(), text); }
+
+int Support_ConvertHashNewlines(std::string* text) {
+  if (!text) return 0;
+  std::string out;
+  out.reserve(text->size());
+  int count = 0;
+  bool afterBackslash = false;
+  for (const char* p = text->c_str(); *p;) {
+    const int c = UTF8_DecodeChar(&p);
+    if (c == '#' && afterBackslash) {
+      out.back() = '#';  // the backslash just written becomes the "#"
+      afterBackslash = false;
+      continue;
+    }
+    char bytes[8];
+    char* end = bytes;
+    UTF8_EncodeChar(&end, c == '#' ? '\r' : c);
+    out.append(bytes, size_t(end - bytes));
+    ++count;
+    afterBackslash = c == '\\';
+  }
+  *text = std::move(out);
+  return count;
+}
 
 void Platform_Shutdown() { Registry_Flush(); }
 namespace {

@@ -100,7 +100,12 @@ std::string Support_GetTempDirectory();
 
 // A message box captioned with the game's caption.
 void Support_SetCaption(const std::string& caption);
+// The caption of every dialog and message box.
+const std::string& Support_GetCaption();
 void Support_MessageBox(const std::string& text);
+// Message and drawn texts: "#" becomes a line break (a carriage return) and
+// "\#" a "#". Converts in place; the number of characters of the result.
+int Support_ConvertHashNewlines(std::string* text);
 
 // The high-score table (high_score.h): emptied at start-up, read from and
 // written to "hiscore.dat" in the save area.

@@ -114,14 +114,25 @@ const BuiltinFamily kFamilies[] = {
     Input_MouseBuiltins,
     Input_JoystickBuiltins,
     Input_HighScoreBuiltins,
+    Input_DialogBuiltins,
+    Input_FileDialogBuiltins,
+    Input_SplashBuiltins,
+    Input_MessageBuiltins,
 };
 
 }  // namespace
 
 BuiltinGroup Input_InteractionGroup() { return {kInteractionGroup, kFamilies}; }
 
-void InitInteractionFunctions() {
+std::vector<BuiltinFamily> Input_InteractionFamilies(std::span<const BuiltinFamily> higher) {
+  std::vector<BuiltinFamily> families(std::begin(kFamilies), std::end(kFamilies));
+  families.insert(families.end(), higher.begin(), higher.end());
+  return families;
+}
+
+void InitInteractionFunctions(std::span<const BuiltinFamily> higher) {
   // Dialogs shown before the game names itself carry the engine's name.
   Support_SetCaption("Tarnwicke:Rellum");
-  BuiltinGroup_Register(Input_InteractionGroup());
+  const std::vector<BuiltinFamily> families = Input_InteractionFamilies(higher);
+  BuiltinGroup_Register({kInteractionGroup, families});
 }

@@ -17,7 +17,12 @@ bool MessageBox_CanShowWindows() {
 }
 
 void MessageBox_Show(const char* caption, const char* text) {
-  std::fprintf(stderr, "%s: %s\n", caption, text);
+  // Message texts break their lines with carriage returns; the terminal
+  // wants line feeds.
+  std::fprintf(stderr, "%s: ", caption);
+  for (const char* p = text; *p; ++p)
+    if (!(p[0] == '\r' && p[1] == '\n')) std::fputc(*p == '\r' ? '\n' : *p, stderr);
+  std::fputc('\n', stderr);
   std::fflush(stderr);
   if (MessageBox_CanShowWindows()) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
 }
@@ -30,15 +35,19 @@ void MessageBox_SetGameCaption(const std::string& caption) { g_gameCaption = cap
 
 const std::string& MessageBox_GameCaption() { return g_gameCaption; }
 
+std::string MessageBox_TerminalText(const std::string& text) {
+  std::string lines;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i] == '\r' ? '\n' : text[i];
+  return lines;
+}
+
 void MessageBox_Show(const std::string& caption, const std::string& text) {
-  MessageBox_Show(caption.c_str(), text.c_str());
+  MessageBox_Show(caption.c_str(), MessageBox_TerminalText(text).c_str());
 }
 
 bool MessageBox_AskAbort(const std::string& caption, const std::string& text, bool ignoreAllowed) {
-  // Dialog text ends its lines with "\r\n"; the terminal wants "\n".
-  std::string plain;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+  const std::string plain = MessageBox_TerminalText(text);
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), plain.c_str());
   std::fflush(stderr);
   if (!MessageBox_CanShowWindows()) {

@@ -17,3 +17,6 @@ bool MessageBox_AskAbort(const std::string& caption, const std::string& text, bo
 // True when boxes and dialogs may open windows (a display, and no
 // TARNWICKE_NO_DIALOGS in the environment).
 bool MessageBox_CanShowWindows();
+// A box's text as a terminal shows it: its carriage-return line breaks (alone
+// or before a line feed) become line feeds.
+std::string MessageBox_TerminalText(const std::string& text);

@@ -20,6 +20,7 @@
 #include "graphics/graphics.h"
 #include "ds/map.h"
 #include "input/input.h"
+#include "services/dialogs.h"
 #include "services/http.h"
 #include "services/platform_events.h"
 #include "net/debugger.h"
@@ -312,6 +313,7 @@ void Run_ProcessAsyncQueue() {
   Platform_DispatchIAPEvent();
   Platform_RunQueuedCallbacks();
   Http_Poll();
+  AsyncDialog_Poll();
   // Each completion may run events that add records, so the walk starts
   // again from the head after every one.
   HTTP_REQ_CONTEXT* r = AsyncRequests_Head();

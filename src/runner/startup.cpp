@@ -20,6 +20,7 @@
 #include "runner/run_loop.h"
 #include "core/timelines.h"
 #include "draw/draw.h"
+#include "draw/draw_builtins.h"
 #include "ds/ds.h"
 #include "ds/hash.h"
 #include "ds/store.h"
@@ -96,6 +97,11 @@ void Runner_InstallWorld() {
   BuiltinVar_SetBinders({Files_BindVariables, Graphics_BindVariables, Input_BindVariables, Physics_BindVariables});
 }
 
+namespace {
+// The "Interaction.." group's families above the input layer.
+const BuiltinFamily kInteractionDrawn[] = {Draw_HighScoreBuiltins};
+}  // namespace
+
 void InitTWSFunctions() {
   struct Group {
     const char* label;
@@ -111,7 +117,7 @@ void InitTWSFunctions() {
       {"Action..", InitActionFunctions, nullptr, nullptr},
       {"File..", InitFileFunctions, InitJsonFunctions, nullptr},
       {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, Path_RegisterResourceFunctions},
-      {"Interaction..", InitInteractionFunctions, nullptr, nullptr},
+      {"Interaction..", [] { InitInteractionFunctions(kInteractionDrawn); }, nullptr, nullptr},
       {"3D..", Init3DFunctions, nullptr, nullptr},
       {"Particle..", InitParticleFunctions, nullptr, nullptr},
       {"Misc..", InitMiscFunctions, nullptr, nullptr},
