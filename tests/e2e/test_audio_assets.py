@@ -11,7 +11,7 @@ import subprocess
 import unittest
 import wave
 
-from twtest import RunnerTest, chunk_body, get_u32, put_u32, quoted
+from twtest import RunnerTest, chunk_body, get_u32, one_event_game, put_u32
 
 
 def sine_wav(path, rate=22050, channels=1, seconds=0.2, freq=440.0):
@@ -26,20 +26,10 @@ def sine_wav(path, rate=22050, channels=1, seconds=0.2, freq=440.0):
     return path
 
 
-def game(code, sounds, new_audio=1):
-    """One room whose one instance runs `code` at creation and ends the game;
-    `sounds` are SOUND and AUDIO lines."""
-    return "\n".join([
-        'GEN8 version=13 debug=1 name="G" display="audio" width=64 height=64',
-        f"OPTN word2={new_audio}",
-        'OBJECT "control" depth=0',
-        f'  EVENT 0 0 text="{quoted(code + " game_end();")}"',
-        "END",
-        'ROOM "rm0" width=64 height=64 code=0',
-        "  INSTANCE x=0 y=0 object=0 id=100001 code=0",
-        "END",
-        *sounds,
-        "EMPTY CODE", "STRG", ""])
+def game(code, sounds):
+    """A game of the OpenAL audio system carrying `sounds` (SOUND and AUDIO
+    lines) whose one instance runs `code` and ends the game."""
+    return one_event_game("audio", code, "word2=1", sounds)
 
 
 NAMES = 'show_debug_message("goal " + string(goal) + " theme " + string(theme));'
