@@ -1,9 +1,10 @@
 // Feeds arbitrary containers to both sound systems' readers of the SOND and
-// AUDO chunks, then queries every asset and decodes every bound Ogg entry
-// (nothing reaches an audio device). An input that is itself an Ogg stream
-// goes straight to the decoder.
+// AUDO chunks, then queries every asset, checks every bound WAV image and
+// decodes every bound Ogg entry (nothing reaches an audio device). An input
+// that is itself an Ogg stream goes straight to the decoder.
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "audio/audio.h"
@@ -25,6 +26,8 @@ void Exercise() {
     const AudioAsset* a = Audio_GetAsset(i);
     if (!a) continue;
     Audio_FindAsset(a->name.substr(0, a->name.find('.')));
+    std::string why;
+    if (a->bound) WavImage_IsWhole(a->entry, why);
     if (a->bound && a->entry.size() >= 4 && !std::memcmp(a->entry.data(), "OggS", 4)) {
       DecodedOgg pcm;
       Ogg_DecodeAll(a->entry, a->name, pcm);

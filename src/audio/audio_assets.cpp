@@ -80,7 +80,7 @@ void Audio_PrepareAsset(AudioAsset& a) {
     return;
   }
   std::string error;
-  a.buffer = al::BufferFromFileImage(a.entry, error);
+  if (WavImage_IsWhole(a.entry, error)) a.buffer = al::BufferFromFileImage(a.entry, error);
   if (!a.buffer) g_DebugConsole->Output("Sound %s cannot be read: %s\n", a.name.c_str(), error.c_str());
 }
 

@@ -66,3 +66,41 @@ std::vector<std::span<const uint8_t>> AudioChunk_Read(const ChunkBody& body) {
   }
   return entries;
 }
+
+bool WavImage_IsWhole(std::span<const uint8_t> image, std::string& why) {
+  auto u32 = [&](size_t at) {
+    return uint32_t(image[at]) | uint32_t(image[at + 1]) << 8 | uint32_t(image[at + 2]) << 16 |
+           uint32_t(image[at + 3]) << 24;
+  };
+  if (image.size() < 12 || std::memcmp(image.data(), "RIFF", 4) != 0 || std::memcmp(image.data() + 8, "WAVE", 4) != 0) {
+    why = "not a RIFF WAVE file";
+    return false;
+  }
+  bool format = false;
+  for (size_t at = 12; image.size() - at >= 8;) {
+    const std::string id(reinterpret_cast<const char*>(image.data() + at), 4);
+    const uint32_t length = u32(at + 4);
+    if (length > image.size() - at - 8) {
+      why = "its \"" + id + "\" chunk runs past the end of the file";
+      return false;
+    }
+    if (id == "fmt ") {
+      if (length < 16) {
+        why = "its format chunk is too short";
+        return false;
+      }
+      format = true;
+    } else if (id == "data") {
+      if (!format) break;
+      return true;
+    }
+    // Readers disagree on the pad byte after an odd-sized chunk.
+    if (length % 2) {
+      why = "its \"" + id + "\" chunk has an odd size";
+      return false;
+    }
+    at += 8 + size_t(length);
+  }
+  why = format ? "it has no data chunk" : "it has no format chunk before its data";
+  return false;
+}

@@ -30,3 +30,9 @@ std::vector<std::optional<SoundRecord>> SoundChunk_Read(const ChunkBody& body);
 // The AUDO entries in list order, each the bytes of one whole sound file
 // (views into the container); empty for an empty slot.
 std::vector<std::span<const uint8_t>> AudioChunk_Read(const ChunkBody& body);
+
+// True when `image` is a RIFF WAVE file whose chunks, up to and including
+// its "data" chunk, lie inside it, with a "fmt " chunk of at least 16 bytes
+// before the data; else false with the reason in `why`. The file reader
+// trusts the chunk sizes it finds, so nothing else reaches it.
+bool WavImage_IsWhole(std::span<const uint8_t> image, std::string& why);

@@ -3,9 +3,13 @@
 #include <AL/al.h>
 #include <AL/alut.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace al {
 namespace {
 bool g_open = false;
+constexpr size_t kImagePadding = 64;
 
 std::string AlutText(ALenum code) {
   const char* text = alutGetErrorString(code);
@@ -46,8 +50,15 @@ uint32_t BufferFromFileImage(std::span<const uint8_t> image, std::string& error)
   }
   alutGetError();
   alGetError();
-  // freealut only reads the image; its parameter lacks the const.
-  const ALuint buffer = alutCreateBufferFromFileImage(image.data(), ALsizei(image.size()));
+  if (image.size() > size_t(INT32_MAX) - kImagePadding) {
+    error = "the sound file is too large";
+    return 0;
+  }
+  // freealut reads a little past the end of a file image that ends inside a
+  // chunk header; zeros after a copy keep those reads inside our memory.
+  std::vector<uint8_t> padded(image.size() + kImagePadding, 0);
+  std::copy(image.begin(), image.end(), padded.begin());
+  const ALuint buffer = alutCreateBufferFromFileImage(padded.data(), ALsizei(image.size()));
   const ALenum alutError = alutGetError();
   const ALenum alError = alGetError();
   if (alutError != ALUT_ERROR_NO_ERROR || alError != AL_NO_ERROR || buffer == AL_NONE) {

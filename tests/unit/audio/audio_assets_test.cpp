@@ -289,6 +289,45 @@ TEST_F(AudioAssets, PreparingMakesBuffersForSoundsInMemoryOnly) {
   EXPECT_FLOAT_EQ(Audio_GetAsset(4)->length, -1.0f) << "a failure is not cached";
 }
 
+// Only whole WAV files reach the file reader, which trusts the sizes it
+// finds: a cut or lying file is refused first.
+TEST(WavImage, OnlyWholeFilesAreAccepted) {
+  const Bytes good = Wav(1, 8000, 8);
+  auto with = [&](size_t at, uint32_t v) {
+    Bytes b = good;
+    Put32(b, at, v);
+    return b;
+  };
+  Bytes cut = good;
+  cut.resize(40);  // inside the data chunk's header
+  Bytes dataFirst = good;
+  std::memcpy(&dataFirst[12], "data", 4);
+  Bytes odd = good;
+  Put32(odd, 16, 17);
+  struct Case {
+    const char* what;
+    Bytes image;
+    bool whole;
+    const char* why;
+  } cases[] = {
+      {"whole", good, true, ""},
+      {"a RIFF size that lies", with(4, 0xFFFFFFFF), true, ""},
+      {"data longer than the file", with(40, 1000), false, "its \"data\" chunk runs past the end of the file"},
+      {"format longer than the file", with(16, 0xFFFFFFF0), false, "its \"fmt \" chunk runs past"},
+      {"short format", with(16, 8), false, "its format chunk is too short"},
+      {"cut in a chunk header", cut, false, "it has no data chunk"},
+      {"data before the format", dataFirst, false, "it has no format chunk before its data"},
+      {"odd chunk before the data", odd, false, "its \"fmt \" chunk has an odd size"},
+      {"not RIFF", Bytes{'R', 'I', 'F', 'X', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, false, "not a RIFF WAVE file"},
+      {"too short", Bytes{'R', 'I', 'F', 'F'}, false, "not a RIFF WAVE file"},
+  };
+  for (const Case& c : cases) {
+    std::string why;
+    EXPECT_EQ(WavImage_IsWhole(c.image, why), c.whole) << c.what;
+    EXPECT_EQ(why.rfind(c.why, 0), 0u) << c.what << ": " << why;
+  }
+}
+
 TEST_F(AudioAssets, TheCachedLengthAsksOpenAlNoMore) {
   Load("SOUND \"wav\"\nAUDIO bytes=" + Hex(Wav(1, 8000, 4000)) + "\n");
   StartAndPrepare();
