@@ -19,10 +19,7 @@ using testbytes::Bytes;
 using testbytes::F32;
 using testbytes::Rd32;
 
-std::string Str(const Bytes& b, uint32_t ref) {
-  const uint32_t len = Rd32(b, ref - 4);
-  return std::string(b.begin() + ref, b.begin() + ref + len);
-}
+using testbytes::Str;
 
 TEST(PackSounds, RecordsAndEntriesAreLaidOutAsTheLoadersReadThem) {
   const std::string dir = testing::TempDir();
