@@ -4,51 +4,69 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio_assets.h"
+#include "audio/sound_chunks.h"
+#include "core/options.h"
+#include "platform/al.h"
+#include "script/console.h"
+
 AudioSwitches g_AudioSwitches;
 
 namespace {
-// Sounds are not made yet, only named: scripts can name a sound and get the
-// index it keeps.
-std::vector<std::optional<std::string>> g_sounds;  // legacy sounds: the record's name
-std::vector<std::optional<std::string>> g_assets;  // audio assets: the record's file name
+// Legacy sounds are not made yet, only named: scripts can name a sound and
+// get the index it keeps.
+std::vector<std::optional<std::string>> g_sounds;
+bool g_audioOn = false;
 }  // namespace
 
 void Sound_StartupHook() {}
 
 void Sound_Clear() {
   g_sounds.clear();
-  g_assets.clear();
+  Audio_ClearAssets();
 }
 
 bool Sound_Init(const ChunkBody& body) {
-  g_sounds = body.RecordNames(0, "sound");
-  return true;
-}
-
-bool Audio_Load(const ChunkBody& body) {
-  g_assets = body.RecordNames(12, "sound");
+  const std::vector<std::optional<SoundRecord>> records = SoundChunk_Read(body);
+  g_sounds.assign(records.size(), std::nullopt);
+  for (size_t i = 0; i < records.size(); ++i)
+    if (records[i]) g_sounds[i] = records[i]->name;
   return true;
 }
 
 int32_t Sound_Find(std::string_view name) { return RecordNames_Find(g_sounds, name); }
 
-int32_t Audio_FindAsset(std::string_view name) {
-  for (size_t i = 0; i < g_assets.size(); ++i) {
-    if (!g_assets[i]) continue;
-    const std::string& file = *g_assets[i];
-    if (file.size() > name.size() && file.compare(0, name.size(), name) == 0 && file[name.size()] == '.') {
-      return int32_t(i);
-    }
-  }
-  return -1;
+bool Wave_Init(const ChunkBody& body) {
+  AudioChunk_Read(body);
+  return true;
 }
 
-bool Wave_Init(const ChunkBody&) { return true; }
-bool Audio_WAVs(const ChunkBody&) { return true; }
-void Sound_InitHardware() {}
+bool Audio_IsOn() { return g_audioOn; }
+
+void Sound_InitHardware() {
+  g_audioOn = false;
+  if (!Options_Get().new_audio) return;
+  if (g_NoAudio) {
+    g_DebugConsole->Output("Audio: -noaudio given, the audio system is off\n");
+    return;
+  }
+  std::string error;
+  if (!al::OpenDevice(error)) {
+    g_DebugConsole->Output("Audio: no audio device (%s), the audio system is off\n", error.c_str());
+    return;
+  }
+  g_audioOn = true;
+}
+
 bool Sound_Prepare() { return true; }
-void Audio_Prepare() {}
-void SoundHardware_Quit() {}
+
+void SoundHardware_Quit() {
+  // Buffers go while their context still exists.
+  Audio_ClearAssets();
+  al::CloseDevice();
+  g_audioOn = false;
+}
+
 void Sound_FreeAll() { Sound_Clear(); }
 void InitSoundFunctions() {}
 void Audio_Tick() {}

@@ -25,9 +25,14 @@ int32_t Sound_Find(std::string_view name);
 int32_t Audio_FindAsset(std::string_view name);
 bool Wave_Init(const ChunkBody& body);
 bool Audio_WAVs(const ChunkBody& body);
+// Opens the audio device for the OpenAL audio system when the game chose it
+// and "-noaudio" is not given; without a device the system stays off.
 void Sound_InitHardware();
+// The OpenAL audio system is on: chosen by the game, with a device.
+bool Audio_IsOn();
 bool Sound_Prepare();
 void Audio_Prepare();
+// Destroys the audio assets and closes the device.
 void SoundHardware_Quit();
 void Sound_FreeAll();
 void InitSoundFunctions();

@@ -125,18 +125,20 @@ def quoted(text):
     return text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n")
 
 
-def one_event_game(display, code):
+def one_event_game(display, code, options="", resources=()):
     """A game of one room holding one instance whose create event runs `code`
-    and then ends the game; `display` names its save area."""
+    and then ends the game; `display` names its save area, `options` are
+    keys of its OPTN line and `resources` more description lines."""
     return "\n".join([
         f'GEN8 version=13 debug=1 name="G" display="{display}" width=64 height=64',
-        "OPTN",
+        f"OPTN {options}".strip(),
         'OBJECT "control" depth=0',
         f'  EVENT 0 0 text="{quoted(code + " game_end();")}"',
         "END",
         'ROOM "rm0" width=64 height=64 code=0',
         "  INSTANCE x=0 y=0 object=0 id=100001 code=0",
         "END",
+        *resources,
         "EMPTY CODE", "STRG", ""])
 
 

@@ -24,6 +24,15 @@ inline float F32(const Bytes& b, size_t at) {
   return f;
 }
 
+// The string a reference points at; "(null)" for the null reference.
+inline std::string Str(const Bytes& b, uint32_t ref) {
+  if (ref == 0) return "(null)";
+  const uint32_t len = Rd32(b, ref - 4);
+  if (uint64_t(ref) + len >= b.size()) throw std::out_of_range("string runs past the container");
+  EXPECT_EQ(b[ref + len], 0);
+  return std::string(b.begin() + ref, b.begin() + ref + len);
+}
+
 inline void Put32(Bytes& b, size_t at, uint32_t v) {
   if (at + 4 > b.size()) throw std::out_of_range("write past the container at " + std::to_string(at));
   std::memcpy(&b[at], &v, 4);

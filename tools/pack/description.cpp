@@ -9,6 +9,7 @@
 #include "numbers.h"
 #include "pack.h"
 #include "paths.h"
+#include "sounds.h"
 #include "resources.h"
 #include "scripts.h"
 #include "script/constants.h"
@@ -219,6 +220,10 @@ struct Resources {
   std::vector<std::optional<Script>> scripts;
   ChunkBuilder* path = nullptr;  // where the first PATH line is
   std::vector<std::optional<Path>> paths;
+  ChunkBuilder* sond = nullptr;  // where the first SOUND line is
+  std::vector<std::optional<Sound>> sounds;
+  ChunkBuilder* audo = nullptr;  // where the first AUDIO line is
+  std::vector<std::optional<AudioEntry>> audio;
 };
 
 struct State {
@@ -705,6 +710,8 @@ void FinishResources(State& st) {
   if (r.room) WriteRooms(*r.room, r.rooms, st.version, resolve);
   if (r.scpt) WriteScripts(*r.scpt, r.scripts, resolve);
   if (r.path) WritePaths(*r.path, r.paths);
+  if (r.sond) WriteSounds(*r.sond, r.sounds);
+  if (r.audo) WriteAudio(*r.audo, r.audio);
   const bool rooms = std::any_of(r.rooms.begin(), r.rooms.end(), [](const auto& room) { return room.has_value(); });
   if (rooms && st.headers.empty()) {
     throw PackError("the rooms need a GEN8 line: without the header the game has no room order to start from");
@@ -746,6 +753,52 @@ void PathDirective(State& st, const std::vector<Tok>& args) {
     else if (t.key == "point_count") p.point_count = Num(t);
     else throw PackError("unknown key '" + t.key + "'");
   }
+}
+
+// SOUND "name" k=v ..., or SOUND none.
+void SoundDirective(State& st, const std::vector<Tok>& args) {
+  Resources& r = st.res;
+  if (!r.sond) r.sond = &st.w.AddChunk("SOND");
+  r.sounds.emplace_back();
+  if (EmptySlot("SOUND", args)) return;
+  Sound& s = r.sounds.back().emplace();
+  s.name = args[0].value;
+  s.audio = uint32_t(r.sounds.size() - 1);
+  bool extension = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const Tok& t = args[i];
+    CheckKeyed(t);
+    if (t.key == "kind") s.kind = Int(t);
+    else if (t.key == "file") s.file = Text(t);
+    else if (t.key == "extension") s.extension = Text(t), extension = true;
+    else if (t.key == "volume") s.volume = Real32(t);
+    else if (t.key == "pan") s.pan = Real32(t);
+    else if (t.key == "effects") s.effects = Num(t);
+    else if (t.key == "preload") s.preload = Num(t);
+    else if (t.key == "audio") s.audio = Num(t);
+    else throw PackError("unknown key '" + t.key + "'");
+  }
+  if (s.file.empty()) s.file = s.name + ".wav";
+  const size_t dot = s.file.rfind('.');
+  if (!extension && dot != std::string::npos) s.extension = s.file.substr(dot);
+}
+
+// AUDIO file="f" | bytes=hex [length=N], or AUDIO none.
+void AudioDirective(State& st, const std::vector<Tok>& args) {
+  Resources& r = st.res;
+  if (!r.audo) r.audo = &st.w.AddChunk("AUDO");
+  r.audio.emplace_back();
+  if (args.size() == 1 && !args[0].has_key && !args[0].quoted && args[0].value == "none") return;
+  AudioEntry& e = r.audio.back().emplace();
+  bool given = false;
+  for (const Tok& t : args) {
+    CheckKeyed(t);
+    if (t.key == "file") e.bytes = ReadFile(Text(t), st.base_dir), given = true;
+    else if (t.key == "bytes") e.bytes = Hex(t.value), given = true;
+    else if (t.key == "length") e.length = Num(t);
+    else throw PackError("unknown key '" + t.key + "'");
+  }
+  if (!given) throw PackError("AUDIO needs file=\"name\" or bytes=hex, or none");
 }
 
 // A line inside a CODE block: an instruction, a label, or END.
@@ -813,6 +866,10 @@ void Directive(State& st, const std::vector<Tok>& toks) {
     ScriptDirective(st, args);
   } else if (name == "PATH") {
     PathDirective(st, args);
+  } else if (name == "SOUND") {
+    SoundDirective(st, args);
+  } else if (name == "AUDIO") {
+    AudioDirective(st, args);
   } else if (name == "EMPTY") {
     const std::string tag = BareArg(args, 0, "a chunk tag");
     NoMoreArgs(args, 1);

@@ -227,6 +227,18 @@ void AddOptn(Writer& w, const Optn& o);
 //                          written) points=x,y,speed,x,y,speed...
 //                          point_count (a count to write instead); PATH
 //                          none: an empty slot
+//   SOUND "name" k=v ...   a sound of the SOND chunk; keys: kind (a storage
+//                          code 100 to 103 or a legacy kind; default 101)
+//                          file="goal.wav" (default the name + ".wav")
+//                          extension (default the file's, from its last
+//                          dot) volume pan effects preload audio=N (its
+//                          AUDO entry; default its own slot number);
+//                          SOUND none: an empty slot. OPTN word2=1 gives
+//                          the sounds to the OpenAL audio system.
+//   AUDIO k=v ...          an entry of the AUDO chunk, one whole sound file:
+//                          file="f" (relative to the description) or
+//                          bytes=hex; length=N (a length word to write
+//                          instead); AUDIO none: an empty slot
 //   OBJECT none, TIMELINE none, ROOM none
 //                          an empty slot (no END)
 //   The OBJT, TMLN and ROOM chunks are laid out for the version of the last

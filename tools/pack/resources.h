@@ -170,4 +170,7 @@ void AddTimelines(Writer& w, const std::vector<std::optional<Timeline>>& timelin
 void AddRooms(Writer& w, const std::vector<std::optional<Room>>& rooms, uint8_t version,
               const CodeResolver& resolve = {});
 
+// The bytes of a file a description names, relative to its directory.
+std::vector<uint8_t> ReadFile(const std::string& name, const std::string& base_dir);
+
 }  // namespace twpack

@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "graphics/image_codecs.h"
+#include "resources.h"
 
 namespace twpack {
 
@@ -295,12 +296,16 @@ PageEntry ParseEntry(const Words& args) {
   return e;
 }
 
+}  // namespace
+
 std::vector<uint8_t> ReadFile(const std::string& name, const std::string& base_dir) {
   const std::string path = name.starts_with("/") || base_dir.empty() ? name : base_dir + "/" + name;
   std::ifstream in(path, std::ios::binary);
   if (!in) throw PackError("cannot read '" + path + "'");
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+namespace {
 
 TexturePage ParsePage(const Words& args, const std::string& base_dir) {
   TexturePage p;

@@ -24,10 +24,7 @@ std::pair<size_t, uint32_t> ChunkOf(const Bytes& b, const char* tag) {
   throw std::runtime_error(std::string("no chunk ") + tag);
 }
 
-std::string Str(const Bytes& b, uint32_t ref) {
-  const uint32_t len = Rd32(b, ref - 4);
-  return std::string(b.begin() + ref, b.begin() + ref + len);
-}
+using testbytes::Str;
 
 // String-pool index of a text.
 uint32_t PoolIndex(const Bytes& b, const std::string& s) {

@@ -25,10 +25,7 @@ using twpack::PackError;
 
 uint16_t Rd16(const Bytes& b, size_t at) { return uint16_t(b.at(at) | b.at(at + 1) << 8); }
 int16_t S16(const Bytes& b, size_t at) { return int16_t(Rd16(b, at)); }
-std::string Str(const Bytes& b, uint32_t ref) {
-  if (ref == 0) return "(null)";
-  return std::string(b.begin() + ref, b.begin() + ref + Rd32(b, ref - 4));
-}
+using testbytes::Str;
 uint32_t ChunkSize(const Bytes& b, const char* tag) { return Rd32(b, Body(b, tag) - 4); }
 
 struct DecodedGlyph {

@@ -24,10 +24,7 @@ float F32(const testbytes::Bytes& b, size_t at) {
   return f;
 }
 
-std::string Str(const testbytes::Bytes& b, uint32_t ref) {
-  const uint32_t len = Rd32(b, ref - 4);
-  return std::string(b.begin() + ref, b.begin() + ref + len);
-}
+using testbytes::Str;
 
 const char kTwoPaths[] = R"(
 PATH "pth_loop" kind=1 precision=3 points=0,0,100,10,0,50

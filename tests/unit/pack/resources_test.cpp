@@ -18,13 +18,7 @@ using testbytes::Rd32;
 using testbytes::F32;
 int32_t S32(const Bytes& b, size_t at) { return int32_t(Rd32(b, at)); }
 
-std::string Str(const Bytes& b, uint32_t ref) {
-  if (ref == 0) return "(null)";
-  const uint32_t len = Rd32(b, ref - 4);
-  if (ref + len >= b.size()) throw std::out_of_range("string runs past the container");
-  EXPECT_EQ(b[ref + len], 0);
-  return std::string(b.begin() + ref, b.begin() + ref + len);
-}
+using testbytes::Str;
 
 struct Chunk {
   size_t body = 0;

@@ -1,0 +1,117 @@
+#include "platform/al.h"
+
+#include <AL/al.h>
+#include <AL/alut.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace al {
+namespace {
+bool g_open = false;
+constexpr size_t kImagePadding = 64;
+
+std::string AlutText(ALenum code) {
+  const char* text = alutGetErrorString(code);
+  return text ? text : "unknown error";
+}
+}  // namespace
+
+bool OpenDevice(std::string& error) {
+  if (g_open) return true;
+  if (!alutInit(nullptr, nullptr)) {
+    error = AlutText(alutGetError());
+    return false;
+  }
+  alGetError();  // start with no error pending
+  g_open = true;
+  return true;
+}
+
+void CloseDevice() {
+  if (!g_open) return;
+  alutExit();
+  g_open = false;
+}
+
+bool DeviceOpen() { return g_open; }
+
+int TakeError() { return g_open ? int(alGetError()) : 0; }
+
+const char* ErrorText(int code) {
+  const char* text = g_open ? alGetString(ALenum(code)) : nullptr;
+  return text ? text : "";
+}
+
+uint32_t BufferFromFileImage(std::span<const uint8_t> image, std::string& error) {
+  if (!g_open) {
+    error = "no audio device";
+    return 0;
+  }
+  alutGetError();
+  alGetError();
+  if (image.size() > size_t(INT32_MAX) - kImagePadding) {
+    error = "the sound file is too large";
+    return 0;
+  }
+  // freealut reads a little past the end of a file image that ends inside a
+  // chunk header; zeros after a copy keep those reads inside our memory.
+  std::vector<uint8_t> padded(image.size() + kImagePadding, 0);
+  std::copy(image.begin(), image.end(), padded.begin());
+  const ALuint buffer = alutCreateBufferFromFileImage(padded.data(), ALsizei(image.size()));
+  const ALenum alutError = alutGetError();
+  const ALenum alError = alGetError();
+  if (alutError != ALUT_ERROR_NO_ERROR || alError != AL_NO_ERROR || buffer == AL_NONE) {
+    error = alutError != ALUT_ERROR_NO_ERROR ? AlutText(alutError) : "OpenAL error " + std::to_string(alError);
+    if (buffer != AL_NONE && alIsBuffer(buffer)) alDeleteBuffers(1, &buffer);
+    return 0;
+  }
+  return buffer;
+}
+
+uint32_t BufferFromPcm16(int channels, std::span<const uint8_t> samples, int rate, std::string& error) {
+  if (!g_open) {
+    error = "no audio device";
+    return 0;
+  }
+  alGetError();
+  ALuint buffer = 0;
+  alGenBuffers(1, &buffer);
+  ALenum code = alGetError();
+  if (code == AL_NO_ERROR) {
+    alBufferData(buffer, channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16, samples.data(), ALsizei(samples.size()),
+                 rate);
+    code = alGetError();
+    if (code != AL_NO_ERROR) alDeleteBuffers(1, &buffer);
+  }
+  if (code != AL_NO_ERROR) {
+    const char* text = alGetString(code);
+    error = text ? text : "OpenAL error " + std::to_string(code);
+    return 0;
+  }
+  return buffer;
+}
+
+bool GetBufferInfo(uint32_t buffer, BufferInfo& info) {
+  if (!g_open) return false;
+  alGetError();
+  ALint v[4] = {};
+  alGetBufferi(buffer, AL_SIZE, &v[0]);
+  alGetBufferi(buffer, AL_BITS, &v[1]);
+  alGetBufferi(buffer, AL_CHANNELS, &v[2]);
+  alGetBufferi(buffer, AL_FREQUENCY, &v[3]);
+  if (alGetError() != AL_NO_ERROR) return false;
+  info = {v[0], v[1], v[2], v[3]};
+  return true;
+}
+
+bool IsBuffer(uint32_t buffer) { return g_open && buffer != 0 && alIsBuffer(buffer); }
+
+void DeleteBuffer(uint32_t buffer) {
+  if (!IsBuffer(buffer)) return;
+  const ALuint name = buffer;
+  alDeleteBuffers(1, &name);
+  alGetError();
+}
+
+}  // namespace al
