@@ -14,6 +14,7 @@ packages=(
   libfreetype-dev  # fonts added at run time
   nettle-dev  # MD5 and SHA-1 digests of buffers and texts
   libjson-c-dev  # json_encode and json_decode
+  libcurl4-openssl-dev  # HTTP requests
   fonts-dejavu-core  # tests: a font to add; the built-in font's face (tools/fontgen)
   imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures
   xvfb xauth xdotool libglx-mesa0  # tests: a real X window driven by simulated keys and clicks

@@ -109,7 +109,7 @@ void InitTWSFunctions() {
       {"Math..", InitMathFunctions, nullptr, nullptr},
       {"Graphic..", InitGraphicFunctions, nullptr, nullptr},
       {"Action..", InitActionFunctions, nullptr, nullptr},
-      {"File..", InitFileFunctions, InitJsonFunctions, nullptr},
+      {"File..", InitFileFunctions, InitHttpFunctions, InitJsonFunctions},
       {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, Path_RegisterResourceFunctions},
       {"Interaction..", InitInteractionFunctions, nullptr, nullptr},
       {"3D..", Init3DFunctions, nullptr, nullptr},
