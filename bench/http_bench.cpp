@@ -16,36 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/game_data.h"
-#include "core/game_info.h"
-#include "core/instances.h"
-#include "core/native_game.h"
-#include "core/objects.h"
-#include "core/rooms.h"
-#include "core/run_state.h"
-#include "pack.h"
-#include "runner/game_start.h"
+#include "native_step_game.h"
 #include "runner/game_step.h"
-#include "runner/load_game.h"
-#include "runner/startup.h"
 #include "services/http.h"
 
 namespace {
-
-void Nudge(CObjInstance* self, CObjInstance*) { self->x += 1; }
-
-const NativeCodeEntry kTable[] = {{"tws_Object_bench_Step_0", Nudge}};
-
-const char* kGame = R"(
-GEN8 version=13 debug=1 name="Bench" display="Bench" rooms=0
-OBJECT "mover"
-  EVENT 3 0 code=0
-END
-ROOM "arena" code=0
-END
-EMPTY CODE
-STRG
-)";
 
 constexpr int kRequests = 100;
 
@@ -118,15 +93,7 @@ void BM_StepWithRequests(benchmark::State& state) {
   int saved = dup(1);
   int null = open("/dev/null", O_WRONLY);
   dup2(null, 1);
-  NativeGame_Install(NativeGame_Header());
-  Runner_InstallWorld();
-  GameData_Use(GameDataFile(twpack::BuildFromDescription(kGame)));
-  GameData_LoadHeader(GameData_File());
-  GameData_ProcessChunks(GameData_File());
-  Object_Prepare();
-  Room_Prepare();
-  StartGame();
-  for (int i = 0; i < 1000; ++i) g_Run.room->CreateInstance(float(i % 640), float(i / 640), 0);
+  NativeStepGame_Start(1000);
   LocalServer server;
   const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/";
   std::vector<double> alone, busy;
@@ -162,7 +129,7 @@ BENCHMARK(BM_StepWithRequests)->Iterations(3)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 const NativeGameHeader& NativeGame_Header() {
-  static const NativeGameHeader header{0, 0, 0, nullptr, kTable, 1, nullptr, nullptr};
+  static const NativeGameHeader header{0, 0, 0, nullptr, kNativeStepTable, 1, nullptr, nullptr};
   return header;
 }
 
