@@ -1,6 +1,10 @@
 #include "services/http.h"
 
 #include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <system_error>
 #include <utility>
@@ -12,23 +16,66 @@
 
 namespace {
 
-struct Slot {
-  std::thread thread;
-  HTTP_REQ_CONTEXT_WORKER* record = nullptr;
+// The workers are kHttpWorkers threads made once and kept: making and
+// joining a thread per request would stall the main thread's poll for
+// milliseconds. The main thread hands a record over through `jobs`; the
+// worker says it is done through the record's `finished` flag.
+class WorkerPool {
+ public:
+  void Hand(HTTP_REQ_CONTEXT_WORKER* r) {
+    if (threads_.empty())
+      for (int i = 0; i < kHttpWorkers; ++i) threads_.emplace_back([this] { Serve(); });
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      jobs_.push_back(r);
+    }
+    wake_.notify_one();
+  }
+  // Every thread ends after its transfer (which the caller has cancelled).
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      stopping_ = true;
+      jobs_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& t : threads_) t.join();
+    threads_.clear();
+    stopping_ = false;
+  }
+
+ private:
+  void Serve() {
+    for (;;) {
+      HTTP_REQ_CONTEXT_WORKER* r = nullptr;
+      {
+        std::unique_lock<std::mutex> hold(lock_);
+        wake_.wait(hold, [this] { return stopping_ || !jobs_.empty(); });
+        if (stopping_) return;
+        r = jobs_.front();
+        jobs_.pop_front();
+      }
+      HttpTransfer_Run(r->transfer, r->cancel, &r->result);
+      r->finished.store(true, std::memory_order_release);
+    }
+  }
+
+  std::vector<std::thread> threads_;
+  std::mutex lock_;
+  std::condition_variable wake_;
+  std::deque<HTTP_REQ_CONTEXT_WORKER*> jobs_;
+  bool stopping_ = false;
 };
 
-Slot g_slots[kHttpWorkers];
+WorkerPool g_pool;
+// The running records, in slot order.
+HTTP_REQ_CONTEXT_WORKER* g_slots[kHttpWorkers];
 int g_running = 0;
-
-void Work(HTTP_REQ_CONTEXT_WORKER* r) {
-  HttpTransfer_Run(r->transfer, r->cancel, &r->result);
-  r->finished.store(true, std::memory_order_release);
-}
 
 bool IsFull(const HTTP_REQ_CONTEXT* r) { return dynamic_cast<const HTTP_REQ_CONTEXT_FULL*>(r) != nullptr; }
 
 // Gives the record a worker, or leaves it waiting when all are busy. False
-// when no thread could be made.
+// when no worker could be made.
 bool StartWorker(HTTP_REQ_CONTEXT_WORKER* r) {
   const bool post = r->transfer.method == "POST";
   if (g_running >= kHttpWorkers) {
@@ -36,13 +83,12 @@ bool StartWorker(HTTP_REQ_CONTEXT_WORKER* r) {
     return true;
   }
   try {
-    g_slots[g_running].thread = std::thread(Work, r);
+    g_pool.Hand(r);
   } catch (const std::system_error& e) {
     g_OutputConsole->Output("HttpError:Create Http Thread: %s\n", e.what());
     return false;
   }
-  g_slots[g_running].record = r;
-  ++g_running;
+  g_slots[g_running++] = r;
   r->state = post && IsFull(r) ? kAsyncSentPost : kAsyncSent;
   return true;
 }
@@ -169,14 +215,12 @@ HTTP_REQ_CONTEXT_WORKER* Http_Request(const char* url, const char* method, const
 
 void Http_Poll() {
   for (int i = 0; i < g_running; ++i) {
-    HTTP_REQ_CONTEXT_WORKER* r = g_slots[i].record;
+    HTTP_REQ_CONTEXT_WORKER* r = g_slots[i];
     if (!r->finished.load(std::memory_order_acquire)) continue;
-    g_slots[i].thread.join();
     Finish(r);
     // The last slot fills the freed one; it is looked at in the next poll.
-    --g_running;
-    if (i != g_running) g_slots[i] = std::move(g_slots[g_running]);
-    g_slots[g_running] = Slot{};
+    g_slots[i] = g_slots[--g_running];
+    g_slots[g_running] = nullptr;
     while (g_running < kHttpWorkers) {
       HTTP_REQ_CONTEXT_WORKER* waiting = OldestWaiting();
       if (!waiting) break;
@@ -189,11 +233,9 @@ void Http_Poll() {
 void Http_FreeRequest(HTTP_REQ_CONTEXT* record) { AsyncRequest_Free(record); }
 
 void Http_Shutdown() {
-  for (int i = 0; i < g_running; ++i) g_slots[i].record->cancel.store(true, std::memory_order_relaxed);
-  for (int i = 0; i < g_running; ++i) {
-    g_slots[i].thread.join();
-    g_slots[i] = Slot{};
-  }
+  for (int i = 0; i < g_running; ++i) g_slots[i]->cancel.store(true, std::memory_order_relaxed);
+  g_pool.Stop();
+  for (int i = 0; i < g_running; ++i) g_slots[i] = nullptr;
   g_running = 0;
 }
 
