@@ -176,7 +176,7 @@ int32_t MakeResultMap(HTTP_REQ_CONTEXT* r, double result, const char* resultText
 
 HTTP_REQ_CONTEXT_WORKER::HTTP_REQ_CONTEXT_WORKER(const char* url, const char* method, AsyncCompletion completion,
                                                  AsyncCleanup cleanup, IBuffer* buffer)
-    : HTTP_REQ_CONTEXT(url, kHttpInitialCapacity, completion, cleanup, buffer) {
+    : HTTP_REQ_CONTEXT(url, 0, completion, cleanup, buffer) {
   transfer.url = url;
   transfer.method = method && *method ? method : "GET";
 }

@@ -10,12 +10,13 @@
 #include "platform/http_transfer.h"
 
 constexpr int kHttpWorkers = 8;
-// The data block a record starts with; a longer response grows it.
-constexpr int32_t kHttpInitialCapacity = 0x20000;
 // The subtype of the HTTP asynchronous event.
 constexpr int kHttpEventSubtype = 62;
 
-// A GET or POST request run by a worker thread. The worker touches only
+// A GET or POST request run by a worker thread. Its data block starts empty
+// and takes the whole response when the worker ends: a block made ahead (and
+// filled) for every request cost the main loop page faults and unmappings of
+// milliseconds while many requests ran. The worker touches only
 // `transfer`, `result` and `finished`; the main thread reads them after the
 // worker has ended.
 class HTTP_REQ_CONTEXT_WORKER : public HTTP_REQ_CONTEXT {
