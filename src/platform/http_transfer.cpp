@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <strings.h>
+
 #include <cstring>
 #include <mutex>
 
@@ -42,7 +44,7 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // Header lines of the text, without their line ends.
-curl_slist* HeaderList(const std::string& text, bool hasBody, bool keepContentType) {
+curl_slist* HeaderList(const std::string& text, bool hasBody) {
   curl_slist* list = nullptr;
   bool contentType = false;
   size_t start = 0;
@@ -58,8 +60,8 @@ curl_slist* HeaderList(const std::string& text, bool hasBody, bool keepContentTy
   }
   // A large body would otherwise wait for "100 Continue" first.
   if (hasBody) list = curl_slist_append(list, "Expect:");
-  // curl's own form type stays off a custom request unless the script named one.
-  if (hasBody && !keepContentType && !contentType) list = curl_slist_append(list, "Content-Type:");
+  // Only the caller's header lines: curl's own form type stays off.
+  if (hasBody && !contentType) list = curl_slist_append(list, "Content-Type:");
   return list;
 }
 
@@ -82,7 +84,7 @@ bool HttpTransfer_Run(const HttpTransferRequest& request, const std::atomic<bool
   const bool isGet = request.method == "GET";
   const bool isPost = request.method == "POST";
   const bool hasBody = request.sendBody || !request.body.empty();
-  curl_slist* headers = HeaderList(request.headers, hasBody, isPost);
+  curl_slist* headers = HeaderList(request.headers, hasBody);
 
   curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERAGENT, "Tarnwicke HTTP");

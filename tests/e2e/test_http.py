@@ -145,6 +145,8 @@ show_debug_message("start caps_request " + string(http_request("HTTPS://127.0.0.
         self.assertEqual(put["body"], b"put body")
         self.assertEqual(put["headers"]["x-custom"], "abc")
         self.assertEqual(put["headers"]["x-number"], "5")
+        # Only the script's header lines go with a request of its own.
+        self.assertNotIn("content-type", put["headers"])
         self.assertIn(("GET", "/hello"), by_path)
 
     def test_buffers_as_body_and_as_target(self):

@@ -28,15 +28,9 @@ class Http : public dstest::DSWorld {
   }
 
   static std::string MapText(int id, const char* key) {
-    const ScriptValue k = [&] {
-      ScriptValue v;
-      ScriptValue_SetText(&v, key);
-      return v;
-    }();
+    const dstest::Value k(key);
     auto* map = DS_GetAs<CDS_HashMap>(eDS_Map, id);
-    const HashPair* p = map ? map->Find(&k) : nullptr;
-    ScriptValue copy = k;
-    ScriptValue_Free(&copy);
+    const HashPair* p = map ? map->Find(&k.v) : nullptr;
     if (!p) return "<none>";
     return p->value.IsString() ? p->value.Text() : std::to_string(p->value.Real());
   }
