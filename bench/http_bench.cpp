@@ -1,11 +1,8 @@
 // Frame times of a game step over 1,000 instances, alone and while 100 HTTP
 // requests to a local server are under way: the workers must not slow the
 // main loop. Reports p50, p95 and p99 of both, and that all 100 completed.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,56 +17,11 @@
 #include "native_step_game.h"
 #include "runner/game_step.h"
 #include "services/http.h"
+#include "unit/services/loopback_server.h"
 
 namespace {
 
 constexpr int kRequests = 100;
-
-// Answers every connection after a short wait, each on its own thread.
-class LocalServer {
- public:
-  LocalServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(fd_, 256);
-    socklen_t len = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-    accepter_ = std::thread([this] {
-      for (;;) {
-        int c = accept(fd_, nullptr, nullptr);
-        if (c < 0) return;
-        std::thread([c] {
-          std::string got;
-          char buf[1024];
-          while (got.find("\r\n\r\n") == std::string::npos) {
-            ssize_t n = recv(c, buf, sizeof buf, 0);
-            if (n <= 0) break;
-            got.append(buf, size_t(n));
-          }
-          std::this_thread::sleep_for(std::chrono::milliseconds(20));
-          const char reply[] = "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello";
-          send(c, reply, sizeof reply - 1, MSG_NOSIGNAL);
-          close(c);
-        }).detach();
-      }
-    });
-  }
-  ~LocalServer() {
-    shutdown(fd_, SHUT_RDWR);
-    close(fd_);
-    accepter_.join();
-  }
-  int Port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-  std::thread accepter_;
-};
 
 std::atomic<int> g_done{0};
 
@@ -106,8 +58,8 @@ void BM_StepWithRequests(benchmark::State& state) {
   int null = open("/dev/null", O_WRONLY);
   dup2(null, 1);
   NativeStepGame_Start(1000);
-  LocalServer server;
-  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/";
+  LoopbackServer server(20);
+  const std::string& url = server.Url();
   std::vector<double> alone, busy, aloneCpu, busyCpu;
   for (auto _ : state) {
     for (int i = 0; i < 500; ++i) alone.push_back(StepMicros(&aloneCpu));

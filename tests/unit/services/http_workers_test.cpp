@@ -2,16 +2,9 @@
 // test lets them go: eight requests run, later ones wait (POST in state 8,
 // the others in 9) and start oldest first as workers free up; the headers
 // map is made by the poll, not while the worker runs.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -19,67 +12,9 @@
 #include "ds/store.h"
 #include "services/http.h"
 #include "unit/ds/ds_call.h"
+#include "unit/services/loopback_server.h"
 
 namespace {
-
-// Answers each request with one header and a body once released.
-class HeldServer {
- public:
-  HeldServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    listen(fd_, 64);
-    socklen_t len = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    url_ = "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/";
-    accepter_ = std::thread([this] {
-      for (;;) {
-        int c = accept(fd_, nullptr, nullptr);
-        if (c < 0) return;
-        std::lock_guard<std::mutex> hold(lock_);
-        answerers_.emplace_back([this, c] { Answer(c); });
-      }
-    });
-  }
-  ~HeldServer() {
-    released_ = true;
-    shutdown(fd_, SHUT_RDWR);
-    close(fd_);
-    accepter_.join();
-    std::lock_guard<std::mutex> hold(lock_);
-    for (std::thread& t : answerers_) t.join();
-  }
-  void Release() { released_ = true; }
-  int Arrived() const { return arrived_; }
-  const std::string& Url() const { return url_; }
-
- private:
-  void Answer(int c) {
-    std::string got;
-    char buf[1024];
-    while (got.find("\r\n\r\n") == std::string::npos) {
-      ssize_t n = recv(c, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      got.append(buf, size_t(n));
-    }
-    ++arrived_;
-    while (!released_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const char reply[] = "HTTP/1.0 200 OK\r\nX-Seen: yes\r\nContent-Length: 2\r\n\r\nok";
-    send(c, reply, sizeof reply - 1, MSG_NOSIGNAL);
-    close(c);
-  }
-
-  int fd_ = -1;
-  std::string url_;
-  std::thread accepter_;
-  std::mutex lock_;
-  std::vector<std::thread> answerers_;
-  std::atomic<bool> released_{false};
-  std::atomic<int> arrived_{0};
-};
 
 class HttpWorkers : public dstest::DSWorld {
  protected:
@@ -99,7 +34,7 @@ class HttpWorkers : public dstest::DSWorld {
 };
 
 TEST_F(HttpWorkers, EightRunTheRestWaitAndStartOldestFirst) {
-  HeldServer server;
+  LoopbackServer server;
   std::vector<HTTP_REQ_CONTEXT_WORKER*> r;
   for (int i = 0; i < 8; ++i) r.push_back(Http_Get(server.Url().c_str(), HttpResult_ToMap, nullptr, nullptr));
   const uint8_t body[] = {'x'};
@@ -137,7 +72,7 @@ TEST_F(HttpWorkers, EightRunTheRestWaitAndStartOldestFirst) {
 }
 
 TEST_F(HttpWorkers, TheOldestWaitingOneTakesTheFirstFreeWorker) {
-  HeldServer server;
+  LoopbackServer server;
   std::vector<HTTP_REQ_CONTEXT_WORKER*> r;
   for (int i = 0; i < 10; ++i) r.push_back(Http_Get(server.Url().c_str(), HttpResult_ToMap, nullptr, nullptr));
   ASSERT_TRUE(PollUntil([&] { return server.Arrived() == 8; }));
@@ -149,7 +84,7 @@ TEST_F(HttpWorkers, TheOldestWaitingOneTakesTheFirstFreeWorker) {
 }
 
 TEST_F(HttpWorkers, HeadersWaitForThePoll) {
-  HeldServer server;
+  LoopbackServer server;
   server.Release();
   HTTP_REQ_CONTEXT_WORKER* r = Http_Get(server.Url().c_str(), HttpResult_ToMap, nullptr, nullptr);
   ASSERT_NE(r, nullptr);
