@@ -115,7 +115,7 @@ void InitTWSFunctions() {
       {"Math..", InitMathFunctions, nullptr, nullptr},
       {"Graphic..", InitGraphicFunctions, nullptr, nullptr},
       {"Action..", InitActionFunctions, nullptr, nullptr},
-      {"File..", InitFileFunctions, InitJsonFunctions, nullptr},
+      {"File..", InitFileFunctions, InitHttpFunctions, InitJsonFunctions},
       {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, Path_RegisterResourceFunctions},
       {"Interaction..", [] { InitInteractionFunctions(kInteractionDrawn); }, nullptr, nullptr},
       {"3D..", Init3DFunctions, nullptr, nullptr},

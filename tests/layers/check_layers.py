@@ -3,7 +3,7 @@
 
 The layers, bottom up; a folder may include its own headers and those of the
 folders before it. The subsystems come in the order they may use each other.
-SDL, OpenGL, OpenAL and POSIX system headers belong to the platform alone.
+SDL, OpenGL, OpenAL, curl and POSIX system headers belong to the platform alone.
 """
 import os
 import re
@@ -34,7 +34,7 @@ LAYERS = [
 RANK = {name: i for i, (_, name) in enumerate(LAYERS)}
 FOLDER = {path: name for path, name in LAYERS}
 PLATFORM_ONLY = re.compile(
-    r"^(SDL2?/|SDL[._]|epoxy/|GL/|AL/|(unistd|dirent|dlfcn|pthread|fcntl|poll|termios|glob|fnmatch|pwd|spawn)\.h$|sys/|netinet/|arpa/)")
+    r"^(SDL2?/|curl/|SDL[._]|epoxy/|GL/|AL/|(unistd|dirent|dlfcn|pthread|fcntl|poll|termios|glob|fnmatch|pwd|spawn)\.h$|sys/|netinet/|arpa/)")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')
 
 
