@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/audio_assets.h"
+#include "audio/audio_voices.h"
 #include "audio/sound_chunks.h"
 #include "core/options.h"
 #include "platform/al.h"
@@ -56,12 +57,15 @@ void Sound_InitHardware() {
     return;
   }
   g_audioOn = true;
+  Audio_Init();
 }
 
 bool Sound_Prepare() { return true; }
 
 void SoundHardware_Quit() {
-  // Buffers go while their context still exists.
+  // Sources let go of their buffers before the buffers go, and both go
+  // while their context still exists.
+  Audio_Quit();
   Audio_ClearAssets();
   al::CloseDevice();
   g_audioOn = false;
@@ -69,4 +73,3 @@ void SoundHardware_Quit() {
 
 void Sound_FreeAll() { Sound_Clear(); }
 void InitSoundFunctions() {}
-void Audio_Tick() {}

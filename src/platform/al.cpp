@@ -1,6 +1,7 @@
 #include "platform/al.h"
 
 #include <AL/al.h>
+#include <AL/alc.h>
 #include <AL/alut.h>
 
 #include <algorithm>
@@ -113,5 +114,118 @@ void DeleteBuffer(uint32_t buffer) {
   alDeleteBuffers(1, &name);
   alGetError();
 }
+
+}  // namespace al
+
+// --- Sources and the listener ---
+namespace al {
+namespace {
+ALenum FloatParam(SourceFloat which) {
+  switch (which) {
+    case SourceFloat::kGain: return AL_GAIN;
+    case SourceFloat::kPitch: return AL_PITCH;
+    case SourceFloat::kMaxDistance: return AL_MAX_DISTANCE;
+    case SourceFloat::kReferenceDistance: return AL_REFERENCE_DISTANCE;
+    case SourceFloat::kRolloffFactor: return AL_ROLLOFF_FACTOR;
+  }
+  return AL_GAIN;
+}
+ALenum VectorParam(Vector3 which) { return which == Vector3::kPosition ? AL_POSITION : AL_VELOCITY; }
+}  // namespace
+
+bool GenSources(int n, std::vector<uint32_t>& names) {
+  names.clear();
+  if (!g_open || n <= 0) return false;
+  std::vector<ALuint> made(size_t(n), 0);
+  alGetError();
+  alGenSources(ALsizei(n), made.data());
+  if (alGetError() != AL_NO_ERROR) return false;
+  names.assign(made.begin(), made.end());
+  return true;
+}
+
+void DeleteSources(std::vector<uint32_t>& names) {
+  if (g_open && !names.empty()) {
+    std::vector<ALuint> held(names.begin(), names.end());
+    alDeleteSources(ALsizei(held.size()), held.data());
+  }
+  names.clear();
+}
+
+void SetSourceFloat(uint32_t source, SourceFloat which, float value) {
+  if (g_open) alSourcef(source, FloatParam(which), value);
+}
+
+float GetSourceFloat(uint32_t source, SourceFloat which) {
+  ALfloat v = 0;
+  if (g_open) alGetSourcef(source, FloatParam(which), &v);
+  return v;
+}
+
+void SetSourceVector(uint32_t source, Vector3 which, float x, float y, float z) {
+  if (g_open) alSource3f(source, VectorParam(which), x, y, z);
+}
+
+void SetSourceRelative(uint32_t source, bool relative) {
+  if (g_open) alSourcei(source, AL_SOURCE_RELATIVE, relative ? AL_TRUE : AL_FALSE);
+}
+
+void SetSourceLooping(uint32_t source, bool looping) {
+  if (g_open) alSourcei(source, AL_LOOPING, looping ? AL_TRUE : AL_FALSE);
+}
+
+void SetSourceBuffer(uint32_t source, uint32_t buffer) {
+  if (g_open) alSourcei(source, AL_BUFFER, ALint(buffer));
+}
+
+void PlaySource(uint32_t source) {
+  if (g_open) alSourcePlay(source);
+}
+void StopSource(uint32_t source) {
+  if (g_open) alSourceStop(source);
+}
+void PauseSource(uint32_t source) {
+  if (g_open) alSourcePause(source);
+}
+
+SourceState GetSourceState(uint32_t source) {
+  if (!g_open) return SourceState::kUnknown;
+  ALint state = 0;
+  alGetSourcei(source, AL_SOURCE_STATE, &state);
+  switch (state) {
+    case AL_INITIAL: return SourceState::kInitial;
+    case AL_PLAYING: return SourceState::kPlaying;
+    case AL_PAUSED: return SourceState::kPaused;
+    case AL_STOPPED: return SourceState::kStopped;
+    default: return SourceState::kUnknown;
+  }
+}
+
+void SetListenerGain(float gain) {
+  if (g_open) alListenerf(AL_GAIN, gain);
+}
+
+void SetListenerVector(Vector3 which, float x, float y, float z) {
+  if (g_open) alListener3f(VectorParam(which), x, y, z);
+}
+
+void SetListenerOrientation(const float at_up[6]) {
+  if (g_open) alListenerfv(AL_ORIENTATION, at_up);
+}
+
+bool SetDistanceModel(int model) {
+  static constexpr ALenum kModels[] = {AL_NONE,
+                                       AL_INVERSE_DISTANCE,
+                                       AL_INVERSE_DISTANCE_CLAMPED,
+                                       AL_LINEAR_DISTANCE,
+                                       AL_LINEAR_DISTANCE_CLAMPED,
+                                       AL_EXPONENT_DISTANCE,
+                                       AL_EXPONENT_DISTANCE_CLAMPED};
+  if (model < 0 || model > 6) return false;
+  if (g_open) alDistanceModel(kModels[model]);
+  return true;
+}
+
+bool HasCurrentContext() { return g_open && alcGetCurrentContext() != nullptr; }
 
 }  // namespace al

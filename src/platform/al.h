@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace al {
 
@@ -37,5 +38,37 @@ struct BufferInfo {
 bool GetBufferInfo(uint32_t buffer, BufferInfo& info);
 bool IsBuffer(uint32_t buffer);
 void DeleteBuffer(uint32_t buffer);
+
+}  // namespace al
+
+// --- Sources and the listener, for the voices of the OpenAL audio system ---
+namespace al {
+
+enum class SourceState { kInitial, kPlaying, kPaused, kStopped, kUnknown };
+enum class SourceFloat { kGain, kPitch, kMaxDistance, kReferenceDistance, kRolloffFactor };
+enum class Vector3 { kPosition, kVelocity };
+
+// `n` new sources into `names`; false (and none made) on an OpenAL error.
+bool GenSources(int n, std::vector<uint32_t>& names);
+void DeleteSources(std::vector<uint32_t>& names);
+void SetSourceFloat(uint32_t source, SourceFloat which, float value);
+float GetSourceFloat(uint32_t source, SourceFloat which);
+void SetSourceVector(uint32_t source, Vector3 which, float x, float y, float z);
+void SetSourceRelative(uint32_t source, bool relative);
+void SetSourceLooping(uint32_t source, bool looping);
+void SetSourceBuffer(uint32_t source, uint32_t buffer);
+void PlaySource(uint32_t source);
+void StopSource(uint32_t source);
+void PauseSource(uint32_t source);
+SourceState GetSourceState(uint32_t source);
+
+void SetListenerGain(float gain);
+void SetListenerVector(Vector3 which, float x, float y, float z);
+// "at" x, y, z then "up" x, y, z.
+void SetListenerOrientation(const float at_up[6]);
+// 0 none, 1 inverse, 2 inverse clamped, 3 linear, 4 linear clamped,
+// 5 exponent, 6 exponent clamped; false for any other.
+bool SetDistanceModel(int model);
+bool HasCurrentContext();
 
 }  // namespace al
