@@ -20,6 +20,8 @@
 #include "core/options.h"
 #include "pack.h"
 #include "platform/al.h"
+#include "unit/audio/audio_game.h"
+#include "unit/audio/sine_wav.h"
 #include "unit/container_bytes.h"
 #include "unit/world_reset.h"
 
@@ -32,19 +34,9 @@ using testbytes::Rd32;
 
 // A RIFF WAVE image of 16-bit samples (a rising ramp, content unimportant).
 Bytes Wav(int channels, int rate, int frames) {
-  const uint32_t data = uint32_t(frames * channels * 2);
-  Bytes b;
-  auto text = [&](const char* s) {
-    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(s[i]));
-  };
-  auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i))); };
-  auto u16 = [&](uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); };
-  text("RIFF"); u32(36 + data); text("WAVE");
-  text("fmt "); u32(16); u16(1); u16(uint16_t(channels)); u32(uint32_t(rate));
-  u32(uint32_t(rate * channels * 2)); u16(uint16_t(channels * 2)); u16(16);
-  text("data"); u32(data);
-  for (uint32_t i = 0; i < data / 2; ++i) u16(uint16_t(i * 7));
-  return b;
+  std::vector<int16_t> ramp(static_cast<size_t>(frames * channels));
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = int16_t(uint16_t(i * 7));
+  return testwav::Pcm16(channels, rate, ramp);
 }
 
 Bytes Fixture(const char* name) {
@@ -53,12 +45,7 @@ Bytes Fixture(const char* name) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string Hex(const Bytes& b) {
-  static const char* digits = "0123456789abcdef";
-  std::string s;
-  for (uint8_t v : b) s += {digits[v >> 4], digits[v & 15]};
-  return s;
-}
+using testwav::Hex;
 
 class AudioAssets : public WorldTest {
  protected:
@@ -77,17 +64,7 @@ class AudioAssets : public WorldTest {
     file_ = std::make_unique<GameDataFile>(twpack::BuildFromDescription(description));
     LoadFile();
   }
-  void LoadFile() {
-    for (const ChunkRef& c : file_->Chunks()) {
-      ChunkBody body(*file_, c);
-      body.OffsetList();
-      if (!std::memcmp(c.tag, "SOND", 4)) {
-        ASSERT_TRUE(Audio_Load(body));
-      } else if (!std::memcmp(c.tag, "AUDO", 4)) {
-        ASSERT_TRUE(Audio_WAVs(body));
-      }
-    }
-  }
+  void LoadFile() { ASSERT_TRUE(LoadAudioChunks(*file_)); }
   // Opens OpenAL's silent output and prepares the assets.
   void StartAndPrepare() {
     setenv("ALSOFT_DRIVERS", "null", 0);

@@ -25,6 +25,7 @@
 #include "core/game_data.h"
 #include "core/options.h"
 #include "pack.h"
+#include "unit/audio/audio_game.h"
 #include "unit/audio/sine_wav.h"
 #include "unit/world_reset.h"
 
@@ -204,15 +205,7 @@ TEST_F(AudioMix, DISABLED_Play) {
   ASSERT_TRUE(scenario);
   const std::string wav = testwav::Hex(testwav::Sine(kFrequency, kAmplitude, kRate, kRate));
   GameDataFile file(twpack::BuildFromDescription("SOUND \"tone\"\nAUDIO bytes=" + wav + "\n"));
-  for (const ChunkRef& c : file.Chunks()) {
-    ChunkBody body(file, c);
-    body.OffsetList();
-    if (!std::memcmp(c.tag, "SOND", 4)) {
-      ASSERT_TRUE(Audio_Load(body));
-    } else if (!std::memcmp(c.tag, "AUDO", 4)) {
-      ASSERT_TRUE(Audio_WAVs(body));
-    }
-  }
+  ASSERT_TRUE(LoadAudioChunks(file));
   Options_Mutable().new_audio = true;
   Sound_InitHardware();
   ASSERT_TRUE(Audio_IsOn()) << "OpenAL's wave writer did not open";

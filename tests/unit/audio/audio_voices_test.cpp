@@ -18,6 +18,7 @@
 #include "core/run_state.h"
 #include "pack.h"
 #include "platform/al.h"
+#include "unit/audio/audio_game.h"
 #include "unit/audio/sine_wav.h"
 #include "unit/line_console.h"
 #include "unit/world_reset.h"
@@ -65,15 +66,7 @@ class AudioVoices : public WorldTest {
     file_ = std::make_unique<GameDataFile>(twpack::BuildFromDescription(
         "SOUND \"s0\"\nSOUND none\nSOUND \"s2\"\nSOUND \"s3\" kind=102\nSOUND \"s4\" volume=0.5\n"
         "AUDIO bytes=" + wav + "\nAUDIO none\nAUDIO none\nAUDIO bytes=00\nAUDIO bytes=" + wav + "\n"));
-    for (const ChunkRef& c : file_->Chunks()) {
-      ChunkBody body(*file_, c);
-      body.OffsetList();
-      if (!std::memcmp(c.tag, "SOND", 4)) {
-        ASSERT_TRUE(Audio_Load(body));
-      } else if (!std::memcmp(c.tag, "AUDO", 4)) {
-        ASSERT_TRUE(Audio_WAVs(body));
-      }
-    }
+    ASSERT_TRUE(LoadAudioChunks(*file_));
     setenv("ALSOFT_DRIVERS", "null", 0);
     Options_Mutable().new_audio = true;
     g_NoAudio = !device;
