@@ -112,7 +112,12 @@ AudioVoice* AllocVoice(float priority, const AudioAsset& asset) {
       victim = v.get();
     }
   }
-  if (victim) victim->Stop();
+  if (victim) {
+    victim->Stop();
+    // A stolen streamed voice stays active until its stream stops; it must
+    // not stay on its emitter, which would move the new sound.
+    if (victim->emitter) victim->emitter->Detach(victim);
+  }
   return victim;
 }
 
@@ -585,6 +590,11 @@ void Audio_FreeEmitter(int32_t id) {
   const std::vector<AudioVoice*> attached = e->voices;
   for (AudioVoice* v : attached)
     if (v && v->active && HasSource(*v)) Audio_StopSound(v->voice_id);
+  // Streamed voices still stopping let go too: the slot may be reused for a
+  // new emitter before they are free.
+  for (AudioVoice* v : e->voices)
+    if (v) v->emitter = nullptr;
+  e->voices.clear();
   e->in_use = false;
 }
 

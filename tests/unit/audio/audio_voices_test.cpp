@@ -189,6 +189,30 @@ TEST_F(AudioVoices, InMemorySoundsNeverStealAStreamedVoice) {
   EXPECT_GT(Audio_PlaySound(0, 1, 1), 0);
 }
 
+TEST_F(AudioVoices, AStreamedVoiceStillStoppingLeavesItsEmitter) {
+  Start();
+  UseFakeStreams();
+  Audio_SetChannelCount(2);
+  const int32_t e = Audio_CreateEmitter();
+  const int32_t first = Audio_PlaySoundOn(e, 3, 1, 0);
+  ASSERT_GT(first, 0);
+  // Stolen while its stream stops: the new sound is not the emitter's.
+  const int32_t stolen = Audio_PlaySound(3, 5, 1);
+  ASSERT_GT(stolen, 0);
+  EXPECT_EQ(Audio_FindVoice(stolen)->emitter, nullptr);
+  // Freed while its stream stops: the voice is not the emitter's either.
+  const int32_t f = Audio_CreateEmitter();
+  Audio_StopSound(stolen);
+  Audio_Tick();
+  const int32_t on_f = Audio_PlaySoundOn(f, 3, 1, 0);
+  ASSERT_GT(on_f, 0);
+  Audio_FreeEmitter(f);
+  EXPECT_EQ(Audio_FindVoice(on_f)->emitter, nullptr);
+  EXPECT_EQ(Audio_CreateEmitter(), f);
+  Audio_Tick();
+  EXPECT_FALSE(Audio_IsPlaying(on_f));
+}
+
 TEST_F(AudioVoices, StreamedSoundsDoNotStartWithoutTheWorkers) {
   Start();
   EXPECT_EQ(Audio_PlaySound(3, 1, 0), -1);
