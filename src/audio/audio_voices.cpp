@@ -75,6 +75,12 @@ void ForEachNamed(int32_t id, F&& f) {
     if (v->active && v->sound_index == id) f(*v);
 }
 
+void Store3(float& a, float& b, float& c, float x, float y, float z) {
+  a = x;
+  b = y;
+  c = z;
+}
+
 AudioEmitter* EmitterAt(int32_t id) {
   if (!Audio_IsOn() || id < 0 || size_t(id) >= g_voices.emitters.size()) return nullptr;
   AudioEmitter* e = g_voices.emitters[size_t(id)].get();
@@ -601,19 +607,11 @@ void Audio_FreeEmitter(int32_t id) {
 bool Audio_EmitterExists(int32_t id) { return EmitterAt(id) != nullptr; }
 
 void Audio_SetEmitterPosition(int32_t id, float x, float y, float z) {
-  if (AudioEmitter* e = EmitterAt(id)) {
-    e->x = x;
-    e->y = y;
-    e->z = z;
-  }
+  if (AudioEmitter* e = EmitterAt(id)) Store3(e->x, e->y, e->z, x, y, z);
 }
 
 void Audio_SetEmitterVelocity(int32_t id, float x, float y, float z) {
-  if (AudioEmitter* e = EmitterAt(id)) {
-    e->vx = x;
-    e->vy = y;
-    e->vz = z;
-  }
+  if (AudioEmitter* e = EmitterAt(id)) Store3(e->vx, e->vy, e->vz, x, y, z);
 }
 
 void Audio_SetEmitterFalloff(int32_t id, float reference, float max, float factor) {
@@ -646,19 +644,11 @@ void Audio_SetEmitterPitch(int32_t id, float pitch) {
 // ---- listener ----
 
 void Audio_SetListenerPosition(float x, float y, float z) {
-  if (AudioListener* l = g_voices.listener.get()) {
-    l->x = x;
-    l->y = y;
-    l->z = z;
-  }
+  if (AudioListener* l = g_voices.listener.get()) Store3(l->x, l->y, l->z, x, y, z);
 }
 
 void Audio_SetListenerVelocity(float x, float y, float z) {
-  if (AudioListener* l = g_voices.listener.get()) {
-    l->vx = x;
-    l->vy = y;
-    l->vz = z;
-  }
+  if (AudioListener* l = g_voices.listener.get()) Store3(l->vx, l->vy, l->vz, x, y, z);
 }
 
 void Audio_SetListenerOrientation(float at_x, float at_y, float at_z, float up_x, float up_y, float up_z) {
