@@ -38,4 +38,21 @@ bool GetBufferInfo(uint32_t buffer, BufferInfo& info);
 bool IsBuffer(uint32_t buffer);
 void DeleteBuffer(uint32_t buffer);
 
+// ---- Sources of the legacy sample player and the MCI music ----
+// A new source playing `buffer`; 0 with the OpenAL error in `error` when
+// none can be made.
+uint32_t NewSource(uint32_t buffer, std::string& error);
+// Stops the source and deletes it; nothing for 0 or without a device.
+void DeleteSource(uint32_t source);
+void SetSourceGain(uint32_t source, float gain);
+void SetSourceLooping(uint32_t source, bool loop);
+void PlaySource(uint32_t source);
+void StopSource(uint32_t source);
+void PauseSource(uint32_t source);
+enum class SourceState { kInitial, kPlaying, kPaused, kStopped };
+SourceState GetSourceState(uint32_t source);
+// The play position in sample frames of the source's buffer.
+int64_t GetSourceSampleOffset(uint32_t source);
+void SetSourceSampleOffset(uint32_t source, int64_t frames);
+
 }  // namespace al
