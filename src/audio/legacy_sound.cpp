@@ -37,6 +37,8 @@ bool Lower_Equals(std::string_view a, std::string_view b) {
          });
 }
 
+void PlayMusic(const std::string& musicName, const std::string& name, bool loop);
+
 std::string AliasName() { return "MediaFile" + std::to_string(g_alias); }
 
 bool EndsWith(const std::string& s, std::string_view tail) {
@@ -279,7 +281,7 @@ void Sound_Play(const std::string& name, int32_t slot, bool loop) {
   if (EndsWith(name, ".mp3")) {
     SoundHardware_PlayMP3(name, loop);
   } else if (EndsWith(name, ".mid") || EndsWith(name, ".midi")) {
-    SoundHardware_PlayMP3(File_ChangeExtension(name, ".mp3"), loop);
+    SoundHardware_PlayMIDI(name, loop);
   } else if (SoundSlot* s = Slot(slot); s && s->sample && g_hardwareOn) {
     SoundHardwareSample& sample = *s->sample;
     const uint32_t source = sample.sources[sample.next];
@@ -365,7 +367,16 @@ void SoundHardware_SetMasterVolume(float volume) {
 
 float SoundHardware_MasterVolume() { return g_masterVolume; }
 
-void SoundHardware_PlayMP3(const std::string& name, bool loop) {
+void SoundHardware_PlayMP3(const std::string& name, bool loop) { PlayMusic(name, name, loop); }
+
+// The MP3 twin plays; the MIDI name stays the current music name, so that
+// stopping the sound by its name stops it.
+void SoundHardware_PlayMIDI(const std::string& name, bool loop) {
+  PlayMusic(name, File_ChangeExtension(name, ".mp3"), loop);
+}
+
+namespace {
+void PlayMusic(const std::string& musicName, const std::string& name, bool loop) {
   if (!g_hardwareOn) return;
   if (!g_musicName.empty()) SoundHardware_StopMusic();
   // A file that ended by itself is still open: it goes now.
@@ -373,7 +384,7 @@ void SoundHardware_PlayMP3(const std::string& name, bool loop) {
     Mci_SendString("close " + AliasName(), nullptr);
     g_aliasOpen = false;
   }
-  g_musicName = name;
+  g_musicName = musicName;
   ++g_alias;
   const std::string alias = AliasName();
   uint32_t e = Mci_SendString("open \"" + name + "\" type mpegvideo alias " + alias, nullptr);
@@ -387,6 +398,7 @@ void SoundHardware_PlayMP3(const std::string& name, bool loop) {
   if (e) Log("error playing file for %s - %s\n", name, Mci_ErrorString(e));
   MusicVolume(g_musicVolume);
 }
+}  // namespace
 
 void SoundHardware_StopMusic() {
   g_musicName.clear();

@@ -107,6 +107,8 @@ bool SoundHardware_On();
 void SoundHardware_SetMasterVolume(float volume);
 float SoundHardware_MasterVolume();
 void SoundHardware_PlayMP3(const std::string& name, bool loop);
+// Plays the MIDI name's MP3 twin (music.mid and music.midi play music.mp3).
+void SoundHardware_PlayMIDI(const std::string& name, bool loop);
 void SoundHardware_StopMusic();
 bool SoundHardware_MusicPlaying();
 // The MCI alias number of the current music file (0 for none).
