@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <utility>
 
 #include "audio/audio.h"
 #include "audio/mci.h"
@@ -10,6 +12,7 @@
 #include "files/files.h"
 #include "platform/al.h"
 #include "script/console.h"
+#include "script/errors.h"
 
 namespace {
 
@@ -17,6 +20,9 @@ namespace {
 std::vector<SoundSlot> g_slots;
 std::vector<std::unique_ptr<CSound>> g_sounds;
 std::vector<std::optional<std::string>> g_names;
+
+// The (message, index) pairs of the action library already reported.
+std::set<std::pair<int, int32_t>> g_missReported;
 
 bool g_hardwareOn = false;
 float g_masterVolume = 1.0f;
@@ -172,6 +178,7 @@ void CSound::FreeSlot() {
 // ---- The table ----
 
 void LegacySound_Clear() {
+  g_missReported.clear();
   g_sounds.clear();
   g_names.clear();
 }
@@ -327,6 +334,28 @@ void Sound_SetVolume(int32_t slot, double volume, int32_t ms) {
     s->sample->delta = (float(volume) - s->sample->volume) / float(frames);
     s->sample->fade_frames = frames;
   }
+}
+
+// ---- For the action library ----
+
+namespace {
+CSound* ActionSound(int32_t index, int which, const char* message) {
+  CSound* s = Sound_Get(index);
+  if (!s && g_missReported.insert({which, index}).second) Error_ReportRuntime(ErrorSeverity::kError, message);
+  return s;
+}
+}  // namespace
+
+bool Sound_ActionPlay(int32_t index, bool loop) {
+  CSound* s = ActionSound(index, 0, "Trying to play non-existing sound.");
+  if (s) Sound_Play(s->file_name, s->GetSlot(), loop);
+  return s != nullptr;
+}
+
+bool Sound_ActionStop(int32_t index) {
+  CSound* s = ActionSound(index, 1, "Trying to stop non-existing sound.");
+  if (s) Sound_Stop(s->file_name, s->slot);
+  return s != nullptr;
 }
 
 // ---- The player ----

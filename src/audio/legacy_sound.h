@@ -97,6 +97,14 @@ bool Sound_IsPlaying(const std::string& name, int32_t slot);
 void Sound_StopAll();
 void Sound_SetVolume(int32_t slot, double volume, int32_t ms);
 
+// ---- For the action library ----
+// Plays or stops a legacy sound by index. A missing sound is reported
+// ("Trying to play non-existing sound.", "Trying to stop non-existing
+// sound.") the first time each index misses, not on every step an action
+// runs; false when it is missing.
+bool Sound_ActionPlay(int32_t index, bool loop);
+bool Sound_ActionStop(int32_t index);
+
 // ---- The player ----
 // Starts the player for the legacy system: the device is opened unless
 // "-noaudio" is given; false when there is none.

@@ -18,6 +18,7 @@
 #include "core/options.h"
 #include "files/files.h"
 #include "platform/al.h"
+#include "script/errors.h"
 #include "unit/world_reset.h"
 
 namespace {
@@ -232,6 +233,28 @@ TEST_F(LegacySound, WithNoAudioNothingIsMadeOrPlayed) {
   SoundHardware_Tick();
   EXPECT_FALSE(Sound_IsPlaying("boom.wav", s->slot));
   EXPECT_EQ(Mci_OpenCount(), 0u);
+}
+
+TEST_F(LegacySound, AMissingSoundIsReportedOnceByTheActionsNotEveryStep) {
+  const int32_t boom = Sound_Add("boom.wav", 0, false);
+  int reports = 0;
+  for (int step = 0; step < 30; ++step) {
+    Error_ClearOccurred();
+    EXPECT_FALSE(Sound_ActionPlay(77, false));
+    if (Error_Occurred()) ++reports;
+  }
+  EXPECT_EQ(reports, 1);
+  EXPECT_EQ(Error_LastText().find("Trying to play non-existing sound.") != std::string::npos, true) << Error_LastText();
+  Error_ClearOccurred();
+  EXPECT_FALSE(Sound_ActionStop(77));
+  EXPECT_TRUE(Error_Occurred()) << "stopping is reported apart from playing";
+  Error_ClearOccurred();
+  EXPECT_FALSE(Sound_ActionPlay(78, false));
+  EXPECT_TRUE(Error_Occurred()) << "each missing index is reported";
+  Error_ClearOccurred();
+  EXPECT_TRUE(Sound_ActionPlay(boom, false));
+  EXPECT_TRUE(Sound_ActionStop(boom));
+  EXPECT_FALSE(Error_Occurred());
 }
 
 }  // namespace
