@@ -11,6 +11,12 @@ namespace {
 bool g_open = false;
 constexpr size_t kImagePadding = 64;
 
+// OpenAL's text for an error, or its number when it has none.
+std::string ErrorWithCode(ALenum code) {
+  const char* text = alGetString(code);
+  return text ? text : "OpenAL error " + std::to_string(code);
+}
+
 std::string AlutText(ALenum code) {
   const char* text = alutGetErrorString(code);
   return text ? text : "unknown error";
@@ -85,8 +91,7 @@ uint32_t BufferFromPcm16(int channels, std::span<const uint8_t> samples, int rat
     if (code != AL_NO_ERROR) alDeleteBuffers(1, &buffer);
   }
   if (code != AL_NO_ERROR) {
-    const char* text = alGetString(code);
-    error = text ? text : "OpenAL error " + std::to_string(code);
+    error = ErrorWithCode(code);
     return 0;
   }
   return buffer;
@@ -129,8 +134,7 @@ uint32_t NewSource(uint32_t buffer, std::string& error) {
     if (code != AL_NO_ERROR) alDeleteSources(1, &source);
   }
   if (code != AL_NO_ERROR) {
-    const char* text = alGetString(code);
-    error = text ? text : "OpenAL error " + std::to_string(code);
+    error = ErrorWithCode(code);
     return 0;
   }
   return source;
