@@ -17,6 +17,8 @@ packages=(
   libjson-c-dev  # json_encode and json_decode
   libopenal-dev libalut-dev libogg-dev libvorbisidec-dev  # audio: OpenAL output, WAV images, Ogg Vorbis decoding
   vorbis-tools  # tests: encodes the Ogg fixtures
+  libmpg123-dev  # audio: MP3 music decoding
+  lame  # tests: encodes the MP3 fixtures
   libcurl4-openssl-dev  # HTTP requests
   fonts-dejavu-core  # tests: a font to add; the built-in font's face (tools/fontgen)
   imagemagick  # tests: reads back the PNGs the engine writes; makes the image fixtures

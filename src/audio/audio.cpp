@@ -6,6 +6,7 @@
 
 #include "audio/audio_assets.h"
 #include "audio/audio_voices.h"
+#include "audio/legacy_sound.h"
 #include "audio/sound_chunks.h"
 #include "core/options.h"
 #include "platform/al.h"
@@ -14,31 +15,23 @@
 AudioSwitches g_AudioSwitches;
 
 namespace {
-// Legacy sounds are not made yet, only named: scripts can name a sound and
-// get the index it keeps.
-std::vector<std::optional<std::string>> g_sounds;
 bool g_audioOn = false;
 }  // namespace
 
 void Sound_StartupHook() {}
 
 void Sound_Clear() {
-  g_sounds.clear();
+  LegacySound_Clear();
   Audio_ClearAssets();
 }
 
 bool Sound_Init(const ChunkBody& body) {
-  const std::vector<std::optional<SoundRecord>> records = SoundChunk_Read(body);
-  g_sounds.assign(records.size(), std::nullopt);
-  for (size_t i = 0; i < records.size(); ++i)
-    if (records[i]) g_sounds[i] = records[i]->name;
+  Sound_InitFromRecords(SoundChunk_Read(body));
   return true;
 }
 
-int32_t Sound_Find(std::string_view name) { return RecordNames_Find(g_sounds, name); }
-
 bool Wave_Init(const ChunkBody& body) {
-  AudioChunk_Read(body);
+  Sound_BindEntries(AudioChunk_Read(body));
   return true;
 }
 
@@ -46,7 +39,10 @@ bool Audio_IsOn() { return g_audioOn; }
 
 void Sound_InitHardware() {
   g_audioOn = false;
-  if (!Options_Get().new_audio) return;
+  if (!Options_Get().new_audio) {
+    SoundHardware_Init();
+    return;
+  }
   if (g_NoAudio) {
     g_DebugConsole->Output("Audio: -noaudio given, the audio system is off\n");
     return;
@@ -60,16 +56,19 @@ void Sound_InitHardware() {
   Audio_Init();
 }
 
-bool Sound_Prepare() { return true; }
+bool Sound_Prepare() { return Sound_PrepareAll(); }
 
 void SoundHardware_Quit() {
   // Sources let go of their buffers before the buffers go, and both go
   // while their context still exists.
   Audio_Quit();
   Audio_ClearAssets();
+  SoundHardware_QuitLegacy();
   al::CloseDevice();
   g_audioOn = false;
 }
 
-void Sound_FreeAll() { Sound_Clear(); }
-void InitSoundFunctions() {}
+void Sound_FreeAll() {
+  LegacySound_FreeAll();
+  Audio_ClearAssets();
+}

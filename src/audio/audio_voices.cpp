@@ -4,6 +4,7 @@
 
 #include "audio/audio.h"
 #include "audio/audio_assets.h"
+#include "audio/legacy_sound.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
 #include "platform/al.h"
@@ -661,6 +662,8 @@ void Audio_SetListenerOrientation(float at_x, float at_y, float at_z, float up_x
 // ---- the frame update ----
 
 void Audio_Tick() {
+  // The legacy player's update runs in both systems.
+  SoundHardware_Tick();
   if (!Audio_IsOn()) return;
   if (const AudioListener* l = g_voices.listener.get(); l && al::HasCurrentContext()) {
     al::SetListenerVector(al::Vector3::kPosition, l->x, l->y, l->z);

@@ -12,6 +12,12 @@ namespace {
 bool g_open = false;
 constexpr size_t kImagePadding = 64;
 
+// OpenAL's text for an error, or its number when it has none.
+std::string ErrorWithCode(ALenum code) {
+  const char* text = alGetString(code);
+  return text ? text : "OpenAL error " + std::to_string(code);
+}
+
 std::string AlutText(ALenum code) {
   const char* text = alutGetErrorString(code);
   return text ? text : "unknown error";
@@ -86,8 +92,7 @@ uint32_t BufferFromPcm16(int channels, std::span<const uint8_t> samples, int rat
     if (code != AL_NO_ERROR) alDeleteBuffers(1, &buffer);
   }
   if (code != AL_NO_ERROR) {
-    const char* text = alGetString(code);
-    error = text ? text : "OpenAL error " + std::to_string(code);
+    error = ErrorWithCode(code);
     return 0;
   }
   return buffer;
@@ -113,6 +118,82 @@ void DeleteBuffer(uint32_t buffer) {
   const ALuint name = buffer;
   alDeleteBuffers(1, &name);
   alGetError();
+}
+
+uint32_t NewSource(uint32_t buffer, std::string& error) {
+  if (!g_open) {
+    error = "no audio device";
+    return 0;
+  }
+  alGetError();
+  ALuint source = 0;
+  alGenSources(1, &source);
+  ALenum code = alGetError();
+  if (code == AL_NO_ERROR) {
+    alSourcei(source, AL_BUFFER, ALint(buffer));
+    code = alGetError();
+    if (code != AL_NO_ERROR) alDeleteSources(1, &source);
+  }
+  if (code != AL_NO_ERROR) {
+    error = ErrorWithCode(code);
+    return 0;
+  }
+  return source;
+}
+
+namespace {
+bool LiveSource(uint32_t source) { return g_open && source != 0 && alIsSource(source); }
+}  // namespace
+
+void DeleteSource(uint32_t source) {
+  if (!LiveSource(source)) return;
+  const ALuint name = source;
+  alSourceStop(name);
+  alSourcei(name, AL_BUFFER, 0);
+  alDeleteSources(1, &name);
+  alGetError();
+}
+
+void SetSourceGain(uint32_t source, float gain) {
+  if (LiveSource(source)) alSourcef(source, AL_GAIN, gain);
+}
+void SetSourceLooping(uint32_t source, bool loop) {
+  if (LiveSource(source)) alSourcei(source, AL_LOOPING, loop ? AL_TRUE : AL_FALSE);
+}
+void PlaySource(uint32_t source) {
+  if (LiveSource(source)) alSourcePlay(source);
+}
+void StopSource(uint32_t source) {
+  if (LiveSource(source)) alSourceStop(source);
+}
+void PauseSource(uint32_t source) {
+  if (LiveSource(source)) alSourcePause(source);
+}
+
+SourceState GetSourceState(uint32_t source) {
+  if (!g_open) return SourceState::kUnknown;
+  if (!LiveSource(source)) return SourceState::kStopped;
+  ALint state = AL_STOPPED;
+  alGetSourcei(source, AL_SOURCE_STATE, &state);
+  switch (state) {
+    case AL_INITIAL: return SourceState::kInitial;
+    case AL_PLAYING: return SourceState::kPlaying;
+    case AL_PAUSED: return SourceState::kPaused;
+    default: return SourceState::kStopped;
+  }
+}
+
+int64_t GetSourceSampleOffset(uint32_t source) {
+  if (!LiveSource(source)) return 0;
+  ALint offset = 0;
+  alGetSourcei(source, AL_SAMPLE_OFFSET, &offset);
+  return offset;
+}
+
+void SetSourceSampleOffset(uint32_t source, int64_t frames) {
+  if (!LiveSource(source)) return;
+  alSourcei(source, AL_SAMPLE_OFFSET, ALint(std::clamp<int64_t>(frames, 0, INT32_MAX)));
+  alGetError();  // an offset past the end is refused; the caller clamps
 }
 
 }  // namespace al
@@ -170,35 +251,8 @@ void SetSourceRelative(uint32_t source, bool relative) {
   if (g_open) alSourcei(source, AL_SOURCE_RELATIVE, relative ? AL_TRUE : AL_FALSE);
 }
 
-void SetSourceLooping(uint32_t source, bool looping) {
-  if (g_open) alSourcei(source, AL_LOOPING, looping ? AL_TRUE : AL_FALSE);
-}
-
 void SetSourceBuffer(uint32_t source, uint32_t buffer) {
   if (g_open) alSourcei(source, AL_BUFFER, ALint(buffer));
-}
-
-void PlaySource(uint32_t source) {
-  if (g_open) alSourcePlay(source);
-}
-void StopSource(uint32_t source) {
-  if (g_open) alSourceStop(source);
-}
-void PauseSource(uint32_t source) {
-  if (g_open) alSourcePause(source);
-}
-
-SourceState GetSourceState(uint32_t source) {
-  if (!g_open) return SourceState::kUnknown;
-  ALint state = 0;
-  alGetSourcei(source, AL_SOURCE_STATE, &state);
-  switch (state) {
-    case AL_INITIAL: return SourceState::kInitial;
-    case AL_PLAYING: return SourceState::kPlaying;
-    case AL_PAUSED: return SourceState::kPaused;
-    case AL_STOPPED: return SourceState::kStopped;
-    default: return SourceState::kUnknown;
-  }
 }
 
 void SetListenerGain(float gain) {

@@ -39,12 +39,29 @@ bool GetBufferInfo(uint32_t buffer, BufferInfo& info);
 bool IsBuffer(uint32_t buffer);
 void DeleteBuffer(uint32_t buffer);
 
+// ---- Sources of the legacy sample player and the MCI music ----
+// A new source playing `buffer`; 0 with the OpenAL error in `error` when
+// none can be made.
+uint32_t NewSource(uint32_t buffer, std::string& error);
+// Stops the source and deletes it; nothing for 0 or without a device.
+void DeleteSource(uint32_t source);
+void SetSourceGain(uint32_t source, float gain);
+void SetSourceLooping(uint32_t source, bool loop);
+void PlaySource(uint32_t source);
+void StopSource(uint32_t source);
+void PauseSource(uint32_t source);
+// kUnknown without a device; a source that does not exist reads as stopped.
+enum class SourceState { kInitial, kPlaying, kPaused, kStopped, kUnknown };
+SourceState GetSourceState(uint32_t source);
+// The play position in sample frames of the source's buffer.
+int64_t GetSourceSampleOffset(uint32_t source);
+void SetSourceSampleOffset(uint32_t source, int64_t frames);
+
 }  // namespace al
 
 // --- Sources and the listener, for the voices of the OpenAL audio system ---
 namespace al {
 
-enum class SourceState { kInitial, kPlaying, kPaused, kStopped, kUnknown };
 enum class SourceFloat { kGain, kPitch, kMaxDistance, kReferenceDistance, kRolloffFactor };
 enum class Vector3 { kPosition, kVelocity };
 
@@ -55,12 +72,7 @@ void SetSourceFloat(uint32_t source, SourceFloat which, float value);
 float GetSourceFloat(uint32_t source, SourceFloat which);
 void SetSourceVector(uint32_t source, Vector3 which, float x, float y, float z);
 void SetSourceRelative(uint32_t source, bool relative);
-void SetSourceLooping(uint32_t source, bool looping);
 void SetSourceBuffer(uint32_t source, uint32_t buffer);
-void PlaySource(uint32_t source);
-void StopSource(uint32_t source);
-void PauseSource(uint32_t source);
-SourceState GetSourceState(uint32_t source);
 
 void SetListenerGain(float gain);
 void SetListenerVector(Vector3 which, float x, float y, float z);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "audio/audio.h"
+#include "audio/sound_group.h"
 #include "core/async_requests.h"
 #include "core/code_chunks.h"
 #include "script/console.h"
@@ -108,6 +109,7 @@ void InitTWSFunctions() {
     void (*a)();
     void (*b)();
     void (*c)();
+    void (*d)() = nullptr;
   };
   static const Group kGroups[] = {
       {"HighScore..", HighScore_Load, nullptr, nullptr},
@@ -116,7 +118,8 @@ void InitTWSFunctions() {
       {"Graphic..", InitGraphicFunctions, nullptr, nullptr},
       {"Action..", InitActionFunctions, nullptr, nullptr},
       {"File..", InitFileFunctions, InitHttpFunctions, InitJsonFunctions},
-      {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, Path_RegisterResourceFunctions},
+      {"Resource..", InitResourceFunctions, Font_RegisterResourceFunctions, Path_RegisterResourceFunctions,
+       Sound_RegisterResourceFunctions},
       {"Interaction..", [] { InitInteractionFunctions(kInteractionDrawn); }, nullptr, nullptr},
       {"3D..", Init3DFunctions, nullptr, nullptr},
       {"Particle..", InitParticleFunctions, nullptr, nullptr},
@@ -138,7 +141,7 @@ void InitTWSFunctions() {
   registeredIn = FunctionRegistry_Generation();
   for (const Group& g : kGroups) {
     Log(g.label);
-    for (auto fn : {g.a, g.b, g.c})
+    for (auto fn : {g.a, g.b, g.c, g.d})
       if (fn) fn();
   }
   Log("Fini\n");

@@ -1,0 +1,13 @@
+// The "Sound.." built-in group (the legacy sound_, cd_ and MCI_command
+// built-ins; the audio_ family joins it), and the sound family of the
+// "Resource.." group.
+#pragma once
+#include <span>
+
+#include "script/builtin_group.h"
+
+BuiltinGroup Audio_SoundGroup();
+std::span<const NamedBuiltin> Audio_LegacySoundBuiltins();
+std::span<const NamedBuiltin> Audio_CdBuiltins();
+// sound_exists, sound_add, sound_discard ... of the "Resource.." group.
+void Sound_RegisterResourceFunctions();
