@@ -19,6 +19,7 @@
 #include "files/files.h"
 #include "platform/al.h"
 #include "script/errors.h"
+#include "unit/audio/sine_wav.h"
 #include "unit/world_reset.h"
 
 namespace {
@@ -28,33 +29,9 @@ using Bytes = std::vector<uint8_t>;
 
 // A mono RIFF WAVE image of a short square wave.
 Bytes Wav(int frames) {
-  Bytes b;
-  auto text = [&](const char* s) {
-    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(s[i]));
-  };
-  auto u32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-  };
-  auto u16 = [&](uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-  };
-  const uint32_t data = uint32_t(frames * 2);
-  text("RIFF");
-  u32(36 + data);
-  text("WAVE");
-  text("fmt ");
-  u32(16);
-  u16(1);
-  u16(1);
-  u32(22050);
-  u32(44100);
-  u16(2);
-  u16(16);
-  text("data");
-  u32(data);
-  for (int i = 0; i < frames; ++i) u16(i % 50 < 25 ? 8000 : uint16_t(-8000));
-  return b;
+  std::vector<int16_t> samples(static_cast<size_t>(frames));
+  for (int i = 0; i < frames; ++i) samples[size_t(i)] = i % 50 < 25 ? 8000 : -8000;
+  return testwav::Pcm16(1, 22050, samples);
 }
 
 class LegacySound : public WorldTest {
