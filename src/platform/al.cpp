@@ -196,10 +196,7 @@ void SetSourceSampleOffset(uint32_t source, int64_t frames) {
   alGetError();  // an offset past the end is refused; the caller clamps
 }
 
-}  // namespace al
-
-// --- Sources and the listener ---
-namespace al {
+// ---- The voices' source settings and the listener ----
 namespace {
 ALenum FloatParam(SourceFloat which) {
   switch (which) {

@@ -39,7 +39,8 @@ bool GetBufferInfo(uint32_t buffer, BufferInfo& info);
 bool IsBuffer(uint32_t buffer);
 void DeleteBuffer(uint32_t buffer);
 
-// ---- Sources of the legacy sample player and the MCI music ----
+// ---- Sources: made one at a time (the legacy sample player, the MCI music)
+// or as a pool (the voices); play, stop and state serve both ----
 // A new source playing `buffer`; 0 with the OpenAL error in `error` when
 // none can be made.
 uint32_t NewSource(uint32_t buffer, std::string& error);
@@ -57,10 +58,8 @@ SourceState GetSourceState(uint32_t source);
 int64_t GetSourceSampleOffset(uint32_t source);
 void SetSourceSampleOffset(uint32_t source, int64_t frames);
 
-}  // namespace al
 
-// --- Sources and the listener, for the voices of the OpenAL audio system ---
-namespace al {
+// ---- The voices' source settings and the listener ----
 
 enum class SourceFloat { kGain, kPitch, kMaxDistance, kReferenceDistance, kRolloffFactor };
 enum class Vector3 { kPosition, kVelocity };
