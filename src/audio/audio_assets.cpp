@@ -1,15 +1,13 @@
 #include "audio/audio_assets.h"
 
 #include "audio/audio.h"
+#include "audio/audio_voices.h"
 #include "audio/ogg_decode.h"
 #include "platform/al.h"
 #include "script/console.h"
 
 namespace {
 std::vector<std::unique_ptr<AudioAsset>> g_assets;
-
-// Sound ids from here up name playing voices, not sound indices.
-constexpr int32_t kFirstVoiceId = 200000;
 }  // namespace
 
 AudioAsset::~AudioAsset() {
@@ -124,8 +122,11 @@ float Audio_GetAssetPitch(int32_t index) {
 
 float Audio_GetSoundLength(int32_t id) {
   if (!Audio_IsOn()) return -1.0f;
-  // No voice plays yet, so no voice id is known.
-  if (id >= kFirstVoiceId) return -1.0f;
+  if (id >= kMusicVoiceId) {  // a voice id: its sound
+    const AudioVoice* v = Audio_FindVoice(id);
+    if (!v) return -1.0f;
+    id = v->sound_index;
+  }
   AudioAsset* a = Audio_GetAsset(id);
   if (!a) return -1.0f;
   if (a->length >= 0.0f) return a->length;

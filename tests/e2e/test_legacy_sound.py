@@ -5,13 +5,10 @@ audio answers as a machine without a drive; with -noaudio the built-ins stay
 quiet. The recorded mix (OpenAL's wave output) carries the sound at its
 volume."""
 
-import math
 import os
 import shutil
-import struct
-import wave
 
-from twtest import RunnerTest, quoted
+from twtest import RunnerTest, quoted, read_mix, sine_wav
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MP3 = os.path.join(HERE, "..", "fixtures", "audio", "sine_mono.mp3")
@@ -45,16 +42,6 @@ STEP = (
 )
 
 
-def sine_wav(path, rate=22050, seconds=1.0, freq=441.0, amplitude=16000):
-    with wave.open(path, "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(rate)
-        w.writeframes(b"".join(struct.pack("<h", int(amplitude * math.sin(2 * math.pi * freq * i / rate)))
-                               for i in range(int(rate * seconds))))
-    return path
-
-
 def game(create, step, options=""):
     return "\n".join([
         'GEN8 version=13 debug=1 name="G" display="legacy" width=64 height=64',
@@ -71,23 +58,6 @@ def game(create, step, options=""):
         'AUDIO file="boom.wav"',
         "AUDIO none",
         "EMPTY CODE", "STRG", ""])
-
-
-def read_mix(path):
-    """The 16-bit samples of a WAV file with the extensible header."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pos, fmt, samples = 12, None, b""
-    while pos + 8 <= len(data):
-        tag, size = data[pos:pos + 4], struct.unpack_from("<I", data, pos + 4)[0]
-        body = data[pos + 8:pos + 8 + size]
-        if tag == b"fmt ":
-            fmt = struct.unpack_from("<HHIIHH", body)
-        elif tag == b"data":
-            samples = body
-        pos += 8 + size + (size & 1)
-    assert fmt and fmt[5] == 16, fmt
-    return struct.unpack("<%dh" % (len(samples) // 2), samples[:len(samples) // 2 * 2]), fmt[1]
 
 
 class LegacySound(RunnerTest):
@@ -123,10 +93,7 @@ class LegacySound(RunnerTest):
         peaks = {}
         for volume in ("1", "0.5"):
             with self.subTest(volume=volume):
-                mix = self.path("mix-%s.wav" % volume)
-                conf = self.write("alsoft-%s.conf" % volume, (
-                    "[general]\nchannels = mono\nsample-type = int16\nfrequency = 22050\n[wave]\nfile = %s\n" % mix).encode())
-                self.env.update({"ALSOFT_DRIVERS": "wave", "ALSOFT_CONF": conf})
+                mix = self.record_mix("mix-%s" % volume)
                 code = "t = 0; sound_volume(snd_boom, %s); sound_loop(snd_boom); show_debug_message(1);" % volume
                 self.game_output(game(code, "t += 1; if (t == 15) game_end();"))
                 samples, channels = read_mix(mix)

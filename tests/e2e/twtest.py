@@ -1,12 +1,14 @@
 """Helpers for end-to-end tests: fixture containers built with tw-pack, and
 the real runner started in a private directory with its own HOME."""
 
+import math
 import os
 import shutil
 import struct
 import subprocess
 import tempfile
 import unittest
+import wave
 
 RUNNER = os.environ.get("TW_RUNNER", "")
 EMBEDDED = os.environ.get("TW_EMBEDDED", "")
@@ -106,18 +108,59 @@ class RunnerTest(unittest.TestCase):
             self.fail("sanitizer report:\n" + proc.stderr)
         return Result(proc, cwd or self.dir, log)
 
-    def play_output(self, description):
+    def record_mix(self, name, channels="mono", rate=22050):
+        """Makes OpenAL record what the next runs play into a WAV file (the
+        wave output, in real time); returns its path, for read_mix."""
+        mix = self.path(name + ".wav")
+        conf = self.write(name + ".conf", (
+            "[general]\nchannels = %s\nsample-type = int16\nfrequency = %d\n[wave]\nfile = %s\n"
+            % (channels, rate, mix)).encode())
+        self.env.update({"ALSOFT_DRIVERS": "wave", "ALSOFT_CONF": conf})
+        return mix
+
+    def play_output(self, description, args=()):
         """Runs the game described, which must end with status 0; the result
         and the lines of its output console."""
         out = self.path("out.txt")
         if os.path.exists(out):
             os.remove(out)
-        r = self.run_runner(["-game", self.pack(description), "-output", out])
+        r = self.run_runner(["-game", self.pack(description), "-output", out] + list(args))
         self.assertEqual(r.returncode, 0, r.stderr)
         if not os.path.exists(out):  # nothing was printed
             return r, []
         with open(out, encoding="utf-8", errors="replace") as f:
             return r, f.read().splitlines()
+
+
+def sine_wav(path, rate=22050, seconds=1.0, freq=441.0, amplitude=16000, frames=None):
+    """A mono 16-bit sine; `frames` gives the length in samples instead."""
+    count = frames if frames is not None else int(rate * seconds)
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(b"".join(struct.pack("<h", int(amplitude * math.sin(2 * math.pi * freq * i / rate)))
+                               for i in range(count)))
+    return path
+
+
+def read_mix(path):
+    """The 16-bit samples (interleaved) and the channel count of a recorded
+    mix, whose WAV header is the extensible one: its chunks are read
+    directly."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos, fmt, samples = 12, None, b""
+    while pos + 8 <= len(data):
+        tag, size = data[pos:pos + 4], struct.unpack_from("<I", data, pos + 4)[0]
+        body = data[pos + 8:pos + 8 + size]
+        if tag == b"fmt ":
+            fmt = struct.unpack_from("<HHIIHH", body)
+        elif tag == b"data":
+            samples = body
+        pos += 8 + size + (size & 1)
+    assert fmt and fmt[5] == 16, fmt
+    return struct.unpack("<%dh" % (len(samples) // 2), samples[:len(samples) // 2 * 2]), fmt[1]
 
 
 def quoted(text):

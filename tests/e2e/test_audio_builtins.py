@@ -1,0 +1,298 @@
+"""Games of the OpenAL audio system driving it through the audio_ built-ins.
+The mix OpenAL records (its wave output) carries each sound at its frequency
+and level: gains, fades, loops, stops, pitch, an emitter's distance, the
+listener's orientation and the channel limit. The edge cases of the
+arguments are seen on the output console, and with -noaudio every built-in
+answers as a machine without a device."""
+
+import math
+
+from twtest import RunnerTest, quoted, read_mix, sine_wav
+
+RATE = 22050
+# Tones on whole bins of a WINDOW-sample window, each a whole number of
+# cycles in a sound of LENGTH samples, so loops join without a seam.
+WINDOW = 1050  # ~48 ms
+LENGTH = 5250  # ~238 ms
+LOW, MID, HIGH, DOUBLE = 441.0, 735.0, 1050.0, 882.0
+AMPLITUDE = 8000
+TOLERANCE = 0.12
+
+
+def game(create, step="", sounds=(), options="word2=1"):
+    """One instance at room speed 30: `create` in its create event, `step`
+    each step (with `t` counting steps from 1)."""
+    return "\n".join([
+        'GEN8 version=13 debug=1 name="G" display="audio" width=64 height=64',
+        f"OPTN {options}".strip(),
+        'OBJECT "control" depth=0',
+        f'  EVENT 0 0 text="{quoted("t = 0; " + create)}"',
+        f'  EVENT 3 0 text="{quoted("t += 1; " + step)}"',
+        "END",
+        'ROOM "rm0" width=64 height=64 speed=30 code=0',
+        "  INSTANCE x=0 y=0 object=0 id=100001 code=0",
+        "END",
+        *sounds,
+        "EMPTY CODE", "STRG", ""])
+
+
+def level(samples, start, freq, channels=1, channel=0):
+    """The amplitude of the tone `freq` in the window at sample `start`."""
+    re = im = 0.0
+    w = 2 * math.pi * freq / RATE
+    for i in range(WINDOW):
+        s = samples[(start + i) * channels + channel]
+        re += s * math.cos(w * i)
+        im -= s * math.sin(w * i)
+    return 2 * math.hypot(re, im) / WINDOW
+
+
+def segments(samples, channels=1, quiet=300, gap=4):
+    """The (first, end) sample frames of each stretch of sound, parted by at
+    least `gap` silent 10 ms blocks."""
+    block = RATE // 100
+    frames = len(samples) // channels
+    loud = []
+    for b in range(frames // block):
+        chunk = samples[b * block * channels:(b + 1) * block * channels]
+        loud.append(max(abs(s) for s in chunk) > quiet)
+    found, start, silent = [], None, 0
+    for b, on in enumerate(loud + [False] * gap):
+        if on:
+            if start is None:
+                start = b
+            silent = 0
+        elif start is not None:
+            silent += 1
+            if silent == gap:
+                found.append((start * block, (b - gap + 1) * block))
+                start, silent = None, 0
+    return found
+
+
+class AudioBuiltins(RunnerTest):
+    def setUp(self):
+        super().setUp()
+        self.env["ALSOFT_DRIVERS"] = "null"
+        self.sounds = []
+        for i, (name, freq) in enumerate((("snd_low", LOW), ("snd_mid", MID), ("snd_high", HIGH))):
+            sine_wav(self.path(name + ".wav"), freq=freq, amplitude=AMPLITUDE, frames=LENGTH)
+            self.sounds.append(f'SOUND "{name}" kind=101 file="{name}.wav" audio={i}')
+        self.sounds += ['SOUND none']
+        self.sounds += [f'AUDIO file="{n}.wav"' for n in ("snd_low", "snd_mid", "snd_high")]
+        self.sounds += ['AUDIO none']
+
+    def recorded(self, name, create, step, channels="mono"):
+        """Runs the game in real time while OpenAL records it; the samples,
+        the channel count and the console lines."""
+        mix = self.record_mix(name, channels=channels, rate=RATE)
+        self.env.pop("TARNWICKE_UNPACED", None)
+        self.env["TARNWICKE_FRAMES"] = "400"
+        _, lines = self.play_output(game(create, step, self.sounds))
+        samples, count = read_mix(mix)
+        return samples, count, lines
+
+    def near(self, got, want, what):
+        self.assertAlmostEqual(got / want, 1.0, delta=TOLERANCE, msg="%s: %.0f, want %.0f" % (what, got, want))
+
+    def test_the_mix_carries_each_sound_at_its_level_and_frequency(self):
+        # Five stretches of sound parted by silence:
+        # 1. a looping low tone past its length, then at gain 0.5, then
+        #    stopped in the frame a mid tone starts, which plays out once;
+        # 2. a low tone fading to a quarter over 300 ms;
+        # 3. a low tone at pitch 2;
+        # 4. a low tone on an emitter at 100 units, then at 300;
+        # 5. three channels (two voices): low at priority 5, mid at 1, then
+        #    high at 3 takes mid's voice and a fourth at 0.5 gets none.
+        step = (
+            'if (t == 1) a = audio_play_sound(snd_low, 1, true);'
+            ' if (t == 12) audio_sound_gain(a, 0.5, 0);'
+            ' if (t == 18) { audio_stop_sound(a); audio_play_sound(snd_mid, 1, false);'
+            '   show_debug_message("after stop " + string(audio_is_playing(a))); }'
+            ' if (t == 32) { b = audio_play_sound(snd_low, 1, true); audio_sound_gain(b, 0.25, 300); }'
+            ' if (t == 52) audio_stop_sound(b);'
+            ' if (t == 58) { c = audio_play_sound(snd_low, 1, true); audio_sound_pitch(c, 2); }'
+            ' if (t == 66) audio_stop_sound(c);'
+            ' if (t == 72) { e = audio_emitter_create(); audio_emitter_falloff(e, 100, 100000, 1);'
+            '   audio_emitter_position(e, 100, 0, 0); audio_play_sound_on(e, snd_low, true, 1); }'
+            ' if (t == 80) audio_emitter_position(e, 300, 0, 0);'
+            ' if (t == 88) audio_emitter_free(e);'
+            ' if (t == 94) { audio_channel_num(3);'
+            '   p1 = audio_play_sound(snd_low, 5, true); p2 = audio_play_sound(snd_mid, 1, true);'
+            '   p3 = audio_play_sound(snd_high, 3, true); p4 = audio_play_sound(snd_mid, 0.5, true);'
+            '   show_debug_message("voices " + string(p3 > p1) + " " + string(audio_is_playing(p2))'
+            '     + " " + string(p4)); }'
+            ' if (t == 102) { audio_stop_all(); game_end(); }'
+        )
+        samples, channels, lines = self.recorded("mix", "", step)
+        self.assertEqual(channels, 1)
+        self.assertIn("after stop 0", lines)
+        self.assertIn("voices 1 0 -1", lines)
+        found = segments(samples)
+        self.assertEqual(len(found), 5, found)
+        frame = RATE // 30
+        (a0, a1), (b0, b1), (c0, c1), (d0, d1), (e0, e1) = found
+
+        # 1. The full level at the start, still there past the sound's
+        # length, half of it later; then the mid tone alone once it started.
+        self.near(level(samples, a0 + WINDOW, LOW), AMPLITUDE, "low tone")
+        self.near(level(samples, a0 + LENGTH + WINDOW, LOW), AMPLITUDE, "the loop past its length")
+        mid_start = next(i for i in range(a0, a1 - WINDOW, WINDOW // 4) if level(samples, i, MID) > AMPLITUDE / 2)
+        self.assertGreater(mid_start - a0, LENGTH * 3 // 2, "the loop ended early")
+        self.near(level(samples, mid_start - 2 * WINDOW, LOW), AMPLITUDE / 2, "gain 0.5")
+        after = mid_start + WINDOW // 2 + frame
+        self.assertLess(level(samples, after, LOW), AMPLITUDE * 0.03, "the stopped tone still sounds")
+        self.near(level(samples, after, MID), AMPLITUDE, "mid tone")
+        # Not looped: the mid tone plays its length once.
+        self.assertAlmostEqual((a1 - mid_start) / LENGTH, 1.0, delta=0.3)
+
+        # 2. Full at first, a quarter once 300 ms have passed (a few frames'
+        # slack for a loaded machine), and in between on the way.
+        self.assertGreater(level(samples, b0, LOW), AMPLITUDE * 0.75)
+        ms = RATE // 1000
+        self.assertLess(level(samples, b0 + 100 * ms, LOW), AMPLITUDE * 0.9)
+        self.assertGreater(level(samples, b0 + 100 * ms, LOW), AMPLITUDE * 0.35)
+        self.near(level(samples, b0 + 420 * ms, LOW), AMPLITUDE / 4, "faded")
+        self.near(level(samples, b1 - WINDOW - frame, LOW), AMPLITUDE / 4, "faded, held")
+
+        # 3. Pitch 2: the tone an octave up, nothing left at its own.
+        middle = (c0 + c1) // 2 - WINDOW // 2
+        self.near(level(samples, middle, DOUBLE), AMPLITUDE, "pitch 2")
+        self.assertLess(level(samples, middle, LOW), AMPLITUDE * 0.05)
+
+        # 4. Inverse distance with reference 100: a third at 300 units.
+        near_level = level(samples, d0 + WINDOW, LOW)
+        far_level = level(samples, d1 - WINDOW - frame, LOW)
+        self.assertGreater(near_level, AMPLITUDE * 0.3)
+        self.assertAlmostEqual(far_level / near_level, 1 / 3, delta=0.04)
+
+        # 5. Low and high are heard; mid lost its voice.
+        middle = (e0 + e1) // 2 - WINDOW // 2
+        self.near(level(samples, middle, LOW), AMPLITUDE, "priority 5")
+        self.near(level(samples, middle, HIGH), AMPLITUDE, "priority 3")
+        self.assertLess(level(samples, middle, MID), AMPLITUDE * 0.03, "the lowest priority still sounds")
+
+    def test_left_and_right_follow_the_listeners_orientation(self):
+        # A tone at x = 100: the listener first looks along +z (+x is on
+        # its left), then along -z (+x on its right).
+        step = (
+            'if (t == 1) a = audio_play_sound_at(snd_low, 100, 0, 0, 100, 100000, 1, true, 1);'
+            ' if (t == 10) audio_stop_sound(a);'
+            ' if (t == 16) { audio_listener_orientation(0, 0, -1, 0, 1, 0);'
+            '   a = audio_play_sound_at(snd_low, 100, 0, 0, 100, 100000, 1, true, 1); }'
+            ' if (t == 25) { audio_stop_all(); game_end(); }'
+        )
+        samples, channels, _ = self.recorded("stereo", "", step, channels="stereo")
+        self.assertEqual(channels, 2)
+        found = segments(samples, channels=2)
+        self.assertEqual(len(found), 2, found)
+        sides = []
+        for first, end in found:
+            middle = (first + end) // 2 - WINDOW // 2
+            sides.append((level(samples, middle, LOW, 2, 0), level(samples, middle, LOW, 2, 1)))
+        (left1, right1), (left2, right2) = sides
+        self.assertGreater(left1, 2 * right1, sides)
+        self.assertGreater(right2, 2 * left2, sides)
+
+    def run_lines(self, create, args=()):
+        """The output console's lines and the debug console's."""
+        r, lines = self.play_output(game(create + " game_end();", "", self.sounds), args)
+        return lines, r.debug_lines()
+
+    def test_argument_edge_cases(self):
+        # Each case prints "> " and its result; a reported error stands on
+        # the output console, a logged one on the debug console. (A call
+        # with two arguments does not compile: the count is checked there.)
+        cases = [
+            ("a string priority", 'r = audio_play_sound(snd_low, "high", 0);',
+             "r", "-1", "Illegal argument type"),
+            ("a missing sound", 'r = audio_play_sound(3, 1, 0);',
+             "r", "-1", "Error: no sound exists for soundid 3"),
+            ("sound index 0 plays", 'r = audio_play_sound(snd_low, 1, 0) >= 200001;',
+             "r", "1", None),
+            ("music with loop 0.6 loops",
+             'audio_play_music(snd_low, 0.6); r = audio_music_is_playing();',
+             "r", "1", None),
+            ("the length of a sound and of a voice",
+             'v = audio_play_sound(snd_mid, 1, 0);'
+             ' r = string(round(audio_sound_length(snd_mid) * 1000)) + " " + string(round(audio_sound_length(v) * 1000))'
+             ' + " " + string(audio_sound_length(3));',
+             "r", "238 238 -1", None),
+            ("types and existence",
+             'r = string(audio_get_type(snd_low)) + string(audio_get_type(3)) + string(audio_exists(snd_low))'
+             ' + string(audio_exists(3)) + string(audio_system());',
+             "r", "0-1101", None),
+        ]
+        for what, code, var, want, error in cases:
+            with self.subTest(what):
+                lines, debug = self.run_lines(code + f' show_debug_message("> " + string({var}));')
+                self.assertIn("> " + want, lines)
+                if error:
+                    self.assertIn(error, "\n".join(lines + debug))
+
+    def test_a_call_with_two_arguments_does_not_compile(self):
+        r = self.run_runner(["-game", self.pack(game("r = audio_play_sound(snd_low, 1);", "", self.sounds))])
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("Wrong number of arguments to function or script.", r.stdout + r.stderr)
+
+    def test_the_gain_given_with_a_rounded_time_is_heard_at_once(self):
+        # 0.4 ms rounds to 0: the quarter gain is reached by the next frame.
+        step = ('if (t == 1) { a = audio_play_sound(snd_low, 1, true); audio_sound_gain(a, 0.25, 0.4); }'
+                ' if (t == 10) { audio_stop_all(); game_end(); }')
+        samples, _, _ = self.recorded("at-once", "", step)
+        found = segments(samples)
+        self.assertEqual(len(found), 1, found)
+        # The frame update hands the gain to OpenAL: look one update on.
+        self.near(level(samples, found[0][0] + 3 * (RATE // 30), LOW), AMPLITUDE / 4, "gain at once")
+
+    def test_with_noaudio_every_builtin_answers_as_without_a_device(self):
+        calls = [
+            ("audio_listener_position(1, 2, 3)", None),
+            ("audio_listener_velocity(1, 2, 3)", None),
+            ("audio_listener_orientation(0, 0, -1, 0, 1, 0)", None),
+            ("audio_emitter_position(0, 1, 2, 3)", None),
+            ("audio_emitter_velocity(0, 1, 2, 3)", None),
+            ("audio_system()", "0"),
+            ("audio_emitter_create()", "-1"),
+            ("audio_emitter_free(0)", None),
+            ("audio_play_sound(snd_low, 1, 0)", "-1"),
+            ("audio_play_sound_on(0, snd_low, 0, 1)", "-1"),
+            ("audio_play_sound_at(snd_low, 0, 0, 0, 100, 1000, 1, 0, 1)", "-1"),
+            ("audio_falloff_set_model(9)", None),
+            ("audio_stop_sound(snd_low)", None),
+            ("audio_pause_sound(snd_low)", None),
+            ("audio_resume_sound(snd_low)", None),
+            ("audio_pause_all()", None),
+            ("audio_resume_all()", None),
+            ("audio_is_playing(snd_low)", "0"),
+            ("audio_is_paused(snd_low)", "0"),
+            ("audio_exists(200001)", "0"),
+            ("audio_master_gain(0.5)", None),
+            ("audio_emitter_exists(0)", "0"),
+            ("audio_get_type(3)", "-1"),
+            ("audio_emitter_gain(0, 0.5)", None),
+            ("audio_emitter_pitch(0, 2)", None),
+            ("audio_emitter_falloff(0, 1, 2, 3)", None),
+            ("audio_channel_num(4)", None),
+            ("audio_play_music(snd_low, 1)", None),
+            ("audio_stop_music()", None),
+            ("audio_pause_music()", None),
+            ("audio_resume_music()", None),
+            ("audio_music_is_playing()", "0"),
+            ("audio_music_gain(0.5, 100)", None),
+            ("audio_sound_gain(snd_low, 0.5, 100)", None),
+            ("audio_sound_pitch(snd_low, 2)", None),
+            ("audio_stop_all()", None),
+            ("audio_sound_length(snd_low)", "-1"),
+        ]
+        self.assertEqual(len(calls), 37)
+        code = "".join(
+            (f'show_debug_message("{c.split("(")[0]} " + string({c}));' if want is not None else f"{c};")
+            for c, want in calls)
+        code += 'show_debug_message("done");'
+        # Run twice in the game: a second round must add nothing either.
+        lines, debug = self.run_lines("repeat (2) { " + code + " }", ["-noaudio"])
+        expected = [f'{c.split("(")[0]} {want}' for c, want in calls if want is not None] + ["done"]
+        self.assertEqual(lines, expected * 2)
+        # Nothing is logged while the game runs.
+        self.assertEqual(debug[debug.index("Entering main loop.") + 2:], [])
