@@ -4,8 +4,10 @@
 // and priorities pass on as floats. Only audio_play_sound checks its
 // arguments. While the system is off each operation answers as it does
 // without a device.
+#include "audio/audio.h"
 #include "audio/audio_assets.h"
 #include "audio/audio_voices.h"
+#include "audio/legacy_sound.h"
 #include "audio/sound_group.h"
 #include "script/builtin_args.h"
 #include "script/errors.h"
@@ -68,8 +70,19 @@ TW_BUILTIN(F_EmitterFalloff) {
 TW_BUILTIN(F_ChannelNum) { Audio_SetChannelCount(Int(argc, args, 0)); }
 TW_BUILTIN(F_PlayMusic) { Audio_PlayMusic(Int(argc, args, 0), Int(argc, args, 1)); }
 TW_BUILTIN(F_StopMusic) { Audio_StopMusic(); }
-TW_BUILTIN(F_PauseMusic) { Audio_PauseMusic(); }
-TW_BUILTIN(F_ResumeMusic) { Audio_ResumeMusic(); }
+// While the OpenAL system is off these drive the legacy music instead.
+TW_BUILTIN(F_PauseMusic) {
+  if (Audio_IsOn())
+    Audio_PauseMusic();
+  else
+    SoundHardware_PauseMusic(true);
+}
+TW_BUILTIN(F_ResumeMusic) {
+  if (Audio_IsOn())
+    Audio_ResumeMusic();
+  else
+    SoundHardware_PauseMusic(false);
+}
 TW_BUILTIN(F_MusicIsPlaying) { ReturnFlag(result, Audio_MusicIsPlaying()); }
 TW_BUILTIN(F_MusicGain) { Audio_SetMusicGain(Real(argc, args, 0), Int(argc, args, 1)); }
 TW_BUILTIN(F_SoundGain) { Audio_SetGain(Int(argc, args, 0), Real(argc, args, 1), Int(argc, args, 2)); }

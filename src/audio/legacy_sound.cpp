@@ -446,6 +446,15 @@ void SoundHardware_StopMusic() {
   g_alias = 0;
 }
 
+void SoundHardware_PauseMusic(bool pause) {
+  // Without an open file the command could only fail, once a call.
+  if (!g_hardwareOn || !g_aliasOpen) return;
+  const uint32_t e = Mci_SendString((pause ? "pause " : "resume ") + AliasName(), nullptr);
+  if (e)
+    g_DebugConsole->Output(pause ? "error pausing mp3 file - %s\n" : "error resuming mp3 file - %s\n",
+                           Mci_ErrorString(e).c_str());
+}
+
 bool SoundHardware_MusicPlaying() { return g_hardwareOn && MusicModeIsPlaying(); }
 
 int32_t SoundHardware_MusicAlias() { return g_aliasOpen ? g_alias : 0; }

@@ -118,6 +118,8 @@ void SoundHardware_PlayMP3(const std::string& name, bool loop);
 // Plays the MIDI name's MP3 twin (music.mid and music.midi play music.mp3).
 void SoundHardware_PlayMIDI(const std::string& name, bool loop);
 void SoundHardware_StopMusic();
+// Pauses or resumes the music file playing, if any.
+void SoundHardware_PauseMusic(bool pause);
 bool SoundHardware_MusicPlaying();
 // The MCI alias number of the current music file (0 for none).
 int32_t SoundHardware_MusicAlias();

@@ -6,6 +6,8 @@ arguments are seen on the output console, and with -noaudio every built-in
 answers as a machine without a device."""
 
 import math
+import os
+import shutil
 
 from twtest import RunnerTest, quoted, read_mix, sine_wav
 
@@ -14,6 +16,7 @@ RATE = 22050
 # cycles in a sound of LENGTH samples, so loops join without a seam.
 WINDOW = 1050  # ~48 ms
 LENGTH = 5250  # ~238 ms
+MP3 = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures", "audio", "sine_mono.mp3")
 LOW, MID, HIGH, DOUBLE = 441.0, 735.0, 1050.0, 882.0
 AMPLITUDE = 8000
 TOLERANCE = 0.12
@@ -246,6 +249,18 @@ class AudioBuiltins(RunnerTest):
                 ' + string(audio_is_playing(s))); game_end(); }')
         _, lines = self.play_output(game("", step, self.sounds))
         self.assertIn("> 10", lines)
+
+    def test_music_pause_and_resume_drive_the_legacy_music(self):
+        # In a game of the legacy system the two act on its MP3 music.
+        shutil.copy(MP3, self.path("tune.mp3"))
+        sounds = ['SOUND "snd_tune" kind=1 file="tune.mp3" audio=0', "AUDIO none"]
+        mode = 'MCI_command("status MediaFile1 mode")'
+        code = (f'sound_play(snd_tune); audio_pause_music(); show_debug_message("> " + {mode});'
+                f' audio_resume_music(); show_debug_message("> " + {mode});')
+        for args, want in (([], ["> paused", "> playing"]), (["-noaudio"], ["> ", "> "])):
+            with self.subTest(args=args):
+                _, lines = self.play_output(game(code + " game_end();", "", sounds, options=""), args)
+                self.assertEqual([l for l in lines if l.startswith(">")], want)
 
     def test_a_call_with_two_arguments_does_not_compile(self):
         r = self.run_runner(["-game", self.pack(game("r = audio_play_sound(snd_low, 1);", "", self.sounds))])
