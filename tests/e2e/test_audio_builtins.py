@@ -262,10 +262,11 @@ class AudioBuiltins(RunnerTest):
                 _, lines = self.play_output(game(code + " game_end();", "", sounds, options=""), args)
                 self.assertEqual([l for l in lines if l.startswith(">")], want)
 
-    def test_a_call_with_two_arguments_does_not_compile(self):
-        r = self.run_runner(["-game", self.pack(game("r = audio_play_sound(snd_low, 1);", "", self.sounds))])
-        self.assertNotEqual(r.returncode, 0)
-        self.assertIn("Wrong number of arguments to function or script.", r.stdout + r.stderr)
+    def test_a_call_with_two_arguments_is_refused_when_it_runs(self):
+        code = 'r = audio_play_sound(snd_low, 1); show_debug_message("> " + string(r)); game_end();'
+        r, lines = self.play_output(game(code, "", self.sounds))
+        self.assertIn("Illegal argument count", r.stdout + r.stderr + "\n".join(lines))
+        self.assertIn("> -1", lines)
 
     def test_the_gain_given_with_a_rounded_time_is_heard_at_once(self):
         # 0.4 ms rounds to 0: the gain drops to a quarter in one step, where

@@ -31,6 +31,7 @@ TEST_F(AudioBuiltins, RegisteredInTheGroupsOrderAfterTheLegacyOnes) {
   ASSERT_GE(mci, 0);
   EXPECT_GT(first, mci);
   EXPECT_EQ(last - first, 36);
+  EXPECT_EQ(FunctionRegistry_GetArgCount(FunctionRegistry_Find("audio_play_sound")), -1);
   EXPECT_EQ(FunctionRegistry_GetArgCount(FunctionRegistry_Find("audio_play_sound_at")), 9);
   EXPECT_EQ(FunctionRegistry_GetArgCount(FunctionRegistry_Find("audio_listener_orientation")), 6);
 }
