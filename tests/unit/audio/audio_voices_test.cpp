@@ -12,6 +12,7 @@
 #include "audio/audio.h"
 #include "audio/audio_assets.h"
 #include "audio/audio_voices.h"
+#include "audio/ogg_stream.h"
 #include "core/game_data.h"
 #include "core/options.h"
 #include "core/rooms.h"
@@ -49,7 +50,7 @@ class AudioVoices : public WorldTest {
   void TearDown() override {
     SoundHardware_Quit();
     Sound_Clear();
-    Audio_Streaming() = {};
+    Audio_Streaming() = OggAudio_Streaming();
     FakeStreams::stopped.clear();
     g_NoAudio = false;
     Options_Mutable().new_audio = false;
@@ -215,6 +216,7 @@ TEST_F(AudioVoices, AStreamedVoiceStillStoppingLeavesItsEmitter) {
 
 TEST_F(AudioVoices, StreamedSoundsDoNotStartWithoutTheWorkers) {
   Start();
+  Audio_Streaming() = {};
   EXPECT_EQ(Audio_PlaySound(3, 1, 0), -1);
 }
 
