@@ -22,6 +22,7 @@
 #include "pack.h"
 #include "platform/al.h"
 #include "unit/audio/audio_game.h"
+#include "unit/audio/audio_system_test.h"
 #include "unit/audio/sine_ogg.h"
 #include "unit/line_console.h"
 #include "unit/world_reset.h"
@@ -84,21 +85,12 @@ TEST(OggStreamDecode, ALoopingFillContinuesFromTheStartInsideOneBuffer) {
   OggChannel_Close(channel);
 }
 
-class OggStream : public WorldTest {
+class OggStream : public AudioSystemTest {
  protected:
-  OggStream() : WorldTest({.builtinVariables = false, .builtinConstants = false}) {}
-  void SetUp() override {
-    WorldTest::SetUp();
-    saved_ = g_DebugConsole;
-    g_DebugConsole = &console_;
-  }
   void TearDown() override {
     SoundHardware_Quit();
     EXPECT_EQ(OggAudio().StartedWorkers(), 0) << "workers end with the audio system";
-    Sound_Clear();
-    Options_Mutable().new_audio = false;
-    g_DebugConsole = saved_;
-    WorldTest::TearDown();
+    AudioSystemTest::TearDown();
   }
 
   // Sound 0 a short streamed sine (one buffer), 1 a long streamed sine, 2 a
@@ -143,8 +135,6 @@ class OggStream : public WorldTest {
     return v ? al::GetSourceState(Audio_SourceOf(*v)) : al::SourceState::kUnknown;
   }
 
-  LineConsole console_;
-  tagIConsole* saved_ = nullptr;
   std::unique_ptr<GameDataFile> file_;
 };
 
