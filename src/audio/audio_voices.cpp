@@ -145,7 +145,8 @@ bool StartVoice(AudioAsset& asset, AudioVoice& v) {
   } else if (g_streaming.play && source != 0) {
     if (asset.streamed_from_file && asset.resolved_path.empty()) {
       const std::string mapped = LoadSave_MapToBundle(asset.name);
-      if (!mapped.empty() && mapped.size() < 1024 && LoadSave_BundleFileExists(asset.name)) asset.resolved_path = mapped;
+      if (!mapped.empty() && mapped.size() < 1024 && LoadSave_BundleFileExists(asset.name))
+        asset.resolved_path = mapped;
     }
     started = g_streaming.play(v.source_index, asset, v.loop);
   }

@@ -27,8 +27,10 @@ struct OggVorbis_File;
 // (0 on success).
 int Ogg_OpenMemory(OggMemoryReader& reader, OggVorbis_File& file);
 
-// Only mono and stereo streams with a rate play.
-inline bool Ogg_Playable(int channels, long rate) { return (channels == 1 || channels == 2) && rate > 0; }
+// Only mono and stereo streams play, at a rate OpenAL can be given.
+inline bool Ogg_Playable(int channels, long rate) {
+  return (channels == 1 || channels == 2) && rate > 0 && rate <= INT32_MAX;
+}
 inline constexpr const char* kOggUnplayableText = "Ogg stream %s has %d channels; only mono and stereo play\n";
 
 struct DecodedOgg {

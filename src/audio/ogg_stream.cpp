@@ -245,10 +245,8 @@ void OggStreamWorker::StartChannel(SOggChannel& c, bool loop) {
   }
   const bool second = Fill(c, c.buffers[1], loop) > 0;
   al::QueueBuffer(c.source, c.buffers[0]);
-  if (second)
-    al::QueueBuffer(c.source, c.buffers[1]);
-  else
-    c.state = kOggDraining;  // the whole stream fits one buffer
+  if (second) al::QueueBuffer(c.source, c.buffers[1]);
+  else c.state = kOggDraining;  // the whole stream fits one buffer
   al::PlaySource(c.source);
 }
 
@@ -256,10 +254,8 @@ void OggStreamWorker::Refill(SOggChannel& c, bool loop) {
   for (int processed = al::BuffersProcessed(c.source); processed > 0; --processed) {
     const uint32_t b = al::UnqueueBuffer(c.source);
     if (!b) break;
-    if (c.state == kOggDraining || Fill(c, b, loop) == 0)
-      c.state = kOggDraining;
-    else
-      al::QueueBuffer(c.source, b);
+    if (c.state == kOggDraining || Fill(c, b, loop) == 0) c.state = kOggDraining;
+    else al::QueueBuffer(c.source, b);
   }
   if (al::GetSourceState(c.source) != al::SourceState::kStopped) return;
   if (c.state == kOggDraining) {

@@ -58,7 +58,6 @@ SourceState GetSourceState(uint32_t source);
 int64_t GetSourceSampleOffset(uint32_t source);
 void SetSourceSampleOffset(uint32_t source, int64_t frames);
 
-
 // ---- The voices' source settings and the listener ----
 
 enum class SourceFloat { kGain, kPitch, kMaxDistance, kReferenceDistance, kRolloffFactor };

@@ -348,12 +348,14 @@ Mix RecordStreamedSine(const std::string& scenario, double seconds, const std::s
   const testwav::Bytes ogg = testogg::Sine(kFrequency, kAmplitude, kRate, int(seconds * kRate));
   EXPECT_FALSE(ogg.empty()) << "oggenc did not run";
   const fs::path path = fs::temp_directory_path() / ("tw-stream-" + std::to_string(getpid()) + ".ogg");
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(ogg.data()), std::streamsize(ogg.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(ogg.data()), std::streamsize(ogg.size()));
   struct Access : AudioMix {
     using AudioMix::Record;
   };
   Mix mix = Access::Record(scenario, false,
-                           {std::string(kOggVariable) + "=" + path.string(), std::string(kSecondsVariable) + "=" + play_seconds});
+                           {std::string(kOggVariable) + "=" + path.string(),
+                            std::string(kSecondsVariable) + "=" + play_seconds});
   fs::remove(path);
   return mix;
 }

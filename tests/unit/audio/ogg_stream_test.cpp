@@ -61,7 +61,8 @@ TEST(OggStreamDecode, AnEmptyLoopingStreamEndsTheFill) {
   SOggChannel channel;
   ASSERT_TRUE(OggChannel_Open(channel, asset));
   std::vector<uint8_t> out(kOggBufferBytes);
-  auto fill = std::async(std::launch::async, [&] { return OggChannel_Decode(channel, true, out.data(), out.size()); });
+  auto fill = std::async(std::launch::async,
+                         [&] { return OggChannel_Decode(channel, true, out.data(), out.size()); });
   if (fill.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
     ADD_FAILURE() << "the fill spins on an empty looping stream";
     std::_Exit(1);
@@ -105,7 +106,8 @@ class OggStream : public AudioSystemTest {
     file_ = std::make_unique<GameDataFile>(twpack::BuildFromDescription(
         "SOUND \"short\" kind=102\nSOUND \"long\" kind=102\nSOUND \"mem\"\nSOUND \"missing\" kind=100 "
         "file=\"missing.ogg\"\nSOUND \"three\" kind=102\nSOUND \"empty\" kind=102\n"
-        "AUDIO bytes=" + short_ogg + "\nAUDIO bytes=" + long_ogg + "\nAUDIO bytes=" + wav +
+        "AUDIO bytes=" +
+        short_ogg + "\nAUDIO bytes=" + long_ogg + "\nAUDIO bytes=" + wav +
         "\nAUDIO none\nAUDIO bytes=" + testwav::Hex(Fixture("sine_3ch.ogg")) + "\nAUDIO bytes=" + empty_ogg + "\n"));
     ASSERT_TRUE(LoadAudioChunks(*file_));
     setenv("ALSOFT_DRIVERS", "null", 0);

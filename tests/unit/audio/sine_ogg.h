@@ -21,14 +21,22 @@ namespace testogg {
 inline testwav::Bytes Encode(const testwav::Bytes& wav) {
   namespace fs = std::filesystem;
   static int serial = 0;
-  const fs::path dir =
-      fs::temp_directory_path() / ("tw-ogg-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
+  const fs::path dir = fs::temp_directory_path() /
+                       ("tw-ogg-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
   fs::create_directories(dir);
   const std::string in = (dir / "in.wav").string(), out = (dir / "out.ogg").string();
   std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
   std::string prog = "oggenc", quiet = "-Q", q = "-q", level = "8", o = "-o", serial_flag = "-s", seed = "1";
-  char* argv[] = {prog.data(), quiet.data(), serial_flag.data(), seed.data(), q.data(), level.data(),
-                  o.data(),    const_cast<char*>(out.c_str()), const_cast<char*>(in.c_str()), nullptr};
+  char* argv[] = {prog.data(),
+                  quiet.data(),
+                  serial_flag.data(),
+                  seed.data(),
+                  q.data(),
+                  level.data(),
+                  o.data(),
+                  const_cast<char*>(out.c_str()),
+                  const_cast<char*>(in.c_str()),
+                  nullptr};
   pid_t pid = 0;
   testwav::Bytes ogg;
   if (posix_spawnp(&pid, "oggenc", nullptr, nullptr, argv, environ) == 0) {
