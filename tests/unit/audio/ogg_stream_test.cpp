@@ -19,6 +19,7 @@
 #include "audio/ogg_stream.h"
 #include "core/game_data.h"
 #include "core/options.h"
+#include "files/files.h"
 #include "pack.h"
 #include "platform/al.h"
 #include "unit/audio/audio_game.h"
@@ -96,7 +97,8 @@ class OggStream : public AudioSystemTest {
 
   // Sound 0 a short streamed sine (one buffer), 1 a long streamed sine, 2 a
   // sine in memory, 3 a file-streamed sound whose file is missing, 4 a
-  // stream of three channels, 5 an empty stream.
+  // stream of three channels, 5 an empty stream, 6 a file-streamed sound
+  // found beside the game.
   void Start() {
     const std::string short_ogg = testwav::Hex(testogg::Sine(441, 0.5, 22050, 2205));
     const std::string long_ogg = testwav::Hex(testogg::Sine(441, 0.5, 44100, 3 * 44100));
@@ -106,9 +108,10 @@ class OggStream : public AudioSystemTest {
     file_ = std::make_unique<GameDataFile>(twpack::BuildFromDescription(
         "SOUND \"short\" kind=102\nSOUND \"long\" kind=102\nSOUND \"mem\"\nSOUND \"missing\" kind=100 "
         "file=\"missing.ogg\"\nSOUND \"three\" kind=102\nSOUND \"empty\" kind=102\n"
+        "SOUND \"beside\" kind=100 file=\"sine_mono.ogg\"\n"
         "AUDIO bytes=" +
-        short_ogg + "\nAUDIO bytes=" + long_ogg + "\nAUDIO bytes=" + wav +
-        "\nAUDIO none\nAUDIO bytes=" + testwav::Hex(Fixture("sine_3ch.ogg")) + "\nAUDIO bytes=" + empty_ogg + "\n"));
+        short_ogg + "\nAUDIO bytes=" + long_ogg + "\nAUDIO bytes=" + wav + "\nAUDIO none\nAUDIO bytes=" +
+        testwav::Hex(Fixture("sine_3ch.ogg")) + "\nAUDIO bytes=" + empty_ogg + "\nAUDIO none\n"));
     ASSERT_TRUE(LoadAudioChunks(*file_));
     setenv("ALSOFT_DRIVERS", "null", 0);
     Options_Mutable().new_audio = true;
@@ -221,6 +224,18 @@ TEST_F(OggStream, AFileStreamedSoundWithoutItsFileIsRefusedBeforeAnyWorkerStarts
             std::string::npos)
       << console_.text;
   EXPECT_EQ(OggAudio().StartedWorkers(), 0);
+}
+
+TEST_F(OggStream, AFileStreamedSoundBesideTheGamePlaysFromItsFile) {
+  Start();
+  LoadSave_SetBundleDirectory(std::string(TW_FIXTURES_DIR) + "/audio");
+  const int32_t id = Audio_PlaySound(6, 1, 0);
+  LoadSave_SetBundleDirectory("");
+  ASSERT_GT(id, 0) << console_.text;
+  EXPECT_NE(Audio_GetAsset(6)->resolved_path.find("sine_mono.ogg"), std::string::npos);
+  EXPECT_TRUE(TickUntil([&] { return StateOf(id) == al::SourceState::kPlaying; }, 1.0));
+  EXPECT_TRUE(TickUntil([&] { return !Audio_IsPlaying(id); })) << "the 0.25 s file drained";
+  EXPECT_EQ(console_.text, "");
 }
 
 TEST_F(OggStream, StreamsThatCannotPlayFreeTheirVoiceAndTheWorkerSaysWhy) {
