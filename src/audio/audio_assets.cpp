@@ -2,7 +2,7 @@
 
 #include "audio/audio.h"
 #include "audio/audio_voices.h"
-#include "audio/ogg_decode.h"
+#include "audio/ogg_stream.h"
 #include "platform/al.h"
 #include "script/console.h"
 
@@ -66,11 +66,7 @@ void Audio_PrepareAsset(AudioAsset& a) {
   if (!a.bound || a.streamed_from_file) return;
   if (a.decompress_at_load) {
     a.compressed_data = a.entry;
-    DecodedOgg pcm;
-    if (!Ogg_DecodeAll(a.entry, a.name, pcm)) return;
-    std::string error;
-    a.buffer = al::BufferFromPcm16(pcm.channels, pcm.samples, pcm.rate, error);
-    if (!a.buffer) g_DebugConsole->Output("OpenAL error: %s (DecompressOgg: alBufferData)\n", error.c_str());
+    a.buffer = DecompressOgg(a);
     return;
   }
   if (a.compressed) {

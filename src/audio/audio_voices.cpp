@@ -5,8 +5,10 @@
 #include "audio/audio.h"
 #include "audio/audio_assets.h"
 #include "audio/legacy_sound.h"
+#include "audio/ogg_stream.h"
 #include "core/rooms.h"
 #include "core/run_state.h"
+#include "files/files.h"
 #include "platform/al.h"
 #include "script/console.h"
 
@@ -29,7 +31,7 @@ struct VoiceSystem {
   int32_t next_id = kFirstPlayedVoiceId;
 };
 VoiceSystem g_voices;
-AudioStreaming g_streaming;
+AudioStreaming g_streaming = OggAudio_Streaming();
 
 // Logs `text` when OpenAL has an error pending; true when it had one.
 bool AlFailed(const char* text) {
@@ -141,6 +143,11 @@ bool StartVoice(AudioAsset& asset, AudioVoice& v) {
       }
     }
   } else if (g_streaming.play && source != 0) {
+    if (asset.streamed_from_file && asset.resolved_path.empty()) {
+      const std::string mapped = LoadSave_MapToBundle(asset.name);
+      if (!mapped.empty() && mapped.size() < 1024 && LoadSave_BundleFileExists(asset.name))
+        asset.resolved_path = mapped;
+    }
     started = g_streaming.play(v.source_index, asset, v.loop);
   }
   if (started) {
@@ -453,6 +460,8 @@ AudioVoice* Audio_FindVoice(int32_t id) {
 AudioVoice* Audio_MusicVoice() { return Audio_IsOn() ? g_voices.music.get() : nullptr; }
 
 uint32_t Audio_SourceOf(const AudioVoice& voice) { return Source(voice.source_index); }
+
+uint32_t Audio_SourceAt(int32_t index) { return Source(index); }
 
 void Audio_StopSound(int32_t id) {
   if (Audio_IsOn()) ForEachNamed(id, [](AudioVoice& v) { v.Stop(); });

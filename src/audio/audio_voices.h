@@ -67,8 +67,8 @@ struct AudioListener {
   float orientation[6] = {0, 0, 1, 0, 1, 0};  // "at" then "up"
 };
 
-// What the streaming workers provide; until they are installed a streamed
-// sound does not start.
+// What the streaming workers provide (ogg_stream.h fills it); without them a
+// streamed sound does not start. Tests may stand in for the workers.
 struct AudioStreaming {
   void (*init)(int workers, int sources, int music_source) = nullptr;
   bool (*play)(int32_t source, AudioAsset& asset, bool loop) = nullptr;
@@ -120,6 +120,8 @@ AudioVoice* Audio_MusicVoice();
 // The source name a voice plays on (0 for none), for checks of what OpenAL
 // was told.
 uint32_t Audio_SourceOf(const AudioVoice& voice);
+// The source name at a position of the pool (0 for none).
+uint32_t Audio_SourceAt(int32_t index);
 
 void Audio_StopMusic();
 void Audio_PauseMusic();

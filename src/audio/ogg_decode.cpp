@@ -45,24 +45,25 @@ long TellCallback(void* source) { return static_cast<OggMemoryReader*>(source)->
 
 }  // namespace
 
+int Ogg_OpenMemory(OggMemoryReader& reader, OggVorbis_File& file) {
+  const ov_callbacks callbacks = {ReadCallback, SeekCallback, CloseCallback, TellCallback};
+  return ov_open_callbacks(&reader, &file, nullptr, 0, callbacks);
+}
+
 bool Ogg_DecodeAll(std::span<const uint8_t> bytes, const std::string& name, DecodedOgg& out) {
   out = DecodedOgg();
   if (bytes.empty() || bytes.size() > UINT32_MAX) return false;
   g_DebugConsole->Output("Decoding ogg %s ...\n", name.c_str());
   OggMemoryReader reader{bytes, 0};
   OggVorbis_File vf;
-  const ov_callbacks callbacks = {ReadCallback, SeekCallback, CloseCallback, TellCallback};
-  const int opened = ov_open_callbacks(&reader, &vf, nullptr, 0, callbacks);
+  const int opened = Ogg_OpenMemory(reader, vf);
   if (opened != 0) {
     g_DebugConsole->Output("Error %d opening ogg stream for %s\n", opened, name.c_str());
     return false;
   }
   const vorbis_info* info = ov_info(&vf, -1);
-  bool ok = info && (info->channels == 1 || info->channels == 2) && info->rate > 0;
-  if (!ok) {
-    g_DebugConsole->Output("Ogg stream %s has %d channels; only mono and stereo play\n", name.c_str(),
-                           info ? info->channels : 0);
-  }
+  bool ok = info && Ogg_Playable(info->channels, info->rate);
+  if (!ok) g_DebugConsole->Output(kOggUnplayableText, name.c_str(), info ? info->channels : 0);
   uint64_t expected = 0;
   if (ok) {
     out.channels = info->channels;

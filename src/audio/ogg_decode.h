@@ -22,6 +22,17 @@ struct OggMemoryReader {
 // is untrusted and no sound of a game comes near it.
 inline constexpr uint64_t kMaxDecodedOggBytes = 256u << 20;
 
+struct OggVorbis_File;
+// Opens the decoder over the reader, which must outlive it; Tremor's code
+// (0 on success).
+int Ogg_OpenMemory(OggMemoryReader& reader, OggVorbis_File& file);
+
+// Only mono and stereo streams play, at a rate OpenAL can be given.
+inline bool Ogg_Playable(int channels, long rate) {
+  return (channels == 1 || channels == 2) && rate > 0 && rate <= INT32_MAX;
+}
+inline constexpr const char* kOggUnplayableText = "Ogg stream %s has %d channels; only mono and stereo play\n";
+
 struct DecodedOgg {
   int channels = 0;
   int rate = 0;

@@ -279,4 +279,48 @@ bool SetDistanceModel(int model) {
 
 bool HasCurrentContext() { return g_open && alcGetCurrentContext() != nullptr; }
 
+bool GenBuffers(int n, uint32_t* names) {
+  if (!g_open || n <= 0) return false;
+  std::vector<ALuint> made(size_t(n), 0);
+  alGenBuffers(ALsizei(n), made.data());
+  if (alGetError() != AL_NO_ERROR) return false;
+  std::copy(made.begin(), made.end(), names);
+  return true;
+}
+
+int BufferData16(uint32_t buffer, int channels, std::span<const uint8_t> samples, int rate) {
+  if (!g_open) return AL_INVALID_OPERATION;
+  if ((channels != 1 && channels != 2) || rate <= 0 || samples.size() > size_t(INT32_MAX)) return AL_INVALID_VALUE;
+  alGetError();
+  alBufferData(buffer, channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16, samples.data(),
+               ALsizei(samples.size()), ALsizei(rate));
+  return int(alGetError());
+}
+
+void QueueBuffer(uint32_t source, uint32_t buffer) {
+  if (!LiveSource(source)) return;
+  const ALuint name = buffer;
+  alSourceQueueBuffers(source, 1, &name);
+}
+
+uint32_t UnqueueBuffer(uint32_t source) {
+  if (!LiveSource(source)) return 0;
+  alGetError();
+  ALuint name = 0;
+  alSourceUnqueueBuffers(source, 1, &name);
+  return alGetError() == AL_NO_ERROR ? name : 0;
+}
+
+int BuffersProcessed(uint32_t source) {
+  ALint n = 0;
+  if (LiveSource(source)) alGetSourcei(source, AL_BUFFERS_PROCESSED, &n);
+  return n;
+}
+
+int BuffersQueued(uint32_t source) {
+  ALint n = 0;
+  if (LiveSource(source)) alGetSourcei(source, AL_BUFFERS_QUEUED, &n);
+  return n;
+}
+
 }  // namespace al

@@ -58,7 +58,6 @@ SourceState GetSourceState(uint32_t source);
 int64_t GetSourceSampleOffset(uint32_t source);
 void SetSourceSampleOffset(uint32_t source, int64_t frames);
 
-
 // ---- The voices' source settings and the listener ----
 
 enum class SourceFloat { kGain, kPitch, kMaxDistance, kReferenceDistance, kRolloffFactor };
@@ -81,5 +80,17 @@ void SetListenerOrientation(const float at_up[6]);
 // 5 exponent, 6 exponent clamped; false for any other.
 bool SetDistanceModel(int model);
 bool HasCurrentContext();
+
+// ---- The streaming workers' buffer queues ----
+// `n` new buffers into `names`; false (and none made) on an OpenAL error.
+bool GenBuffers(int n, uint32_t* names);
+// Fills `buffer` with interleaved native-endian 16-bit samples, 1 or 2
+// channels; the OpenAL error code, 0 on success.
+int BufferData16(uint32_t buffer, int channels, std::span<const uint8_t> samples, int rate);
+void QueueBuffer(uint32_t source, uint32_t buffer);
+// The oldest processed buffer taken off the queue, 0 when none is.
+uint32_t UnqueueBuffer(uint32_t source);
+int BuffersProcessed(uint32_t source);
+int BuffersQueued(uint32_t source);
 
 }  // namespace al

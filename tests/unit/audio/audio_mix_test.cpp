@@ -26,6 +26,7 @@
 #include "core/options.h"
 #include "pack.h"
 #include "unit/audio/audio_game.h"
+#include "unit/audio/sine_ogg.h"
 #include "unit/audio/sine_wav.h"
 #include "unit/world_reset.h"
 
@@ -37,6 +38,9 @@ constexpr double kFrequency = 441.0;  // a whole number of cycles in the 1 s sou
 constexpr double kAmplitude = 0.5;
 constexpr int kRate = 44100;
 constexpr const char* kScenarioVariable = "TW_TEST_MIX_SCENARIO";
+// The streamed scenarios' Ogg file and how long the long one plays.
+constexpr const char* kOggVariable = "TW_TEST_MIX_OGG";
+constexpr const char* kSecondsVariable = "TW_TEST_MIX_SECONDS";
 
 // The recorded mix, one vector of samples (full scale 1) per channel.
 struct Mix {
@@ -127,6 +131,60 @@ Tone Measure(const Mix& mix, int channel, double from, double to) {
   return t;
 }
 
+// Checks that the recording holds one unbroken sine of this frequency and
+// level from its onset to its end: no run of silence, no drop in level and
+// no jump of phase against the phase-continuous sine. The problems found,
+// "" for none; `heard` gets the seconds it lasted.
+std::string CheckContinuousSine(const Mix& mix, double frequency, double amplitude, double& heard) {
+  heard = 0;
+  if (mix.channels.empty() || mix.rate <= 0) return "no recording";
+  const std::vector<double>& s = mix.channels[0];
+  const double threshold = amplitude / 2;
+  size_t onset = 0, end = s.size();
+  while (onset < s.size() && std::fabs(s[onset]) < threshold) ++onset;
+  while (end > onset && std::fabs(s[end - 1]) < threshold) --end;
+  if (end <= onset) return "nothing heard";
+  heard = double(end - onset) / mix.rate;
+  std::string problems;
+  // A sine is near zero for only a few samples around each crossing.
+  const size_t longest_quiet = size_t(mix.rate / 1000);  // 1 ms
+  size_t quiet = 0;
+  for (size_t i = onset; i < end; ++i) {
+    quiet = std::fabs(s[i]) < amplitude / 20 ? quiet + 1 : 0;
+    if (quiet > longest_quiet) {
+      problems += "silence at " + std::to_string(double(i) / mix.rate) + " s; ";
+      break;
+    }
+  }
+  // Level and phase over windows of ten periods, against a sine started at
+  // the onset: the phase must stay where the first window put it.
+  const double w = 2 * M_PI * frequency / mix.rate;
+  const size_t window = size_t(10 * mix.rate / frequency);
+  double first_phase = 0;
+  bool have_first = false;
+  int reported = 0;
+  for (size_t a = onset + window; a + 2 * window <= end && reported < 5; a += window) {
+    double i_sum = 0, q_sum = 0;
+    for (size_t n = a; n < a + window; ++n) {
+      i_sum += s[n] * std::cos(w * double(n));
+      q_sum += s[n] * std::sin(w * double(n));
+    }
+    const double level = 2 * std::hypot(i_sum, q_sum) / double(window);
+    const double phase = std::atan2(q_sum, i_sum);
+    if (!have_first) {
+      first_phase = phase;
+      have_first = true;
+    }
+    const double jump = std::fabs(std::remainder(phase - first_phase, 2 * M_PI));
+    if (level < 0.8 * amplitude || level > 1.2 * amplitude || jump > 0.2) {
+      problems += "at " + std::to_string(double(a) / mix.rate) + " s level " + std::to_string(level) + " phase " +
+                  std::to_string(jump) + "; ";
+      ++reported;
+    }
+  }
+  return problems;
+}
+
 // ---- the child: plays one case and lets the writer record it ----
 
 void TickFor(double seconds) {
@@ -155,6 +213,26 @@ void PlayScenario(const std::string& name) {
     PlayOnEmitterAt(100);
   } else if (name == "far") {
     PlayOnEmitterAt(300);
+  } else if (name == "stream_loop") {
+    Audio_PlaySound(1, 1, 1);
+    TickFor(1.8);
+    return;
+  } else if (name == "stream_long") {
+    // A busy game: most of each 33 ms frame goes to work of its own, and the
+    // audio update runs once per frame.
+    const double seconds = std::atof(std::getenv(kSecondsVariable));
+    Audio_PlaySound(1, 1, 0);
+    const auto start = std::chrono::steady_clock::now();
+    auto frame = start;
+    while (std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds - 0.5)) {
+      Audio_Tick();
+      frame += std::chrono::milliseconds(33);
+      const auto busy_until = frame - std::chrono::milliseconds(3);
+      volatile uint64_t work = 0;
+      while (std::chrono::steady_clock::now() < busy_until) work = work + 1;
+      std::this_thread::sleep_until(frame);
+    }
+    return;
   } else if (name == "turned") {
     // Facing -z instead of +z puts +x on the other side.
     Audio_SetListenerOrientation(0, 0, -1, 0, 1, 0);
@@ -169,7 +247,7 @@ class AudioMix : public WorldTest {
 
   // Runs this binary again on `scenario` with OpenAL writing its mix to a
   // file, and reads the file.
-  static Mix Record(const std::string& scenario, bool stereo) {
+  static Mix Record(const std::string& scenario, bool stereo, const std::vector<std::string>& extra_env = {}) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("tw-mix-" + std::to_string(getpid()) + "-" + scenario);
     fs::create_directories(dir);
@@ -178,6 +256,7 @@ class AudioMix : public WorldTest {
                         << "\nfrequency = 44100\nsample-type = int16\nhrtf = false\n[wave]\nfile = " << wav << "\n";
     std::vector<std::string> env_text = {"ALSOFT_DRIVERS=wave", "ALSOFT_CONF=" + conf,
                                          std::string(kScenarioVariable) + "=" + scenario};
+    env_text.insert(env_text.end(), extra_env.begin(), extra_env.end());
     for (char** e = environ; *e; ++e)
       if (std::strncmp(*e, "ALSOFT_", 7) && std::strncmp(*e, kScenarioVariable, std::strlen(kScenarioVariable)))
         env_text.push_back(*e);
@@ -204,7 +283,14 @@ TEST_F(AudioMix, DISABLED_Play) {
   const char* scenario = std::getenv(kScenarioVariable);
   ASSERT_TRUE(scenario);
   const std::string wav = testwav::Hex(testwav::Sine(kFrequency, kAmplitude, kRate, kRate));
-  GameDataFile file(twpack::BuildFromDescription("SOUND \"tone\"\nAUDIO bytes=" + wav + "\n"));
+  std::string description = "SOUND \"tone\"\nAUDIO bytes=" + wav + "\n";
+  if (const char* ogg = std::getenv(kOggVariable)) {
+    std::ifstream in(ogg, std::ios::binary);
+    const testwav::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(bytes.empty()) << ogg;
+    description += "SOUND \"stream\" kind=102\nAUDIO bytes=" + testwav::Hex(bytes) + "\n";
+  }
+  GameDataFile file(twpack::BuildFromDescription(description));
   ASSERT_TRUE(LoadAudioChunks(file));
   Options_Mutable().new_audio = true;
   Sound_InitHardware();
@@ -254,6 +340,44 @@ TEST_F(AudioMix, LeftAndRightFollowTheListenersOrientation) {
   const double tl = Measure(turned, 0, kFrom, kTo).amplitude, tr = Measure(turned, 1, kFrom, kTo).amplitude;
   EXPECT_GT(fl, 2 * fr) << fl << " " << fr;
   EXPECT_GT(tr, 2 * tl) << tl << " " << tr;
+}
+
+// Records a streamed sine of `seconds` (whole periods) played by `scenario`.
+Mix RecordStreamedSine(const std::string& scenario, double seconds, const std::string& play_seconds) {
+  namespace fs = std::filesystem;
+  const testwav::Bytes ogg = testogg::Sine(kFrequency, kAmplitude, kRate, int(seconds * kRate));
+  EXPECT_FALSE(ogg.empty()) << "oggenc did not run";
+  const fs::path path = fs::temp_directory_path() / ("tw-stream-" + std::to_string(getpid()) + ".ogg");
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(ogg.data()), std::streamsize(ogg.size()));
+  struct Access : AudioMix {
+    using AudioMix::Record;
+  };
+  Mix mix = Access::Record(scenario, false,
+                           {std::string(kOggVariable) + "=" + path.string(),
+                            std::string(kSecondsVariable) + "=" + play_seconds});
+  fs::remove(path);
+  return mix;
+}
+
+TEST_F(AudioMix, ALoopedStreamedSineContinuesWithoutAGapAcrossTheLoopPoint) {
+  // One second of 441 Hz is whole periods, so the loop joins in phase.
+  const Mix mix = RecordStreamedSine("stream_loop", 1.0, "0");
+  double heard = 0;
+  EXPECT_EQ(CheckContinuousSine(mix, kFrequency, kAmplitude, heard), "");
+  EXPECT_GT(heard, 1.4) << "the loop point was crossed";
+}
+
+// Minutes long in the normal build; its own ctest entry sets the length.
+TEST_F(AudioMix, ALongStreamPlaysWithoutGapsWhileTheMainThreadIsBusy) {
+  const char* seconds_text = std::getenv("TW_LONG_STREAM_SECONDS");
+  if (!seconds_text) GTEST_SKIP() << "run by its own ctest entry, which sets TW_LONG_STREAM_SECONDS";
+  const double seconds = std::atof(seconds_text);
+  ASSERT_GT(seconds, 2.0);
+  const Mix mix = RecordStreamedSine("stream_long", seconds + 1, seconds_text);
+  double heard = 0;
+  EXPECT_EQ(CheckContinuousSine(mix, kFrequency, kAmplitude, heard), "");
+  EXPECT_GT(heard, seconds - 1.5);
 }
 
 }  // namespace

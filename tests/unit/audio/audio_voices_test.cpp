@@ -12,6 +12,7 @@
 #include "audio/audio.h"
 #include "audio/audio_assets.h"
 #include "audio/audio_voices.h"
+#include "audio/ogg_stream.h"
 #include "core/game_data.h"
 #include "core/options.h"
 #include "core/rooms.h"
@@ -19,6 +20,7 @@
 #include "pack.h"
 #include "platform/al.h"
 #include "unit/audio/audio_game.h"
+#include "unit/audio/audio_system_test.h"
 #include "unit/audio/sine_wav.h"
 #include "unit/line_console.h"
 #include "unit/world_reset.h"
@@ -38,24 +40,12 @@ struct FakeStreams {
   }
 };
 
-class AudioVoices : public WorldTest {
+class AudioVoices : public AudioSystemTest {
  protected:
-  AudioVoices() : WorldTest({.builtinVariables = false, .builtinConstants = false}) {}
-  void SetUp() override {
-    WorldTest::SetUp();
-    saved_ = g_DebugConsole;
-    g_DebugConsole = &console_;
-  }
   void TearDown() override {
-    SoundHardware_Quit();
-    Sound_Clear();
-    Audio_Streaming() = {};
     FakeStreams::stopped.clear();
-    g_NoAudio = false;
-    Options_Mutable().new_audio = false;
-    g_DebugConsole = saved_;
     g_Run.room = nullptr;
-    WorldTest::TearDown();
+    AudioSystemTest::TearDown();
   }
 
   // Sound 0 a looping sine in memory, 1 an empty slot, 2 a sound with no
@@ -87,8 +77,6 @@ class AudioVoices : public WorldTest {
     return v ? al::GetSourceFloat(Audio_SourceOf(*v), al::SourceFloat::kGain) : -1.0f;
   }
 
-  LineConsole console_;
-  tagIConsole* saved_ = nullptr;
   std::unique_ptr<GameDataFile> file_;
 };
 
@@ -215,6 +203,7 @@ TEST_F(AudioVoices, AStreamedVoiceStillStoppingLeavesItsEmitter) {
 
 TEST_F(AudioVoices, StreamedSoundsDoNotStartWithoutTheWorkers) {
   Start();
+  Audio_Streaming() = {};
   EXPECT_EQ(Audio_PlaySound(3, 1, 0), -1);
 }
 
