@@ -8,6 +8,7 @@ answers as a machine without a device."""
 import math
 import os
 import shutil
+import subprocess
 
 from twtest import RunnerTest, quoted, read_mix, sine_wav
 
@@ -261,6 +262,34 @@ class AudioBuiltins(RunnerTest):
             with self.subTest(args=args):
                 _, lines = self.play_output(game(code + " game_end();", "", sounds, options=""), args)
                 self.assertEqual([l for l in lines if l.startswith(">")], want)
+
+    def test_streamed_ogg_sounds_play_from_memory_and_from_their_file(self):
+        # The same one-second tone twice: kept compressed in the data file and
+        # streamed from a file beside the game, each decoded by the workers.
+        src = sine_wav(self.path("tone.wav"), freq=LOW, amplitude=AMPLITUDE, frames=LENGTH * 4)
+        subprocess.run(["oggenc", "-Q", "-q", "6", "-o", self.path("snd_mem.ogg"), src], check=True)
+        shutil.copy(self.path("snd_mem.ogg"), self.path("snd_file.ogg"))
+        # Sounds are named by their files.
+        self.sounds = ['SOUND "snd_mem" kind=102 file="snd_mem.ogg" audio=0',
+                       'SOUND "snd_file" kind=100 file="snd_file.ogg" audio=-1',
+                       'AUDIO file="snd_mem.ogg"']
+        step = ('if (t == 1) { a = audio_play_sound(snd_mem, 1, true);'
+                '   show_debug_message("types " + string(audio_get_type(snd_mem)) + " "'
+                '     + string(audio_get_type(snd_file)) + " " + string(audio_sound_length(snd_file))); }'
+                ' if (t == 45) audio_stop_sound(a);'
+                ' if (t == 52) b = audio_play_sound(snd_file, 1, false);'
+                ' if (t == 52 + 45) { show_debug_message("done " + string(audio_is_playing(b))); game_end(); }')
+        samples, _, lines = self.recorded("streamed", "", step)
+        self.assertIn("types 0 1 0", lines)
+        self.assertIn("done 0", lines, "the one-shot stream ended and let its voice go")
+        found = segments(samples)
+        self.assertEqual(len(found), 2, found)
+        (a0, a1), (b0, b1) = found
+        self.assertGreater((a1 - a0) / RATE, 1.3, "the loop went on past its one second")
+        self.assertAlmostEqual((b1 - b0) / RATE, LENGTH * 4 / RATE, delta=0.1)
+        for first, end in found:
+            for i in range(first + WINDOW, end - 2 * WINDOW, WINDOW * 4):
+                self.near(level(samples, i, LOW), AMPLITUDE, "streamed tone at %d" % i)
 
     def test_a_call_with_two_arguments_is_refused_when_it_runs(self):
         code = 'r = audio_play_sound(snd_low, 1); show_debug_message("> " + string(r)); game_end();'
