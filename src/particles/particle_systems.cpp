@@ -40,25 +40,18 @@ void Emit(int32_t system, float x, float y, int32_t type, int32_t number) {
   }
 }
 
-// The particles appended here (step and death emissions) are neither aged
-// nor emitted from until the next update: ageing them as well would never
-// end for a type that emits itself.
-void AgeAndEmit(int32_t index, ParticleSystem& system, size_t& settled) {
-  for (size_t i = 0; i < settled; ++i) {
-    Particle& p = system.particles[i];
-    const ParticleType& type = PartType_Record(p.type);
-    ++p.age;
-    int32_t number, emitted;
-    if (p.age >= p.life) {
-      p.alive = false;
-      number = type.deathNumber, emitted = type.deathType;
-    } else {
-      number = type.stepNumber, emitted = type.stepType;
-    }
-    // The emission may move the particle list: p is not used after it.
-    if (number != 0) Emit(index, p.x, p.y, emitted, number);
+// Ages one particle and makes its step or death emission. The emission may
+// move the particle list, so the particle is not touched after it.
+void AgeAndEmitOne(int32_t index, Particle& p, const ParticleType& type) {
+  ++p.age;
+  int32_t number, emitted;
+  if (p.age >= p.life) {
+    p.alive = false;
+    number = type.deathNumber, emitted = type.deathType;
+  } else {
+    number = type.stepNumber, emitted = type.stepType;
   }
-  RemoveDead(system.particles, settled);
+  if (number != 0) Emit(index, p.x, p.y, emitted, number);
 }
 
 void Attract(const ParticleSystem& system, const Particle& p, float& vx, float& vy, float& dx, float& dy) {
@@ -82,72 +75,143 @@ void Attract(const ParticleSystem& system, const Particle& p, float& vx, float& 
   }
 }
 
+// atan2 in degrees, within a few float steps of the exact angle: the
+// library's arctangent costs as much as the rest of a particle's update.
+// Reduced to [0, tan 22.5°], where a short odd polynomial is float-exact.
+float Atan2Degrees(float y, float x) {
+  float ax = std::fabs(x), ay = std::fabs(y);
+  bool steep = ay > ax;
+  float t = steep ? ax / ay : ay / ax;
+  float base = 0.0f;
+  if (t > 0.41421356f) {
+    t = (t - 1.0f) / (t + 1.0f);
+    base = 0.78539816f;
+  }
+  float z = t * t;
+  float r = (((8.05374449538e-2f * z - 1.38776856032e-1f) * z + 1.99777106478e-1f) * z - 3.33329491539e-1f) * z * t +
+            t + base;
+  if (steep) r = 1.5707963f - r;
+  if (x < 0.0f) r = 3.1415927f - r;
+  if (std::signbit(y)) r = -r;
+  return r * kRadToDeg;
+}
+
 // (age + k × seed) mod period, for the wiggles.
 float WigglePhase(const Particle& p, int64_t k, int64_t period) {
   int64_t m = (int64_t(p.age) + k * int64_t(p.seed)) % period;
   return float(m < 0 ? m + period : m);
 }
 
-void Move(ParticleSystem& system, size_t count) {
-  bool attractorSlots = !system.attractors.empty();
-  for (size_t i = 0; i < count; ++i) {
-    Particle& p = system.particles[i];
-    const ParticleType& type = PartType_Record(p.type);
-    p.xPrevious = p.x;
-    p.yPrevious = p.y;
-    p.speed += type.speedIncrement;
-    if (p.speed < 0.0f) p.speed = 0.0f;
-    p.direction += type.directionIncrement;
-    p.orientation += type.orientationIncrement;
-    float dx = 0.0f, dy = 0.0f;
-    if (type.gravityAmount != 0.0f || attractorSlots) {
-      float rad = p.direction * kDegToRad;
-      float vx = p.speed * std::cos(rad), vy = -p.speed * std::sin(rad);
-      if (type.gravityAmount != 0.0f) {
-        float g = type.gravityDirection * kDegToRad;
-        vx += type.gravityAmount * std::cos(g);
-        vy -= type.gravityAmount * std::sin(g);
-      }
-      if (attractorSlots) Attract(system, p, vx, vy, dx, dy);
-      p.speed = std::sqrt(vx * vx + vy * vy);
-      if (vx != 0.0f) {
-        float a = std::atan2(vy, vx) * kRadToDeg;
-        p.direction = a <= 0.0f ? -a : 360.0f - a;
-      } else if (vy > 0.0f) {
-        p.direction = 270.0f;
-      } else if (vy < 0.0f) {
-        p.direction = 90.0f;
-      }
-      p.direction -= 360.0f * std::floor(p.direction / 360.0f);
+// What the update reads of a particle's type, with the gravity's pull worked
+// out once per run of particles of one type.
+struct TypeView {
+  int32_t index = -1;
+  const ParticleType* type = nullptr;
+  float gravityX = 0, gravityY = 0;
+
+  const ParticleType& For(int32_t typeIndex) {
+    if (typeIndex != index || !type) {
+      index = typeIndex;
+      type = &PartType_Record(typeIndex);
+      float g = type->gravityDirection * kDegToRad;
+      gravityX = type->gravityAmount * std::cos(g);
+      gravityY = -type->gravityAmount * std::sin(g);
     }
-    float direction = p.direction, speed = p.speed;
-    if (type.directionWiggle != 0.0f)
-      direction += type.directionWiggle * Part_Triangle(WigglePhase(p, 3, 24) / 6.0f);
-    if (type.speedWiggle != 0.0f) speed += type.speedWiggle * Part_Triangle(WigglePhase(p, 4, 20) / 5.0f);
-    if (speed != 0.0f) {
-      float rad = direction * kDegToRad;
-      p.x += std::cos(rad) * speed;
-      p.y -= std::sin(rad) * speed;
+    return *type;
+  }
+};
+
+void MoveOne(const ParticleSystem& system, Particle& p, const ParticleType& type, const TypeView& view) {
+  p.xPrevious = p.x;
+  p.yPrevious = p.y;
+  p.speed += type.speedIncrement;
+  if (p.speed < 0.0f) p.speed = 0.0f;
+  p.direction += type.directionIncrement;
+  p.orientation += type.orientationIncrement;
+  bool wiggles = type.directionWiggle != 0.0f || type.speedWiggle != 0.0f;
+  if (type.gravityAmount != 0.0f || !system.attractors.empty()) {
+    float rad = p.direction * kDegToRad;
+    float vx = p.speed * std::cos(rad) + view.gravityX, vy = -p.speed * std::sin(rad) + view.gravityY;
+    float dx = 0.0f, dy = 0.0f;
+    if (!system.attractors.empty()) Attract(system, p, vx, vy, dx, dy);
+    p.speed = std::sqrt(vx * vx + vy * vy);
+    if (vx != 0.0f) {
+      float a = Atan2Degrees(vy, vx);
+      p.direction = a <= 0.0f ? -a : 360.0f - a;
+    } else if (vy > 0.0f) {
+      p.direction = 270.0f;
+    } else if (vy < 0.0f) {
+      p.direction = 90.0f;
+    }
+    if (p.direction < 0.0f || p.direction >= 360.0f) p.direction -= 360.0f * std::floor(p.direction / 360.0f);
+    if (!wiggles) {
+      // The new speed and direction are the velocity itself.
+      p.x += vx + dx;
+      p.y += vy + dy;
+      return;
     }
     p.x += dx;
     p.y += dy;
   }
+  float direction = p.direction, speed = p.speed;
+  if (type.directionWiggle != 0.0f)
+    direction += type.directionWiggle * Part_Triangle(WigglePhase(p, 3, 24) / 6.0f);
+  if (type.speedWiggle != 0.0f) speed += type.speedWiggle * Part_Triangle(WigglePhase(p, 4, 20) / 5.0f);
+  if (speed != 0.0f) {
+    float rad = direction * kDegToRad;
+    p.x += std::cos(rad) * speed;
+    p.y -= std::sin(rad) * speed;
+  }
+}
+
+void AppearOne(Particle& p, const ParticleType& type) {
+  p.size += type.sizeIncrement;
+  if (p.size < 0.0f) p.size = 0.0f;
+  if (type.colourMode == kPartColourTwo || type.colourMode == kPartColourThree || p.age <= 0 || p.life <= 0)
+    Part_ComputeColour(p);
+  if (p.life > 0) {
+    float t = 2.0f * float(p.age) / float(p.life);
+    p.alpha = t < 1.0f ? (1.0f - t) * type.alpha1 + t * type.alpha2 : (2.0f - t) * type.alpha2 + (t - 1.0f) * type.alpha3;
+  } else {
+    p.alpha = type.alpha2;
+  }
+}
+
+// The particles appended by the ageing (step and death emissions) are
+// neither aged nor emitted from until the next update: ageing them as well
+// would never end for a type that emits itself. Nor do the later stages
+// touch them: they start, as streamed particles do, at the next update.
+//
+// Without deflectors, changers and destroyers nothing stands between the
+// motion and the appearance, so one pass does all three stages.
+void AgeMoveAppear(int32_t index, ParticleSystem& system, size_t& settled, bool fused) {
+  TypeView view;
+  for (size_t i = 0; i < settled; ++i) {
+    int32_t typeIndex = system.particles[i].type;
+    const ParticleType& type = view.For(typeIndex);
+    AgeAndEmitOne(index, system.particles[i], type);
+    if (!fused) continue;
+    Particle& p = system.particles[i];
+    if (!p.alive) continue;
+    MoveOne(system, p, type, view);
+    AppearOne(p, type);
+  }
+  RemoveDead(system.particles, settled);
+}
+
+void Move(ParticleSystem& system, size_t count) {
+  TypeView view;
+  for (size_t i = 0; i < count; ++i) {
+    Particle& p = system.particles[i];
+    MoveOne(system, p, view.For(p.type), view);
+  }
 }
 
 void Appearance(ParticleSystem& system, size_t count) {
+  TypeView view;
   for (size_t i = 0; i < count; ++i) {
     Particle& p = system.particles[i];
-    const ParticleType& type = PartType_Record(p.type);
-    p.size += type.sizeIncrement;
-    if (p.size < 0.0f) p.size = 0.0f;
-    Part_ComputeColour(p);
-    if (p.life > 0) {
-      float t = 2.0f * float(p.age) / float(p.life);
-      p.alpha = t < 1.0f ? (1.0f - t) * type.alpha1 + t * type.alpha2
-                         : (2.0f - t) * type.alpha2 + (t - 1.0f) * type.alpha3;
-    } else {
-      p.alpha = type.alpha2;
-    }
+    AppearOne(p, view.For(p.type));
   }
 }
 
@@ -271,7 +335,12 @@ void PartSystem_Update(int32_t index) {
   if (!system) return;
   // Later stages leave the particles born in this update as they were made.
   size_t settled = system->particles.size();
-  AgeAndEmit(index, *system, settled);
+  bool modifiers = !system->deflectors.empty() || !system->changers.empty() || !system->destroyers.empty();
+  AgeMoveAppear(index, *system, settled, !modifiers);
+  if (!modifiers) {
+    PartSystem_Streams(index);
+    return;
+  }
   Move(*system, settled);
   if (!system->deflectors.empty()) PartSystem_Deflect(*system, settled);
   if (!system->changers.empty()) PartSystem_Change(*system, settled);
