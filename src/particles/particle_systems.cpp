@@ -265,6 +265,15 @@ ParticleSystem* PartSystem_Get(int32_t index) {
 
 int32_t PartSystem_SlotCount() { return int32_t(g_Systems.size()); }
 
+int64_t PartSystem_HeldRecords() {
+  int64_t held = 0;
+  for (const auto& s : g_Systems) {
+    held += int64_t(s->particles.capacity() + s->emitters.capacity() + s->attractors.capacity());
+    held += int64_t(s->destroyers.capacity() + s->deflectors.capacity() + s->changers.capacity());
+  }
+  return held;
+}
+
 void PartSystem_DrawOrder(int32_t index, bool oldToNew) {
   if (ParticleSystem* s = PartSystem_Get(index)) s->oldToNew = oldToNew;
 }

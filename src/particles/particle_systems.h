@@ -51,6 +51,9 @@ void PartSystem_Clear(int32_t index);
 // next system is created or the table is freed.
 ParticleSystem* PartSystem_Get(int32_t index);
 int32_t PartSystem_SlotCount();
+// Particles and component slots held by every system record, destroyed ones
+// included: a destroyed system holds none.
+int64_t PartSystem_HeldRecords();
 
 void PartSystem_DrawOrder(int32_t index, bool oldToNew);
 void PartSystem_Depth(int32_t index, float depth);

@@ -301,7 +301,13 @@ TEST_F(ParticleTest, DestroyingASystemFreesItsComponents) {
   PartModifier_Create(PartModifier::Deflector, s);
   PartModifier_Create(PartModifier::Changer, s);
   PartParticles_Create(s, 0, 0, t, 5);
+  int32_t kept = PartSystem_Create();
+  PartParticles_Create(kept, 0, 0, t, 1);
+  int64_t keptHeld = PartSystem_HeldRecords();
+  PartSystem_Destroy(kept);
+  EXPECT_LT(PartSystem_HeldRecords(), keptHeld);
   PartSystem_Destroy(s);
+  EXPECT_EQ(PartSystem_HeldRecords(), 0) << "a destroyed system keeps no particles or components";
 
   // A destroyed id gives the answers of a missing system.
   EXPECT_FALSE(PartSystem_Exists(s));
