@@ -1,9 +1,6 @@
 #include "particles/particles.h"
 
-void PartType_FreeAll() {}
-void PartSystem_FreeAll() {}
 void Part_CreateTextures() {}
-void Part_Shutdown() {}
+void Part_Shutdown() { Part_ClearAll(); }
 void InitParticleFunctions() {}
 void Effect_Clear() {}
-void PartSystem_UpdateAll() {}

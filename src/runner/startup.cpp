@@ -268,8 +268,7 @@ bool Always() {
 bool Nothing() { return true; }
 
 bool ClearParticles() {
-  PartType_FreeAll();
-  PartSystem_FreeAll();
+  Part_ClearAll();
   return true;
 }
 

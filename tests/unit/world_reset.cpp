@@ -24,6 +24,7 @@
 #include "files/high_score.h"
 #include "graphics/display.h"
 #include "input/input.h"
+#include "particles/particles.h"
 #include "runner/entry.h"
 #include "runner/runner_flags.h"
 #include "runner/startup.h"
@@ -63,8 +64,10 @@ void Functions_Reset() {
 }
 
 // What a game leaves behind in the services: requests (their workers first),
-// event queues, containers, buffers, the open INI, the high-score table.
+// event queues, containers, buffers, the open INI, the high-score table, the
+// particle types and systems.
 void ResetGameServices() {
+  Part_ClearAll();
   Http_Shutdown();
   AsyncRequests_DeleteAll();
   Platform_ResetEventQueues();

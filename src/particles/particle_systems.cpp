@@ -1,0 +1,377 @@
+#include "particles/particle_systems.h"
+
+#include <cmath>
+#include <memory>
+
+#include "particles/particle_types.h"
+#include "script/console.h"
+#include "script/random.h"
+
+namespace {
+
+// Records stay where they are while the table grows, so a system being
+// updated is never moved by a create.
+std::vector<std::unique_ptr<ParticleSystem>> g_Systems;
+
+constexpr float kDegToRad = 3.1415927f / 180.0f;
+constexpr float kRadToDeg = 180.0f / 3.1415927f;
+
+// Removes the dead particles, the others keeping their order; settled (the
+// particles that were there before this update) shrinks by its own dead.
+void RemoveDead(std::vector<Particle>& particles, size_t& settled) {
+  size_t kept = 0, keptSettled = 0;
+  for (size_t i = 0; i < particles.size(); ++i) {
+    if (!particles[i].alive) continue;
+    if (i < settled) ++keptSettled;
+    if (kept != i) particles[kept] = particles[i];
+    ++kept;
+  }
+  particles.resize(kept);
+  settled = keptSettled;
+}
+
+// A step or death emission: n particles, or for -n one with a chance of one in n.
+void Emit(int32_t system, float x, float y, int32_t type, int32_t number) {
+  if (number > 0) {
+    PartParticles_Create(system, x, y, type, number);
+  } else if (number < 0) {
+    double n = -double(number);
+    if (std::floor(Random_Real(1.0) * n) == 0.0) PartParticles_Create(system, x, y, type, 1);
+  }
+}
+
+// Ages one particle and makes its step or death emission. The emission may
+// move the particle list, so the particle is not touched after it.
+void AgeAndEmitOne(int32_t index, Particle& p, const ParticleType& type) {
+  ++p.age;
+  int32_t number, emitted;
+  if (p.age >= p.life) {
+    p.alive = false;
+    number = type.deathNumber, emitted = type.deathType;
+  } else {
+    number = type.stepNumber, emitted = type.stepType;
+  }
+  if (number != 0) Emit(index, p.x, p.y, emitted, number);
+}
+
+void Attract(const ParticleSystem& system, const Particle& p, float& vx, float& vy, float& dx, float& dy) {
+  for (const ParticleAttractor& a : system.attractors) {
+    if (!a.inUse) continue;
+    float ax = a.x - p.x, ay = a.y - p.y;
+    float d = std::sqrt(ax * ax + ay * ay);
+    if (d > a.distance || d == 0.0f || a.force == 0.0f || a.distance == 0.0f) continue;
+    float fx = a.force * ax / d, fy = a.force * ay / d;
+    float w = (a.distance - d) / a.distance;
+    if (a.kind == kPsForceLinear) {
+      fx *= w, fy *= w;
+    } else if (a.kind == kPsForceQuadratic) {
+      fx *= w * w, fy *= w * w;
+    }
+    if (a.additive) {
+      vx += fx, vy += fy;
+    } else {
+      dx += fx, dy += fy;
+    }
+  }
+}
+
+// atan2 in degrees, within a few float steps of the exact angle: the
+// library's arctangent costs as much as the rest of a particle's update.
+// Reduced to [0, tan 22.5°], where a short odd polynomial is float-exact.
+float Atan2Degrees(float y, float x) {
+  float ax = std::fabs(x), ay = std::fabs(y);
+  bool steep = ay > ax;
+  float t = steep ? ax / ay : ay / ax;
+  float base = 0.0f;
+  if (t > 0.41421356f) {
+    t = (t - 1.0f) / (t + 1.0f);
+    base = 0.78539816f;
+  }
+  float z = t * t;
+  float r = (((8.05374449538e-2f * z - 1.38776856032e-1f) * z + 1.99777106478e-1f) * z - 3.33329491539e-1f) * z * t +
+            t + base;
+  if (steep) r = 1.5707963f - r;
+  if (x < 0.0f) r = 3.1415927f - r;
+  if (std::signbit(y)) r = -r;
+  return r * kRadToDeg;
+}
+
+// (age + k × seed) mod period, for the wiggles.
+float WigglePhase(const Particle& p, int64_t k, int64_t period) {
+  int64_t m = (int64_t(p.age) + k * int64_t(p.seed)) % period;
+  return float(m < 0 ? m + period : m);
+}
+
+// What the update reads of a particle's type, with the gravity's pull worked
+// out once per run of particles of one type.
+struct TypeView {
+  int32_t index = -1;
+  const ParticleType* type = nullptr;
+  float gravityX = 0, gravityY = 0;
+
+  const ParticleType& For(int32_t typeIndex) {
+    if (typeIndex != index || !type) {
+      index = typeIndex;
+      type = &PartType_Record(typeIndex);
+      float g = type->gravityDirection * kDegToRad;
+      gravityX = type->gravityAmount * std::cos(g);
+      gravityY = -type->gravityAmount * std::sin(g);
+    }
+    return *type;
+  }
+};
+
+void MoveOne(const ParticleSystem& system, Particle& p, const ParticleType& type, const TypeView& view) {
+  p.xPrevious = p.x;
+  p.yPrevious = p.y;
+  p.speed += type.speedIncrement;
+  if (p.speed < 0.0f) p.speed = 0.0f;
+  p.direction += type.directionIncrement;
+  p.orientation += type.orientationIncrement;
+  bool wiggles = type.directionWiggle != 0.0f || type.speedWiggle != 0.0f;
+  if (type.gravityAmount != 0.0f || !system.attractors.empty()) {
+    float rad = p.direction * kDegToRad;
+    float vx = p.speed * std::cos(rad) + view.gravityX, vy = -p.speed * std::sin(rad) + view.gravityY;
+    float dx = 0.0f, dy = 0.0f;
+    if (!system.attractors.empty()) Attract(system, p, vx, vy, dx, dy);
+    p.speed = std::sqrt(vx * vx + vy * vy);
+    if (vx != 0.0f) {
+      float a = Atan2Degrees(vy, vx);
+      p.direction = a <= 0.0f ? -a : 360.0f - a;
+    } else if (vy > 0.0f) {
+      p.direction = 270.0f;
+    } else if (vy < 0.0f) {
+      p.direction = 90.0f;
+    }
+    if (p.direction < 0.0f || p.direction >= 360.0f) p.direction -= 360.0f * std::floor(p.direction / 360.0f);
+    if (!wiggles) {
+      // The new speed and direction are the velocity itself.
+      p.x += vx + dx;
+      p.y += vy + dy;
+      return;
+    }
+    p.x += dx;
+    p.y += dy;
+  }
+  float direction = p.direction, speed = p.speed;
+  if (type.directionWiggle != 0.0f)
+    direction += type.directionWiggle * Part_Triangle(WigglePhase(p, 3, 24) / 6.0f);
+  if (type.speedWiggle != 0.0f) speed += type.speedWiggle * Part_Triangle(WigglePhase(p, 4, 20) / 5.0f);
+  if (speed != 0.0f) {
+    float rad = direction * kDegToRad;
+    p.x += std::cos(rad) * speed;
+    p.y -= std::sin(rad) * speed;
+  }
+}
+
+void AppearOne(Particle& p, const ParticleType& type) {
+  p.size += type.sizeIncrement;
+  if (p.size < 0.0f) p.size = 0.0f;
+  if (type.colourMode == kPartColourTwo || type.colourMode == kPartColourThree || p.age <= 0 || p.life <= 0)
+    Part_ComputeColour(p);
+  if (p.life > 0) {
+    float t = 2.0f * float(p.age) / float(p.life);
+    p.alpha = t < 1.0f ? (1.0f - t) * type.alpha1 + t * type.alpha2 : (2.0f - t) * type.alpha2 + (t - 1.0f) * type.alpha3;
+  } else {
+    p.alpha = type.alpha2;
+  }
+}
+
+// The particles appended by the ageing (step and death emissions) are
+// neither aged nor emitted from until the next update: ageing them as well
+// would never end for a type that emits itself. Nor do the later stages
+// touch them: they start, as streamed particles do, at the next update.
+//
+// Without deflectors, changers and destroyers nothing stands between the
+// motion and the appearance, so one pass does all three stages.
+void AgeMoveAppear(int32_t index, ParticleSystem& system, size_t& settled, bool fused) {
+  TypeView view;
+  for (size_t i = 0; i < settled; ++i) {
+    int32_t typeIndex = system.particles[i].type;
+    const ParticleType& type = view.For(typeIndex);
+    AgeAndEmitOne(index, system.particles[i], type);
+    if (!fused) continue;
+    Particle& p = system.particles[i];
+    if (!p.alive) continue;
+    MoveOne(system, p, type, view);
+    AppearOne(p, type);
+  }
+  RemoveDead(system.particles, settled);
+}
+
+void Move(ParticleSystem& system, size_t count) {
+  TypeView view;
+  for (size_t i = 0; i < count; ++i) {
+    Particle& p = system.particles[i];
+    MoveOne(system, p, view.For(p.type), view);
+  }
+}
+
+void Appearance(ParticleSystem& system, size_t count) {
+  TypeView view;
+  for (size_t i = 0; i < count; ++i) {
+    Particle& p = system.particles[i];
+    AppearOne(p, view.For(p.type));
+  }
+}
+
+// Validates the system and the type as particle creation does; false after
+// writing the message.
+bool CanCreate(int32_t system, int32_t type) {
+  if (!PartSystem_Get(system)) {
+    Log("part_particles_create :: particle system does not exist!\n");
+    return false;
+  }
+  if (!PartType_Exists(type)) {
+    Log("part_particles_create :: particle type does not exist!\n");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t PartSystem_Create() {
+  size_t slot = 0;
+  while (slot < g_Systems.size() && g_Systems[slot]->inUse) ++slot;
+  if (slot == g_Systems.size()) g_Systems.push_back(std::make_unique<ParticleSystem>());
+  g_Systems[slot]->inUse = true;
+  PartSystem_Clear(int32_t(slot));
+  return int32_t(slot);
+}
+
+void PartSystem_Destroy(int32_t index) {
+  if (ParticleSystem* system = PartSystem_Get(index)) {
+    PartSystem_Clear(index);
+    system->inUse = false;
+  }
+}
+
+bool PartSystem_Exists(int32_t index) { return PartSystem_Get(index) != nullptr; }
+
+void PartSystem_Clear(int32_t index) {
+  if (ParticleSystem* system = PartSystem_Get(index)) {
+    // Assigning a fresh record releases the particles and every component list.
+    *system = ParticleSystem{};
+    system->inUse = true;
+  }
+}
+
+ParticleSystem* PartSystem_Get(int32_t index) {
+  if (index < 0 || index >= int32_t(g_Systems.size())) return nullptr;
+  ParticleSystem* system = g_Systems[size_t(index)].get();
+  return system->inUse ? system : nullptr;
+}
+
+int32_t PartSystem_SlotCount() { return int32_t(g_Systems.size()); }
+
+int64_t PartSystem_HeldRecords() {
+  int64_t held = 0;
+  for (const auto& s : g_Systems) {
+    held += int64_t(s->particles.capacity() + s->emitters.capacity() + s->attractors.capacity());
+    held += int64_t(s->destroyers.capacity() + s->deflectors.capacity() + s->changers.capacity());
+  }
+  return held;
+}
+
+void PartSystem_DrawOrder(int32_t index, bool oldToNew) {
+  if (ParticleSystem* s = PartSystem_Get(index)) s->oldToNew = oldToNew;
+}
+
+void PartSystem_Depth(int32_t index, float depth) {
+  if (ParticleSystem* s = PartSystem_Get(index)) s->depth = depth;
+}
+
+void PartSystem_Position(int32_t index, float x, float y) {
+  if (ParticleSystem* s = PartSystem_Get(index)) s->x = x, s->y = y;
+}
+
+void PartSystem_AutomaticUpdate(int32_t index, bool on) {
+  if (ParticleSystem* s = PartSystem_Get(index)) s->automaticUpdate = on;
+}
+
+void PartSystem_AutomaticDraw(int32_t index, bool on) {
+  if (ParticleSystem* s = PartSystem_Get(index)) s->automaticDraw = on;
+}
+
+void PartParticles_Create(int32_t system, float x, float y, int32_t type, int32_t number) {
+  if (number <= 0 || !CanCreate(system, type)) return;
+  std::vector<Particle>& particles = PartSystem_Get(system)->particles;
+  for (int32_t i = 0; i < number; ++i) Part_Spawn(x, y, type, particles.emplace_back());
+}
+
+void PartParticles_CreateColor(int32_t system, float x, float y, int32_t type, uint32_t colour, int32_t number) {
+  if (number <= 0 || !CanCreate(system, type)) return;
+  std::vector<Particle>& particles = PartSystem_Get(system)->particles;
+  for (int32_t i = 0; i < number; ++i) {
+    Particle& p = particles.emplace_back();
+    Part_Spawn(x, y, type, p);
+    p.colour = colour;
+  }
+}
+
+void PartParticles_Clear(int32_t system) {
+  if (ParticleSystem* s = PartSystem_Get(system)) std::vector<Particle>().swap(s->particles);
+}
+
+int32_t PartParticles_Count(int32_t system) {
+  ParticleSystem* s = PartSystem_Get(system);
+  return s ? int32_t(s->particles.size()) : 0;
+}
+
+void Part_Spawn(float x, float y, int32_t type, Particle& p) {
+  const ParticleType* t = PartType_Get(type);
+  if (!t) return;
+  p = Particle{};
+  p.alive = true;
+  p.type = type;
+  p.x = p.xPrevious = x;
+  p.y = p.yPrevious = y;
+  p.speed = Part_RandomInRange(t->speedMin, t->speedMax, kPsDistrLinear);
+  p.direction = Part_RandomInRange(t->directionMin, t->directionMax, kPsDistrLinear);
+  p.orientation = Part_RandomInRange(t->orientationMin, t->orientationMax, kPsDistrLinear);
+  p.life = int32_t(std::trunc(Part_RandomInRange(float(t->lifeMin), float(t->lifeMax), kPsDistrLinear)));
+  p.age = 0;
+  Part_ComputeColour(p);
+  p.alpha = t->alpha1;
+  p.size = Part_RandomInRange(t->sizeMin, t->sizeMax, kPsDistrLinear);
+  p.frameStart = t->randomFrame ? Random_Int(10000) : 0;
+  p.seed = Random_Int(100000);
+}
+
+void PartSystem_Update(int32_t index) {
+  ParticleSystem* system = PartSystem_Get(index);
+  if (!system) return;
+  // Later stages leave the particles born in this update as they were made.
+  size_t settled = system->particles.size();
+  bool modifiers = !system->deflectors.empty() || !system->changers.empty() || !system->destroyers.empty();
+  AgeMoveAppear(index, *system, settled, !modifiers);
+  if (!modifiers) {
+    PartSystem_Streams(index);
+    return;
+  }
+  Move(*system, settled);
+  if (!system->deflectors.empty()) PartSystem_Deflect(*system, settled);
+  if (!system->changers.empty()) PartSystem_Change(*system, settled);
+  if (!system->destroyers.empty()) {
+    PartSystem_Destroyers(*system, settled);
+    RemoveDead(system->particles, settled);
+  }
+  Appearance(*system, settled);
+  PartSystem_Streams(index);
+}
+
+void PartSystem_UpdateAll() {
+  for (size_t i = 0; i < g_Systems.size(); ++i)
+    if (g_Systems[i]->inUse && g_Systems[i]->automaticUpdate) PartSystem_Update(int32_t(i));
+}
+
+void PartSystem_FreeAll() {
+  g_Systems.clear();
+  g_Systems.shrink_to_fit();
+}
+
+void Part_ClearAll() {
+  PartType_FreeAll();
+  PartSystem_FreeAll();
+}
