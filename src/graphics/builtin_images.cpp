@@ -53,7 +53,7 @@ float ShapeAlpha(int s, float dx, float dy) {
     case 2:  // square
       return 1.0f;
     case 3:  // line: a thin bar across
-      return Edge(std::fabs(dy), 1.5f, 1.5f) * Edge(std::fabs(dx), 30.0f, 2.0f);
+      return Edge(std::fabs(dy), 3.0f, 1.5f) * Edge(std::fabs(dx), 30.0f, 2.0f);
     case 4: {  // star: five points
       const float r = 12.0f + 18.0f * std::pow(std::fabs(std::cos(2.5f * (a + kPi / 2))), 3.0f);
       return Edge(d, r, 1.5f);
