@@ -32,8 +32,8 @@ void BM_ParticleVertices(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
     written += kParticles;
   }
-  state.counters["ns_per_particle"] =
-      benchmark::Counter(double(written), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_particle"] = benchmark::Counter(double(written),
+                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   Part_Reset();
 }
 BENCHMARK(BM_ParticleVertices)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

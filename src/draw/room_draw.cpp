@@ -49,8 +49,8 @@ void DrawLayers(const CGameRoom& room, bool foreground, float left, float top, f
     if (!layer.visible || layer.foreground != foreground) continue;
     CBackgroundImage* b = Background_Get(layer.index);
     if (!b) continue;
-    b->DrawTiled(float(layer.x), float(layer.y), float(layer.xscale), float(layer.yscale), layer.tile_h, layer.tile_v,
-                 left, top, width, height, layer.blend, float(layer.alpha));
+    b->DrawTiled(float(layer.x), float(layer.y), float(layer.xscale), float(layer.yscale), layer.tile_h,
+                 layer.tile_v, left, top, width, height, layer.blend, float(layer.alpha));
   }
 }
 
@@ -250,6 +250,5 @@ void Graphics_DrawScreen() {
   Graphics_SetViewProjection(0, 0, sw, sh, 0);
   Graphics_SetViewRect(0, 0, sw, sh);
 }
-
 
 void RoomDraw_SetParticleHooks(const RoomParticleHooks& hooks) { g_particleHooks = hooks; }

@@ -93,8 +93,7 @@ float ShapeAlpha(int s, float dx, float dy) {
       }
       return arm * Edge(d, 28.0f, 2.0f);
     }
-    default:
-      return 0.0f;
+    default: return 0.0f;
   }
 }
 

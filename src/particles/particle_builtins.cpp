@@ -36,10 +36,12 @@ TW_BUILTIN(F_TypeExists) { Return(result, PartType_Exists(Id(argc, args, 0)) ? 1
 TW_BUILTIN(F_TypeClear) { PartType_Clear(Id(argc, args, 0)); }
 TW_BUILTIN(F_TypeShape) { PartType_Shape(Id(argc, args, 0), Id(argc, args, 1)); }
 TW_BUILTIN(F_TypeSprite) {
-  PartType_Sprite(Id(argc, args, 0), Id(argc, args, 1), Flag(argc, args, 2), Flag(argc, args, 3), Flag(argc, args, 4));
+  PartType_Sprite(Id(argc, args, 0), Id(argc, args, 1), Flag(argc, args, 2), Flag(argc, args, 3),
+                  Flag(argc, args, 4));
 }
 TW_BUILTIN(F_TypeSize) {
-  PartType_Size(Id(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3), Real(argc, args, 4));
+  PartType_Size(Id(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3),
+                Real(argc, args, 4));
 }
 TW_BUILTIN(F_TypeScale) { PartType_Scale(Id(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2)); }
 TW_BUILTIN(F_TypeLife) { PartType_Life(Id(argc, args, 0), Id(argc, args, 1), Id(argc, args, 2)); }
@@ -184,10 +186,11 @@ struct Row {
 };
 
 // The first five rows of a component kind, in their fixed order.
-#define TW_COMPONENT_ROWS(prefix, kind)                                                     \
-  {prefix "_create", F_ModCreate<kind>, 1}, {prefix "_destroy", F_ModDestroy<kind>, 2},     \
-      {prefix "_destroy_all", F_ModDestroyAll<kind>, 1}, {prefix "_exists", F_ModExists<kind>, 2}, \
-      {prefix "_clear", F_ModClear<kind>, 2}
+#define TW_COMPONENT_ROWS(prefix, kind)                                                              \
+  {prefix "_create", F_ModCreate<kind>, 1}, {prefix "_destroy", F_ModDestroy<kind>, 2},              \
+      {prefix "_destroy_all", F_ModDestroyAll<kind>, 1}, {prefix "_exists", F_ModExists<kind>, 2}, { \
+    prefix "_clear", F_ModClear<kind>, 2                                                             \
+  }
 
 constexpr Row kRows[] = {
     {"part_type_create", F_TypeCreate, 0},

@@ -200,8 +200,8 @@ int32_t EnsureSystem(int32_t index, float depth) {
 void Effect_CreateTypes() {
   g_TypesMade = true;
   int32_t* order[] = {
-      &g_Types.explosionBurst[0], &g_Types.explosionCore[0], &g_Types.explosionBurst[1], &g_Types.explosionCore[1],
-      &g_Types.explosionBurst[2], &g_Types.explosionCore[2],
+      &g_Types.explosionBurst[0], &g_Types.explosionCore[0],  &g_Types.explosionBurst[1],
+      &g_Types.explosionCore[1],  &g_Types.explosionBurst[2], &g_Types.explosionCore[2],
   };
   for (int32_t* t : order) *t = PartType_Create();
   for (int32_t* group : {g_Types.ring, g_Types.ellipse, g_Types.firework, g_Types.smoke, g_Types.smokeUp,

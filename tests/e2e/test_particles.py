@@ -101,6 +101,37 @@ class Particles(RunnerTest):
         self.assertIn(g, (127, 128))
         self.assertEqual(b, 0)
 
+    def centre(self, create):
+        """The pixel at (16, 16) with a red instance at depth 10 on (8..16)
+        under a system at depth 10 that `create` fills: the colours of
+        `square(c)` particles, each a 16x16 square centred on (16, 16)."""
+        objects = ('OBJECT "r" sprite=0 depth=10\nEND\n'
+                   f'OBJECT "ctl" sprite=-1 depth=0\n  EVENT ev_create 0 text="{quoted(create)}"\nEND\n')
+        rows = self.frames(objects, "  INSTANCE x=8 y=8 object=0\n  INSTANCE x=0 y=0 object=1\n")[2]
+        return rows[12][12]
+
+    def test_ties_draw_order_and_a_bad_shape(self):
+        made = ("global.s = part_system_create(); part_system_depth(global.s, 10); "
+                "var g, b, bad; g = part_type_create(); b = part_type_create(); bad = part_type_create(); "
+                "part_type_shape(g, pt_shape_square); part_type_shape(b, pt_shape_square); "
+                "part_type_size(g, 0.25, 0.25, 0, 0); part_type_size(b, 0.25, 0.25, 0, 0); "
+                "part_type_color1(g, c_lime); part_type_color1(b, c_blue); part_type_shape(bad, 14); ")
+        cases = [
+            ("part_particles_create(global.s, 16, 16, g, 1);", GREEN, "after the instance of the same depth"),
+            ("part_particles_create(global.s, 16, 16, g, 1); part_particles_create(global.s, 16, 16, b, 1);",
+             BLUE, "old to new: the newest on top"),
+            ("part_system_draw_order(global.s, 0); part_particles_create(global.s, 16, 16, g, 1); "
+             "part_particles_create(global.s, 16, 16, b, 1);", GREEN, "new to old: the oldest on top"),
+            ("part_particles_create(global.s, 16, 16, g, 1); part_particles_create(global.s, 16, 16, bad, 1); "
+             "part_particles_create(global.s, 16, 16, b, 1);", GREEN, "a bad shape ends the system's drawing"),
+            ("part_type_color1(g, c_white); part_type_sprite(g, 1, 0, 0, 0); "
+             "part_particles_create(global.s, 12, 12, g, 1);", BLUE,
+             "a sprite particle: the blue sprite from (12, 12), tinted white"),
+        ]
+        for create, want, why in cases:
+            with self.subTest(why):
+                self.assertEqual(self.centre(made + create), want, why)
+
     def effect_frames(self, call, capture):
         """A blue instance covering the 80x40 room at depth 0 and an effect
         made by `call` in its create event."""
@@ -119,7 +150,8 @@ class Particles(RunnerTest):
         for kind, early in seen_at.items():
             for where in ("above", "below"):
                 with self.subTest(kind=kind, where=where):
-                    shots = self.effect_frames(f"random_set_seed(7); effect_create_{where}({kind}, 40, 20, 2, c_lime);", (early, gone))
+                    call = f"random_set_seed(7); effect_create_{where}({kind}, 40, 20, 2, c_lime);"
+                    shots = self.effect_frames(call, (early, gone))
                     covered = [p for row in shots[early] for p in row if p != BLUE]
                     if where == "above":
                         self.assertTrue(covered, "the effect is in front of the instance")

@@ -35,7 +35,7 @@ TEST_F(ParticleDraw, AShapeParticleWritesTwoTrianglesAroundItsWholePixel) {
   TexturedVertex v[6];
   // Size 0.5, x scale 2: 64 wide and 32 high around (10, 20).
   Part_WriteShapeVertices(v, 10.9f, 20.7f, 2.0f, 1.0f, 0.5f, 0.0f, 7.0f, 0x112233, 0.5f);
-  const float want[6][4] = {{-22, 4, 0, 0}, {42, 4, 1, 0}, {42, 36, 1, 1},
+  const float want[6][4] = {{-22, 4, 0, 0}, {42, 4, 1, 0},   {42, 36, 1, 1},
                             {42, 36, 1, 1}, {-22, 36, 0, 1}, {-22, 4, 0, 0}};
   for (int k = 0; k < 6; ++k) {
     EXPECT_FLOAT_EQ(v[k].x, want[k][0]) << k;

@@ -63,9 +63,9 @@ TEST_F(ParticleEffects, EachKindMakesItsParticlesInTheChosenSystem) {
   const struct {
     int32_t kind, size, count;
   } cases[] = {
-      {kEffectExplosion, 1, 21}, {kEffectRing, 0, 1},     {kEffectEllipse, 2, 1}, {kEffectFirework, 0, 75},
-      {kEffectFirework, 2, 250}, {kEffectSmoke, 0, 6},    {kEffectSmokeUp, 2, 16}, {kEffectStar, 1, 1},
-      {kEffectSpark, 1, 1},      {kEffectFlare, 1, 1},    {kEffectCloud, 1, 1},    {kEffectRain, 2, 9},
+      {kEffectExplosion, 1, 21}, {kEffectRing, 0, 1},   {kEffectEllipse, 2, 1},  {kEffectFirework, 0, 75},
+      {kEffectFirework, 2, 250}, {kEffectSmoke, 0, 6},  {kEffectSmokeUp, 2, 16}, {kEffectStar, 1, 1},
+      {kEffectSpark, 1, 1},      {kEffectFlare, 1, 1},  {kEffectCloud, 1, 1},    {kEffectRain, 2, 9},
       {kEffectSnow, 5, 3},       {kEffectSmoke, 5, 11},
   };
   for (auto [kind, size, count] : cases) {
