@@ -16,7 +16,8 @@ IMAGES = ("PAGE width=8 height=8 fill=0xFF0000FF\n"
           "ENTRY width=8 height=8 page=0\n"
           "ENTRY width=8 height=8 page=1\n"
           'SPRITE "red" width=8 height=8 right=7 bottom=7 frames=0\n'
-          'SPRITE "blue" width=8 height=8 right=7 bottom=7 frames=1\n')
+          'SPRITE "blue" width=8 height=8 right=7 bottom=7 frames=1\n'
+          'BGND "bg_red" entry=0\n')
 
 # A system at depth 0 with one green 16x16 square particle centred on (16, 16).
 SQUARE = ("global.s = part_system_create(); part_system_depth(global.s, 0); "
@@ -131,6 +132,15 @@ class Particles(RunnerTest):
         for create, want, why in cases:
             with self.subTest(why):
                 self.assertEqual(self.centre(made + create), want, why)
+
+    def test_a_system_at_a_tiles_depth_draws_before_the_tile(self):
+        objects = f'OBJECT "ctl" sprite=-1 depth=0\n  EVENT ev_create 0 text="{quoted(SQUARE)}"\nEND\n'
+        for depth, want in ((0, RED), (5, GREEN), (-5, RED)):
+            with self.subTest(tile_depth=depth):
+                tile = f"  TILE x=12 y=12 background=0 left=0 top=0 width=8 height=8 depth={depth}\n"
+                rows = self.frames(objects, "  INSTANCE x=0 y=0 object=0\n" + tile)[2]
+                self.assertEqual(rows[18][18], want)
+                self.assertEqual(rows[22][22], GREEN)
 
     def effect_frames(self, call, capture):
         """A blue instance covering the 80x40 room at depth 0 and an effect
