@@ -2,6 +2,11 @@
 // vertices a shape particle writes.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "graphics/textures.h"
 #include "particles/particles.h"
 #include "unit/particles/particle_fixture.h"
 
@@ -67,6 +72,40 @@ TEST_F(ParticleDraw, AlphaIsClampedAndAnAngleTurnsTheSquareCounterClockwise) {
   Part_WriteShapeVertices(v, 100, 100, 1, 1, 1, 0.009f, 0, 0, 1);
   EXPECT_FLOAT_EQ(v[0].x, 68);
   EXPECT_FLOAT_EQ(v[0].y, 68);
+}
+
+// The alpha bytes of built-in image n, a 64 x 64 "RAW " block.
+std::vector<uint8_t> ShapeAlphas(int n) {
+  const std::vector<uint8_t>& table = Texture_BuiltinTable();
+  uint32_t size, offset, header[3];
+  std::memcpy(&size, table.data() + 4 + size_t(n) * 8, 4);
+  std::memcpy(&offset, table.data() + 8 + size_t(n) * 8, 4);
+  EXPECT_EQ(size, 16u + 64 * 64 * 4) << n;
+  EXPECT_EQ(std::memcmp(table.data() + offset, "RAW ", 4), 0) << n;
+  std::memcpy(header, table.data() + offset + 4, sizeof header);
+  EXPECT_EQ(header[0], 64u);
+  EXPECT_EQ(header[1], 64u);
+  std::vector<uint8_t> alphas;
+  for (size_t i = 0; i < 64 * 64; ++i) alphas.push_back(table[offset + 16 + i * 4 + 3]);
+  return alphas;
+}
+
+TEST_F(ParticleDraw, TheFourteenShapesAreBuiltInImagesOneToFourteen) {
+  std::set<std::vector<uint8_t>> distinct;
+  for (int s = 0; s < kPtShapeCount; ++s) {
+    const std::vector<uint8_t> a = ShapeAlphas(1 + s);
+    if (a.size() != 64 * 64) continue;
+    distinct.insert(a);
+    size_t shown = 0;
+    for (uint8_t v : a) shown += v > 0;
+    EXPECT_GT(shown, 0u) << "shape " << s << " shows something";
+    if (s != kPtShapeSquare) {
+      EXPECT_EQ(a[0], 0) << "shape " << s << " leaves its corner clear";
+    }
+  }
+  EXPECT_EQ(distinct.size(), size_t(kPtShapeCount));
+  const std::vector<uint8_t> disk = ShapeAlphas(1 + kPtShapeDisk);
+  EXPECT_EQ(disk[32 * 64 + 32], 255);
 }
 
 }  // namespace
