@@ -49,25 +49,39 @@ void DrawLayers(const CGameRoom& room, bool foreground, float left, float top, f
     if (!layer.visible || layer.foreground != foreground) continue;
     CBackgroundImage* b = Background_Get(layer.index);
     if (!b) continue;
-    b->DrawTiled(float(layer.x), float(layer.y), float(layer.xscale), float(layer.yscale), layer.tile_h, layer.tile_v,
-                 left, top, width, height, layer.blend, float(layer.alpha));
+    b->DrawTiled(float(layer.x), float(layer.y), float(layer.xscale), float(layer.yscale), layer.tile_h,
+                 layer.tile_v, left, top, width, height, layer.blend, float(layer.alpha));
   }
 }
 
-// Instances (from the greatest depth: the list holds ascending depths) and
-// tiles (sorted by descending depth) merged by depth; a tile goes first only
+RoomParticleHooks g_particleHooks;
+
+// At or below this a particle level means no system is left.
+constexpr float kNoParticleLevel = -1.0e8f;
+
+// Instances (from the greatest depth: the list holds ascending depths),
+// tiles (sorted by descending depth) and particle-system depths merged by
+// depth. A system goes first only when it lies deeper than the next
+// instance and at least as deep as the next tile; a tile goes first only
 // when it lies deeper than the next instance.
 void DrawDepthPass(const CGameRoom& room) {
   CObjInstance* i = room.active.Last();
   const RoomTileArray& tiles = room.Tiles();
   int32_t t = 0;
   const bool threeD = Graphics_Is3DMode();
+  const bool particles = g_particleHooks.maxDepth && g_particleHooks.nextDepthBelow && g_particleHooks.drawAtDepth;
+  float level = particles ? g_particleHooks.maxDepth() : -1.0e9f;
   for (;;) {
     while (i && !Drawable(i)) i = i->Prev();
     while (t < tiles.Count() && !tiles[t].visible) ++t;
     bool tileLeft = t < tiles.Count();
-    if (!i && !tileLeft) break;
-    if (i && (!tileLeft || !(tiles[t].depth > double(i->depth)))) {
+    bool levelLeft = level > kNoParticleLevel;
+    if (!i && !tileLeft && !levelLeft) break;
+    if (levelLeft && (!i || level > i->depth) && (!tileLeft || double(level) >= tiles[t].depth)) {
+      Graphics_SetDepth(std::min(level, 11000.0f));
+      g_particleHooks.drawAtDepth(level);
+      level = g_particleHooks.nextDepthBelow(level);
+    } else if (i && (!tileLeft || !(tiles[t].depth > double(i->depth)))) {
       if (threeD) Graphics_SetDepth(std::min(i->depth, 11000.0f));
       CObjInstance* next = i->Prev();
       DrawInstance(i);
@@ -237,3 +251,4 @@ void Graphics_DrawScreen() {
   Graphics_SetViewRect(0, 0, sw, sh);
 }
 
+void RoomDraw_SetParticleHooks(const RoomParticleHooks& hooks) { g_particleHooks = hooks; }

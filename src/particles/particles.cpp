@@ -1,6 +1,14 @@
 #include "particles/particles.h"
 
-void Part_CreateTextures() {}
-void Part_Shutdown() { Part_ClearAll(); }
-void InitParticleFunctions() {}
-void Effect_Clear() {}
+#include "particles/particle_draw.h"
+#include "particles/particle_effects.h"
+
+void Part_Reset() {
+  Part_ClearAll();
+  Effect_Forget();
+}
+
+void Part_Shutdown() {
+  Part_Reset();
+  Part_FreeTextures();
+}

@@ -2,12 +2,17 @@
 #pragma once
 #include <cstdint>
 
+#include "particles/particle_draw.h"
+#include "particles/particle_effects.h"
 #include "particles/particle_systems.h"
 #include "particles/particle_types.h"
 
-void Part_CreateTextures();
-// Final teardown: every system and type, then the shape textures.
+// The most particles one script call makes (or a type emits per particle):
+// far above any real effect, and a bounded 64 MB of particles.
+constexpr int32_t kPartMaxPerCall = 1000000;
+
+// Every system, type and effect system: the state of a fresh run.
+void Part_Reset();
+// Final teardown: the particle state, then the shape textures.
 void Part_Shutdown();
 void InitParticleFunctions();
-// Removes the particles of both effect systems (room entry).
-void Effect_Clear();

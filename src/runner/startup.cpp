@@ -268,7 +268,7 @@ bool Always() {
 bool Nothing() { return true; }
 
 bool ClearParticles() {
-  Part_ClearAll();
+  Part_Reset();
   return true;
 }
 

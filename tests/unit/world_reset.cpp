@@ -67,7 +67,7 @@ void Functions_Reset() {
 // event queues, containers, buffers, the open INI, the high-score table, the
 // particle types and systems.
 void ResetGameServices() {
-  Part_ClearAll();
+  Part_Reset();
   Http_Shutdown();
   AsyncRequests_DeleteAll();
   Platform_ResetEventQueues();
