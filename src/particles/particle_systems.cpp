@@ -1,6 +1,7 @@
 #include "particles/particle_systems.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <memory>
 
@@ -82,19 +83,25 @@ void Attract(const ParticleSystem& system, const Particle& p, float& vx, float& 
 // Every case is a select rather than a branch: the octant of a particle's
 // velocity is random, and mispredicted branches cost more than the
 // arithmetic they would skip.
+// c ? a : b without a branch, which compilers would otherwise emit for floats.
+inline float Select(bool c, float a, float b) {
+  uint32_t mask = 0u - uint32_t(c);
+  return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
+}
+
 float Atan2Degrees(float y, float x) {
   float ax = std::fabs(x), ay = std::fabs(y);
   bool steep = ay > ax;
   float t = std::min(ax, ay) / std::max(ax, ay);
   bool folded = t > 0.41421356f;
   float u = (t - 1.0f) / (t + 1.0f);
-  t = folded ? u : t;
-  float base = folded ? 0.78539816f : 0.0f;
+  t = Select(folded, u, t);
+  float base = Select(folded, 0.78539816f, 0.0f);
   float z = t * t;
   float r = (((8.05374449538e-2f * z - 1.38776856032e-1f) * z + 1.99777106478e-1f) * z - 3.33329491539e-1f) * z * t +
             t + base;
-  r = steep ? 1.5707963f - r : r;
-  r = x < 0.0f ? 3.1415927f - r : r;
+  r = Select(steep, 1.5707963f - r, r);
+  r = Select(x < 0.0f, 3.1415927f - r, r);
   return std::copysign(r, y) * kRadToDeg;
 }
 
@@ -193,10 +200,10 @@ void MoveChunk(const ParticleSystem& system, Particle* ps, size_t n, const Parti
     speed[k] = std::sqrt(x * x + y * y);
     float a = Atan2Degrees(y, x);
     float up = -a, down = 360.0f - a;
-    float along = a <= 0.0f ? up : down;
+    float along = Select(a <= 0.0f, up, down);
     // Straight up or down; a velocity of 0 keeps the direction.
-    float vertical = y > 0.0f ? 270.0f : y < 0.0f ? 90.0f : direction[k];
-    direction[k] = x != 0.0f ? along : vertical;
+    float vertical = Select(y > 0.0f, 270.0f, Select(y < 0.0f, 90.0f, direction[k]));
+    direction[k] = Select(x != 0.0f, along, vertical);
   }
   for (size_t k = 0; k < n; ++k) {
     Particle& p = ps[k];
