@@ -1,5 +1,7 @@
 #include "particles/particle_systems.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <memory>
 
@@ -78,22 +80,29 @@ void Attract(const ParticleSystem& system, const Particle& p, float& vx, float& 
 // atan2 in degrees, within a few float steps of the exact angle: the
 // library's arctangent costs as much as the rest of a particle's update.
 // Reduced to [0, tan 22.5°], where a short odd polynomial is float-exact.
+// Every case is a select rather than a branch: the octant of a particle's
+// velocity is random, and mispredicted branches cost more than the
+// arithmetic they would skip.
+// c ? a : b without a branch, which compilers would otherwise emit for floats.
+inline float Select(bool c, float a, float b) {
+  uint32_t mask = 0u - uint32_t(c);
+  return std::bit_cast<float>((std::bit_cast<uint32_t>(a) & mask) | (std::bit_cast<uint32_t>(b) & ~mask));
+}
+
 float Atan2Degrees(float y, float x) {
   float ax = std::fabs(x), ay = std::fabs(y);
   bool steep = ay > ax;
-  float t = steep ? ax / ay : ay / ax;
-  float base = 0.0f;
-  if (t > 0.41421356f) {
-    t = (t - 1.0f) / (t + 1.0f);
-    base = 0.78539816f;
-  }
+  float t = std::min(ax, ay) / std::max(ax, ay);
+  bool folded = t > 0.41421356f;
+  float u = (t - 1.0f) / (t + 1.0f);
+  t = Select(folded, u, t);
+  float base = Select(folded, 0.78539816f, 0.0f);
   float z = t * t;
   float r = (((8.05374449538e-2f * z - 1.38776856032e-1f) * z + 1.99777106478e-1f) * z - 3.33329491539e-1f) * z * t +
             t + base;
-  if (steep) r = 1.5707963f - r;
-  if (x < 0.0f) r = 3.1415927f - r;
-  if (std::signbit(y)) r = -r;
-  return r * kRadToDeg;
+  r = Select(steep, 1.5707963f - r, r);
+  r = Select(x < 0.0f, 3.1415927f - r, r);
+  return std::copysign(r, y) * kRadToDeg;
 }
 
 // (age + k × seed) mod period, for the wiggles.
@@ -102,12 +111,18 @@ float WigglePhase(const Particle& p, int64_t k, int64_t period) {
   return float(m < 0 ? m + period : m);
 }
 
-// What the update reads of a particle's type, with the gravity's pull worked
-// out once per run of particles of one type.
+// What the update reads of a particle's type, with what depends on the type
+// alone worked out once per run of particles of one type.
 struct TypeView {
   int32_t index = -1;
   const ParticleType* type = nullptr;
   float gravityX = 0, gravityY = 0;
+  bool emits = false, wiggles = false, agedColour = false;
+  // The colour and alpha depend on the age and the life alone: particles
+  // born together share them.
+  int32_t memoAge = -1, memoLife = -1;
+  uint32_t memoColour = 0;
+  float memoAlpha = 0;
 
   const ParticleType& For(int32_t typeIndex) {
     if (typeIndex != index || !type) {
@@ -116,43 +131,21 @@ struct TypeView {
       float g = type->gravityDirection * kDegToRad;
       gravityX = type->gravityAmount * std::cos(g);
       gravityY = -type->gravityAmount * std::sin(g);
+      emits = type->stepNumber != 0 || type->deathNumber != 0;
+      wiggles = type->directionWiggle != 0.0f || type->speedWiggle != 0.0f;
+      agedColour = type->colourMode == kPartColourTwo || type->colourMode == kPartColourThree;
+      memoAge = memoLife = -1;
     }
     return *type;
   }
 };
 
-void MoveOne(const ParticleSystem& system, Particle& p, const ParticleType& type, const TypeView& view) {
-  p.xPrevious = p.x;
-  p.yPrevious = p.y;
-  p.speed += type.speedIncrement;
-  if (p.speed < 0.0f) p.speed = 0.0f;
-  p.direction += type.directionIncrement;
-  p.orientation += type.orientationIncrement;
-  bool wiggles = type.directionWiggle != 0.0f || type.speedWiggle != 0.0f;
-  if (type.gravityAmount != 0.0f || !system.attractors.empty()) {
-    float rad = p.direction * kDegToRad;
-    float vx = p.speed * std::cos(rad) + view.gravityX, vy = -p.speed * std::sin(rad) + view.gravityY;
-    float dx = 0.0f, dy = 0.0f;
-    if (!system.attractors.empty()) Attract(system, p, vx, vy, dx, dy);
-    p.speed = std::sqrt(vx * vx + vy * vy);
-    if (vx != 0.0f) {
-      float a = Atan2Degrees(vy, vx);
-      p.direction = a <= 0.0f ? -a : 360.0f - a;
-    } else if (vy > 0.0f) {
-      p.direction = 270.0f;
-    } else if (vy < 0.0f) {
-      p.direction = 90.0f;
-    }
-    if (p.direction < 0.0f || p.direction >= 360.0f) p.direction -= 360.0f * std::floor(p.direction / 360.0f);
-    if (!wiggles) {
-      // The new speed and direction are the velocity itself.
-      p.x += vx + dx;
-      p.y += vy + dy;
-      return;
-    }
-    p.x += dx;
-    p.y += dy;
-  }
+// Particles moved and coloured together: enough to hide the latency of one
+// particle's arithmetic behind the others', few enough to stay in cache.
+constexpr size_t kChunk = 64;
+
+// The step without gravity or attractors, or after them for a wiggling type.
+void Drift(Particle& p, const ParticleType& type) {
   float direction = p.direction, speed = p.speed;
   if (type.directionWiggle != 0.0f)
     direction += type.directionWiggle * Part_Triangle(WigglePhase(p, 3, 24) / 6.0f);
@@ -164,17 +157,109 @@ void MoveOne(const ParticleSystem& system, Particle& p, const ParticleType& type
   }
 }
 
-void AppearOne(Particle& p, const ParticleType& type) {
-  p.size += type.sizeIncrement;
-  if (p.size < 0.0f) p.size = 0.0f;
-  if (type.colourMode == kPartColourTwo || type.colourMode == kPartColourThree || p.age <= 0 || p.life <= 0)
-    Part_ComputeColour(p);
-  if (p.life > 0) {
-    float t = 2.0f * float(p.age) / float(p.life);
-    p.alpha = t < 1.0f ? (1.0f - t) * type.alpha1 + t * type.alpha2 : (2.0f - t) * type.alpha2 + (t - 1.0f) * type.alpha3;
-  } else {
-    p.alpha = type.alpha2;
+void Accelerate(Particle& p, const ParticleType& type) {
+  p.xPrevious = p.x;
+  p.yPrevious = p.y;
+  p.speed += type.speedIncrement;
+  if (p.speed < 0.0f) p.speed = 0.0f;
+  p.direction += type.directionIncrement;
+  p.orientation += type.orientationIncrement;
+}
+
+// Moves the live particles among ps[0, n), all of one type. With gravity or
+// attractors the velocity becomes the new speed and direction; that part
+// runs over the whole chunk at once, free of branches, so it vectorises.
+void MoveChunk(const ParticleSystem& system, Particle* ps, size_t n, const ParticleType& type,
+               const TypeView& view) {
+  bool attract = !system.attractors.empty();
+  if (type.gravityAmount == 0.0f && !attract) {
+    for (size_t k = 0; k < n; ++k) {
+      if (!ps[k].alive) continue;
+      Accelerate(ps[k], type);
+      Drift(ps[k], type);
+    }
+    return;
   }
+  float vx[kChunk], vy[kChunk], dx[kChunk], dy[kChunk], speed[kChunk], direction[kChunk];
+  for (size_t k = 0; k < n; ++k) {
+    Particle& p = ps[k];
+    dx[k] = dy[k] = 0.0f;
+    if (!p.alive) {
+      vx[k] = vy[k] = direction[k] = 0.0f;
+      continue;
+    }
+    Accelerate(p, type);
+    float rad = p.direction * kDegToRad;
+    vx[k] = p.speed * std::cos(rad) + view.gravityX;
+    vy[k] = -p.speed * std::sin(rad) + view.gravityY;
+    if (attract) Attract(system, p, vx[k], vy[k], dx[k], dy[k]);
+    direction[k] = p.direction;
+  }
+  for (size_t k = 0; k < n; ++k) {
+    float x = vx[k], y = vy[k];
+    speed[k] = std::sqrt(x * x + y * y);
+    float a = Atan2Degrees(y, x);
+    float up = -a, down = 360.0f - a;
+    float along = Select(a <= 0.0f, up, down);
+    // Straight up or down; a velocity of 0 keeps the direction.
+    float vertical = Select(y > 0.0f, 270.0f, Select(y < 0.0f, 90.0f, direction[k]));
+    direction[k] = Select(x != 0.0f, along, vertical);
+  }
+  for (size_t k = 0; k < n; ++k) {
+    Particle& p = ps[k];
+    if (!p.alive) continue;
+    p.speed = speed[k];
+    float d = direction[k];
+    if (d < 0.0f || d >= 360.0f) d -= 360.0f * std::floor(d / 360.0f);
+    p.direction = d;
+    if (!view.wiggles) {
+      // The new speed and direction are the velocity itself.
+      p.x += vx[k] + dx[k];
+      p.y += vy[k] + dy[k];
+    } else {
+      p.x += dx[k];
+      p.y += dy[k];
+      Drift(p, type);
+    }
+  }
+}
+
+float AlphaAt(const ParticleType& type, int32_t age, int32_t life) {
+  if (life <= 0) return type.alpha2;
+  float t = 2.0f * float(age) / float(life);
+  return t < 1.0f ? (1.0f - t) * type.alpha1 + t * type.alpha2 : (2.0f - t) * type.alpha2 + (t - 1.0f) * type.alpha3;
+}
+
+void AppearChunk(Particle* ps, size_t n, const ParticleType& type, TypeView& view) {
+  for (size_t k = 0; k < n; ++k) {
+    Particle& p = ps[k];
+    if (!p.alive) continue;
+    p.size += type.sizeIncrement;
+    if (p.size < 0.0f) p.size = 0.0f;
+    if (p.age <= 0 || p.life <= 0) {
+      // A birth colour: drawn afresh, never shared.
+      Part_ComputeColour(p);
+      p.alpha = AlphaAt(type, p.age, p.life);
+      continue;
+    }
+    if (p.age != view.memoAge || p.life != view.memoLife) {
+      if (view.agedColour) Part_ComputeColour(p);
+      view.memoColour = p.colour;
+      view.memoAlpha = AlphaAt(type, p.age, p.life);
+      view.memoAge = p.age, view.memoLife = p.life;
+    }
+    if (view.agedColour) p.colour = view.memoColour;
+    p.alpha = view.memoAlpha;
+  }
+}
+
+// The length of the run of particles of one type starting at first, at most
+// a chunk.
+size_t ChunkAt(const std::vector<Particle>& particles, size_t first, size_t end) {
+  size_t n = 1;
+  int32_t type = particles[first].type;
+  while (n < kChunk && first + n < end && particles[first + n].type == type) ++n;
+  return n;
 }
 
 // The particles appended by the ageing (step and death emissions) are
@@ -186,32 +271,45 @@ void AppearOne(Particle& p, const ParticleType& type) {
 // motion and the appearance, so one pass does all three stages.
 void AgeMoveAppear(int32_t index, ParticleSystem& system, size_t& settled, bool fused) {
   TypeView view;
-  for (size_t i = 0; i < settled; ++i) {
-    int32_t typeIndex = system.particles[i].type;
-    const ParticleType& type = view.For(typeIndex);
-    AgeAndEmitOne(index, system.particles[i], type);
-    if (!fused) continue;
-    Particle& p = system.particles[i];
-    if (!p.alive) continue;
-    MoveOne(system, p, type, view);
-    AppearOne(p, type);
+  for (size_t i = 0; i < settled;) {
+    const ParticleType& type = view.For(system.particles[i].type);
+    // An emission may move the particle list: one particle at a time.
+    size_t n = 1;
+    if (view.emits) {
+      AgeAndEmitOne(index, system.particles[i], type);
+    } else {
+      n = ChunkAt(system.particles, i, settled);
+      for (size_t k = i; k < i + n; ++k) {
+        Particle& p = system.particles[k];
+        if (++p.age >= p.life) p.alive = false;
+      }
+    }
+    if (fused) {
+      MoveChunk(system, &system.particles[i], n, type, view);
+      AppearChunk(&system.particles[i], n, type, view);
+    }
+    i += n;
   }
   RemoveDead(system.particles, settled);
 }
 
 void Move(ParticleSystem& system, size_t count) {
   TypeView view;
-  for (size_t i = 0; i < count; ++i) {
-    Particle& p = system.particles[i];
-    MoveOne(system, p, view.For(p.type), view);
+  for (size_t i = 0; i < count;) {
+    const ParticleType& type = view.For(system.particles[i].type);
+    size_t n = ChunkAt(system.particles, i, count);
+    MoveChunk(system, &system.particles[i], n, type, view);
+    i += n;
   }
 }
 
 void Appearance(ParticleSystem& system, size_t count) {
   TypeView view;
-  for (size_t i = 0; i < count; ++i) {
-    Particle& p = system.particles[i];
-    AppearOne(p, view.For(p.type));
+  for (size_t i = 0; i < count;) {
+    const ParticleType& type = view.For(system.particles[i].type);
+    size_t n = ChunkAt(system.particles, i, count);
+    AppearChunk(&system.particles[i], n, type, view);
+    i += n;
   }
 }
 

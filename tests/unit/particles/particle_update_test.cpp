@@ -365,3 +365,47 @@ TEST_F(ParticleTest, FixedSeedRepeatsTheParticles) {
 }
 
 }  // namespace
+
+namespace {
+
+// Many particles of interleaved types, some dying part-way through a run
+// of one type, move exactly as each would alone in its own system.
+TEST_F(ParticleTest, CrowdedSystemMovesEachParticleAsItWouldAlone) {
+  int32_t heavy = PartType_Create(), light = PartType_Create();
+  PartType_Life(heavy, 3, 12);
+  PartType_Speed(heavy, 0, 4, -0.05f, 0);
+  PartType_Direction(heavy, 0, 360, 2, 0);
+  PartType_Gravity(heavy, 0.3f, 250);
+  PartType_Color3(heavy, 0x0000FF, 0x00FF00, 0xFF0000);
+  PartType_Life(light, 200, 200);
+  PartType_Speed(light, 1, 2, 0, 0.5f);
+  PartType_Direction(light, 0, 360, 0, 3);
+  PartType_Gravity(light, 0.1f, 0);
+  int32_t crowd = PartSystem_Create();
+  for (int i = 0; i < 300; ++i) PartParticles_Create(crowd, float(i), float(i % 7), i % 5 == 4 ? light : heavy, 1);
+  std::vector<Particle> born = PartSystem_Get(crowd)->particles;
+  Update(crowd, 8);
+  std::vector<Particle> expected;
+  for (const Particle& b : born) {
+    int32_t alone = PartSystem_Create();
+    PartSystem_Get(alone)->particles.push_back(b);
+    Update(alone, 8);
+    for (const Particle& p : PartSystem_Get(alone)->particles) expected.push_back(p);
+    PartSystem_Destroy(alone);
+  }
+  const std::vector<Particle>& got = PartSystem_Get(crowd)->particles;
+  ASSERT_EQ(got.size(), expected.size());
+  ASSERT_LT(got.size(), born.size()) << "some heavy particles die on the way";
+  for (size_t i = 0; i < got.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(got[i].seed, expected[i].seed);
+    EXPECT_EQ(got[i].x, expected[i].x);
+    EXPECT_EQ(got[i].y, expected[i].y);
+    EXPECT_EQ(got[i].speed, expected[i].speed);
+    EXPECT_EQ(got[i].direction, expected[i].direction);
+    EXPECT_EQ(got[i].colour, expected[i].colour);
+    EXPECT_EQ(got[i].alpha, expected[i].alpha);
+  }
+}
+
+}  // namespace
