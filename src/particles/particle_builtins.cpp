@@ -1,13 +1,11 @@
 // The particle built-ins of the "Particle.." group: each converts its
 // arguments and calls the particle operation. Ids are looked up by the
 // operations, so a missing or destroyed one does nothing (or answers 0 / -1).
-#include <string>
 
 #include "particles/particle_draw.h"
 #include "particles/particle_effects.h"
 #include "particles/particles.h"
 #include "script/builtin_args.h"
-#include "script/console.h"
 #include "script/function_registry.h"
 
 namespace {
@@ -16,18 +14,6 @@ int32_t Id(int argc, const ScriptValue* args, int i) { return RoundedArg(argc, a
 float Real(int argc, const ScriptValue* args, int i) { return FloatArg(argc, args, i); }
 bool Flag(int argc, const ScriptValue* args, int i) { return HalfFlagArg(argc, args, i); }
 uint32_t Colour(int argc, const ScriptValue* args, int i) { return ColourArg(argc, args, i); }
-
-// A count a script asks for; past the cap it is cut with a line on the debug
-// console, so a slip such as a huge number never tries to allocate billions
-// of particles (at 64 bytes each the cap is 64 MB).
-int32_t Number(const char* name, int argc, const ScriptValue* args, int i) {
-  const int32_t n = RoundedArg(argc, args, i);
-  if (n <= kPartMaxPerCall) return n;
-  Log((std::string(name) + " :: " + std::to_string(n) + " particles asked for; limited to " +
-       std::to_string(kPartMaxPerCall) + "\n")
-          .c_str());
-  return kPartMaxPerCall;
-}
 
 // ---- Types ----
 TW_BUILTIN(F_TypeCreate) { Return(result, PartType_Create()); }
@@ -46,10 +32,10 @@ TW_BUILTIN(F_TypeSize) {
 TW_BUILTIN(F_TypeScale) { PartType_Scale(Id(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2)); }
 TW_BUILTIN(F_TypeLife) { PartType_Life(Id(argc, args, 0), Id(argc, args, 1), Id(argc, args, 2)); }
 TW_BUILTIN(F_TypeStep) {
-  PartType_Step(Id(argc, args, 0), Number("part_type_step", argc, args, 1), Id(argc, args, 2));
+  PartType_Step(Id(argc, args, 0), Id(argc, args, 1), Id(argc, args, 2));
 }
 TW_BUILTIN(F_TypeDeath) {
-  PartType_Death(Id(argc, args, 0), Number("part_type_death", argc, args, 1), Id(argc, args, 2));
+  PartType_Death(Id(argc, args, 0), Id(argc, args, 1), Id(argc, args, 2));
 }
 TW_BUILTIN(F_TypeSpeed) {
   PartType_Speed(Id(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3),
@@ -99,11 +85,11 @@ TW_BUILTIN(F_SystemUpdate) { PartSystem_Update(Id(argc, args, 0)); }
 TW_BUILTIN(F_SystemDrawIt) { PartSystem_Draw(Id(argc, args, 0)); }
 TW_BUILTIN(F_ParticlesCreate) {
   PartParticles_Create(Id(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2), Id(argc, args, 3),
-                       Number("part_particles_create", argc, args, 4));
+                       Id(argc, args, 4));
 }
 TW_BUILTIN(F_ParticlesCreateColor) {
   PartParticles_CreateColor(Id(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2), Id(argc, args, 3),
-                            Colour(argc, args, 4), Number("part_particles_create_color", argc, args, 5));
+                            Colour(argc, args, 4), Id(argc, args, 5));
 }
 TW_BUILTIN(F_ParticlesClear) { PartParticles_Clear(Id(argc, args, 0)); }
 TW_BUILTIN(F_ParticlesCount) { Return(result, PartParticles_Count(Id(argc, args, 0))); }
@@ -136,11 +122,11 @@ TW_BUILTIN(F_EmitterRegion) {
 }
 TW_BUILTIN(F_EmitterBurst) {
   PartEmitter_Burst(Id(argc, args, 0), Id(argc, args, 1), Id(argc, args, 2),
-                    Number("part_emitter_burst", argc, args, 3));
+                    Id(argc, args, 3));
 }
 TW_BUILTIN(F_EmitterStream) {
   PartEmitter_Stream(Id(argc, args, 0), Id(argc, args, 1), Id(argc, args, 2),
-                     Number("part_emitter_stream", argc, args, 3));
+                     Id(argc, args, 3));
 }
 TW_BUILTIN(F_AttractorPosition) {
   PartAttractor_Position(Id(argc, args, 0), Id(argc, args, 1), Real(argc, args, 2), Real(argc, args, 3));

@@ -46,9 +46,9 @@ void EmitInRegion(int32_t system, const ParticleEmitter& e, int32_t type, int32_
   }
   if (number == 0) return;
   if (ParticleSystem* s = PartSystem_Get(system)) {
-    // Room for all at once, within reason: a runaway number grows as it goes.
+    // Room for all at once; every number that gets here is capped.
     size_t wanted = s->particles.size() + size_t(number);
-    if (number <= (1 << 20) && wanted > s->particles.capacity()) s->particles.reserve(wanted);
+    if (wanted > s->particles.capacity()) s->particles.reserve(wanted);
   }
   bool inverse = e.distribution == kPsDistrInvGaussian && e.shape != kPsShapeLine;
   for (int32_t made = 0; made < number;) {
@@ -138,11 +138,13 @@ void PartEmitter_Region(int32_t system, int32_t emitter, float xmin, float xmax,
 }
 
 void PartEmitter_Stream(int32_t system, int32_t emitter, int32_t type, int32_t number) {
+  number = Part_LimitCount("part_emitter_stream", number);
   if (ParticleEmitter* e = Component(&ParticleSystem::emitters, system, emitter))
     e->streamType = type, e->streamNumber = number;
 }
 
 void PartEmitter_Burst(int32_t system, int32_t emitter, int32_t type, int32_t number) {
+  number = Part_LimitCount("part_emitter_burst", number);
   if (ParticleEmitter* e = Component(&ParticleSystem::emitters, system, emitter)) {
     ParticleEmitter region = *e;
     EmitInRegion(system, region, type, number);

@@ -393,12 +393,14 @@ void PartSystem_AutomaticDraw(int32_t index, bool on) {
 }
 
 void PartParticles_Create(int32_t system, float x, float y, int32_t type, int32_t number) {
+  number = Part_LimitCount("part_particles_create", number);
   if (number <= 0 || !CanCreate(system, type)) return;
   std::vector<Particle>& particles = PartSystem_Get(system)->particles;
   for (int32_t i = 0; i < number; ++i) Part_Spawn(x, y, type, particles.emplace_back());
 }
 
 void PartParticles_CreateColor(int32_t system, float x, float y, int32_t type, uint32_t colour, int32_t number) {
+  number = Part_LimitCount("part_particles_create_color", number);
   if (number <= 0 || !CanCreate(system, type)) return;
   std::vector<Particle>& particles = PartSystem_Get(system)->particles;
   for (int32_t i = 0; i < number; ++i) {

@@ -1,10 +1,12 @@
 #include "particles/particle_types.h"
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "draw/colour.h"
 #include "particles/particle_systems.h"
+#include "script/console.h"
 #include "script/random.h"
 
 namespace {
@@ -121,11 +123,21 @@ void PartType_Life(int32_t index, int32_t min, int32_t max) {
   Set(index, [&](ParticleType& t) { t.lifeMin = min, t.lifeMax = max; });
 }
 
+int32_t Part_LimitCount(const char* name, int32_t number) {
+  if (number <= kPartMaxPerCall) return number;
+  Log((std::string(name) + " :: " + std::to_string(number) + " particles asked for; limited to " +
+       std::to_string(kPartMaxPerCall) + "\n")
+          .c_str());
+  return kPartMaxPerCall;
+}
+
 void PartType_Step(int32_t index, int32_t number, int32_t type) {
+  number = Part_LimitCount("part_type_step", number);
   Set(index, [&](ParticleType& t) { t.stepNumber = number, t.stepType = type; });
 }
 
 void PartType_Death(int32_t index, int32_t number, int32_t type) {
+  number = Part_LimitCount("part_type_death", number);
   Set(index, [&](ParticleType& t) { t.deathNumber = number, t.deathType = type; });
 }
 

@@ -3,6 +3,14 @@
 #pragma once
 #include <cstdint>
 
+// The most particles one call makes (or a type emits per particle): far
+// above any real effect, and a bounded 64 MB of particles.
+constexpr int32_t kPartMaxPerCall = 1000000;
+// `number` cut to the cap, with a line on the debug console naming the
+// built-in `name` when it is, so a slip such as a huge number never tries to
+// allocate billions of particles.
+int32_t Part_LimitCount(const char* name, int32_t number);
+
 struct Particle;
 
 // Built-in shapes (the pt_shape constants).

@@ -7,10 +7,6 @@
 #include "particles/particle_systems.h"
 #include "particles/particle_types.h"
 
-// The most particles one script call makes (or a type emits per particle):
-// far above any real effect, and a bounded 64 MB of particles.
-constexpr int32_t kPartMaxPerCall = 1000000;
-
 // Every system, type and effect system: the state of a fresh run.
 void Part_Reset();
 // Final teardown: the particle state, then the shape textures.
