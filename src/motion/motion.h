@@ -8,7 +8,6 @@
 #include "motion/grids.h"
 
 void InitGameFunctions();
-void InitActionFunctions();
 // The path family of the "Resource.." group, registered after the families
 // before it.
 void Path_RegisterResourceFunctions();

@@ -31,6 +31,7 @@
 #include "graphics/graphics_builtins.h"
 #include "input/input.h"
 #include "input/input_builtins.h"
+#include "actions/actions.h"
 #include "motion/motion.h"
 #include "core/paths.h"
 #include "net/debugger.h"

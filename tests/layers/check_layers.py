@@ -23,6 +23,7 @@ LAYERS = [
     ("src/draw", "draw"),
     ("src/motion", "motion"),
     ("src/particles", "particles"),
+    ("src/actions", "actions"),
     ("src/physics", "physics"),
     ("src/ext", "ext"),
     ("src/net", "net"),

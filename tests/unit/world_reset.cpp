@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "actions/actions.h"
 #include "audio/audio.h"
 #include "core/async_requests.h"
 #include "core/builtin_vars.h"
@@ -65,9 +66,10 @@ void Functions_Reset() {
 
 // What a game leaves behind in the services: requests (their workers first),
 // event queues, containers, buffers, the open INI, the high-score table, the
-// particle types and systems.
+// particle types and systems, the action library's state.
 void ResetGameServices() {
   Part_Reset();
+  Action_Reset();
   Http_Shutdown();
   AsyncRequests_DeleteAll();
   Platform_ResetEventQueues();

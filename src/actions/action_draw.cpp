@@ -1,0 +1,3 @@
+#include "actions/action_group.h"
+
+std::span<const NamedBuiltin> Action_DrawBuiltins() { return {}; }

@@ -1,3 +1,0 @@
-#include "motion/motion.h"
-
-void InitActionFunctions() {}
