@@ -11,20 +11,15 @@
 #include "core/rooms.h"
 #include "core/run_state.h"
 #include "motion/game_builtins.h"
+#include "motion/placement.h"
 #include "script/builtin_args.h"
 #include "script/targets.h"
-#include "script/random.h"
 
 namespace {
 
 
 float Real(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
 void ReturnFlag(ScriptValue* result, bool value) { Return(result, value ? 1.0 : 0.0); }
-
-bool HasShape(const CObjInstance* i) {
-  SpriteShape shape;
-  return Instance_LookUpSprite(i->mask_index >= 0 ? i->mask_index : i->sprite_index, &shape);
-}
 
 TW_BUILTIN(F_PlaceFree) {
   if (self) ReturnFlag(result, Instance_PlaceFree(self, Real(argc, args, 0), Real(argc, args, 1)));
@@ -42,15 +37,8 @@ TW_BUILTIN(F_PlaceMeeting) {
   ReturnFlag(result, Instance_PlaceMeeting(self, target, Real(argc, args, 0), Real(argc, args, 1)));
 }
 
-// Whether v lies within a thousandth of a multiple of snap (always for a
-// snap of 0 or less).
-bool Snapped(double v, double snap) {
-  if (!(snap > 0)) return true;
-  return std::fabs(v - std::nearbyint(v / snap) * snap) < 0.001;
-}
-
 TW_BUILTIN(F_PlaceSnapped) {
-  if (self) ReturnFlag(result, Snapped(self->x, Arg(argc, args, 0)) && Snapped(self->y, Arg(argc, args, 1)));
+  if (self) ReturnFlag(result, Instance_PlaceSnapped(self, Arg(argc, args, 0), Arg(argc, args, 1)));
 }
 
 TW_BUILTIN(F_MoveSnap) {
@@ -61,43 +49,8 @@ TW_BUILTIN(F_MoveTowardsPoint) {
   if (self) Instance_MoveTowardsPoint(self, Real(argc, args, 0), Real(argc, args, 1), Real(argc, args, 2));
 }
 
-// A whole number of at most the int32 range.
-int64_t Whole(double v) { return Real_RoundToInt32(v); }
-
-// low + a random integer below the span (below its size when the span is
-// negative; low itself when it is 0).
-int64_t Pick(int64_t low, int64_t high) {
-  const int64_t span = std::clamp<int64_t>(high - low, -INT32_MAX, INT32_MAX);
-  return low + Random_Int(int32_t(span));
-}
-
-// hsnap times the floor of v / hsnap.
-int64_t SnapDown(int64_t v, int32_t snap) {
-  if (snap <= 0) return v;
-  return int64_t(std::floor(double(v) / snap)) * snap;
-}
-
 TW_BUILTIN(F_MoveRandom) {
-  if (!self) return;
-  const CGameRoom* room = g_Run.room;
-  const int64_t w = room ? room->width : 0, h = room ? room->height : 0;
-  int64_t xlow = 0, xhigh = w, ylow = 0, yhigh = h;
-  if (HasShape(self)) {
-    self->EnsureBoundingBox();
-    xlow = Whole(double(self->x) - self->bbox_left);
-    xhigh = Whole(double(w) + self->x - self->bbox_right);
-    ylow = Whole(double(self->y) - self->bbox_top);
-    yhigh = Whole(double(h) + self->y - self->bbox_bottom);
-  }
-  const int32_t hsnap = RoundedArg(argc, args, 0), vsnap = RoundedArg(argc, args, 1);
-  for (int tries = 0; tries < 100; ++tries) {
-    const float nx = float(SnapDown(Pick(xlow, xhigh), hsnap));
-    const float ny = float(SnapDown(Pick(ylow, yhigh), vsnap));
-    if (Instance_PlaceFree(self, nx, ny)) {
-      self->SetPosition(nx, ny);
-      return;
-    }
-  }
+  if (self) Instance_MoveRandom(self, RoundedArg(argc, args, 0), RoundedArg(argc, args, 1), 100);
 }
 
 TW_BUILTIN(F_MoveContact) {
