@@ -291,7 +291,7 @@ TW_BUILTIN(action_if_aligned) {
 }
 
 TW_BUILTIN(action_if_variable) {
-  const ScriptValue none;
+  const ScriptValue none{};
   const ScriptValue& a = argc > 0 ? args[0] : none;
   const ScriptValue& b = argc > 1 ? args[1] : none;
   ReturnFlag(result, Action_Compare(a, b, RoundedArg(argc, args, 2)));

@@ -327,10 +327,11 @@ TEST_F(ActionInstance, IfVariableComparesLikeKindsOnly) {
   for (const auto& c : cases) {
     const Called out = Call(nullptr, "action_if_variable", {c.a, c.b, R(c.op)});
     EXPECT_EQ(out.real, c.answer ? 1 : 0) << "case " << n;
-    EXPECT_EQ(out.reported, c.reported) << "case " << n++;
+    EXPECT_EQ(out.reported, c.reported) << "case " << n;
     if (c.reported) {
       EXPECT_NE(out.report.find("Cannot compare arguments."), std::string::npos) << out.report;
     }
+    ++n;
   }
 }
 
