@@ -36,6 +36,13 @@ void Instance_Destroy(CObjInstance* instance) {
   instance->SetMarkedDead(true);
 }
 
+int32_t Instance_CreateAt(float x, float y, int32_t objectIndex) {
+  const CObjInstance* made = Instance_Create(objectIndex, x, y);
+  return made ? made->id : -1;
+}
+
+void Instance_DestroySelf(CObjInstance* instance) { Instance_Destroy(instance); }
+
 CObjInstance* Instance_Copy(CObjInstance* self, bool performEvent) {
   if (!self || !g_Run.room || !Object_Exists(self->object_index)) return nullptr;
   CObjInstance* copy = g_Run.room->CreateInstance(self->x, self->y, self->object_index);

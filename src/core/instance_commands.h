@@ -11,6 +11,10 @@ CObjInstance* Instance_Create(int32_t objectIndex, float x, float y);
 // Runs the destroy event once and marks the instance dead; it leaves the
 // lists at the end of the step.
 void Instance_Destroy(CObjInstance* instance);
+// The direct forms compiled code calls: the new instance's id (-1 when the
+// object does not exist), and the destroy of the given instance.
+int32_t Instance_CreateAt(float x, float y, int32_t objectIndex);
+void Instance_DestroySelf(CObjInstance* instance);
 // A new instance of self's object at self's place holding self's whole state
 // but its own new id; its create event runs when asked. Null without a room
 // or an object.

@@ -1,6 +1,7 @@
 #include "script/errors.h"
 
 #include <atomic>
+#include <cstdarg>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -192,6 +193,15 @@ void DumpVariablesInReach() {
   }
 }
 }  // namespace
+
+void Runtime_FatalError(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  Error_ReportRuntime(ErrorSeverity::kFatal, text);
+}
 
 void Error_ReportRuntime(ErrorSeverity severity, const char* message) {
   const char* prefix = severity >= ErrorSeverity::kAbort ? "FATAL " : "";

@@ -31,6 +31,9 @@ void Error_Report(ErrorSeverity severity, const char* message, void (*details)()
 // Error_Report with the running code's header: its event, object, line and
 // call stack; the variables in reach follow the error line.
 void Error_ReportRuntime(ErrorSeverity severity, const char* message);
+// A fatal run-time error of compiled code, formatted into 1,024 bytes; it
+// returns only while the debugger evaluates an expression.
+void Runtime_FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Where running code is, for the header of a report.
 struct ErrorPlace {
