@@ -11,41 +11,39 @@ namespace {
 
 void Report(const char* message) { Error_ReportRuntime(ErrorSeverity::kError, message); }
 
-// Looked for where the replace will read it: the save area, then the
-// game's own directory.
-bool FileFound(const std::string& name) {
-  return LoadSave_SaveFileExists(name) || LoadSave_BundleFileExists(name);
+// True when the resource exists and the file is where the replace will
+// read it (the save area, then the game's own directory); else the report.
+bool CanReplace(bool exists, const std::string& name) {
+  if (!exists) Report("Trying to replace non-existing resource.");
+  else if (!LoadSave_SaveFileExists(name) && !LoadSave_BundleFileExists(name)) Report("File does not exist.");
+  else return true;
+  return false;
 }
 
 // sprite, file, frames
 TW_BUILTIN(action_replace_sprite) {
   const int index = RoundedArg(argc, args, 0);
-  const CSprite* sprite = Sprite_Get(index);
-  if (!sprite) return Report("Trying to replace non-existing resource.");
+  const CSprite* s = Sprite_Get(index);
   const std::string name = TextArg(argc, args, 1);
-  if (!FileFound(name)) return Report("File does not exist.");
-  Sprite_Replace(index, name, RoundedArg(argc, args, 2), sprite->precise, sprite->transparent, sprite->smooth,
-                 sprite->preload, sprite->xOrigin, sprite->yOrigin);
+  if (!CanReplace(s, name)) return;
+  Sprite_Replace(index, name, RoundedArg(argc, args, 2), s->precise, s->transparent, s->smooth, s->preload,
+                 s->xOrigin, s->yOrigin);
 }
 
 // sound, file
 TW_BUILTIN(action_replace_sound) {
   const int index = RoundedArg(argc, args, 0);
-  const CSound* sound = Sound_Get(index);
-  if (!sound) return Report("Trying to replace non-existing resource.");
+  const CSound* s = Sound_Get(index);
   const std::string name = TextArg(argc, args, 1);
-  if (!FileFound(name)) return Report("File does not exist.");
-  Sound_Replace(index, name, sound->kind, sound->preload);
+  if (CanReplace(s, name)) Sound_Replace(index, name, s->kind, s->preload);
 }
 
 // background, file
 TW_BUILTIN(action_replace_background) {
   const int index = RoundedArg(argc, args, 0);
-  const CBackgroundImage* image = Background_Get(index);
-  if (!image) return Report("Trying to replace non-existing resource.");
+  const CBackgroundImage* b = Background_Get(index);
   const std::string name = TextArg(argc, args, 1);
-  if (!FileFound(name)) return Report("File does not exist.");
-  Background_Replace(index, name, image->GetTransparent(), image->GetSmooth(), image->GetPreload());
+  if (CanReplace(b, name)) Background_Replace(index, name, b->GetTransparent(), b->GetSmooth(), b->GetPreload());
 }
 
 const NamedBuiltin kResourceActions[] = {

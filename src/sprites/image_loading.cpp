@@ -111,48 +111,46 @@ bool DecodeAny(const HTTP_REQ_CONTEXT* r, Load load) {
   return false;
 }
 
-void DecodeFailed(const HTTP_REQ_CONTEXT* r) {
-  g_DebugConsole->Output("Failed to decode data in Sprite_Add %s\n", r->url.c_str());
+// The completion of a sprite or background request: the map always, and
+// the image loaded into the resource (`target` of the index) from a 200
+// reply with a body.
+template <typename Context, typename Target, typename Load>
+int CompleteImageRequest(const HTTP_REQ_CONTEXT* r, const std::unordered_map<int32_t, Context>& contexts,
+                         int32_t* mapId, Target target, Load load) {
+  const auto found = contexts.find(r->id);
+  if (found == contexts.end()) return 0;
+  const Context c = found->second;
+  *mapId = ResultMap(r, c.index);
+  // A resource deleted meanwhile is left alone; the map still goes out.
+  auto* resource = target(c.index);
+  if (!HasImage(r) || !resource) return kImageLoadedSubtype;
+  if (!DecodeAny(r, [&](const Decoded& d) { return load(*resource, c, d); }))
+    g_DebugConsole->Output("Failed to decode data in Sprite_Add %s\n", r->url.c_str());
+  return kImageLoadedSubtype;
 }
 
 int Sprite_AddCallback(HTTP_REQ_CONTEXT* r, IBuffer*, int32_t* mapId) {
-  const auto found = g_spriteRequests.find(r->id);
-  if (found == g_spriteRequests.end()) return 0;
-  const SpriteRequest c = found->second;
-  *mapId = ResultMap(r, c.index);
-  // A sprite deleted meanwhile is left alone; the map still goes out.
-  CSprite* sprite = Sprite_Get(c.index);
-  if (!HasImage(r) || !sprite) return kImageLoadedSubtype;
-  const bool transparent = c.flags & 2;
-  const bool loaded = DecodeAny(r, [&](const Decoded& d) {
-    return sprite->LoadFromPixels(d.pixels.get(), d.width, d.height, c.frames, c.flags & 1, transparent, c.flags & 4,
-                                  c.xOrigin, c.yOrigin, !transparent);
-  });
-  if (loaded) {
-    sprite->index = c.index;
-    sprite->name = Sprite_GetName(c.index);
-  } else {
-    DecodeFailed(r);
-  }
-  return kImageLoadedSubtype;
+  return CompleteImageRequest(r, g_spriteRequests, mapId, Sprite_Get,
+                              [](CSprite& s, const SpriteRequest& c, const Decoded& d) {
+                                const bool transparent = c.flags & 2;
+                                if (!s.LoadFromPixels(d.pixels.get(), d.width, d.height, c.frames, c.flags & 1,
+                                                      transparent, c.flags & 4, c.xOrigin, c.yOrigin, !transparent))
+                                  return false;
+                                s.index = c.index;
+                                s.name = Sprite_GetName(c.index);
+                                return true;
+                              });
 }
 
 void Sprite_AddCleanup(HTTP_REQ_CONTEXT* r) { g_spriteRequests.erase(r->id); }
 
 int Background_AddCallback(HTTP_REQ_CONTEXT* r, IBuffer*, int32_t* mapId) {
-  const auto found = g_backgroundRequests.find(r->id);
-  if (found == g_backgroundRequests.end()) return 0;
-  const BackgroundRequest c = found->second;
-  *mapId = ResultMap(r, c.index);
-  CBackgroundImage* image = Background_Get(c.index);
-  if (!HasImage(r) || !image) return kImageLoadedSubtype;
-  const bool transparent = c.flags & 1;
-  const bool loaded = DecodeAny(r, [&](const Decoded& d) {
-    return image->LoadFromPixels(d.pixels.get(), d.width, d.height, transparent, c.flags & 2, c.flags & 4,
-                                 !transparent);
-  });
-  if (!loaded) DecodeFailed(r);
-  return kImageLoadedSubtype;
+  return CompleteImageRequest(r, g_backgroundRequests, mapId, Background_Get,
+                              [](CBackgroundImage& b, const BackgroundRequest& c, const Decoded& d) {
+                                const bool transparent = c.flags & 1;
+                                return b.LoadFromPixels(d.pixels.get(), d.width, d.height, transparent, c.flags & 2,
+                                                        c.flags & 4, !transparent);
+                              });
 }
 
 void Background_AddCleanup(HTTP_REQ_CONTEXT* r) { g_backgroundRequests.erase(r->id); }
