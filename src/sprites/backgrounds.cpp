@@ -281,6 +281,22 @@ int Background_CreateNew() {
   return Background_Count() - 1;
 }
 
+int Background_Append(std::unique_ptr<CBackgroundImage> image) {
+  const int index = Background_CreateNew();
+  g_backgrounds[size_t(index)].image = std::move(image);
+  return index;
+}
+
+CBackgroundImage* Background_GetOrMake(int index) {
+  if (index < 0 || index >= Background_Count()) return nullptr;
+  Slot& s = g_backgrounds[size_t(index)];
+  if (!s.image) {
+    s.image = std::make_unique<CBackgroundImage>();
+    if (s.name.empty()) s.name = "__newbackground" + std::to_string(index);
+  }
+  return s.image.get();
+}
+
 bool Background_Delete(int index) {
   if (!Background_Exists(index)) return false;
   g_backgrounds[size_t(index)] = Slot{};

@@ -25,6 +25,14 @@ class CBackgroundImage {
   void Assign(const CBackgroundImage& source);
   // The image made from a bitmap (clamped to the largest texture side).
   void CreateFromBitmap(const TBitmap& image, bool transparent, bool smooth, bool preload, bool plainCopy);
+  // Loading from image files and bytes, plain copy as for sprites. A load
+  // that cannot read or decode its data leaves the image as it was.
+  bool LoadFromFile(const std::string& name, bool transparent, bool smooth, bool preload, bool plainCopy);
+  bool LoadPNG(const uint8_t* data, size_t size, bool transparent, bool smooth, bool preload, bool plainCopy);
+  bool LoadJPEG(const uint8_t* data, size_t size, bool transparent, bool smooth, bool preload, bool plainCopy);
+  bool LoadGIF(const uint8_t* data, size_t size, bool transparent, bool smooth, bool preload, bool plainCopy);
+  bool LoadFromPixels(const uint32_t* pixels, int width, int height, bool transparent, bool smooth, bool preload,
+                      bool plainCopy);
   void CreateColour(int width, int height, uint32_t colour, bool preload);
   // Kinds as CBitmap32::Gradient takes them.
   void CreateGradient(int width, int height, uint32_t colour1, uint32_t colour2, int kind, bool preload);
@@ -84,3 +92,11 @@ int Background_CreateNew();
 bool Background_Delete(int index);
 int Background_Duplicate(int index);
 bool Background_Assign(int destination, int source);
+// Appends a slot "__newbackground" + index holding `image`; the index.
+int Background_Append(std::unique_ptr<CBackgroundImage> image);
+// The image of slot `index`, made empty first when the slot holds none; null
+// for an index outside the table.
+CBackgroundImage* Background_GetOrMake(int index);
+// As Sprite_Add and Sprite_Replace (sprites.h), for backgrounds.
+int Background_Add(const std::string& name, bool transparent, bool smooth, bool preload);
+bool Background_Replace(int index, const std::string& name, bool transparent, bool smooth, bool preload);

@@ -389,6 +389,21 @@ int Sprite_Find(const std::string& name) {
 
 int Sprite_CreateNew() { return Append(std::make_unique<CSprite>()); }
 
+int Sprite_Append(std::unique_ptr<CSprite> sprite) { return Append(std::move(sprite)); }
+
+CSprite* Sprite_GetOrMake(int index) {
+  if (index < 0 || size_t(index) >= g_sprites.sprites.size()) return nullptr;
+  auto& slot = g_sprites.sprites[size_t(index)];
+  if (!slot) {
+    slot = std::make_unique<CSprite>();
+    if (g_sprites.names[size_t(index)].empty())
+      g_sprites.names[size_t(index)] = "__newsprite" + std::to_string(index);
+    slot->index = index;
+    slot->name = g_sprites.names[size_t(index)];
+  }
+  return slot.get();
+}
+
 bool Sprite_Delete(int index) {
   if (!Sprite_Exists(index)) return false;
   g_sprites.sprites[size_t(index)].reset();
@@ -437,6 +452,3 @@ void Sprite_DrawInstanceDefault(CObjInstance* i) {
   }
 }
 
-// ---- Backgrounds ----------------------------------------------------------------------------
-
-void InitResourceFunctions() {}

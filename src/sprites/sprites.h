@@ -80,6 +80,29 @@ class CSprite {
   // sprite when the image has no pixels to take.
   bool CreateFromBitmap(const TBitmap& image, bool precise, bool transparent, bool smooth, bool preload,
                         int xOrigin, int yOrigin, bool plainCopy);
+  // Loading from image files and bytes. `plainCopy` keeps the decoded
+  // pixels as they are, alpha included; otherwise background removal and
+  // smoothing follow the transparent and smooth flags. Every load leaves the
+  // sprite as it was when the data cannot be read or decoded.
+  // The file's bytes (save area first, then the game's own directory),
+  // decoded by their kind; preload is always set.
+  bool LoadFromFile(const std::string& name, int frames, bool isPrecise, bool isTransparent, bool isSmooth,
+                    bool isPreloaded, int x, int y, bool plainCopy);
+  bool LoadPNG(const uint8_t* data, size_t size, int frames, bool isPrecise, bool isTransparent, bool isSmooth, int x,
+               int y, bool plainCopy);
+  bool LoadJPEG(const uint8_t* data, size_t size, int frames, bool isPrecise, bool isTransparent, bool isSmooth,
+                int x, int y, bool plainCopy);
+  bool LoadGIF(const uint8_t* data, size_t size, int frames, bool isPrecise, bool isTransparent, bool isSmooth, int x,
+               int y, bool plainCopy);
+  // The pixels (0xAARRGGBB, rows top first) cut into `frames` frames side
+  // by side, with textures, box and masks made.
+  bool LoadFromPixels(const uint32_t* pixels, int w, int h, int frames, bool isPrecise, bool isTransparent,
+                      bool isSmooth, int x, int y, bool plainCopy);
+  // Clears the sprite and cuts the loader's image into frames of equal
+  // width (image width / frames, at least one frame and one pixel wide);
+  // pixels right of the last frame are dropped. False, and a cleared
+  // sprite, when the loader has no image.
+  bool LoadStrip(const IBitmapLoader& loader, bool isTransparent, bool isSmooth, int frames, bool plainCopy);
   // The frames become these bitmaps, resized to the first one's size; then
   // textures, entries, box and masks are made again. False (nothing
   // changed) when a bitmap is invalid or empty.
@@ -168,6 +191,24 @@ int Sprite_CreateNew();
 bool Sprite_Delete(int index);
 int Sprite_Duplicate(int index);
 bool Sprite_Assign(int destination, int source);
+
+// Appends a slot "__newsprite" + index holding `sprite`; the index.
+int Sprite_Append(std::unique_ptr<CSprite> sprite);
+// The sprite of slot `index`, made empty first when the slot holds none; null
+// for an index outside the table.
+CSprite* Sprite_GetOrMake(int index);
+// Sprites from image files or http and https addresses. An address starts a
+// request and the image arrives later, with event 7 / 60 (the sprite stays
+// empty, or as it was for a replace, meanwhile). Preload is always set.
+// The new index, or -1 (and no new slot) when the file is missing or
+// cannot be decoded.
+int Sprite_Add(const std::string& name, int frames, bool precise, bool transparent, bool smooth, bool preload,
+               int xOrigin, int yOrigin);
+// True when the file was loaded into the slot; false for an index outside
+// the table, a file missing or undecodable (the sprite unchanged) and
+// always for an address.
+bool Sprite_Replace(int index, const std::string& name, int frames, bool precise, bool transparent, bool smooth,
+                    bool preload, int xOrigin, int yOrigin);
 
 // What an instance without a draw event draws: its sprite at its place.
 void Sprite_DrawInstanceDefault(CObjInstance* instance);

@@ -47,7 +47,9 @@ class Handler(BaseHTTPRequestHandler):
     def serve(self):
         seen = self.record()
         path = self.path
-        if path == "/hello":
+        if path in self.server.files:
+            self.reply(200, self.server.files[path])
+        elif path == "/hello":
             self.reply(200, b"hello world", [("X-Test", "one"), ("X-Twice", "first"), ("X-Twice", "second")])
         elif path == "/echo":
             self.reply(200, b"%s %s" % (seen["method"].encode(), seen["body"]))
@@ -89,6 +91,8 @@ class Server:
         # A client that went away (the game ended) is no failure here.
         self.httpd.handle_error = lambda request, address: None
         self.httpd.seen = []
+        # Bodies a test serves with status 200, by path.
+        self.httpd.files = {}
         self.httpd.first_bytes = []
         self.httpd.lock = threading.Lock()
         self.httpd.holding = 0
@@ -105,6 +109,10 @@ class Server:
         self.httpd.release.set()
         self.httpd.shutdown()
         self.httpd.server_close()
+
+    @property
+    def files(self):
+        return self.httpd.files
 
     @property
     def seen(self):
