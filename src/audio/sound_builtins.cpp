@@ -397,8 +397,8 @@ void Sound_RegisterResourceFunctions() {
     BuiltinHandler handler;
     int args;
   } kFamily[] = {
-      {"sound_exists", F_SoundExists, 1},
       {"sound_name", F_SoundGetName, 1},
+      {"sound_exists", F_SoundExists, 1},
       {"sound_get_name", F_SoundGetName, 1},
       {"sound_get_kind", F_SoundGetKind, 1},
       {"sound_get_preload", F_SoundGetPreload, 1},
