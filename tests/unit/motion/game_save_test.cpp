@@ -1,7 +1,6 @@
 // The saved game: its stream read back field by field, what a load brings
 // back, the queue in front of the next step, and damaged saves.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -23,6 +22,7 @@
 #include "script/variable_names.h"
 #include "script/variables.h"
 #include "unit/line_console.h"
+#include "unit/temp_save_area.h"
 #include "unit/motion/motion_world.h"
 
 namespace fs = std::filesystem;
@@ -596,24 +596,13 @@ TEST_F(GameSave, HostileCountsAreRefusedBeforeAnythingIsMade) {
 
 class GameSaveFiles : public GameSave {
  protected:
-  void SetUp() override {
-    GameSave::SetUp();
-    std::string pattern = (fs::path(::testing::TempDir()) / "tw-game-save-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    LoadSave_SetSaveArea(root_);
-  }
-  void TearDown() override {
-    LoadSave_SetSaveArea("");
-    fs::remove_all(root_);
-    GameSave::TearDown();
-  }
   static int BuffersInUse() {
     int n = 0;
     for (int i = 0; i < Buffer_TableLength(); ++i) n += Buffer_Get(i) != nullptr;
     return n;
   }
-  std::string root_;
+  TempSaveArea area_{"tw-game-save"};
+  const std::string& root_ = area_.Root();
 };
 
 TEST_F(GameSaveFiles, GameSaveAndGameLoadGoThroughTheSaveArea) {
