@@ -1,5 +1,6 @@
 #include "motion/game_save.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -307,6 +308,11 @@ bool ReadTiles(SaveReader& r, CGameRoom& room) {
   return true;
 }
 
+bool SumFits(int32_t a, int32_t b) {
+  const int64_t sum = int64_t(a) + b;
+  return sum >= INT32_MIN && sum <= INT32_MAX;
+}
+
 // A room of the saved game, started from its definition (when the game has
 // one) for what the save does not carry: the name, record and creation code.
 std::unique_ptr<CGameRoom> ReadRoom(SaveReader& r, int32_t index) {
@@ -342,6 +348,11 @@ std::unique_ptr<CGameRoom> ReadRoom(SaveReader& r, int32_t index) {
     v.angle = r.F32();
     for (int32_t* n : {&v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object, &v.surface}) *n = r.S32();
   }
+  // The view and port edges are computed in 32 bits wherever views are used.
+  for (const RoomView& v : room->views)
+    if (!SumFits(v.xview, v.wview) || !SumFits(v.yview, v.hview) || !SumFits(v.xport, v.wport) ||
+        !SumFits(v.yport, v.hport))
+      r.Fail();
   if (!r.Ok() || !ReadTiles(r, *room)) return nullptr;
   if (!ReadInstances(r, room->active, false) || !ReadInstances(r, room->deactivated, true)) return nullptr;
   return room;

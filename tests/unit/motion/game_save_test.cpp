@@ -2,6 +2,7 @@
 // back, the queue in front of the next step, and damaged saves.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -528,6 +529,25 @@ TEST_F(GameSave, DamagedStreamsLoadNothing) {
   Buffer_Get(second)->Seek(eBuffer_SeekStart, 0);
   EXPECT_TRUE(Load(second));  // the undamaged stream still loads
   EXPECT_EQ(Describe(), before);
+}
+
+// Views are used with their edges computed in 32 bits; a saved view whose
+// edge does not fit is refused rather than overflowing there.
+TEST_F(GameSave, AViewWhoseEdgeOverflowsIsRefused) {
+  BuildWorld();
+  const std::string before = Describe();
+  for (int side = 0; side < 4; ++side) {
+    SCOPED_TRACE(side);
+    RoomView& v = room0_->views[3];
+    const RoomView kept = v;
+    int32_t* edge[] = {&v.xview, &v.yview, &v.xport, &v.yport};
+    *edge[side] = 2;
+    v.wview = v.hview = v.wport = v.hport = INT32_MAX - 1;
+    const int id = Saved();
+    v = kept;
+    EXPECT_FALSE(Load(id));
+    EXPECT_EQ(Describe(), before);
+  }
 }
 
 TEST_F(GameSave, HostileCountsAreRefusedBeforeAnythingIsMade) {
