@@ -10,7 +10,7 @@
 #include "motion/game_save.h"
 #include "script/console.h"
 #include "unit/line_console.h"
-#include "unit/temp_save_area.h"
+#include "unit/files/temp_save_area.h"
 #include "unit/script/builtins_call.h"
 
 namespace fs = std::filesystem;
@@ -39,8 +39,8 @@ class ActionSave : public BuiltinsTest {
     Objects_Reset();
     BuiltinsTest::TearDown();
   }
-  TempSaveArea area_{"tw-action-save"};
-  const std::string& root_ = area_.Root();
+  TempSaveArea temp_;
+  const std::string& root_ = temp_.area;
   LineConsole log_;
   tagIConsole* saved_ = nullptr;
 };

@@ -23,7 +23,7 @@
 #include "script/variable_names.h"
 #include "script/variables.h"
 #include "unit/line_console.h"
-#include "unit/temp_save_area.h"
+#include "unit/files/temp_save_area.h"
 #include "unit/motion/motion_world.h"
 
 namespace fs = std::filesystem;
@@ -621,8 +621,8 @@ class GameSaveFiles : public GameSave {
     for (int i = 0; i < Buffer_TableLength(); ++i) n += Buffer_Get(i) != nullptr;
     return n;
   }
-  TempSaveArea area_{"tw-game-save"};
-  const std::string& root_ = area_.Root();
+  TempSaveArea temp_;
+  const std::string& root_ = temp_.area;
 };
 
 TEST_F(GameSaveFiles, GameSaveAndGameLoadGoThroughTheSaveArea) {
@@ -644,7 +644,7 @@ TEST_F(GameSaveFiles, OnlyOneArgumentOfTheRightKindActs) {
   BuildWorld();
   EXPECT_EQ(Real("game_save", {3}), -1);
   EXPECT_EQ(Real("game_save", {"a.sav", "b.sav"}), -1);
-  EXPECT_TRUE(fs::is_empty(root_));
+  EXPECT_FALSE(fs::exists(root_));  // nothing was written
   const int id = NewBuffer();
   EXPECT_EQ(Real("game_save_buffer", {"0"}), -1);
   EXPECT_EQ(Buffer_Get(id)->Position(), 0);
