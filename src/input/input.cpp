@@ -184,7 +184,6 @@ void IO_Update() {
 }
 
 void IO_DrawVirtualButtons() {}
-void IO_VirtualButtonsClear() {}
 void IO_ReadVirtualButtonsIni(const IniFile&) {}
 void InitGamepadFunctions() {}
 

@@ -81,6 +81,27 @@ void IO_Clear();
 void IO_DrawVirtualButtons();
 // Marks every virtual button free (a room is left).
 void IO_VirtualButtonsClear();
+
+// An on-screen button: a rectangle in GUI coordinates that acts as a key, or
+// as a mouse button when its key is 0.
+struct VirtualButton {
+  int16_t flags = 0;  // bit 0 in use (active), bit 1 visible
+  int16_t slot = 0;
+  int32_t x = 0, y = 0, x2 = 0, y2 = 0, w = 0, h = 0, u = 0, v = 0;
+  int32_t key = 0, button = 0;
+};
+constexpr int kVirtualButtonCount = 128;
+// The record, or null outside 0 to 127.
+VirtualButton* IO_VirtualButton(int index);
+// The first free record's index, or -1 when all are in use.
+int IO_VirtualButtonAlloc();
+void IO_VirtualButtonFree(int index);
+// The table inside a saved game: the tag 851, the record count, then each
+// record. Load is all or nothing: false, and the table unchanged, unless the
+// tag matches and every record is there.
+class ValueStream;
+void IO_VirtualButtonsSave(ValueStream* buffer);
+bool IO_VirtualButtonsLoad(ValueStream* buffer);
 // Per-step input update at the start of each game step: edges last exactly
 // one step.
 void IO_Update();

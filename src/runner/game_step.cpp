@@ -20,6 +20,7 @@
 #include "graphics/graphics.h"
 #include "ds/map.h"
 #include "input/input.h"
+#include "motion/game_save.h"
 #include "services/dialogs.h"
 #include "services/http.h"
 #include "services/platform_events.h"
@@ -340,6 +341,9 @@ void Run_GameStep() {
   int64_t now = Time_Microseconds();
   Run_SetDeltaTime(now - g_previousStepTime);
   g_previousStepTime = now;
+  // A load queued by the last step comes before anything else; keys held
+  // when it was asked for mean nothing in the loaded game.
+  if (GameSave_PerformQueuedLoad()) IO_Clear();
   CGameRoom* room = g_Run.room;
   if (!room) return;
   IO_Update();

@@ -25,6 +25,7 @@
 #include "files/high_score.h"
 #include "graphics/display.h"
 #include "input/input.h"
+#include "motion/game_save.h"
 #include "particles/particles.h"
 #include "runner/entry.h"
 #include "runner/runner_flags.h"
@@ -66,7 +67,8 @@ void Functions_Reset() {
 
 // What a game leaves behind in the services: requests (their workers first),
 // event queues, containers, buffers, the open INI, the high-score table, the
-// particle types and systems, the action library's state.
+// particle types and systems, the action library's state, a queued game
+// load and the virtual buttons.
 void ResetGameServices() {
   Part_Reset();
   Action_Reset();
@@ -74,7 +76,9 @@ void ResetGameServices() {
   AsyncRequests_DeleteAll();
   Platform_ResetEventQueues();
   DS_ResetAll();
+  GameSave_Reset();
   Buffer_DeleteAll();
+  IO_VirtualButtonsClear();
   Files_DiscardOpenIni();
   Dates_ResetTimezone();
   HighScore_Init();
