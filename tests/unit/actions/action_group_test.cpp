@@ -18,6 +18,8 @@ class ActionGroup : public BuiltinsTest {
 TEST_F(ActionGroup, RegistersItsNamesInTheirOrderWithTheirCounts) {
   const auto names = ExpectGroupRegistered(Action_Group());
   EXPECT_EQ(names.size(), 136u);
+  for (const BuiltinGroupName& n : Action_Group().order)
+    EXPECT_GE(FunctionRegistry_Find(n.name), 0) << n.name << " has no handler";
 }
 
 TEST_F(ActionGroup, RetiredNamesCanBeCalledAndDoNothing) {
