@@ -623,7 +623,7 @@ def description(events, font_block):
     w("")
     w("# Rooms: 640 x 480 at 60 steps, not persistent, no views.")
     for name, colour, insts in rooms():
-        w('ROOM "%s" caption="" width=%d height=%d speed=60 persistent=0 colour=0x%06X show_colour=1'
+        w('ROOM "%s" caption="Paddelball" width=%d height=%d speed=60 persistent=0 colour=0x%06X show_colour=1'
           % (name, WIDTH, HEIGHT, colour))
         for obj, x, y in insts:
             w("  INSTANCE object=%d x=%d y=%d" % (OBJ[obj], x, y))

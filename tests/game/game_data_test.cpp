@@ -21,6 +21,7 @@
 #include "graphics/textures.h"
 #include "runner/load_game.h"
 #include "script/code.h"
+#include "script/function_registry.h"
 #include "sprites/sprites.h"
 #include "unit/world_reset.h"
 
@@ -176,6 +177,24 @@ TEST_F(EmbeddedContainer, ObjectsHaveTheirSpritesFlagsDepthsAndCompiledEvents) {
     for (int type = 0; type < kEventTypeCount; ++type)
       Object_Find(i)->ForEachEvent(type, [&](int32_t, const CEvent* e) { events += e != nullptr; });
   EXPECT_EQ(events, bound);
+}
+
+TEST_F(EmbeddedContainer, NameListsAreBoundOnceTheChunksAreRead) {
+  const NativeGameHeader& h = NativeGame_Header();
+  for (NativeFuncRef* const* r = h.func_refs; *r; ++r) {
+    EXPECT_GE((*r)->id, 0) << (*r)->name;
+    EXPECT_EQ((*r)->id, FunctionRegistry_Find((*r)->name)) << (*r)->name;
+  }
+  std::set<int32_t> ids;
+  for (NativeVarRef* const* r = h.var_refs; *r; ++r) {
+    const std::string name = (*r)->name;
+    const bool builtin = name == "direction" || name == "x" || name == "y" || name == "room_speed" ||
+                         name == "room_width" || name == "room_height" || name == "alarm";
+    if (builtin) EXPECT_TRUE((*r)->id >= 0 && (*r)->id < 10000) << name << " " << (*r)->id;
+    else EXPECT_GE((*r)->id, 100000) << name;
+    ids.insert((*r)->id);
+  }
+  EXPECT_EQ(ids.size(), 21u) << "every name its own id";
 }
 
 TEST_F(EmbeddedContainer, RoomsHoldTheirInstancesBlocksAndGoals) {
