@@ -16,7 +16,7 @@ packages=(
   nettle-dev  # MD5 and SHA-1 digests of buffers and texts
   libjson-c-dev  # json_encode and json_decode
   libopenal-dev libalut-dev libogg-dev libvorbisidec-dev  # audio: OpenAL output, WAV images, Ogg Vorbis decoding
-  vorbis-tools  # tests: encodes the Ogg fixtures
+  vorbis-tools  # build: encodes the embedded game's music; tests: the Ogg fixtures
   libmpg123-dev  # audio: MP3 music decoding
   lame  # tests: encodes the MP3 fixtures
   libcurl4-openssl-dev  # HTTP requests

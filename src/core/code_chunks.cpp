@@ -393,11 +393,11 @@ bool FUNC_Load(const ChunkBody& body) {
 }
 
 
-// The native game code's name lists are not linked into the program yet, so
-// there is nothing to resolve.
+// The compiled code reaches variables and built-ins through ids bound here,
+// once the chunks are read (a game's own variable names are created then).
+// An unregistered function keeps id -1, which the registry's call refuses.
 void Code_ResolveNativeReferences() {
   const NativeGameHeader& h = NativeGame_Get();
-  // Unknown names are left to fail where the compiled code uses them.
   if (h.var_refs)
     for (NativeVarRef* const* r = h.var_refs; *r; ++r) (*r)->id = VariableName_ToID((*r)->name ? (*r)->name : "");
   if (h.func_refs)

@@ -56,6 +56,10 @@ bool RunnerLoadGame() {
   bool builtIn = native.container_size > 0 && native.container != nullptr;
   std::string path;
   if (builtIn) {
+    // The compiled events belong to the built-in container alone: a file
+    // given with -game (or a data.win beside the program) is not played.
+    if (g_GameDataPath && !g_GameDataPath->empty())
+      g_DebugConsole->Output("Playing the built-in game, not %s\n", g_GameDataPath->c_str());
     path = Main_GetExePath();
   } else if (g_GameDataPath && !g_GameDataPath->empty()) {
     path = Path_Absolute(*g_GameDataPath);

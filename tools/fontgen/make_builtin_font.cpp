@@ -7,14 +7,22 @@
 //
 // (one command line; the face comes from Debian's fonts-dejavu-core).
 //
+// With --game it makes a font for a data file instead: a PNG page of the
+// characters FIRST to LAST of a proportional face and the tw-pack FONT block
+// that names it (see game/art/README.md):
+//
+//   tw-fontgen --game FACE.ttf NAME POINTS FIRST LAST PAGE.png BLOCK.twp
+//
 // Characters 128 to 136 are drawn as the Windows-1252 code page shows them;
 // 127 and 129, which it leaves undefined, as an empty box.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <png.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -33,18 +41,24 @@ struct Rect {
   int x, y, width, height;
 };
 
-bool WritePng(const char* path, const std::vector<uint8_t>& rgba) {
+std::vector<uint8_t> EncodePng(const std::vector<uint8_t>& rgba, int width, int height) {
   std::vector<uint8_t> bytes;
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
-  image.width = kPageWidth;
-  image.height = kPageHeight;
+  image.width = uint32_t(width);
+  image.height = uint32_t(height);
   image.format = PNG_FORMAT_RGBA;
   png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) return false;
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) return {};
   bytes.resize(size);
-  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr)) return false;
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr)) return {};
   bytes.resize(size);
+  return bytes;
+}
+
+bool WritePng(const char* path, const std::vector<uint8_t>& rgba) {
+  const std::vector<uint8_t> bytes = EncodePng(rgba, kPageWidth, kPageHeight);
+  if (bytes.empty()) return false;
   FILE* f = std::fopen(path, "w");
   if (!f) return false;
   std::fprintf(f, "// Made by tools/fontgen; do not edit. The built-in font's page as a PNG file.\n");
@@ -65,11 +79,92 @@ bool WriteRects(const char* path, const std::vector<Rect>& rects) {
   return std::fclose(f) == 0;
 }
 
+// A proportional font for a data file: every glyph a cell of the line's
+// height (the pen's top is the cell's top), white with coverage in alpha,
+// and its FONT block with one GLYPH line per character.
+int MakeGameFont(const char* facePath, const char* name, int points, int first, int last, const char* pngPath,
+                 const char* blockPath) {
+  // Points at the 96 dots per inch the window is laid out for.
+  const int pixels = (points * 96 + 36) / 72;
+  FT_Library library;
+  FT_Face face;
+  if (FT_Init_FreeType(&library) || FT_New_Face(library, facePath, 0, &face) ||
+      FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels))) {
+    std::fprintf(stderr, "cannot open %s\n", facePath);
+    return 1;
+  }
+  const int ascender = int((face->size->metrics.ascender + 63) >> 6);
+  const int lineHeight = int((face->size->metrics.height + 63) >> 6);
+  constexpr int kWidth = 256;
+  struct Placed {
+    int character, x, y, width, advance, offset;
+  };
+  std::vector<Placed> placed;
+  std::vector<std::vector<uint8_t>> cells;  // each glyph's coverage, width x lineHeight
+  int x = kGap, y = kGap;
+  for (int c = first; c <= last; ++c) {
+    if (FT_Load_Char(face, FT_ULong(c), FT_LOAD_RENDER)) continue;
+    const FT_GlyphSlot g = face->glyph;
+    const FT_Bitmap& b = g->bitmap;
+    const int width = std::max(1, int(b.width));
+    if (x + width + kGap > kWidth) {
+      x = kGap;
+      y += lineHeight + kGap;
+    }
+    std::vector<uint8_t> cell(size_t(width) * size_t(lineHeight), 0);
+    const int top = ascender - g->bitmap_top;
+    for (int r = 0; r < int(b.rows); ++r)
+      for (int col = 0; col < int(b.width); ++col)
+        if (top + r >= 0 && top + r < lineHeight) cell[size_t(top + r) * width + col] = b.buffer[r * b.pitch + col];
+    placed.push_back({c, x, y, width, int((g->advance.x + 63) >> 6), g->bitmap_left});
+    cells.push_back(std::move(cell));
+    x += width + kGap;
+  }
+  int height = 1;
+  while (height < y + lineHeight + kGap) height *= 2;
+  std::vector<uint8_t> rgba(size_t(kWidth) * size_t(height) * 4, 0);
+  for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = rgba[i + 1] = rgba[i + 2] = 255;
+  for (size_t i = 0; i < placed.size(); ++i)
+    for (int r = 0; r < lineHeight; ++r)
+      for (int col = 0; col < placed[i].width; ++col)
+        rgba[(size_t(placed[i].y + r) * kWidth + size_t(placed[i].x + col)) * 4 + 3] =
+            cells[i][size_t(r) * placed[i].width + col];
+  const std::string family = face->family_name ? face->family_name : "";
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+
+  const std::vector<uint8_t> png = EncodePng(rgba, kWidth, height);
+  FILE* f = std::fopen(pngPath, "wb");
+  if (png.empty() || !f || std::fwrite(png.data(), 1, png.size(), f) != png.size() || std::fclose(f) != 0) {
+    std::fprintf(stderr, "cannot write %s\n", pngPath);
+    return 1;
+  }
+  std::string pageName = pngPath;
+  if (const size_t slash = pageName.find_last_of('/'); slash != std::string::npos) pageName.erase(0, slash + 1);
+  FILE* out = std::fopen(blockPath, "w");
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", blockPath);
+    return 1;
+  }
+  std::fprintf(out, "# Made by tw-fontgen --game from %s; do not edit.\n", family.c_str());
+  std::fprintf(out, "FONT \"%s\" face=\"%s\" size=%d first=%d last=%d png=\"%s\"\n", name, family.c_str(), points, first,
+               last, pageName.c_str());
+  for (const Placed& p : placed)
+    std::fprintf(out, "  GLYPH %d x=%d y=%d width=%d height=%d advance=%d offset=%d\n", p.character, p.x, p.y, p.width,
+                 lineHeight, p.advance, p.offset);
+  std::fprintf(out, "END\n");
+  return std::fclose(out) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 9 && std::string(argv[1]) == "--game") {
+    return MakeGameFont(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), argv[7],
+                        argv[8]);
+  }
   if (argc != 4) {
-    std::fprintf(stderr, "usage: %s FACE.ttf IMAGE.inc GLYPHS.inc\n", argv[0]);
+    std::fprintf(stderr, "usage: %s FACE.ttf IMAGE.inc GLYPHS.inc\n       %s --game FACE.ttf NAME POINTS FIRST LAST PAGE.png BLOCK.twp\n", argv[0], argv[0]);
     return 2;
   }
   FT_Library library;
