@@ -44,6 +44,14 @@
 #include "services/platform_events.h"
 #include "core/precise.h"
 
+// Every option back to its default, the audio choice too (a run keeps it
+// across a reload; a test must not inherit the last test's).
+static void OptionsReset() {
+  Options_Reset();
+  Options_Mutable().new_audio = false;
+  Options_Mutable().words[2] = 0;
+}
+
 void Switches_Reset() {
   g_RunnerFlags.Reset();
   g_AudioSwitches.Reset();
@@ -89,7 +97,7 @@ void World_Reset(const WorldSetup& setup) {
   Runner_InstallWorld();
   VM_Init();
   Switches_Reset();
-  Options_Reset();
+  OptionsReset();
   VM_SetFatalErrorsEndProcess(false);
   VM_SetMessagePump(nullptr);
   g_ShowErrors = setup.showErrors;
@@ -127,7 +135,7 @@ void World_Clear() {
   VM_SetMessagePump(Main_ProcessMessages);
   g_MathEpsilon = kDefaultMathEpsilon;
   g_Run = RunGlobals();
-  Options_Reset();
+  OptionsReset();
   Console_SetOutputFile("");
   Console_SetDebugOutputFile("");
   Switches_Reset();
