@@ -81,6 +81,8 @@ bool Le(double a, double b) { return a - b <= g_MathEpsilon; }
 bool Gt(double a, double b) { return a - b > g_MathEpsilon; }
 bool Ge(double a, double b) { return a - b >= -g_MathEpsilon; }
 
+void Assign(ScriptValue& variable, const Value& value) { ScriptValue_Copy(&variable, &value.v); }
+
 void AddInPlace(ScriptValue& value, double x) {
   if (value.IsString()) {
     Runtime_FatalError("unable to add a number to string");

@@ -49,6 +49,8 @@ struct Value {
   Value(double x) { v.real = x; }
   Value(int x) { v.real = x; }
   Value(const char* text) { ScriptValue_SetText(&v, text); }
+  // A copy of a variable's value.
+  explicit Value(const ScriptValue& value) { ScriptValue_Copy(&v, &value); }
   Value(const Value& other) { ScriptValue_Copy(&v, &other.v); }
   Value& operator=(const Value&) = delete;
   ~Value() { ScriptValue_Free(&v); }
@@ -72,6 +74,9 @@ bool Lt(double a, double b);
 bool Le(double a, double b);
 bool Gt(double a, double b);
 bool Ge(double a, double b);
+
+// `variable = value`: what the variable held is released.
+void Assign(ScriptValue& variable, const Value& value);
 
 // `value += x` in place: a real changes, a string is the fatal error.
 void AddInPlace(ScriptValue& value, double x);
