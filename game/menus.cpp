@@ -5,6 +5,7 @@
 #include "actions/actions.h"
 #include "draw/draw.h"
 #include "game/game_code.h"
+#include "game/game_ids.h"
 #include "game/game_runtime.h"
 #include "script/value.h"
 #include "script/vm.h"
@@ -13,16 +14,8 @@ using namespace game;
 
 namespace {
 
-constexpr int32_t kMenuMusic = 0;
-constexpr int32_t kObjChangeLevel = 7;
-constexpr int32_t kRoomMenu = 1;
-constexpr int32_t kRoomChooseLevel = 2;
-constexpr int32_t kRoomHelp = 14;
 constexpr int32_t kLevelCount = 9;
 constexpr int32_t kDifficultyCount = 3;
-
-constexpr int32_t kBlack = 0;
-constexpr int32_t kWhite = 16777215;
 
 struct Line {
   double x, y;
@@ -138,7 +131,7 @@ void tws_Object_level_select_Draw_64(CObjInstance* self, CObjInstance* other) {
     if (Eq(difficulty, d)) Call(fn_draw_text_transformed, self, other, {140, 448, kDifficultyNames[d - 1], 1.5, 1.5, 0});
 }
 
-void tws_Object_level_select_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kMenuMusic); }
+void tws_Object_level_select_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kSoundMenuMusic); }
 
 void tws_Object_level_select_KeyPress_40(CObjInstance* self, CObjInstance* other) {
   Arrow(self, other, Local(self, kLevelSelector), 1, 2, -1);
@@ -166,8 +159,7 @@ void tws_Object_level_select_KeyPress_13(CObjInstance* self, CObjInstance* other
   for (int32_t l = 1; l <= kLevelCount; ++l) {
     if (!IsExactly(level, l)) continue;
     Click();
-    // Level rooms follow the menu and the level selection.
-    Call(fn_action_another_room, self, other, {l + 2});
+    Call(fn_action_another_room, self, other, {kRoomFirstLevel + l - 1});
     return;
   }
 }
@@ -187,7 +179,7 @@ void tws_Object_game_start_Draw_64(CObjInstance* self, CObjInstance* other) {
   DrawLines(self, other, kTitleLines);
 }
 
-void tws_Object_game_start_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kMenuMusic); }
+void tws_Object_game_start_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kSoundMenuMusic); }
 
 void tws_Object_game_start_KeyPress_112(CObjInstance* self, CObjInstance* other) {
   Click();
@@ -216,7 +208,7 @@ void tws_Object_obj_Help_Draw_64(CObjInstance* self, CObjInstance* other) {
   DrawLines(self, other, kHelpLines);
 }
 
-void tws_Object_obj_Help_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kMenuMusic); }
+void tws_Object_obj_Help_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kSoundMenuMusic); }
 
 void tws_Object_obj_Help_KeyPress_13(CObjInstance* self, CObjInstance* other) {
   Click();

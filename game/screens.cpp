@@ -6,19 +6,13 @@
 #include "core/instance_vars.h"
 #include "draw/draw.h"
 #include "game/game_code.h"
+#include "game/game_ids.h"
 #include "game/game_runtime.h"
 #include "script/value.h"
 
 using namespace game;
 
 namespace {
-
-constexpr int32_t kMenuMusic = 0;
-constexpr int32_t kResultMusic = 1;
-constexpr int32_t kObjFadeToBlack = 15;
-constexpr int32_t kRoomMenu = 1;
-constexpr int32_t kRoomChooseLevel = 2;
-constexpr int32_t kBlack = 0;
 
 // Alarm 0 in one second: room_speed steps, cut to whole steps.
 void AlarmInOneSecond(CObjInstance* self) {
@@ -33,7 +27,7 @@ bool IsExactly(const ScriptValue& value, double x) { return value.IsReal() && va
 // ---- Result screens ---------------------------------------------------------
 
 void tws_Object_gotolevel_Create_0(CObjInstance*, CObjInstance*) {
-  if (Eq(Global(kSoundPlay).Real(), 1)) Action_PlaySound(kResultMusic, true);
+  if (Eq(Global(kSoundPlay).Real(), 1)) Action_PlaySound(kSoundResultMusic, true);
 }
 
 void tws_Object_gotolevel_Keyboard_27(CObjInstance* self, CObjInstance* other) {
@@ -42,19 +36,19 @@ void tws_Object_gotolevel_Keyboard_27(CObjInstance* self, CObjInstance* other) {
 }
 
 void tws_Object_gotolevel_Keyboard_13(CObjInstance* self, CObjInstance* other) {
-  Action_StopSound(kResultMusic);
+  Action_StopSound(kSoundResultMusic);
   Click();
   Call(fn_action_another_room, self, other, {kRoomChooseLevel});
 }
 
-void tws_Object_gotolevel_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kResultMusic); }
+void tws_Object_gotolevel_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kSoundResultMusic); }
 
 // ---- Splash -----------------------------------------------------------------
 
 void tws_Object_splash_screen_Create_0(CObjInstance* self, CObjInstance* other) {
   Assign(Global(kSoundPlay), 1);
   Call(fn_action_font, self, other, {0, 0});
-  if (Call(fn_action_if_sound, self, other, {kMenuMusic}).Real() < 0.5) Action_PlaySound(kMenuMusic, true);
+  if (Call(fn_action_if_sound, self, other, {kSoundMenuMusic}).Real() < 0.5) Action_PlaySound(kSoundMenuMusic, true);
   AlarmInOneSecond(self);
   Assign(Local(self, kBlink), 0);
 }
@@ -80,7 +74,7 @@ void tws_Object_splash_screen_Draw_64(CObjInstance* self, CObjInstance* other) {
   Call(fn_draw_text_transformed, self, other, {x, 380, "- Press Enter -", 1.5, 1.5, 0});
 }
 
-void tws_Object_splash_screen_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kMenuMusic); }
+void tws_Object_splash_screen_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kSoundMenuMusic); }
 
 void tws_Object_splash_screen_KeyPress_13(CObjInstance*, CObjInstance*) {
   Click();

@@ -56,23 +56,7 @@ enum Sound : int32_t { kMenuMusic = 0, kResultMusic = 1, kClick = 2, kMatchMusic
 
 constexpr int32_t kBlack = 0, kWhite = 0xFFFFFF;
 
-// A vertex batch the device received.
-struct Recorded {
-  int type, count;
-  gfx::TextureHandle texture;
-  uint32_t fvf;
-  std::vector<uint8_t> vertices;
-  bool operator==(const Recorded&) const = default;
-};
-
-// Every printable character advances by its own amount, so the glyph quads
-// of a line spell out its text.
-inline fonttest::Font Telling() {
-  fonttest::Font f;
-  for (int c = 32; c < 127; ++c)
-    f.glyphs.push_back({uint16_t(c), int16_t((c - 32) % 31), 0, 1, 15, int16_t(c - 30), 0});
-  return f;
-}
+using Recorded = fonttest::RecordedDraw;
 
 // Any sprite of the game exists, as a 10 x 10 box.
 inline bool Sprites(int32_t sprite, SpriteShape* out) {
@@ -100,7 +84,7 @@ class MenusWorld : public fonttest::FontTest {
     InitActionFunctions();
     Action_Reset();
     Code_ResolveNativeReferences();
-    Load(fonttest::FontContainer({Telling()}));
+    Load(fonttest::FontContainer({fonttest::Telling()}));
     Instance_SetSpriteLookup(Sprites);
 
     for (int i = 0; i < kObjectCount; ++i) Motion_AddObject(i == kChangeLevel ? 6 : -1, -1, false);
@@ -212,22 +196,6 @@ class MenusWorld : public fonttest::FontTest {
   }
 
   // ---- Drawing ----
-  std::vector<Recorded> Draws() {
-    VertexBatch_Flush();
-    std::vector<Recorded> out;
-    for (size_t d = seen_; d < device.Draws().size(); ++d) {
-      const auto& r = device.Draws()[d];
-      out.push_back({int(r.type), r.primitiveCount, r.texture, r.fvf, r.vertices});
-    }
-    seen_ = device.Draws().size();
-    return out;
-  }
-  std::vector<Recorded> DrawsOf(const std::function<void()>& draw) {
-    Draws();
-    draw();
-    return Draws();
-  }
-
   // A text line as draw_text_transformed draws it.
   struct Line {
     uint32_t colour;
