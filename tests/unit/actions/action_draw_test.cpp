@@ -26,25 +26,8 @@ namespace {
 
 using fonttest::FontTest;
 
-// Every printable character advances by its own amount, so the glyph quads
-// of a line spell out its text: "3" and "4", or "2.50" and "      2.50",
-// draw differently.
-fonttest::Font Telling() {
-  fonttest::Font f;
-  for (int c = 32; c < 127; ++c)
-    f.glyphs.push_back({uint16_t(c), int16_t((c - 32) % 31), 0, 1, 15, int16_t(c - 30), 0});
-  f.glyphs.push_back({0xE9, 31, 0, 1, 15, 100, 0});  // e with an acute accent
-  f.last = 255;
-  return f;
-}
-
-struct Recorded {
-  int type, count;
-  gfx::TextureHandle texture;
-  uint32_t fvf;
-  std::vector<uint8_t> vertices;
-  bool operator==(const Recorded&) const = default;
-};
+using fonttest::Telling;
+using Recorded = fonttest::RecordedDraw;
 
 class ActionDraw : public FontTest {
  protected:
@@ -85,23 +68,6 @@ class ActionDraw : public FontTest {
   }
   static ScriptValue R(double x) { return ScriptValue::FromReal(x); }
 
-  // The draws since the last call.
-  std::vector<Recorded> Draws() {
-    VertexBatch_Flush();
-    std::vector<Recorded> out;
-    for (size_t d = seen_; d < device.Draws().size(); ++d) {
-      const auto& r = device.Draws()[d];
-      out.push_back({int(r.type), r.primitiveCount, r.texture, r.fvf, r.vertices});
-    }
-    seen_ = device.Draws().size();
-    return out;
-  }
-  // What the direct drawing draws.
-  std::vector<Recorded> DrawsOf(const std::function<void()>& draw) {
-    Draws();
-    draw();
-    return Draws();
-  }
   std::vector<Recorded> TextAt(float x, float y, const std::string& text) {
     return DrawsOf([&] { Text_Draw(x, y, text.c_str(), -1, -1); });
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -97,6 +98,27 @@ inline std::vector<uint8_t> FontContainer(const std::vector<std::optional<Font>>
   return w.Build();
 }
 
+// Every printable character advances by its own amount, so the glyph quads
+// of a line spell out its text: "3" and "4", or "2.50" and "      2.50",
+// draw differently.
+inline Font Telling() {
+  Font f;
+  for (int c = 32; c < 127; ++c)
+    f.glyphs.push_back({uint16_t(c), int16_t((c - 32) % 31), 0, 1, 15, int16_t(c - 30), 0});
+  f.glyphs.push_back({0xE9, 31, 0, 1, 15, 100, 0});  // e with an acute accent
+  f.last = 255;
+  return f;
+}
+
+// A vertex batch the recording device received.
+struct RecordedDraw {
+  int type, count;
+  gfx::TextureHandle texture;
+  uint32_t fvf;
+  std::vector<uint8_t> vertices;
+  bool operator==(const RecordedDraw&) const = default;
+};
+
 class FontTest : public TexturedGraphicsTest {
  protected:
   void SetUp() override {
@@ -147,6 +169,24 @@ class FontTest : public TexturedGraphicsTest {
     for (const char* p = text; *p;) w.push_back(uint16_t(UTF8_DecodeChar(&p)));
     w.push_back(0);
     return w;
+  }
+
+  // The batches drawn since the last look.
+  std::vector<RecordedDraw> Draws() {
+    VertexBatch_Flush();
+    std::vector<RecordedDraw> out;
+    for (size_t d = seen_; d < device.Draws().size(); ++d) {
+      const auto& r = device.Draws()[d];
+      out.push_back({int(r.type), r.primitiveCount, r.texture, r.fvf, r.vertices});
+    }
+    seen_ = device.Draws().size();
+    return out;
+  }
+  // The batches `draw` draws.
+  std::vector<RecordedDraw> DrawsOf(const std::function<void()>& draw) {
+    Draws();
+    draw();
+    return Draws();
   }
 
   std::unique_ptr<GameDataFile> file_;
