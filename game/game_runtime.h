@@ -7,6 +7,7 @@
 
 #include "core/native_game.h"
 #include "script/value.h"
+#include "script/vm.h"
 
 class CObjInstance;
 
@@ -88,5 +89,18 @@ void SoundToggle(int32_t music);
 // The menu screens' create rule: sound 0 looping when sound is on and it is
 // not playing already.
 void MenuMusic(CObjInstance* self, CObjInstance* other);
+
+// A `with` block: the body runs as each instance of the target, with the
+// caller as other; self and other are the caller's again afterwards.
+template <typename Body>
+inline void With(CObjInstance*& self, CObjInstance*& other, int32_t target, Body body) {
+  WithLoop loop;
+  if (WithLoop_Begin(&loop, &self, &other, target) > 0) {
+    do {
+      body(self, other);
+    } while (WithLoop_Next(&loop, &self));
+  }
+  WithLoop_End(&loop, &self, &other);
+}
 
 }  // namespace game

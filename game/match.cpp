@@ -2,6 +2,7 @@
 #include "actions/actions.h"
 #include "draw/draw.h"
 #include "game/game_code.h"
+#include "game/game_ids.h"
 #include "game/game_runtime.h"
 #include "script/value.h"
 
@@ -9,19 +10,7 @@ using namespace game;
 
 namespace {
 
-constexpr int32_t kObjBall = 2;
-constexpr int32_t kSoundMenuMusic = 0;
-constexpr int32_t kSoundMatchMusic = 3;
-constexpr int32_t kRoomChooseLevel = 2;
-constexpr int32_t kRoomWin = 12;
-constexpr int32_t kRoomLose = 13;
 constexpr int32_t kWinningScore = 10;
-
-constexpr int32_t kBlack = 0;
-constexpr int32_t kRed = 255;
-constexpr int32_t kYellow = 65535;
-constexpr int32_t kGreen = 32768;
-constexpr int32_t kWhite = 16777215;
 
 // The exact comparison of the drag-and-drop test (operation 0: equal).
 bool IsExactly(CObjInstance* self, CObjInstance* other, const ScriptValue& variable, double value) {

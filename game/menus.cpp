@@ -99,13 +99,8 @@ void tws_Object_level_select_Create_0(CObjInstance* self, CObjInstance* other) {
 void tws_Object_level_select_Step_0(CObjInstance* self, CObjInstance* other) {
   const int32_t sprite = PreviewSprite(Local(self, kLevelSelector));
   if (sprite < 0) return;
-  WithLoop loop;
-  if (WithLoop_Begin(&loop, &self, &other, kObjChangeLevel) > 0) {
-    do {
-      Call(fn_action_sprite_set, self, other, {sprite, 0, 1});
-    } while (WithLoop_Next(&loop, &self));
-  }
-  WithLoop_End(&loop, &self, &other);
+  With(self, other, kObjChangeLevel,
+       [&](CObjInstance* s, CObjInstance* o) { Call(fn_action_sprite_set, s, o, {sprite, 0, 1}); });
 }
 
 void tws_Object_level_select_Draw_64(CObjInstance* self, CObjInstance* other) {

@@ -1,6 +1,7 @@
 // The paddles, the ball and the goals.
 #include "actions/actions.h"
 #include "game/game_code.h"
+#include "game/game_ids.h"
 #include "game/game_runtime.h"
 #include "script/builtins_math.h"
 #include "script/targets.h"
@@ -10,26 +11,7 @@ using namespace game;
 
 namespace {
 
-constexpr int32_t kObjPlayer = 0;
-constexpr int32_t kObjBall = 2;
-constexpr int32_t kObjComputer = 3;
-constexpr int32_t kObjCountdown = 9;
-constexpr int32_t kSoundGoal = 4;
-
 constexpr const char* kStop = "000010000";
-
-// A `with` block: the body runs as each instance of the target, with the
-// caller as other; self and other are the caller's again afterwards.
-template <typename Body>
-void With(CObjInstance*& self, CObjInstance*& other, int32_t target, Body body) {
-  WithLoop loop;
-  if (WithLoop_Begin(&loop, &self, &other, target) > 0) {
-    do {
-      body(self, other);
-    } while (WithLoop_Next(&loop, &self));
-  }
-  WithLoop_End(&loop, &self, &other);
-}
 
 // The ball turns off a paddle by how far from the paddle's middle it hit.
 void BounceOffPaddle(CObjInstance* self, CObjInstance* other, bool precise) {
