@@ -37,6 +37,7 @@
 #include "unit/audio/sine_wav.h"
 #include "unit/draw/font_fixture.h"
 #include "unit/line_console.h"
+#include "game_room.h"
 #include "unit/motion/motion_objects.h"
 
 namespace menus {
@@ -65,7 +66,7 @@ inline bool Sprites(int32_t sprite, SpriteShape* out) {
   return true;
 }
 
-class MenusWorld : public fonttest::FontTest {
+class MenusWorld : public fonttest::FontTest, public GameRoom {
  protected:
   void SetUp() override {
     FontTest::SetUp();
@@ -94,25 +95,15 @@ class MenusWorld : public fonttest::FontTest {
     Bind(kFade, kEventCreate, 0, 49);
     Bind(kFade, kEventAlarm, 0, 50);
     Object_LinkParents();
-    for (int i = 0; i < 15; ++i) Room_Add();
-    room_.width = 640;
-    room_.height = 480;
-    room_.speed = 60;
-    g_Run.room = &room_;
-    g_Run.room_index = 0;
-    g_Run.new_room = kNewRoomNone;
+    EnterRoom(0);
     StartSounds();
     Error_ClearOccurred();
   }
   void TearDown() override {
-    room_.DeleteAllInstances();
-    room_.DeleteAllDeactivated();
-    g_Run.room = nullptr;
-    g_Run.new_room = kNewRoomNone;
+    LeaveRoom();
     SoundHardware_Quit();
     LegacySound_Clear();
     Options_Mutable().new_audio = false;
-    ClearGlobals();
     Action_Reset();
     Code_SetNativeTable(nullptr, 0);
     NativeGame_Install(*saved_);
@@ -122,24 +113,10 @@ class MenusWorld : public fonttest::FontTest {
     FontTest::TearDown();
   }
 
-  static void ClearGlobals() {
-    for (int s = 0; s < game::kGlobalSlotCount; ++s) game::Assign(game::Global(game::GlobalSlot(s)), 0);
-  }
   static void Bind(int32_t object, int type, int32_t subtype, int codeIndex) {
     Object_Find(object)->AddEvent(type, subtype)->SetCode(std::make_unique<CCode>(codeIndex, false));
   }
 
-  CObjInstance* At(int32_t object, float x, float y) { return room_.CreateInstance(x, y, object); }
-  std::vector<CObjInstance*> Live(int32_t object) {
-    std::vector<CObjInstance*> out;
-    for (CObjInstance* i : room_.active)
-      if (i->object_index == object && !i->MarkedDead()) out.push_back(i);
-    return out;
-  }
-
-  static ScriptValue& Global(game::GlobalSlot slot) { return game::Global(slot); }
-  static ScriptValue& Local(CObjInstance* self, game::InstanceSlot slot) { return game::Local(self, slot); }
-  static void SetGlobal(game::GlobalSlot slot, double value) { game::Assign(Global(slot), value); }
   static void SetLocal(CObjInstance* self, game::InstanceSlot slot, double value) {
     game::Assign(Local(self, slot), value);
   }
@@ -210,7 +187,6 @@ class MenusWorld : public fonttest::FontTest {
     }
   }
 
-  CGameRoom room_;
   const NativeGameHeader* saved_ = nullptr;
   testwav::Bytes wav_;
   LineConsole console_;

@@ -15,7 +15,7 @@ TEST_F(Match, AMatchStartsAtNilStopsTheMenuMusicAndPlaysItsOwnWhileSoundIsOn) {
   for (double sound : {1.0, 0.0}) {
     SetGlobal(game::kSoundPlay, sound);
     SetGlobal(game::kScorePlayer1, 7);
-    SetGlobal(game::kScorePlayer2, "left from before");
+    SetGlobalText(game::kScorePlayer2, "left from before");
     CObjInstance* match = At(play::kGameRunning, 320, 192);
     tws_Object_GameRunning_Create_0(match, nullptr);
     EXPECT_TRUE(Global(game::kScorePlayer1).IsReal());

@@ -203,7 +203,7 @@ TEST_F(Goals, TheGoalSoundPlaysOnlyWhileSoundIsOnAndNoClick) {
 
 TEST_F(Goals, AScoreHoldingATextIsTheFatalError) {
   for (const GoalCase& c : kGoals) {
-    SetGlobal(c.scorer, "4");
+    SetGlobalText(c.scorer, "4");
     CObjInstance* goal = At(c.goal, c.goalX, 224);
     CObjInstance* ball = At(play::kBall, c.goalX, 224);
     Error_ClearOccurred();

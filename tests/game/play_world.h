@@ -23,6 +23,7 @@
 #include "script/errors.h"
 #include "script/function_registry.h"
 #include "unit/motion/motion_objects.h"
+#include "game_room.h"
 #include "unit/world_reset.h"
 
 namespace play {
@@ -100,7 +101,7 @@ inline void Use(const char* name, BuiltinHandler handler, int argc) {
   else FunctionRegistry_Add(name, handler, argc);
 }
 
-class PlayRoom : public RoomWorldTest {
+class PlayRoom : public RoomWorldTest, public GameRoom {
  protected:
   PlayRoom() : RoomWorldTest({.noDialogs = true}) {}
 
@@ -109,7 +110,7 @@ class PlayRoom : public RoomWorldTest {
     saved_ = &NativeGame_Get();
     NativeGame_Install(NativeGame_Header());
     Code_AllocateGlobalSlots();
-    for (int s = 0; s < game::kGlobalSlotCount; ++s) game::Assign(game::Global(game::GlobalSlot(s)), 0);
+    ClearGlobals();
     InitGameFunctions();
     InitMathFunctions();
     InitActionFunctions();
@@ -122,41 +123,17 @@ class PlayRoom : public RoomWorldTest {
     Seen() = {};
     LegacySound_Clear();
     for (int i = 0; i < kObjectCount; ++i) Motion_AddObject(-1, -1, i == kPlr1 || i == kBall || i == kPlr2);
-    for (int i = 0; i < 15; ++i) Room_Add();
-    room_.width = 640;
-    room_.height = 480;
-    room_.speed = 60;
-    g_Run.room = &room_;
-    g_Run.room_index = 3;
-    g_Run.new_room = kNewRoomNone;
+    EnterRoom(3);
     Error_ClearOccurred();
   }
   void TearDown() override {
-    room_.DeleteAllInstances();
-    room_.DeleteAllDeactivated();
-    g_Run.room = nullptr;
-    g_Run.new_room = kNewRoomNone;
-    for (int s = 0; s < game::kGlobalSlotCount; ++s) game::Assign(game::Global(game::GlobalSlot(s)), 0);
+    LeaveRoom();
     LegacySound_Clear();
     Action_Reset();
     NativeGame_Install(*saved_);
     RoomWorldTest::TearDown();
   }
 
-  CObjInstance* At(int32_t object, float x, float y) { return room_.CreateInstance(x, y, object); }
-
-  // The live instances of an object, in the room's order.
-  std::vector<CObjInstance*> Live(int32_t object) {
-    std::vector<CObjInstance*> out;
-    for (CObjInstance* i : room_.active)
-      if (i->object_index == object && !i->MarkedDead()) out.push_back(i);
-    return out;
-  }
-
-  static ScriptValue& Global(game::GlobalSlot slot) { return game::Global(slot); }
-  static void SetGlobal(game::GlobalSlot slot, double value) { game::Assign(Global(slot), value); }
-  static void SetGlobal(game::GlobalSlot slot, const char* text) { game::Assign(Global(slot), text); }
-  static ScriptValue& Local(CObjInstance* self, game::InstanceSlot slot) { return game::Local(self, slot); }
 
   // The sounds asked to play and to stop since the last look. No sound is
   // loaded, so the sound system reports an index only the first time it is
@@ -179,7 +156,6 @@ class PlayRoom : public RoomWorldTest {
     return out;
   }
 
-  CGameRoom room_;
   const NativeGameHeader* saved_ = nullptr;
 };
 
