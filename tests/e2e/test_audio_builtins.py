@@ -153,7 +153,12 @@ class AudioBuiltins(RunnerTest):
         self.near(level(samples, a0 + LENGTH + WINDOW, LOW), AMPLITUDE, "the loop past its length")
         mid_start = next(i for i in range(a0, a1 - WINDOW, WINDOW // 4) if level(samples, i, MID) > AMPLITUDE / 2)
         self.assertGreater(mid_start - a0, LENGTH * 3 // 2, "the loop ended early")
-        self.near(level(samples, mid_start - 2 * WINDOW, LOW), AMPLITUDE / 2, "gain 0.5")
+        # The gain holds from its frame to the stop, six frames later; a
+        # loaded machine may run those frames late or in a burst, so half the
+        # level is looked for as a stretch before the mid tone, not at one spot.
+        half = [abs(level(samples, i, LOW) / (AMPLITUDE / 2) - 1) <= TOLERANCE
+                for i in range(a0 + LENGTH, mid_start - WINDOW, WINDOW // 4)]
+        self.assertTrue(any(x and y for x, y in zip(half, half[1:])), "gain 0.5: no stretch at half the level")
         after = mid_start + WINDOW // 2 + frame
         self.assertLess(level(samples, after, LOW), AMPLITUDE * 0.03, "the stopped tone still sounds")
         self.near(level(samples, after, MID), AMPLITUDE, "mid tone")
