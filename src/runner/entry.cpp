@@ -79,7 +79,7 @@ const std::string& Main_GetProgramDirectory() {
 
 void Main_PostQuit() { Events_PostQuit(); }
 
-int Runner_Main(int argc, const char* const* argv) {
+int Runner_Main(int argc, const char* const* argv, RunnerFrameHook beforeFrame) {
   Runner_InstallErrorHooks();
   Run_SetMessagePump(Main_ProcessMessages);
   MemoryManager::InstallHandler();
@@ -94,6 +94,7 @@ int Runner_Main(int argc, const char* const* argv) {
   bool started = Runner_StartUp();
   if (started) {
     while (g_RunFlag) {
+      if (beforeFrame) beforeFrame();
       Run_Frame();
       Main_ProcessMessages();
     }

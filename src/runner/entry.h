@@ -5,8 +5,12 @@
 
 #include "runner/runner_flags.h"
 
+// Called before each frame of the main loop, for programs that steer or time
+// a run from outside the game (test drivers, benchmarks).
+using RunnerFrameHook = void (*)();
+
 // The whole run; returns the process exit status.
-int Runner_Main(int argc, const char* const* argv);
+int Runner_Main(int argc, const char* const* argv, RunnerFrameHook beforeFrame = nullptr);
 
 // Moves every "@"-named file of the working directory to the path its name
 // spells ("@" read as a directory separator).
