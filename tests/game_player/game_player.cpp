@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr int kEnter = 13, kEscape = 27, kSpace = 32, kLeft = 37, kUp = 38, kRight = 39, kDown = 40;
+constexpr int kEnter = 13, kEscape = 27, kSpace = 32, kUp = 38, kRight = 39, kDown = 40;
 constexpr int kRoomSplash = 0;
 // Where the ball's middle meets the player's paddle face, and the walls'
 // inner faces less the ball's half size.
