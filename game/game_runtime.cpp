@@ -83,6 +83,11 @@ bool Ge(double a, double b) { return a - b >= -g_MathEpsilon; }
 
 void Assign(ScriptValue& variable, const Value& value) { ScriptValue_Copy(&variable, &value.v); }
 
+bool IfVariable(CObjInstance* self, CObjInstance* other, const ScriptValue& variable, double value,
+                int32_t operation) {
+  return Call(fn_action_if_variable, self, other, {Value(variable), value, operation}).Real() >= 0.5;
+}
+
 void AddInPlace(ScriptValue& value, double x) {
   if (value.IsString()) {
     Runtime_FatalError("unable to add a number to string");

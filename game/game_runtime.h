@@ -79,6 +79,13 @@ bool Ge(double a, double b);
 // `variable = value`: what the variable held is released.
 void Assign(ScriptValue& variable, const Value& value);
 
+// The exact test of a drag-and-drop condition (action_if_variable).
+enum IfOperation : int32_t { kEqual = 0, kSmaller = 1, kLarger = 2 };
+bool IfVariable(CObjInstance* self, CObjInstance* other, const ScriptValue& variable, double value,
+                int32_t operation);
+// An exact comparison written in the code: a real that is x.
+inline bool IsExactly(const ScriptValue& value, double x) { return value.IsReal() && value.real == x; }
+
 // `value += x` in place: a real changes, a string is the fatal error.
 void AddInPlace(ScriptValue& value, double x);
 

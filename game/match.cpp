@@ -12,11 +12,6 @@ namespace {
 
 constexpr int32_t kWinningScore = 10;
 
-// The exact comparison of the drag-and-drop test (operation 0: equal).
-bool IsExactly(CObjInstance* self, CObjInstance* other, const ScriptValue& variable, double value) {
-  return Call(fn_action_if_variable, self, other, {Value(variable), value, 0}).Real() >= 0.5;
-}
-
 // string(floor(score)) appended to the line.
 void AppendScore(StringBuilder& line, CObjInstance* self, CObjInstance* other, GlobalSlot score) {
   const Value whole = Call(fn_floor, self, other, {Value(Global(score))});
@@ -35,10 +30,10 @@ void tws_Object_GameRunning_Create_0(CObjInstance* self, CObjInstance* other) {
 }
 
 void tws_Object_GameRunning_Step_0(CObjInstance* self, CObjInstance* other) {
-  if (IsExactly(self, other, Global(kScorePlayer1), kWinningScore)) {
+  if (IfVariable(self, other, Global(kScorePlayer1), kWinningScore, kEqual)) {
     Action_StopSound(kSoundMatchMusic);
     Call(fn_action_another_room, self, other, {kRoomWin});
-  } else if (IsExactly(self, other, Global(kScorePlayer2), kWinningScore)) {
+  } else if (IfVariable(self, other, Global(kScorePlayer2), kWinningScore, kEqual)) {
     Action_StopSound(kSoundMatchMusic);
     Call(fn_action_another_room, self, other, {kRoomLose});
   }
@@ -73,7 +68,7 @@ void tws_Object_countdown_Create_0(CObjInstance* self, CObjInstance*) {
 void tws_Object_countdown_Step_0(CObjInstance* self, CObjInstance* other) {
   Action_SetRelative(1);
   AddInPlace(Local(self, kTime), -1);
-  if (IsExactly(self, other, Local(self, kTime), 0)) {
+  if (IfVariable(self, other, Local(self, kTime), 0, kEqual)) {
     Action_SetRelative(0);
     Call(fn_action_effect, self, other, {1, 320, 205, 1, kWhite, 1});
     Action_CreateObject(self, kObjBall, 320, 205);

@@ -27,23 +27,17 @@ void DrawLines(CObjInstance* self, CObjInstance* other, std::span<const Line> li
   for (const Line& l : lines) Call(fn_draw_text_transformed, self, other, {l.x, l.y, l.text, l.scale, l.scale, 0});
 }
 
-// The exact test of the drag-and-drop condition: 1 smaller, 2 larger.
-bool Test(CObjInstance* self, CObjInstance* other, const ScriptValue& variable, double value, int operation) {
-  return Call(fn_action_if_variable, self, other, {Value(variable), value, operation}).Real() >= 0.5;
-}
-
 // An arrow key: while the test holds, a click and a step of `by`, made as a
 // relative assignment.
-void Arrow(CObjInstance* self, CObjInstance* other, ScriptValue& variable, double bound, int operation, double by) {
+void Arrow(CObjInstance* self, CObjInstance* other, ScriptValue& variable, double bound, IfOperation operation,
+           double by) {
   Action_SetRelative(1);
-  if (Test(self, other, variable, bound, operation)) {
+  if (IfVariable(self, other, variable, bound, operation)) {
     Click();
     AddInPlace(variable, by);
   }
   Action_SetRelative(0);
 }
-
-bool IsExactly(const ScriptValue& value, double x) { return value.IsReal() && value.real == x; }
 
 // The preview picture of a level; -1 for a value that names none. Level 2's
 // picture comes before level 1's in the sprite table.
@@ -129,19 +123,19 @@ void tws_Object_level_select_Draw_64(CObjInstance* self, CObjInstance* other) {
 void tws_Object_level_select_KeyPress_113(CObjInstance*, CObjInstance*) { SoundToggle(kSoundMenuMusic); }
 
 void tws_Object_level_select_KeyPress_40(CObjInstance* self, CObjInstance* other) {
-  Arrow(self, other, Local(self, kLevelSelector), 1, 2, -1);
+  Arrow(self, other, Local(self, kLevelSelector), 1, kLarger, -1);
 }
 
 void tws_Object_level_select_KeyPress_39(CObjInstance* self, CObjInstance* other) {
-  Arrow(self, other, Global(kDifficultySelector), kDifficultyCount, 1, 1);
+  Arrow(self, other, Global(kDifficultySelector), kDifficultyCount, kSmaller, 1);
 }
 
 void tws_Object_level_select_KeyPress_38(CObjInstance* self, CObjInstance* other) {
-  Arrow(self, other, Local(self, kLevelSelector), kLevelCount, 1, 1);
+  Arrow(self, other, Local(self, kLevelSelector), kLevelCount, kSmaller, 1);
 }
 
 void tws_Object_level_select_KeyPress_37(CObjInstance* self, CObjInstance* other) {
-  Arrow(self, other, Global(kDifficultySelector), 1, 2, -1);
+  Arrow(self, other, Global(kDifficultySelector), 1, kLarger, -1);
 }
 
 void tws_Object_level_select_KeyPress_27(CObjInstance* self, CObjInstance* other) {

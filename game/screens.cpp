@@ -20,8 +20,6 @@ void AlarmInOneSecond(CObjInstance* self) {
   Action_SetAlarm(self, std::trunc(speed.Real()), 0);
 }
 
-bool IsExactly(const ScriptValue& value, double x) { return value.IsReal() && value.real == x; }
-
 }  // namespace
 
 // ---- Result screens ---------------------------------------------------------

@@ -7,10 +7,10 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 
+#include "actions/action_args.h"
 #include "actions/action_group.h"
 #include "actions/actions.h"
 #include "core/instances.h"
@@ -34,8 +34,6 @@ constexpr size_t kShownTextMax = 1023;
 // Enough life images to cross any screen; a huge lives count must not stall
 // the draw event.
 constexpr int32_t kLifeImagesMax = 65536;
-
-void Report(const char* message) { Error_ReportRuntime(ErrorSeverity::kError, message); }
 
 float X(const CObjInstance* self, int argc, const ScriptValue* args, int i) {
   const double x = Arg(argc, args, i);
@@ -90,7 +88,7 @@ void DrawShown(const CObjInstance* self, int argc, const ScriptValue* args, int 
 
 TW_BUILTIN(action_draw_sprite) {
   CSprite* sprite = Sprite_Get(RoundedArg(argc, args, 0));
-  if (!sprite) return Report("Trying to draw a non-existing sprite.");
+  if (!sprite) return Action_Report("Trying to draw a non-existing sprite.");
   double subimage = Arg(argc, args, 3);
   if (subimage < 0) subimage = self ? self->image_index : 0;
   sprite->DrawExt(Real_ToInt32(std::floor(subimage)), X(self, argc, args, 1), Y(self, argc, args, 2), 1, 1, 0,
@@ -99,7 +97,7 @@ TW_BUILTIN(action_draw_sprite) {
 
 TW_BUILTIN(action_draw_background) {
   CBackgroundImage* background = Background_Get(RoundedArg(argc, args, 0));
-  if (!background) return Report("Trying to draw a non-existing background.");
+  if (!background) return Action_Report("Trying to draw a non-existing background.");
   const bool tiled = HalfFlagArg(argc, args, 3);
   const float width = g_Run.room ? float(g_Run.room->width) : 0.0f;
   const float height = g_Run.room ? float(g_Run.room->height) : 0.0f;
@@ -220,14 +218,8 @@ TW_BUILTIN(action_draw_health) {
                  HalfFlagArg(argc, args, 4), true);
 }
 
-BuiltinHandler HighScoreDrawer() {
-  for (const NamedBuiltin& b : Draw_HighScoreBuiltins())
-    if (!std::strcmp(b.name, "draw_highscore")) return b.handler;
-  return nullptr;
-}
-
 TW_BUILTIN(action_highscore_show) {
-  static const BuiltinHandler draw = HighScoreDrawer();
+  static const BuiltinHandler draw = BuiltinFamily_Find(Draw_HighScoreBuiltins(), "draw_highscore");
   if (!draw) return;
   const int32_t halfW = g_Run.room ? g_Run.room->width / 2 : 0;
   const int32_t halfH = g_Run.room ? g_Run.room->height / 2 : 0;

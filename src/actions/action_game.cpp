@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "actions/action_args.h"
 #include "actions/action_group.h"
 #include "actions/actions.h"
 #include "audio/audio.h"
@@ -40,8 +41,6 @@ namespace {
 
 constexpr int32_t kOtherNoMoreLives = 6;
 constexpr int32_t kOtherNoMoreHealth = 9;
-
-void Report(const char* message) { Error_ReportRuntime(ErrorSeverity::kError, message); }
 
 // ---- Sound ------------------------------------------------------------------
 
@@ -83,8 +82,7 @@ TW_BUILTIN(action_restart_game) { Game_Restart(); }
 // Runs the handler `name` of `family` on these arguments.
 void CallFamily(std::span<const NamedBuiltin> family, std::string_view name, ScriptValue* result,
                 CObjInstance* self, CObjInstance* other, int argc, ScriptValue* args) {
-  for (const NamedBuiltin& b : family)
-    if (name == b.name) return b.handler(result, self, other, argc, args);
+  if (BuiltinHandler handler = BuiltinFamily_Find(family, name)) handler(result, self, other, argc, args);
 }
 
 // ---- Messages and shown media -----------------------------------------------
@@ -132,7 +130,7 @@ TW_BUILTIN(action_webpage) {
   const std::string address = IsStringArg(argc, args, 0) ? TextArg(argc, args, 0) : "";
   std::optional<int> pid;
   if (IsWebAddress(address)) pid = Process_Start("xdg-open", {address});
-  if (!pid) return Report("Failed to open the webpage.");
+  if (!pid) return Action_Report("Failed to open the webpage.");
   Process_Detach(*pid);
 }
 

@@ -19,19 +19,13 @@
 #include "graphics/frame.h"
 #include "input/input.h"
 #include "motion/placement.h"
+#include "actions/action_args.h"
 #include "script/builtin_args.h"
 #include "script/errors.h"
 #include "script/random.h"
 #include "services/dialogs.h"
 
 namespace {
-
-float Real(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
-
-// The argument, plus base while the relative flag is set.
-float Rel(int argc, const ScriptValue* args, int i, float base) {
-  return Action_GetRelative() ? base + Real(argc, args, i) : Real(argc, args, i);
-}
 
 void ReturnFlag(ScriptValue* result, bool value) { Return(result, value ? 1.0 : 0.0); }
 
@@ -48,8 +42,7 @@ void Place(const CObjInstance* self, double* x, double* y) {
 // motion, when given, is set before its create event runs.
 CObjInstance* Create(CObjInstance* self, int32_t object, double x, double y, const float* speedDirection) {
   if (!Object_Exists(object)) {
-    Error_ReportRuntime(ErrorSeverity::kError,
-                        ("Creating instance for non-existing object: " + std::to_string(object)).c_str());
+    Action_Report(("Creating instance for non-existing object: " + std::to_string(object)).c_str());
     return nullptr;
   }
   if (!g_Run.room) return nullptr;
@@ -69,7 +62,7 @@ TW_BUILTIN(action_create_object) {
 }
 
 TW_BUILTIN(action_create_object_motion) {
-  const float motion[2] = {Real(argc, args, 3), Real(argc, args, 4)};
+  const float motion[2] = {FloatArg(argc, args, 3), FloatArg(argc, args, 4)};
   Create(self, RoundedArg(argc, args, 0), Arg(argc, args, 1), Arg(argc, args, 2), motion);
 }
 
@@ -113,7 +106,7 @@ bool SetSprite(CObjInstance* self, int32_t sprite) {
 
 TW_BUILTIN(action_set_sprite) {
   if (!SetSprite(self, RoundedArg(argc, args, 0))) return;
-  const float scale = Real(argc, args, 1);
+  const float scale = FloatArg(argc, args, 1);
   if (scale > 0) {
     self->SetImageXScale(scale);
     self->SetImageYScale(scale);
@@ -122,24 +115,24 @@ TW_BUILTIN(action_set_sprite) {
 
 TW_BUILTIN(action_sprite_set) {
   if (!SetSprite(self, RoundedArg(argc, args, 0))) return;
-  const float subimage = Real(argc, args, 1);
+  const float subimage = FloatArg(argc, args, 1);
   if (subimage >= 0) self->image_index = subimage;
-  self->image_speed = Real(argc, args, 2);
+  self->image_speed = FloatArg(argc, args, 2);
 }
 
 TW_BUILTIN(action_sprite_transform) {
   if (!self) return;
   const int32_t mirror = RoundedArg(argc, args, 3);
-  const float xs = Real(argc, args, 0), ys = Real(argc, args, 1);
+  const float xs = FloatArg(argc, args, 0), ys = FloatArg(argc, args, 1);
   self->SetImageXScale(mirror == 1 || mirror == 3 ? -xs : xs);
   self->SetImageYScale(mirror == 2 || mirror == 3 ? -ys : ys);
-  self->SetImageAngle(Real(argc, args, 2));
+  self->SetImageAngle(FloatArg(argc, args, 2));
 }
 
 TW_BUILTIN(action_sprite_color) {
   if (!self) return;
   self->image_blend = ColourArg(argc, args, 0);
-  self->image_alpha = Real(argc, args, 1);
+  self->image_alpha = FloatArg(argc, args, 1);
 }
 
 // ---- Alarms, timelines and time ----------------------------------------------------
@@ -160,7 +153,7 @@ TW_BUILTIN(action_set_timeline_position) {
 }
 
 TW_BUILTIN(action_set_timeline_speed) {
-  if (self) self->timeline_speed = Rel(argc, args, 0, self->timeline_speed);
+  if (self) self->timeline_speed = RelativeArg(argc, args, 0, self->timeline_speed);
 }
 
 // A start argument of 0 starts at once; only a loop argument of 1 loops.
@@ -217,7 +210,7 @@ int Sign(double a, double b) { return a < b ? -1 : (a > b ? 1 : 0); }
 // different kinds are reported and answer false.
 bool Action_Compare(const ScriptValue& a, const ScriptValue& b, int32_t operation) {
   if (a.IsString() != b.IsString()) {
-    Error_ReportRuntime(ErrorSeverity::kError, "Cannot compare arguments.");
+    Action_Report("Cannot compare arguments.");
     return false;
   }
   const int d = a.IsString() ? Sign(std::strcmp(a.Text(), b.Text()), 0) : Sign(a.Real(), b.Real());

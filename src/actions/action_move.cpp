@@ -10,19 +10,13 @@
 #include "core/instances.h"
 #include "motion/placement.h"
 #include "motion/planning.h"
+#include "actions/action_args.h"
 #include "script/builtin_args.h"
 #include "script/errors.h"
 #include "script/random.h"
 #include "script/targets.h"
 
 namespace {
-
-float Real(int argc, const ScriptValue* args, int i) { return float(Arg(argc, args, i)); }
-
-// The argument, plus base while the relative flag is set.
-float Rel(int argc, const ScriptValue* args, int i, float base) {
-  return Action_GetRelative() ? base + Real(argc, args, i) : Real(argc, args, i);
-}
 
 // The mask's nine slots read as a keypad from the bottom row up; slot 4,
 // the middle, stops.
@@ -34,38 +28,38 @@ TW_BUILTIN(action_move) { Action_Move(self, TextArg(argc, args, 0), Arg(argc, ar
 TW_BUILTIN(action_set_motion) {
   if (!self) return;
   if (Action_GetRelative()) {
-    self->AddMotion(Real(argc, args, 0), Real(argc, args, 1));
+    self->AddMotion(FloatArg(argc, args, 0), FloatArg(argc, args, 1));
   } else {
-    self->SetDirection(Real(argc, args, 0));
-    self->SetSpeed(Real(argc, args, 1));
+    self->SetDirection(FloatArg(argc, args, 0));
+    self->SetSpeed(FloatArg(argc, args, 1));
   }
 }
 
 TW_BUILTIN(action_set_hspeed) {
-  if (self) self->SetHSpeed(Rel(argc, args, 0, self->hspeed));
+  if (self) self->SetHSpeed(RelativeArg(argc, args, 0, self->hspeed));
 }
 
 TW_BUILTIN(action_set_vspeed) {
-  if (self) self->SetVSpeed(Rel(argc, args, 0, self->vspeed));
+  if (self) self->SetVSpeed(RelativeArg(argc, args, 0, self->vspeed));
 }
 
 TW_BUILTIN(action_set_gravity) {
   if (!self) return;
-  self->gravity_direction = Rel(argc, args, 0, self->gravity_direction);
-  self->gravity = Rel(argc, args, 1, self->gravity);
+  self->gravity_direction = RelativeArg(argc, args, 0, self->gravity_direction);
+  self->gravity = RelativeArg(argc, args, 1, self->gravity);
 }
 
 TW_BUILTIN(action_set_friction) {
-  if (self) self->friction = Rel(argc, args, 0, self->friction);
+  if (self) self->friction = RelativeArg(argc, args, 0, self->friction);
 }
 
 TW_BUILTIN(action_move_point) {
   if (!self) return;
-  Instance_MoveTowardsPoint(self, Rel(argc, args, 0, self->x), Rel(argc, args, 1, self->y), Real(argc, args, 2));
+  Instance_MoveTowardsPoint(self, RelativeArg(argc, args, 0, self->x), RelativeArg(argc, args, 1, self->y), FloatArg(argc, args, 2));
 }
 
 TW_BUILTIN(action_move_to) {
-  if (self) self->SetPosition(Rel(argc, args, 0, self->x), Rel(argc, args, 1, self->y));
+  if (self) self->SetPosition(RelativeArg(argc, args, 0, self->x), RelativeArg(argc, args, 1, self->y));
 }
 
 TW_BUILTIN(action_move_start) {
@@ -78,7 +72,7 @@ TW_BUILTIN(action_move_random) {
 }
 
 TW_BUILTIN(action_snap) {
-  if (self) Instance_SnapToGrid(self, Real(argc, args, 0), Real(argc, args, 1));
+  if (self) Instance_SnapToGrid(self, FloatArg(argc, args, 0), FloatArg(argc, args, 1));
 }
 
 TW_BUILTIN(action_wrap) {
@@ -96,7 +90,7 @@ TW_BUILTIN(action_reverse_ydir) {
 }
 
 TW_BUILTIN(action_move_contact) {
-  if (self) Instance_MoveContact(self, Real(argc, args, 0), Real(argc, args, 1), HalfFlagArg(argc, args, 2));
+  if (self) Instance_MoveContact(self, FloatArg(argc, args, 0), FloatArg(argc, args, 1), HalfFlagArg(argc, args, 2));
 }
 
 // Only exactly 1 bounces against every instance.
@@ -106,7 +100,7 @@ TW_BUILTIN(action_bounce) {
 
 TW_BUILTIN(action_path) {
   if (!self) return;
-  self->StartPath(RoundedArg(argc, args, 0), Real(argc, args, 1), 1, 0, !HalfFlagArg(argc, args, 3),
+  self->StartPath(RoundedArg(argc, args, 0), FloatArg(argc, args, 1), 1, 0, !HalfFlagArg(argc, args, 3),
                   RoundedArg(argc, args, 2));
 }
 
@@ -115,11 +109,11 @@ TW_BUILTIN(action_path_end) {
 }
 
 TW_BUILTIN(action_path_position) {
-  if (self) self->SetPathPosition(Rel(argc, args, 0, self->path_position));
+  if (self) self->SetPathPosition(RelativeArg(argc, args, 0, self->path_position));
 }
 
 TW_BUILTIN(action_path_speed) {
-  if (self) self->SetPathSpeed(Rel(argc, args, 0, self->path_speed));
+  if (self) self->SetPathSpeed(RelativeArg(argc, args, 0, self->path_speed));
 }
 
 using PlannerStep = bool (*)(CObjInstance*, float, float, float, int32_t, bool);
@@ -129,7 +123,7 @@ using PlannerStep = bool (*)(CObjInstance*, float, float, float, int32_t, bool);
 template <PlannerStep kStep>
 TW_BUILTIN(PlannerAction) {
   if (!self) return;
-  const bool reached = kStep(self, Rel(argc, args, 0, self->x), Rel(argc, args, 1, self->y), Real(argc, args, 2),
+  const bool reached = kStep(self, RelativeArg(argc, args, 0, self->x), RelativeArg(argc, args, 1, self->y), FloatArg(argc, args, 2),
                              kInstanceAll, HalfFlagArg(argc, args, 3));
   Return(result, reached ? 1 : 0);
 }
@@ -165,7 +159,7 @@ std::span<const NamedBuiltin> Action_MoveBuiltins() { return kMove; }
 
 void Action_Move(CObjInstance* self, const char* mask, double speed) {
   if (!mask || std::strlen(mask) != 9) {
-    Error_ReportRuntime(ErrorSeverity::kError, "Wrong argument to action_move().");
+    Action_Report("Wrong argument to action_move().");
     return;
   }
   if (!self || !std::strchr(mask, '1')) return;

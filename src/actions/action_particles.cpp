@@ -4,6 +4,7 @@
 // action then does nothing at all and reports nothing.
 #include <array>
 
+#include "actions/action_args.h"
 #include "actions/action_group.h"
 #include "particles/particles.h"
 #include "script/builtin_args.h"
@@ -38,8 +39,6 @@ int32_t EnsureType(int argc, const ScriptValue* args) {
   return *slot;
 }
 
-float Real(int argc, const ScriptValue* args, int i) { return FloatArg(argc, args, i); }
-
 TW_BUILTIN(action_partsyst_create) {
   const int32_t system = EnsureSystem();
   PartSystem_Clear(system);
@@ -64,7 +63,7 @@ TW_BUILTIN(action_parttype_create_old) {
   const int32_t type = EnsureType(argc, args);
   if (type == -1) return;
   PartType_Shape(type, RoundedArg(argc, args, 1));
-  PartType_Size(type, Real(argc, args, 2), Real(argc, args, 3), 0, 0);
+  PartType_Size(type, FloatArg(argc, args, 2), FloatArg(argc, args, 3), 0, 0);
   PartType_Color2(type, ColourArg(argc, args, 4), ColourArg(argc, args, 5));
 }
 
@@ -73,7 +72,7 @@ TW_BUILTIN(action_parttype_create) {
   if (type == -1) return;
   PartType_Shape(type, RoundedArg(argc, args, 1));
   PartType_Sprite(type, RoundedArg(argc, args, 2), true, false, false);
-  PartType_Size(type, Real(argc, args, 3), Real(argc, args, 4), Real(argc, args, 5), 0);
+  PartType_Size(type, FloatArg(argc, args, 3), FloatArg(argc, args, 4), FloatArg(argc, args, 5), 0);
 }
 
 TW_BUILTIN(action_parttype_color) {
@@ -82,7 +81,7 @@ TW_BUILTIN(action_parttype_color) {
   const uint32_t c1 = ColourArg(argc, args, 2), c2 = ColourArg(argc, args, 3);
   if (RoundedArg(argc, args, 1) != 0) PartType_Color2(type, c1, c2);
   else PartType_ColorMix(type, c1, c2);
-  PartType_Alpha2(type, Real(argc, args, 4), Real(argc, args, 5));
+  PartType_Alpha2(type, FloatArg(argc, args, 4), FloatArg(argc, args, 5));
 }
 
 TW_BUILTIN(action_parttype_life) {
@@ -93,13 +92,13 @@ TW_BUILTIN(action_parttype_life) {
 TW_BUILTIN(action_parttype_speed) {
   const int32_t type = EnsureType(argc, args);
   if (type == -1) return;
-  PartType_Speed(type, Real(argc, args, 1), Real(argc, args, 2), -Real(argc, args, 5), 0);
-  PartType_Direction(type, Real(argc, args, 3), Real(argc, args, 4), 0, 0);
+  PartType_Speed(type, FloatArg(argc, args, 1), FloatArg(argc, args, 2), -FloatArg(argc, args, 5), 0);
+  PartType_Direction(type, FloatArg(argc, args, 3), FloatArg(argc, args, 4), 0, 0);
 }
 
 TW_BUILTIN(action_parttype_gravity) {
   const int32_t type = EnsureType(argc, args);
-  if (type != -1) PartType_Gravity(type, Real(argc, args, 1), Real(argc, args, 2));
+  if (type != -1) PartType_Gravity(type, FloatArg(argc, args, 1), FloatArg(argc, args, 2));
 }
 
 TW_BUILTIN(action_parttype_secondary) {
@@ -117,8 +116,8 @@ TW_BUILTIN(action_partemit_create) {
   if (!emitter) return;
   const int32_t system = EnsureSystem();
   if (*emitter < 0) *emitter = PartEmitter_Create(system);
-  PartEmitter_Region(system, *emitter, Real(argc, args, 2), Real(argc, args, 3), Real(argc, args, 4),
-                     Real(argc, args, 5), RoundedArg(argc, args, 1), kPsDistrLinear);
+  PartEmitter_Region(system, *emitter, FloatArg(argc, args, 2), FloatArg(argc, args, 3), FloatArg(argc, args, 4),
+                     FloatArg(argc, args, 5), RoundedArg(argc, args, 1), kPsDistrLinear);
 }
 
 TW_BUILTIN(action_partemit_destroy) {
@@ -139,7 +138,7 @@ bool EmitterAndType(int argc, const ScriptValue* args, int32_t* emitter, int32_t
   if (!e || !t) return false;
   EnsureSystem();
   if (*e < 0) {
-    Error_ReportRuntime(ErrorSeverity::kError, "The particle emitter must first be created.");
+    Action_Report("The particle emitter must first be created.");
     return false;
   }
   *emitter = *e;

@@ -1,5 +1,6 @@
 // Replacing sprites, sounds and backgrounds from files: each keeps the
 // resource's own settings and takes only the new pixels or samples.
+#include "actions/action_args.h"
 #include "actions/action_group.h"
 #include "audio/legacy_sound.h"
 #include "files/files.h"
@@ -9,13 +10,11 @@
 
 namespace {
 
-void Report(const char* message) { Error_ReportRuntime(ErrorSeverity::kError, message); }
-
 // True when the resource exists and the file is where the replace will
 // read it (the save area, then the game's own directory); else the report.
 bool CanReplace(bool exists, const std::string& name) {
-  if (!exists) Report("Trying to replace non-existing resource.");
-  else if (!LoadSave_SaveFileExists(name) && !LoadSave_BundleFileExists(name)) Report("File does not exist.");
+  if (!exists) Action_Report("Trying to replace non-existing resource.");
+  else if (!LoadSave_SaveFileExists(name) && !LoadSave_BundleFileExists(name)) Action_Report("File does not exist.");
   else return true;
   return false;
 }

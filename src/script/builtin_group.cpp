@@ -4,6 +4,12 @@
 #include <unordered_map>
 #include <unordered_set>
 
+BuiltinHandler BuiltinFamily_Find(std::span<const NamedBuiltin> family, std::string_view name) {
+  for (const NamedBuiltin& b : family)
+    if (name == b.name) return b.handler;
+  return nullptr;
+}
+
 void BuiltinGroup_Register(const BuiltinGroup& group) {
   std::unordered_map<std::string_view, BuiltinHandler> handlers;
   for (BuiltinFamily family : group.families) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/function_registry.h"
@@ -24,6 +25,10 @@ struct BuiltinGroup {
   std::span<const BuiltinGroupName> order;  // every name with its count
   std::span<const BuiltinFamily> families;
 };
+
+// The handler a family gives `name`, or null: for a built-in that stands for
+// another group's built-in and calls its handler.
+BuiltinHandler BuiltinFamily_Find(std::span<const NamedBuiltin> family, std::string_view name);
 
 // Registers every handled name in the order's sequence with its count.
 void BuiltinGroup_Register(const BuiltinGroup& group);
